@@ -1,0 +1,6 @@
+#include "CWinApp.h"
+
+int main(int argc, char** argv)
+{
+    return RunWinApp(argc, argv);
+}

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "CAppListener.h"
+#include "CButton.h"
+#include "CComboBox.h"
+#include "CDialog.h"
+#include "CEdit.h"
+#include "FormatText.h"
+#include "LogText.h"
+
+#include <QIcon>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+class ChoiceList;
+class DeviceLibrary;
+
+// The test console: one property per row with its Set button, live start and stop of one channel
+// into the video area, and the operation log of every library call, event and callback.
+class CQuillonDlg : public CDialog
+{
+public:
+    CQuillonDlg();
+    ~CQuillonDlg() override;
+    CQuillonDlg(const CQuillonDlg&) = delete;
+    CQuillonDlg& operator=(const CQuillonDlg&) = delete;
+
+    // Adds one line to the log text; `format` begins with "[%04d] ", which takes the line's
+    // number, and the values fill its further conversions. The controls are not touched.
+    template <typename... Values> void AddLogLine(const char* format, Values... values)
+    {
+        ++m_LogCount;
+        m_LogLine = FormatText(format, m_LogCount, values...);
+        m_LogText.prepend(m_LogLine);
+    }
+
+    // The icon shown while the minimised window is dragged.
+    [[nodiscard]] QIcon OnQueryDragIcon() const { return m_Icon; }
+
+    // Where the icon is drawn in a minimised window's client area.
+    static QPoint IconPosition(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
+
+    // Button handlers, reached through the event table.
+    void OnSetIPAddr();
+    void OnSetHttpPort();
+    void OnSetUserName();
+    void OnSetPassword();
+    void OnSetDeviceType();
+    void OnSetStreamFormat();
+    void OnSetJPEGResolution();
+    void OnSetMPEG4Resolution();
+    void OnSetH264Resolution();
+    void OnStartLive();
+    void OnStopLive();
+
+    DeviceLibrary* m_Library = nullptr;
+    int32_t m_IsLive = 0;
+    int32_t m_PlayMode = 0;
+    int32_t m_SentDeviceType = 0;
+    int32_t m_SentStreamFormat = 0;
+    int32_t m_SentJPEGResolution = 0;
+    int32_t m_SentMPEG4Resolution = 0;
+    int32_t m_SentH264Resolution = 0;
+    CAppListener& m_Listener;
+    std::string m_LogLine;
+    int32_t m_LogCount = 0;
+    QIcon m_Icon;
+    CComboBox m_DeviceTypeList;
+    CComboBox m_StreamFormatList;
+    CComboBox m_JPEGResolutionList;
+    CComboBox m_MPEG4ResolutionList;
+    CEdit m_LogEdit;
+    std::string m_IPAddr;
+    int32_t m_HttpPort = 0;
+    std::string m_UserName;
+    std::string m_Password;
+    int32_t m_Channel = 1;
+    int32_t m_UID = 0;
+    std::array<CButton, 8> m_SetButtons;
+    CButton m_StartLiveButton;
+    CButton m_StopLiveButton;
+    LogText m_LogText;
+    CComboBox m_H264ResolutionList;
+
+protected:
+    bool OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnUndeliveredMessage(const PostedMessage& message) override;
+    void OnCommand(int controlId) override;
+    void OnPaint() override;
+
+private:
+    using TextSetter = int32_t (DeviceLibrary::*)(const char*);
+    using TextGetter = int32_t (DeviceLibrary::*)(char*, int32_t);
+    using CodeSetter = int32_t (DeviceLibrary::*)(int32_t);
+    using CodeGetter = int32_t (DeviceLibrary::*)();
+
+    struct TextProperty
+    {
+        const char* label;
+        const char* emptyMessage; // null: an empty text is sent
+        TextSetter setter;
+        TextGetter getter;
+        const char* logFormat;
+    };
+
+    struct ListProperty
+    {
+        const ChoiceList& choices;
+        const char* noSelectionMessage;
+        CodeSetter setter;
+        CodeGetter getter;
+        const char* logFormat;
+    };
+
+    void SetTextProperty(std::string& value, const TextProperty& property);
+    void SendText(std::string& value, const TextProperty& property);
+    void SetListProperty(CComboBox& list, int32_t& sent, const ListProperty& property);
+    void SendListCode(CComboBox& list, int32_t& sent, const ListProperty& property);
+    void StartLive();
+    void StopLive();
+    IAppCallBack* LiveCallBack();
+    std::string ReadLibraryText(TextGetter getter);
+    void FillAndShow(CComboBox& list, const ChoiceList& choices, CodeGetter getter);
+    void ExchangeLogText(bool saveAndValidate);
+    [[nodiscard]] HWND VideoWindow() const;
+    void CloseForMissingLibrary();
+};

@@ -1,0 +1,88 @@
+#include "CQuillonDlg.h"
+
+#include "ChoiceList.h"
+#include "DeviceLibrary.h"
+#include "MessageBox.h"
+
+IAppCallBack* CQuillonDlg::LiveCallBack()
+{
+    return m_PlayMode != 0 ? static_cast<IAppCallBack*>(&m_Listener) : nullptr;
+}
+
+void CQuillonDlg::OnStartLive()
+{
+    if (UpdateData(true))
+    {
+        StartLive();
+    }
+    UpdateData(false);
+}
+
+void CQuillonDlg::StartLive()
+{
+    ChoiceList::StreamFormats().Show(m_StreamFormatList, m_Library->GetStreamFormat());
+    if (m_IsLive != 0)
+    {
+        AfxMessageBox("LIVE is already started!", this);
+        return;
+    }
+    if (m_Channel <= 0)
+    {
+        AfxMessageBox("Please specify Channel!", this);
+        return;
+    }
+    const int32_t windowResult = m_Library->SetVideoWindow(VideoWindow());
+    m_Library->ClearImage();
+    AddLogLine("[%04d] Call SetVideoWindow(handle).(return value=%d)", windowResult);
+
+    const int32_t uid = m_Library->Open();
+    AddLogLine("[%04d] Call Open(None).(return value=UID %d)", uid);
+    if (uid < 0)
+    {
+        return;
+    }
+    m_UID = m_Library->GetUID();
+    int32_t out = 0;
+    const int32_t playResult = m_Library->PlayLive(m_Channel, &out, m_PlayMode, LiveCallBack());
+    AddLogLine("[%04d] Call PlayLive(channel=%d,mode=%d).(return value=%d)", m_Channel, m_PlayMode,
+               playResult);
+
+    m_IsLive = 1;
+    m_StartLiveButton.EnableWindow(false);
+    m_StopLiveButton.EnableWindow(true);
+}
+
+void CQuillonDlg::OnStopLive()
+{
+    if (UpdateData(true))
+    {
+        StopLive();
+    }
+    UpdateData(false);
+    OnPaint();
+}
+
+void CQuillonDlg::StopLive()
+{
+    if (m_IsLive != 1)
+    {
+        AfxMessageBox("LIVE is already stopped!", this);
+        return;
+    }
+    int32_t out = 0;
+    const int32_t controlResult = m_Library->PlayControl(1, 1, &out, m_PlayMode, LiveCallBack());
+    AddLogLine("[%04d] Call PlayControl(channel=%d,mode=%d).(return value=%d)", m_Channel,
+               m_PlayMode, controlResult);
+
+    m_IsLive = 0;
+    m_StartLiveButton.EnableWindow(true);
+    m_StopLiveButton.EnableWindow(false);
+
+    m_Library->ClearImage();
+    AddLogLine("[%04d] Call ClearImage(None).(return value=None)");
+    const int32_t windowResult = m_Library->SetVideoWindow(0);
+    AddLogLine("[%04d] Call SetVideoWindow(handle=NULL).(return value=%d)", windowResult);
+    m_Library->Close();
+    AddLogLine("[%04d] Call Close(None).(return value=None)");
+    m_UID = m_Library->GetUID();
+}

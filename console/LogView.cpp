@@ -1,0 +1,206 @@
+#include "LogView.h"
+
+#include <QPlainTextEdit>
+#include <QScopedValueRollback>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+
+namespace
+{
+// Lines added since the last rebuild of the top of the document; see rebuildTop().
+constexpr int kRebuildBlocks = 1000;
+// One repaint per screen refresh is all the eye can take in.
+constexpr int kFrameMilliseconds = 16;
+
+QString fromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void appendUtf8(std::string& out, QStringView text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    out.append(utf8.constData(), static_cast<size_t>(utf8.size()));
+}
+} // namespace
+
+LogView::LogView(QPlainTextEdit* field) : m_field(field)
+{
+    // The undo stack would keep every line ever added, and a document that can undo never gives
+    // back the text it removed.
+    field->setUndoRedoEnabled(false);
+    m_textChanged = QObject::connect(field, &QPlainTextEdit::textChanged, field, [this] {
+        if (!m_writing)
+        {
+            m_userEdited = true;
+        }
+    });
+    m_frameTimer.setSingleShot(true);
+    m_frameTimer.setInterval(kFrameMilliseconds);
+    QObject::connect(&m_frameTimer, &QTimer::timeout, &m_frameTimer, [this] { repaintNow(); });
+}
+
+LogView::~LogView()
+{
+    QObject::disconnect(m_textChanged);
+    repaintNow();
+}
+
+bool LogView::userEdited() const { return m_userEdited; }
+
+void LogView::markRead() { m_userEdited = false; }
+
+std::string LogView::text() const
+{
+    if (!m_field)
+    {
+        return {};
+    }
+    const QTextDocument* document = m_field->document();
+    const QString raw = document->toRawText();
+    std::string out;
+    out.reserve(static_cast<size_t>(raw.size() + document->blockCount()));
+    qsizetype start = 0;
+    for (;;)
+    {
+        const qsizetype end = raw.indexOf(QChar::ParagraphSeparator, start);
+        const QStringView line = QStringView(raw).mid(start, (end < 0 ? raw.size() : end) - start);
+        // The document's last block has no separator after it: it is the empty line after the
+        // last line break, or a line the user typed there.
+        if (end >= 0 || !line.isEmpty())
+        {
+            appendUtf8(out, line);
+            out.append("\r\n");
+        }
+        if (end < 0)
+        {
+            return out;
+        }
+        start = end + 1;
+    }
+}
+
+void LogView::insertTop(std::string_view lines)
+{
+    if (!m_field)
+    {
+        return;
+    }
+    m_userEdited = false;
+    if (!lines.empty())
+    {
+        QString text = fromUtf8(lines);
+        // A line without its line end would run into the line below it.
+        if (!text.endsWith(u'\n') && !text.endsWith(u'\r'))
+        {
+            text += u'\n';
+        }
+        insertAtStart(text);
+    }
+    showTop();
+}
+
+void LogView::replaceAll(std::string_view text)
+{
+    if (!m_field)
+    {
+        return;
+    }
+    {
+        const QScopedValueRollback<bool> writing(m_writing, true);
+        m_field->document()->setPlainText(fromUtf8(text));
+    }
+    m_userEdited = false;
+    m_blocksSinceRebuild = 0;
+    showTop();
+}
+
+void LogView::insertAtStart(const QString& text)
+{
+    QTextDocument* document = m_field->document();
+    const int blocksBefore = document->blockCount();
+    {
+        const QScopedValueRollback<bool> writing(m_writing, true);
+        QTextCursor cursor(document);
+        // Outside an edit block the cursor lays out the line it ends up in, and that layout stays
+        // with the line for good.
+        cursor.beginEditBlock();
+        cursor.insertText(text);
+        cursor.endEditBlock();
+    }
+    m_blocksSinceRebuild += document->blockCount() - blocksBefore;
+    if (m_blocksSinceRebuild >= kRebuildBlocks)
+    {
+        rebuildTop();
+    }
+    limitRepaints();
+}
+
+// A line keeps the layout it got when it was painted (some kilobytes of shaped glyphs) until its
+// block is removed, and the newest lines are the ones painted. So once in a while the top of the
+// document, down to the last rows painted, is taken out and put back as the same text in fresh
+// blocks.
+void LogView::rebuildTop()
+{
+    QTextDocument* document = m_field->document();
+    const int lineSpacing = std::max(1, m_field->fontMetrics().lineSpacing());
+    const int shownRows = m_field->viewport()->height() / lineSpacing + 2;
+    const QTextBlock endBlock = document->findBlockByNumber(m_blocksSinceRebuild + shownRows);
+    m_blocksSinceRebuild = 0;
+    const int end = endBlock.isValid() ? endBlock.position() : document->characterCount() - 1;
+    const QTextCursor user = m_field->textCursor();
+    const int userAnchor = user.anchor();
+    const int userPosition = user.position();
+
+    QTextCursor cursor(document);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    const QString top = cursor.selectedText();
+    {
+        const QScopedValueRollback<bool> writing(m_writing, true);
+        cursor.beginEditBlock();
+        cursor.removeSelectedText();
+        cursor.insertText(top);
+        cursor.endEditBlock();
+    }
+    // The text is the same, so the same positions are the user's place in it.
+    if (std::min(userAnchor, userPosition) < end)
+    {
+        const int column = m_field->horizontalScrollBar()->value();
+        QTextCursor restored(document);
+        restored.setPosition(userAnchor);
+        restored.setPosition(userPosition, QTextCursor::KeepAnchor);
+        m_field->setTextCursor(restored);
+        m_field->horizontalScrollBar()->setValue(column);
+    }
+}
+
+void LogView::showTop() { m_field->verticalScrollBar()->setValue(0); }
+
+// Every insertion at the top moves every shown row, so each one asks for a repaint of the whole
+// field; when lines come faster than the screen refreshes, most of those repaints are wasted. The
+// field is repainted once a frame while lines come in.
+void LogView::limitRepaints()
+{
+    if (m_repaintsHeld)
+    {
+        return;
+    }
+    m_repaintsHeld = true;
+    m_field->setUpdatesEnabled(false);
+    m_frameTimer.start();
+}
+
+void LogView::repaintNow()
+{
+    if (!m_repaintsHeld || !m_field)
+    {
+        return;
+    }
+    m_repaintsHeld = false;
+    m_field->setUpdatesEnabled(true);
+    m_field->repaint();
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "DeviceConfig.h"
+
+#include <string>
+#include <vector>
+
+struct CommandLineResult
+{
+    enum class Action
+    {
+        Run,
+        ShowHelp,
+        Fail
+    };
+    Action action = Action::Run;
+    DeviceConfig config;
+    std::string error;
+};
+
+class CommandLine
+{
+public:
+    // args excludes the program name.
+    static CommandLineResult parse(const std::vector<std::string>& args);
+    static std::string usage();
+};

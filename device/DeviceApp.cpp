@@ -1,0 +1,65 @@
+#include "DeviceApp.h"
+
+#include "CommandLine.h"
+#include "DeviceServer.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <ostream>
+#include <thread>
+
+int DeviceApp::run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    const CommandLineResult parsed = CommandLine::parse(args);
+    switch (parsed.action)
+    {
+    case CommandLineResult::Action::ShowHelp:
+        out << CommandLine::usage();
+        return 0;
+    case CommandLineResult::Action::Fail:
+        err << "velkor-device: " << parsed.error << "\nTry 'velkor-device --help'.\n";
+        return 2;
+    case CommandLineResult::Action::Run:
+        break;
+    }
+
+    // Blocked before any thread starts so that only the waiter below ever sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    const DeviceConfig& config = parsed.config;
+    DeviceServer server(config);
+    const int port = server.bind();
+    if (port < 0)
+    {
+        err << "velkor-device: cannot listen on " << config.address << " port " << config.port
+            << "\n";
+        return 1;
+    }
+    const bool ipv6 = config.address.find(':') != std::string::npos;
+    out << "velkor-device listening on http://" << (ipv6 ? "[" : "") << config.address
+        << (ipv6 ? "]" : "") << ":" << port << std::endl;
+
+    std::thread waiter(
+        [&]
+        {
+            int signalNumber = 0;
+            sigwait(&stopSignals, &signalNumber);
+            server.stop();
+        });
+    const bool ok = server.run();
+    // If serving ended on its own, the waiter is still blocked: hand it a signal of its own.
+    pthread_kill(waiter.native_handle(), SIGTERM);
+    waiter.join();
+    if (!ok)
+    {
+        err << "velkor-device: the listening socket failed\n";
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+enum class AuthMode
+{
+    None,
+    Basic,
+    Digest
+};
+
+struct DeviceConfig
+{
+    std::string address = "127.0.0.1";
+    int port = 18080;
+    int channels = 4;
+    int fps = 25;
+    std::string user;
+    std::string password;
+    AuthMode auth = AuthMode::None;
+    int nonceLifetimeSeconds = 300;
+    int alarmIntervalSeconds = 10;
+    long long uid = 417;
+    int maxConnections = 16;
+};

@@ -1,0 +1,184 @@
+#include "DeviceServer.h"
+
+#include "ChannelSource.h"
+#include "ConnectionLimiter.h"
+#include "EventStream.h"
+#include "FrameGeometry.h"
+#include "LiveStream.h"
+
+#include <sys/socket.h>
+
+#include <charconv>
+#include <optional>
+#include <thread>
+
+namespace
+{
+
+constexpr const char* textPlain = "text/plain; charset=utf-8";
+// Small enough that a stalled reader holds at most a frame or two in the kernel, so it sees
+// fresh pictures as soon as it reads again. Accepted sockets inherit it from the listener.
+constexpr int sendBufferBytes = 128 * 1024;
+
+std::optional<int> parseDecimal(const std::string& text)
+{
+    if (text.empty() || text.size() > 9)
+        return std::nullopt;
+    int value = 0;
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || ptr != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+void plain(httplib::Response& response, int status, const std::string& body)
+{
+    response.status = status;
+    response.set_content(body, textPlain);
+}
+
+} // namespace
+
+DeviceServer::DeviceServer(const DeviceConfig& config)
+    : m_config(config),
+      m_authenticator(config.auth, config.user, config.password,
+                      std::chrono::seconds(config.nonceLifetimeSeconds)),
+      m_alarms(m_events, config.channels,
+               std::chrono::milliseconds(config.alarmIntervalSeconds * 1000LL))
+{
+    for (int channel = 1; channel <= config.channels; ++channel)
+        m_channels.push_back(std::make_shared<ChannelSource>(channel, config.fps));
+
+    const size_t limit = static_cast<size_t>(config.maxConnections);
+    m_server.new_task_queue = [limit] { return new ConnectionLimiter(limit); };
+    m_server.set_socket_options(
+        [](socket_t sock)
+        {
+            int one = 1;
+            setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+            int size = sendBufferBytes;
+            setsockopt(sock, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+        });
+    m_server.set_read_timeout(5, 0);
+    m_server.set_write_timeout(5, 0);
+    m_server.set_keep_alive_timeout(2);
+    m_server.set_keep_alive_max_count(100);
+    m_server.set_payload_max_length(4096);
+    installRoutes();
+}
+
+DeviceServer::~DeviceServer() { stop(); }
+
+int DeviceServer::bind()
+{
+    if (m_config.port == 0)
+        return m_server.bind_to_any_port(m_config.address);
+    return m_server.bind_to_port(m_config.address, m_config.port) ? m_config.port : -1;
+}
+
+bool DeviceServer::run()
+{
+    m_runEntered = true;
+    if (m_stopping)
+    {
+        m_runReturned = true;
+        return true;
+    }
+    for (auto& channel : m_channels)
+        channel->start();
+    m_alarms.start();
+    const bool ok = m_server.listen_after_bind();
+    m_runReturned = true;
+    return ok;
+}
+
+void DeviceServer::stop()
+{
+    m_stopping = true;
+    m_events.shutdown();
+    m_alarms.stop();
+    for (auto& channel : m_channels)
+        channel->stop();
+    if (!m_runEntered)
+        return;
+    // listen_after_bind() ignores stop() until it has marked itself running.
+    while (!m_server.is_running() && !m_runReturned)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    m_server.stop();
+}
+
+std::string DeviceServer::infoBody() const
+{
+    return "device=velkor-device\nuid=" + std::to_string(m_config.uid) +
+           "\nchannels=" + std::to_string(m_config.channels) +
+           "\nformats=jpeg\nwidths=" + FrameGeometry::widthList() + "\nversion=1\n";
+}
+
+httplib::Server::HandlerResponse DeviceServer::screen(const httplib::Request& request,
+                                                      httplib::Response& response)
+{
+    if (ConnectionLimiter::rejectingThisThread())
+    {
+        response.set_header("Retry-After", "1");
+        response.set_header("Connection", "close");
+        plain(response, 503, "too many connections\n");
+        return httplib::Server::HandlerResponse::Handled;
+    }
+    const AuthDecision decision = m_authenticator.check(
+        request.method, request.target, request.get_header_value("Authorization"));
+    if (decision.allowed)
+        return httplib::Server::HandlerResponse::Unhandled;
+    for (const auto& challenge : decision.challenges)
+        response.headers.emplace("WWW-Authenticate", challenge);
+    plain(response, 401, "authentication required\n");
+    return httplib::Server::HandlerResponse::Handled;
+}
+
+void DeviceServer::installRoutes()
+{
+    m_server.set_pre_routing_handler([this](const httplib::Request& request,
+                                            httplib::Response& response)
+                                     { return screen(request, response); });
+    m_server.set_error_handler(
+        [](const httplib::Request&, httplib::Response& response)
+        {
+            if (!response.body.empty() || response.content_length_ != 0)
+                return;
+            response.set_content(response.status == 404 ? "not found\n" : "request refused\n",
+                                 textPlain);
+        });
+    m_server.Get("/velkor/info",
+                 [this](const httplib::Request&, httplib::Response& response)
+                 { plain(response, 200, infoBody()); });
+    m_server.Get("/velkor/live", [this](const httplib::Request& request,
+                                        httplib::Response& response)
+                 { serveLive(request, response); });
+    m_server.Get("/velkor/events", [this](const httplib::Request&, httplib::Response& response)
+                 { serveEvents(response); });
+}
+
+void DeviceServer::serveLive(const httplib::Request& request, httplib::Response& response)
+{
+    const auto channel = parseDecimal(request.get_param_value("channel"));
+    if (!channel || *channel < 1 || *channel > m_config.channels)
+        return plain(response, 404, "no such channel\n");
+    const auto width = parseDecimal(request.get_param_value("width"));
+    if (!width || !FrameGeometry::isSupportedWidth(*width))
+        return plain(response, 400, "width must be one of " + FrameGeometry::widthList() + "\n");
+
+    auto stream =
+        std::make_shared<LiveStream>(m_channels[static_cast<size_t>(*channel - 1)], *width);
+    response.set_header("Cache-Control", "no-cache, no-store");
+    response.set_content_provider(LiveStream::contentType(),
+                                  [stream](size_t, httplib::DataSink& sink)
+                                  { return stream->pump(sink); });
+}
+
+void DeviceServer::serveEvents(httplib::Response& response)
+{
+    auto stream = std::make_shared<EventStream>(m_events, m_config.channels);
+    response.set_header("Cache-Control", "no-cache, no-store");
+    response.set_content_provider("text/event-stream",
+                                  [stream](size_t, httplib::DataSink& sink)
+                                  { return stream->pump(sink); });
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "AlarmSchedule.h"
+#include "Authenticator.h"
+#include "DeviceConfig.h"
+#include "EventBus.h"
+
+#include <httplib.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+class ChannelSource;
+
+// The HTTP face of the device: routes, authentication, limits and the shutdown sequence.
+class DeviceServer
+{
+public:
+    explicit DeviceServer(const DeviceConfig& config);
+    ~DeviceServer();
+    DeviceServer(const DeviceServer&) = delete;
+    DeviceServer& operator=(const DeviceServer&) = delete;
+
+    // Binds the listening socket; returns the port (the chosen one for port 0) or -1.
+    int bind();
+    // Serves until stop(); false if the listening socket failed.
+    bool run();
+    // Safe from any thread, before, during or after run().
+    void stop();
+
+    std::string infoBody() const;
+
+private:
+    void installRoutes();
+    httplib::Server::HandlerResponse screen(const httplib::Request& request,
+                                            httplib::Response& response);
+    void serveLive(const httplib::Request& request, httplib::Response& response);
+    void serveEvents(httplib::Response& response);
+
+    DeviceConfig m_config;
+    Authenticator m_authenticator;
+    EventBus m_events;
+    AlarmSchedule m_alarms;
+    std::vector<std::shared_ptr<ChannelSource>> m_channels;
+    httplib::Server m_server;
+    std::atomic<bool> m_runEntered{false};
+    std::atomic<bool> m_runReturned{false};
+    std::atomic<bool> m_stopping{false};
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Fans device events out to every event stream. Only the newest `capacity` events are kept, so a
+// reader that falls behind loses the oldest ones instead of growing a queue.
+class EventBus
+{
+public:
+    explicit EventBus(size_t capacity = 256);
+
+    // "event: <kind>\ndata: <data>\n\n"
+    static std::string format(std::string_view kind, std::string_view data);
+
+    void publish(std::string_view kind, std::string_view data);
+    // Sequence number of the newest event published so far (0 before any).
+    uint64_t latestSequence() const;
+    // Formatted events newer than `after`, advancing it; waits up to `timeout` when there are
+    // none. Returns early, empty, once shut down.
+    std::vector<std::string> waitAfter(uint64_t& after, std::chrono::milliseconds timeout);
+    void shutdown();
+    bool isShutDown() const;
+
+private:
+    size_t m_capacity;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::pair<uint64_t, std::string>> m_events;
+    uint64_t m_sequence = 0;
+    bool m_shutDown = false;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <httplib.h>
+
+#include <cstdint>
+
+class EventBus;
+
+// One reader of /velkor/events: the channel states first, then every new event, with a
+// keepalive comment whenever a second passes without one.
+class EventStream
+{
+public:
+    EventStream(EventBus& bus, int channels);
+
+    // Writes whatever is due; false ends the response.
+    bool pump(httplib::DataSink& sink);
+
+private:
+    bool write(httplib::DataSink& sink, const std::string& text);
+
+    EventBus& m_bus;
+    int m_channels;
+    uint64_t m_seen;
+    bool m_greeted = false;
+};

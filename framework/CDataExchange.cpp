@@ -1,0 +1,21 @@
+#include "CDataExchange.h"
+
+#include "CDialog.h"
+
+CDataExchange::CDataExchange(CDialog* dialog, bool saveAndValidate)
+    : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog)
+{
+}
+
+QWidget* CDataExchange::PrepareCtrl(int controlId) const
+{
+    return m_pDlgWnd->GetDlgItem(controlId).widget();
+}
+
+void CDataExchange::Fail(int controlId)
+{
+    if (m_failedControl == 0)
+    {
+        m_failedControl = controlId;
+    }
+}

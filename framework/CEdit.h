@@ -1,0 +1,8 @@
+#pragma once
+
+#include "CWnd.h"
+
+// An edit field of a dialog; its text moves through the data exchange.
+class CEdit : public CWnd
+{
+};

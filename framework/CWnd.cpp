@@ -1,0 +1,93 @@
+#include "CWnd.h"
+
+#include <QTimer>
+
+HWND CWnd::GetSafeHwnd() const
+{
+    if (m_widget == nullptr || !m_widget->testAttribute(Qt::WA_NativeWindow))
+    {
+        return 0;
+    }
+    return static_cast<HWND>(m_widget->winId());
+}
+
+bool CWnd::EnableWindow(bool enable)
+{
+    if (m_widget == nullptr)
+    {
+        return false;
+    }
+    const bool wasDisabled = !m_widget->isEnabled();
+    m_widget->setEnabled(enable);
+    return wasDisabled;
+}
+
+bool CWnd::IsWindowEnabled() const
+{
+    return m_widget != nullptr && m_widget->isEnabled();
+}
+
+namespace
+{
+void applyOuterGeometry(QWidget* window, int x, int y, int width, int height, unsigned flags)
+{
+    if ((flags & SWP_NOMOVE) == 0U)
+    {
+        window->move(x, y); // move() places the frame's corner
+    }
+    if ((flags & SWP_NOSIZE) == 0U)
+    {
+        const QSize frameExtra = window->frameGeometry().size() - window->size();
+        const QSize client(width - frameExtra.width(), height - frameExtra.height());
+        if (window->minimumSize() == window->maximumSize())
+        {
+            window->setFixedSize(client); // a window the user cannot resize stays so
+        }
+        else
+        {
+            window->resize(client);
+        }
+    }
+}
+} // namespace
+
+void CWnd::SetWindowPos(int x, int y, int width, int height, unsigned flags)
+{
+    if (m_widget == nullptr)
+    {
+        return;
+    }
+    if (m_widget->isWindow())
+    {
+        applyOuterGeometry(m_widget, x, y, width, height, flags);
+        if (!m_widget->isVisible())
+        {
+            // The frame's size is known only once the window manager has framed the window.
+            QPointer<QWidget> window = m_widget;
+            QTimer::singleShot(0, window,
+                               [window, x, y, width, height, flags]
+                               { applyOuterGeometry(window, x, y, width, height, flags); });
+        }
+    }
+    else
+    {
+        QRect geometry = m_widget->geometry();
+        if ((flags & SWP_NOMOVE) == 0U)
+        {
+            geometry.moveTopLeft({x, y});
+        }
+        if ((flags & SWP_NOSIZE) == 0U)
+        {
+            geometry.setSize({width, height});
+        }
+        m_widget->setGeometry(geometry);
+    }
+    if ((flags & SWP_NOZORDER) == 0U)
+    {
+        m_widget->raise();
+    }
+    if ((flags & SWP_SHOWWINDOW) != 0U)
+    {
+        m_widget->show();
+    }
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+// A dialog layout as data: what a resource compiler would have produced. Positions and sizes are
+// dialog units, relative to the dialog's font.
+enum class ControlKind
+{
+    Edit,
+    PushButton,
+    DropDownList,
+    StaticFrame,
+    GroupBox,
+    Label,
+};
+
+namespace ControlStyle
+{
+inline constexpr unsigned TabStop = 1U << 0;
+inline constexpr unsigned Border = 1U << 1;
+inline constexpr unsigned AutoHScroll = 1U << 2;
+inline constexpr unsigned ReadOnly = 1U << 3;
+inline constexpr unsigned MultiLine = 1U << 4;
+inline constexpr unsigned VScroll = 1U << 5;
+inline constexpr unsigned HScroll = 1U << 6;
+inline constexpr unsigned Sort = 1U << 7;
+inline constexpr unsigned NoIntegralHeight = 1U << 8;
+inline constexpr unsigned WantReturn = 1U << 9;
+} // namespace ControlStyle
+
+inline constexpr int kNoControlId = -1;
+
+struct ControlTemplate
+{
+    int id;
+    ControlKind kind;
+    std::string_view text;
+    int x;
+    int y;
+    int width;
+    int height;
+    unsigned style;
+};
+
+struct InitialItem
+{
+    int controlId;
+    std::string_view text;
+};
+
+struct DialogTemplate
+{
+    int id;
+    std::string_view title;
+    int width;
+    int height;
+    std::string_view fontFamily;
+    int fontPointSize;
+    std::vector<ControlTemplate> controls; // in tab order
+    std::vector<InitialItem> initialItems;
+};

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "WinTypes.h"
+
+struct PostedMessage
+{
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+};

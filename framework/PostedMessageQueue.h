@@ -1,0 +1,38 @@
+#pragma once
+
+#include "PostedMessage.h"
+
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+class QObject;
+
+// The messages posted to one window, waiting for its thread. Any thread may post; posting never
+// waits for the window. The window thread is woken by one Qt event per batch, not per message, so
+// a burst of posts costs one event-loop round trip.
+class PostedMessageQueue
+{
+public:
+    explicit PostedMessageQueue(QObject* receiver);
+
+    // False once the queue is closed: the window is gone and the message was not taken.
+    bool post(const PostedMessage& message);
+
+    // The oldest waiting message, or nothing when the queue is empty.
+    std::optional<PostedMessage> take();
+
+    // Refuses every later post and hands back what was still waiting.
+    std::vector<PostedMessage> close();
+
+    // The Qt event type that tells the receiver to take its messages.
+    static int wakeEventType();
+
+private:
+    std::mutex m_mutex;
+    std::deque<PostedMessage> m_messages;
+    QObject* m_receiver;
+    bool m_wakePending = false;
+    bool m_closed = false;
+};

@@ -1,0 +1,8 @@
+#include "AppIcon.h"
+
+#include <QString>
+
+QIcon LoadAppIcon()
+{
+    return QIcon(QStringLiteral(":/res/icon128.ico"));
+}

@@ -1,0 +1,32 @@
+#include "Base64.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+TEST(Base64Test, RoundTripsRfc4648Vectors)
+{
+    const std::pair<const char*, const char*> vectors[] = {
+        {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}};
+    for (const auto& [plain, encoded] : vectors)
+    {
+        EXPECT_EQ(Base64::encode(plain), encoded);
+        EXPECT_EQ(Base64::decode(encoded), std::string(plain));
+    }
+}
+
+TEST(Base64Test, KeepsBinaryBytes)
+{
+    const std::string bytes("\x00\xff\x10:\x80", 5);
+    EXPECT_EQ(Base64::decode(Base64::encode(bytes)), bytes);
+}
+
+TEST(Base64Test, RejectsMalformedInput)
+{
+    for (const char* bad : {"Zg", "Zg=", "Z===", "Zm9v!A==", "Zg==Zg==", "Z=g=", "Zm 9v"})
+        EXPECT_FALSE(Base64::decode(bad)) << bad;
+}
+
+} // namespace

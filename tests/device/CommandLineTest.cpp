@@ -1,0 +1,88 @@
+#include "CommandLine.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+using Action = CommandLineResult::Action;
+
+TEST(CommandLineTest, DefaultsMatchTheProtocol)
+{
+    const CommandLineResult result = CommandLine::parse({});
+    ASSERT_EQ(result.action, Action::Run);
+    EXPECT_EQ(result.config.address, "127.0.0.1");
+    EXPECT_EQ(result.config.port, 18080);
+    EXPECT_EQ(result.config.channels, 4);
+    EXPECT_EQ(result.config.fps, 25);
+    EXPECT_EQ(result.config.auth, AuthMode::None);
+    EXPECT_EQ(result.config.nonceLifetimeSeconds, 300);
+    EXPECT_EQ(result.config.alarmIntervalSeconds, 10);
+    EXPECT_EQ(result.config.maxConnections, 16);
+}
+
+TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
+{
+    const CommandLineResult result = CommandLine::parse(
+        {"--address", "::1", "--port=0", "--channels", "7", "--fps=30", "--user", "op",
+         "--password", "", "--auth=basic", "--nonce-lifetime", "5", "--alarm-interval=0",
+         "--uid", "2147483647", "--max-connections", "3"});
+    ASSERT_EQ(result.action, Action::Run) << result.error;
+    const DeviceConfig& c = result.config;
+    EXPECT_EQ(c.address, "::1");
+    EXPECT_EQ(c.port, 0);
+    EXPECT_EQ(c.channels, 7);
+    EXPECT_EQ(c.fps, 30);
+    EXPECT_EQ(c.user, "op");
+    EXPECT_EQ(c.password, "");
+    EXPECT_EQ(c.auth, AuthMode::Basic);
+    EXPECT_EQ(c.nonceLifetimeSeconds, 5);
+    EXPECT_EQ(c.alarmIntervalSeconds, 0);
+    EXPECT_EQ(c.uid, 2147483647);
+    EXPECT_EQ(c.maxConnections, 3);
+}
+
+TEST(CommandLineTest, CredentialsImplyDigest)
+{
+    const CommandLineResult result = CommandLine::parse({"--user", "a", "--password", "b"});
+    ASSERT_EQ(result.action, Action::Run);
+    EXPECT_EQ(result.config.auth, AuthMode::Digest);
+}
+
+TEST(CommandLineTest, HelpWinsOverEverythingElse)
+{
+    EXPECT_EQ(CommandLine::parse({"--port", "1", "--help"}).action, Action::ShowHelp);
+    EXPECT_EQ(CommandLine::parse({"-h"}).action, Action::ShowHelp);
+    const std::string usage = CommandLine::usage();
+    for (const char* option : {"--address", "--port", "--channels", "--fps", "--user",
+                               "--password", "--auth", "--nonce-lifetime", "--alarm-interval",
+                               "--uid", "--max-connections"})
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+}
+
+TEST(CommandLineTest, RejectsBadInputWithAMessageNamingTheProblem)
+{
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--bogus"}, "--bogus"},
+        {{"--port"}, "--port"},
+        {{"--port", "65536"}, "--port"},
+        {{"--port", "80x"}, "--port"},
+        {{"--channels", "0"}, "--channels"},
+        {{"--fps", "-1"}, "--fps"},
+        {{"--uid", "2147483648"}, "--uid"},
+        {{"--max-connections", ""}, "--max-connections"},
+        {{"--auth", "ntlm", "--user", "a", "--password", "b"}, "--auth"},
+        {{"--auth", "digest"}, "--auth"},
+        {{"--user", "a"}, "--password"},
+        {{"--user", "a:b", "--password", "c"}, "--user"},
+        {{"stray"}, "stray"},
+    };
+    for (const auto& [args, mention] : cases)
+    {
+        const CommandLineResult result = CommandLine::parse(args);
+        EXPECT_EQ(result.action, Action::Fail) << mention;
+        EXPECT_NE(result.error.find(mention), std::string::npos) << result.error;
+    }
+}
+
+} // namespace

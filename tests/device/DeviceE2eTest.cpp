@@ -1,0 +1,481 @@
+#include "DeviceProcess.h"
+#include "HttpConnection.h"
+#include "JpegProbe.h"
+
+#include "AuthParams.h"
+#include "Base64.h"
+#include "DigestCalculator.h"
+#include "FrameGeometry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <regex>
+#include <thread>
+
+namespace
+{
+
+using namespace std::chrono_literals;
+
+struct Part
+{
+    std::map<std::string, std::string> headers;
+    std::vector<unsigned char> jpeg;
+    uint64_t frame() const { return std::stoull(headers.at("x-frame")); }
+};
+
+// One multipart part as the protocol lays it out, or nullopt at the first deviation.
+std::optional<Part> readPart(HttpConnection& connection)
+{
+    auto boundary = connection.readLine();
+    if (!boundary || *boundary != "--velkorframe")
+        return std::nullopt;
+    Part part;
+    while (true)
+    {
+        auto line = connection.readLine();
+        if (!line)
+            return std::nullopt;
+        if (line->empty())
+            break;
+        const auto colon = line->find(": ");
+        if (colon == std::string::npos)
+            return std::nullopt;
+        std::string name = line->substr(0, colon);
+        for (char& c : name)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        part.headers[name] = line->substr(colon + 2);
+    }
+    if (part.headers["content-type"] != "image/jpeg" || !part.headers.count("x-frame") ||
+        !part.headers.count("content-length"))
+        return std::nullopt;
+    auto body = connection.readExact(std::stoul(part.headers["content-length"]));
+    auto tail = connection.readExact(2);
+    if (!body || !tail || *tail != "\r\n")
+        return std::nullopt;
+    part.jpeg.assign(body->begin(), body->end());
+    return part;
+}
+
+struct Event
+{
+    std::string kind; // empty for a comment
+    std::string data;
+};
+
+std::optional<Event> readEvent(HttpConnection& connection)
+{
+    Event event;
+    while (true)
+    {
+        auto line = connection.readLine();
+        if (!line)
+            return std::nullopt;
+        if (line->empty())
+            return event;
+        if (line->rfind("event: ", 0) == 0)
+            event.kind = line->substr(7);
+        else if (line->rfind("data: ", 0) == 0)
+            event.data = line->substr(6);
+        else if (line->rfind(":", 0) == 0)
+            event.data = *line;
+        else
+            return std::nullopt;
+    }
+}
+
+class DeviceE2eTest : public ::testing::Test
+{
+protected:
+    void launch(std::vector<std::string> args)
+    {
+        m_device = std::make_unique<DeviceProcess>(args);
+        ASSERT_TRUE(m_device->started()) << m_device->banner();
+    }
+    void TearDown() override
+    {
+        // Every run must also end cleanly on SIGTERM.
+        if (m_device)
+        {
+            EXPECT_EQ(m_device->stop(), 0);
+        }
+    }
+    int port() const { return m_device->port(); }
+
+    std::unique_ptr<DeviceProcess> m_device;
+};
+
+TEST_F(DeviceE2eTest, InfoDescribesTheDevice)
+{
+    launch({"--uid", "1234", "--channels", "3"});
+    auto reply = HttpConnection::get(port(), "/velkor/info");
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->head.status, 200);
+    EXPECT_EQ(reply->head.header("content-type"), "text/plain; charset=utf-8");
+    EXPECT_EQ(reply->body, "device=velkor-device\nuid=1234\nchannels=3\nformats=jpeg\n"
+                           "widths=320,640,800,960,1280,1920,2048\nversion=1\n");
+    for (const char* other : {"/", "/velkor", "/velkor/info/x", "/velkor/liveX"})
+    {
+        auto missing = HttpConnection::get(port(), other);
+        ASSERT_TRUE(missing) << other;
+        EXPECT_EQ(missing->head.status, 404) << other;
+    }
+}
+
+TEST_F(DeviceE2eTest, LiveStreamsDecodableFramesAtEveryWidth)
+{
+    launch({"--fps", "30"});
+    for (int width : FrameGeometry::widths())
+    {
+        HttpConnection connection;
+        ASSERT_TRUE(connection.open(port()));
+        ASSERT_TRUE(connection.sendGet("/velkor/live?channel=2&width=" + std::to_string(width)));
+        auto head = connection.readHead();
+        ASSERT_TRUE(head);
+        EXPECT_EQ(head->status, 200);
+        EXPECT_EQ(head->header("content-type"), "multipart/x-mixed-replace; boundary=velkorframe");
+        std::optional<uint64_t> previous;
+        for (int i = 0; i < 3; ++i)
+        {
+            auto part = readPart(connection);
+            ASSERT_TRUE(part) << width;
+            const auto info = JpegProbe::decode(part->jpeg);
+            ASSERT_TRUE(info) << width;
+            EXPECT_EQ(info->width, width);
+            EXPECT_EQ(info->height, FrameGeometry::heightFor(width));
+            if (previous)
+            {
+                EXPECT_GT(part->frame(), *previous);
+            }
+            previous = part->frame();
+        }
+    }
+}
+
+TEST_F(DeviceE2eTest, LiveRefusesUnknownChannelsAndWidths)
+{
+    launch({"--channels", "4"});
+    const std::pair<const char*, int> cases[] = {
+        {"/velkor/live?channel=0&width=640", 404},  {"/velkor/live?channel=5&width=640", 404},
+        {"/velkor/live?channel=x&width=640", 404},  {"/velkor/live?width=640", 404},
+        {"/velkor/live?channel=1&width=641", 400},  {"/velkor/live?channel=1&width=abc", 400},
+        {"/velkor/live?channel=1", 400},            {"/velkor/live?channel=4&width=-640", 400},
+        {"/velkor/live?channel=4&width=6400", 400},
+    };
+    for (const auto& [target, status] : cases)
+    {
+        auto reply = HttpConnection::get(port(), target);
+        ASSERT_TRUE(reply) << target;
+        EXPECT_EQ(reply->head.status, status) << target;
+        EXPECT_EQ(reply->head.header("content-type"), "text/plain; charset=utf-8") << target;
+    }
+}
+
+TEST_F(DeviceE2eTest, EventsStartWithChannelStatesThenCarryAlarms)
+{
+    launch({"--channels", "2", "--alarm-interval", "1"});
+    HttpConnection connection;
+    ASSERT_TRUE(connection.open(port()));
+    ASSERT_TRUE(connection.sendGet("/velkor/events"));
+    auto head = connection.readHead();
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->status, 200);
+    EXPECT_EQ(head->header("content-type"), "text/event-stream");
+    for (int channel = 1; channel <= 2; ++channel)
+    {
+        auto event = readEvent(connection);
+        ASSERT_TRUE(event);
+        EXPECT_EQ(event->kind, "channel");
+        EXPECT_EQ(event->data, "channel=" + std::to_string(channel) + " status=1");
+    }
+    std::optional<Event> alarm;
+    for (int i = 0; i < 10 && !alarm; ++i)
+    {
+        auto event = readEvent(connection);
+        ASSERT_TRUE(event);
+        if (event->kind == "alarm")
+            alarm = event;
+    }
+    ASSERT_TRUE(alarm);
+    EXPECT_TRUE(std::regex_match(
+        alarm->data, std::regex(R"(channel=[12] type=\d+ status=1 )"
+                                R"(time=\d{4}-(0[1-9]|1[0-2])-[0-3]\d)"
+                                R"(T([01]\d|2[0-3]):[0-5]\d:[0-5]\d\.\d{3})")))
+        << alarm->data;
+}
+
+TEST_F(DeviceE2eTest, QuietEventStreamSendsKeepalives)
+{
+    launch({"--channels", "1", "--alarm-interval", "0"});
+    HttpConnection connection;
+    ASSERT_TRUE(connection.open(port()));
+    ASSERT_TRUE(connection.sendGet("/velkor/events"));
+    ASSERT_TRUE(connection.readHead());
+    auto greeting = readEvent(connection);
+    ASSERT_TRUE(greeting);
+    EXPECT_EQ(greeting->kind, "channel");
+    // The device promises one at least every 2 s; the read timeout only guards a hang.
+    connection.setTimeout(5s);
+    auto keepalive = readEvent(connection);
+    ASSERT_TRUE(keepalive);
+    EXPECT_EQ(keepalive->kind, "");
+    EXPECT_EQ(keepalive->data, ": keepalive");
+}
+
+class DigestE2eTest : public DeviceE2eTest
+{
+protected:
+    struct Challenge
+    {
+        std::string nonce;
+        std::string opaque;
+        std::string algorithm;
+        bool stale = false;
+    };
+
+    // The challenges of a 401, in order.
+    static std::vector<Challenge> challenges(const HttpHead& head)
+    {
+        std::vector<Challenge> out;
+        for (const auto& value : head.all("www-authenticate"))
+        {
+            auto parsed = AuthParams::parse(value);
+            if (!parsed || parsed->scheme != "digest" ||
+                parsed->value("realm") != "velkor-device" || parsed->value("qop") != "auth")
+                continue;
+            out.push_back({parsed->value("nonce"), parsed->value("opaque"),
+                           parsed->value("algorithm"), parsed->value("stale") == "true"});
+        }
+        return out;
+    }
+
+    static std::string authorization(const Challenge& c, DigestAlgorithm algorithm,
+                                     const std::string& password, const std::string& uri,
+                                     int nc = 1)
+    {
+        char count[9];
+        std::snprintf(count, sizeof count, "%08x", nc);
+        const DigestInput in{"admin", "velkor-device", password, "GET", uri,
+                             c.nonce, count,           "c1e2",   "auth"};
+        return "Authorization: Digest username=\"admin\", realm=\"velkor-device\", nonce=\"" +
+               c.nonce + "\", uri=\"" + uri + "\", algorithm=" +
+               std::string(DigestCalculator::algorithmName(algorithm)) + ", qop=auth, nc=" +
+               count + ", cnonce=\"c1e2\", response=\"" +
+               DigestCalculator::response(algorithm, in) + "\", opaque=\"" + c.opaque + "\"";
+    }
+
+    Challenge firstChallenge()
+    {
+        auto reply = HttpConnection::get(port(), "/velkor/info");
+        EXPECT_TRUE(reply);
+        if (!reply)
+            return {};
+        EXPECT_EQ(reply->head.status, 401);
+        auto list = challenges(reply->head);
+        EXPECT_EQ(list.size(), 2u);
+        return list.empty() ? Challenge{} : list.front();
+    }
+};
+
+TEST_F(DigestE2eTest, EveryResourceNeedsCredentials)
+{
+    launch({"--user", "admin", "--password", "pw"});
+    for (const char* target :
+         {"/velkor/info", "/velkor/live?channel=1&width=320", "/velkor/events", "/elsewhere"})
+    {
+        auto reply = HttpConnection::get(port(), target);
+        ASSERT_TRUE(reply) << target;
+        EXPECT_EQ(reply->head.status, 401) << target;
+        const auto list = challenges(reply->head);
+        ASSERT_EQ(list.size(), 2u) << target;
+        EXPECT_EQ(list[0].algorithm, "SHA-256");
+        EXPECT_EQ(list[1].algorithm, "MD5");
+        EXPECT_FALSE(list[0].stale);
+    }
+}
+
+TEST_F(DigestE2eTest, RightPasswordPassesWithEitherAlgorithmWrongOneNever)
+{
+    launch({"--user", "admin", "--password", "pw", "--auth", "digest"});
+    const Challenge c = firstChallenge();
+    const std::string live = "/velkor/live?channel=1&width=320";
+    int nc = 1;
+    for (auto algorithm : {DigestAlgorithm::Md5, DigestAlgorithm::Sha256})
+    {
+        auto info = HttpConnection::get(port(), "/velkor/info",
+                                        {authorization(c, algorithm, "pw", "/velkor/info", nc++)});
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->head.status, 200);
+        EXPECT_EQ(info->body.rfind("device=velkor-device\n", 0), 0u);
+
+        HttpConnection stream;
+        ASSERT_TRUE(stream.open(port()));
+        ASSERT_TRUE(stream.sendGet(live, {authorization(c, algorithm, "pw", live, nc++)}));
+        auto head = stream.readHead();
+        ASSERT_TRUE(head);
+        EXPECT_EQ(head->status, 200);
+        EXPECT_TRUE(readPart(stream));
+
+        auto wrong = HttpConnection::get(port(), live,
+                                         {authorization(c, algorithm, "pW", live, nc++)});
+        ASSERT_TRUE(wrong);
+        EXPECT_EQ(wrong->head.status, 401);
+        EXPECT_EQ(wrong->head.header("content-type"), "text/plain; charset=utf-8");
+        EXPECT_EQ(challenges(wrong->head).size(), 2u);
+    }
+}
+
+TEST_F(DigestE2eTest, ExpiredNonceIsReportedStaleAndTheNewOneWorks)
+{
+    launch({"--user", "admin", "--password", "pw", "--nonce-lifetime", "1"});
+    const Challenge old = firstChallenge();
+    std::this_thread::sleep_for(1100ms);
+    auto stale = HttpConnection::get(
+        port(), "/velkor/info",
+        {authorization(old, DigestAlgorithm::Sha256, "pw", "/velkor/info")});
+    ASSERT_TRUE(stale);
+    EXPECT_EQ(stale->head.status, 401);
+    const auto renewed = challenges(stale->head);
+    ASSERT_EQ(renewed.size(), 2u);
+    EXPECT_TRUE(renewed[0].stale);
+    EXPECT_TRUE(renewed[1].stale);
+    EXPECT_NE(renewed[0].nonce, old.nonce);
+
+    auto retry = HttpConnection::get(
+        port(), "/velkor/info",
+        {authorization(renewed[0], DigestAlgorithm::Sha256, "pw", "/velkor/info")});
+    ASSERT_TRUE(retry);
+    EXPECT_EQ(retry->head.status, 200);
+}
+
+TEST_F(DeviceE2eTest, BasicAuthenticationChecksBothHalves)
+{
+    launch({"--user", "admin", "--password", "pw", "--auth", "basic"});
+    auto none = HttpConnection::get(port(), "/velkor/info");
+    ASSERT_TRUE(none);
+    EXPECT_EQ(none->head.status, 401);
+    EXPECT_EQ(none->head.all("www-authenticate"),
+              std::vector<std::string>{"Basic realm=\"velkor-device\", charset=\"UTF-8\""});
+
+    auto right = HttpConnection::get(port(), "/velkor/info",
+                                     {"Authorization: Basic " + Base64::encode("admin:pw")});
+    ASSERT_TRUE(right);
+    EXPECT_EQ(right->head.status, 200);
+
+    for (const char* wrong : {"admin:pW", "Admin:pw", "admin:", ":pw"})
+    {
+        auto reply = HttpConnection::get(port(), "/velkor/live?channel=1&width=320",
+                                         {"Authorization: Basic " + Base64::encode(wrong)});
+        ASSERT_TRUE(reply) << wrong;
+        EXPECT_EQ(reply->head.status, 401) << wrong;
+    }
+}
+
+TEST_F(DeviceE2eTest, ConnectionsBeyondTheLimitGet503)
+{
+    launch({"--max-connections", "2"});
+    HttpConnection first, second;
+    for (HttpConnection* stream : {&first, &second})
+    {
+        ASSERT_TRUE(stream->open(port()));
+        ASSERT_TRUE(stream->sendGet("/velkor/live?channel=1&width=320"));
+        auto head = stream->readHead();
+        ASSERT_TRUE(head);
+        ASSERT_EQ(head->status, 200);
+        ASSERT_TRUE(readPart(*stream));
+    }
+    auto refused = HttpConnection::get(port(), "/velkor/info");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->head.status, 503);
+    EXPECT_EQ(refused->head.header("retry-after"), "1");
+
+    // The slot frees once the device notices the closed stream (on its next frame write).
+    first.close();
+    int status = 0;
+    for (int attempt = 0; attempt < 100 && status != 200; ++attempt)
+    {
+        auto reply = HttpConnection::get(port(), "/velkor/info");
+        ASSERT_TRUE(reply);
+        status = reply->head.status;
+        if (status != 200)
+            std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_EQ(status, 200);
+}
+
+TEST_F(DeviceE2eTest, StalledReaderSkipsFramesWithoutGrowingTheDevice)
+{
+    launch({"--fps", "25", "--channels", "1"});
+    HttpConnection stream;
+    ASSERT_TRUE(stream.open(port(), 32 * 1024));
+    ASSERT_TRUE(stream.sendGet("/velkor/live?channel=1&width=1920"));
+    auto head = stream.readHead();
+    ASSERT_TRUE(head);
+    ASSERT_EQ(head->status, 200);
+    uint64_t before = 0;
+    for (int i = 0; i < 5; ++i)
+    {
+        auto part = readPart(stream);
+        ASSERT_TRUE(part);
+        before = part->frame();
+    }
+    const long residentBefore = m_device->residentKiB();
+
+    std::this_thread::sleep_for(2500ms);
+    const long residentStalled = m_device->residentKiB();
+    ASSERT_GT(residentBefore, 0);
+    // Queueing the ~60 frames produced meanwhile would take several times this.
+    EXPECT_LT(residentStalled - residentBefore, 8 * 1024);
+
+    // Only what the socket buffers held is old; the device skipped the rest.
+    uint64_t newest = 0;
+    for (int i = 0; i < 6; ++i)
+    {
+        auto part = readPart(stream);
+        ASSERT_TRUE(part);
+        ASSERT_TRUE(JpegProbe::decode(part->jpeg));
+        newest = std::max(newest, part->frame());
+    }
+    EXPECT_GE(newest, before + 20);
+}
+
+TEST_F(DeviceE2eTest, FfmpegReadsTheLiveStream)
+{
+    launch({"--fps", "25"});
+    const std::string url =
+        "http://127.0.0.1:" + std::to_string(port()) + "/velkor/live?channel=1&width=640";
+    const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -f mpjpeg -i '" +
+                                url + "' -t 3 -c copy -f framecrc - 2>&1";
+    std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), &pclose);
+    ASSERT_TRUE(pipe);
+    int frames = 0;
+    std::string unexpected;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe.get()))
+    {
+        if (line[0] == '#')
+            continue;
+        if (std::regex_search(line, std::regex(R"(^0, +\d+, +\d+, +\d+, +\d+, 0x[0-9a-f]{8})")))
+            ++frames;
+        else
+            unexpected += line;
+    }
+    EXPECT_EQ(unexpected, "");
+    // About 75 at 25 fps over 3 s.
+    EXPECT_GE(frames, 50);
+}
+
+TEST(DeviceCommandLineE2eTest, BadOptionsExitWithCode2AndSayWhy)
+{
+    auto outcome = DeviceProcess::runToCompletion({"--fps", "fast"});
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_NE(outcome.output.find("--fps"), std::string::npos) << outcome.output;
+
+    auto help = DeviceProcess::runToCompletion({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.output.find("--max-connections"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,138 @@
+#include "ResultCode.h"
+#include "support/Emulator.h"
+#include "support/LibraryFixture.h"
+
+#include <string>
+
+using namespace velkor;
+using velkortest::Emulator;
+using velkortest::LibraryFixture;
+using velkortest::RecordedEvent;
+
+namespace
+{
+
+auto errorWith(int32_t code)
+{
+    return [code](const RecordedEvent& event) { return event.kind == "error" && event.a == code; };
+}
+
+class EndToEndTest : public LibraryFixture
+{
+protected:
+    std::unique_ptr<Emulator> startEmulator(std::vector<std::string> options, int port = 0)
+    {
+        auto emulator = std::make_unique<Emulator>(VELKOR_DEVICE_PATH, std::move(options), port);
+        EXPECT_TRUE(emulator->ready());
+        if (emulator->ready())
+            pointAt(emulator->port());
+        return emulator;
+    }
+
+    void expectCredentials(const char* user, const char* password, int32_t expected, const char* what)
+    {
+        m_api->Close();
+        m_listener.reset();
+        ASSERT_EQ(m_api->SetUserName(user), 0);
+        ASSERT_EQ(m_api->SetPassword(password), 0);
+        const int32_t result = m_api->Open();
+        if (expected == Ok)
+        {
+            EXPECT_EQ(result, 777) << what;
+            EXPECT_EQ(m_api->GetUID(), 777) << what;
+            // The event stream needs the same credentials; channel events prove it got through.
+            EXPECT_TRUE(m_listener.waitFor("dev", 1, 1)) << what;
+        }
+        else
+        {
+            EXPECT_EQ(result, expected) << what;
+            EXPECT_TRUE(m_listener.waitFor(errorWith(expected))) << what;
+            EXPECT_EQ(m_api->GetUID(), 0) << what;
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(EndToEndTest, OpensAnOpenDeviceAndFollowsItsEvents)
+{
+    auto emulator = startEmulator({"--uid", "777", "--channels", "3", "--alarm-interval", "1"});
+    ASSERT_TRUE(emulator->ready());
+    EXPECT_EQ(m_api->Open(), 777);
+    EXPECT_TRUE(m_listener.waitFor("dev", 0, SessionStatusConnected));
+    for (int channel = 1; channel <= 3; ++channel)
+        EXPECT_TRUE(m_listener.waitFor("dev", channel, 1)) << channel;
+    ASSERT_TRUE(m_listener.waitFor([](const RecordedEvent& event) { return event.kind == "alarm"; }));
+    for (const RecordedEvent& event : m_listener.events())
+    {
+        if (event.kind == "alarm")
+        {
+            EXPECT_GE(event.a, 1);
+            EXPECT_LE(event.a, 3);
+            EXPECT_EQ(event.text.size(), std::string("YYYY-MM-DDTHH:MM:SS.mmm").size()) << event.text;
+        }
+    }
+    EXPECT_EQ(m_api->PlayLive(4, nullptr, 0, nullptr), ChannelUnknown);
+    EXPECT_EQ(m_api->Close(), 0);
+    EXPECT_EQ(m_api->GetUID(), 0);
+}
+
+TEST_F(EndToEndTest, DigestCredentialsRightWrongAndMissing)
+{
+    auto emulator = startEmulator({"--uid", "777", "--user", "admin", "--password", "p\xC3\xA4ss word", "--auth", "digest"});
+    ASSERT_TRUE(emulator->ready());
+    expectCredentials("admin", "p\xC3\xA4ss word", Ok, "right");
+    expectCredentials("admin", "wrong", CredentialsRefused, "wrong password");
+    expectCredentials("someone", "p\xC3\xA4ss word", CredentialsRefused, "wrong user");
+    expectCredentials("", "", CredentialsRefused, "missing");
+    expectCredentials("admin", "p\xC3\xA4ss word", Ok, "right again");
+}
+
+TEST_F(EndToEndTest, BasicCredentialsRightWrongAndMissing)
+{
+    auto emulator = startEmulator({"--uid", "777", "--user", "admin", "--password", "secret", "--auth", "basic"});
+    ASSERT_TRUE(emulator->ready());
+    expectCredentials("admin", "secret", Ok, "right");
+    expectCredentials("admin", "Secret", CredentialsRefused, "wrong password");
+    expectCredentials("", "", CredentialsRefused, "missing");
+}
+
+TEST_F(EndToEndTest, LivePlayWithCredentialsDecodesFrames)
+{
+    auto emulator = startEmulator({"--uid", "777", "--user", "admin", "--password", "secret"});
+    ASSERT_TRUE(emulator->ready());
+    ASSERT_EQ(m_api->SetUserName("admin"), 0);
+    ASSERT_EQ(m_api->SetPassword("secret"), 0);
+    ASSERT_EQ(m_api->SetJPEGResolution(2048), 0);
+    ASSERT_EQ(m_api->Open(), 777);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    EXPECT_TRUE(m_listener.waitFor("play", 1, 1));
+    EXPECT_TRUE(m_listener.waitFor("image", 0, 2048 * 65536 + 1536));
+    EXPECT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+    EXPECT_TRUE(m_listener.waitFor("play", 1, 0));
+}
+
+TEST_F(EndToEndTest, AKilledDeviceEndsTheSessionAndARestartedOneOpensAgain)
+{
+    auto emulator = startEmulator({"--uid", "777"});
+    ASSERT_TRUE(emulator->ready());
+    const int port = emulator->port();
+    ASSERT_EQ(m_api->Open(), 777);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480));
+    emulator->kill();
+    EXPECT_TRUE(m_listener.waitFor("dev", 0, SessionStatusLost));
+    EXPECT_TRUE(m_listener.waitFor(errorWith(SessionLost)));
+    EXPECT_TRUE(m_listener.waitFor("play", 1, 0));
+    EXPECT_EQ(m_api->GetUID(), 0);
+    EXPECT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+
+    m_listener.reset();
+    EXPECT_EQ(m_api->Open(), DeviceUnreachable);
+    auto restarted = startEmulator({"--uid", "777"}, port);
+    ASSERT_TRUE(restarted->ready());
+    EXPECT_EQ(m_api->Open(), 777);
+    EXPECT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    EXPECT_TRUE(m_listener.waitFor("play", 1, 1));
+    EXPECT_EQ(m_api->Close(), 0);
+}

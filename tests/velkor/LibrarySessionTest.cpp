@@ -1,0 +1,338 @@
+#include "ResultCode.h"
+#include "support/FakeDevice.h"
+#include "support/LibraryFixture.h"
+#include "support/TestJpeg.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using namespace velkor;
+using velkortest::FakeDevice;
+using velkortest::LibraryFixture;
+using velkortest::LoopbackConnection;
+using velkortest::LoopbackServer;
+using velkortest::RecordedEvent;
+
+namespace
+{
+
+int closedPort()
+{
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(probe);
+    return ntohs(address.sin_port);
+}
+
+auto errorWith(int32_t code)
+{
+    return [code](const RecordedEvent& event) { return event.kind == "error" && event.a == code; };
+}
+
+std::string httpResponse(const std::string& status, const std::string& body, const std::string& extra = {})
+{
+    return "HTTP/1.1 " + status + "\r\n" + extra + "Content-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
+LoopbackServer::Handler answering(std::string response)
+{
+    return [response](const std::string&, const std::string&, LoopbackConnection& connection)
+    { connection.send(response); };
+}
+
+} // namespace
+
+using SessionTest = LibraryFixture;
+
+TEST_F(SessionTest, OpenAgainstAClosedPortFailsAtOnceWithAnError)
+{
+    pointAt(closedPort());
+    EXPECT_EQ(m_api->Open(), DeviceUnreachable);
+    ASSERT_TRUE(m_listener.waitFor(errorWith(DeviceUnreachable)));
+    EXPECT_NE(m_listener.events().front().text.find("cannot reach"), std::string::npos);
+    EXPECT_EQ(m_api->GetUID(), 0);
+}
+
+TEST_F(SessionTest, ListenerRegisteredAtBothSlotsHearsEachEventOnce)
+{
+    EXPECT_EQ(m_api->Slot296(&m_listener), 0);
+    EXPECT_EQ(m_api->Slot042(&m_listener), 0);
+    pointAt(closedPort());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(m_api->Open(), DeviceUnreachable);
+    // Events arrive in order, so once this last one is here every earlier delivery is done.
+    LoopbackServer notADevice(answering("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"));
+    pointAt(notADevice.port());
+    EXPECT_EQ(m_api->Open(), NotVelkorDevice);
+    ASSERT_TRUE(m_listener.waitFor(errorWith(NotVelkorDevice)));
+    EXPECT_EQ(m_listener.count("error"), 4U);
+}
+
+TEST_F(SessionTest, RefusalsTellWhatKindOfPeerAnswered)
+{
+    struct Case
+    {
+        const char* what;
+        std::string response;
+        int32_t code;
+    };
+    const std::vector<Case> cases = {
+        {"not a device", httpResponse("200 OK", "hello"), NotVelkorDevice},
+        {"another device", httpResponse("200 OK", "device=other\nuid=12\n"), NotVelkorDevice},
+        {"device without uid", httpResponse("200 OK", "device=velkor-device\n"), NotVelkorDevice},
+        {"no such path", httpResponse("404 Not Found", ""), NotVelkorDevice},
+        {"credentials wanted",
+         httpResponse("401 Unauthorized", "", "WWW-Authenticate: Basic realm=\"velkor-device\"\r\n"),
+         CredentialsRefused},
+        {"not http", "SSH-2.0-OpenSSH_9.2\r\n", DeviceRequestFailed},
+    };
+    for (const Case& test : cases)
+    {
+        LoopbackServer server(answering(test.response));
+        pointAt(server.port());
+        m_listener.reset();
+        EXPECT_EQ(m_api->Open(), test.code) << test.what;
+        EXPECT_TRUE(m_listener.waitFor(errorWith(test.code))) << test.what;
+        EXPECT_EQ(m_api->GetUID(), 0) << test.what;
+    }
+}
+
+TEST_F(SessionTest, OpenGivesUpOnASilentPeer)
+{
+    LoopbackServer server(
+        [](const std::string&, const std::string&, LoopbackConnection& connection)
+        {
+            while (!connection.stopping())
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        });
+    pointAt(server.port());
+    EXPECT_EQ(m_api->Open(), DeviceTimedOut);
+    EXPECT_TRUE(m_listener.waitFor(errorWith(DeviceTimedOut)));
+}
+
+TEST_F(SessionTest, AListenerCallingBackIntoTheLibraryDoesNotDeadlock)
+{
+    class Reentrant : public IAppListener
+    {
+    public:
+        explicit Reentrant(DeviceLibrary* api) : m_api(api) {}
+        void OnError(int32_t, const char*) override
+        {
+            if (m_calls++ > 0)
+                return;
+            char buffer[64];
+            m_api->GetIPAddr(buffer, sizeof buffer);
+            m_api->SetHttpPort(m_api->GetHttpPort());
+            m_api->GetUID();
+            m_api->Open();
+            m_api->PlayLive(1, nullptr, 0, nullptr);
+            m_api->PlayControl(1, 1, nullptr, 0, nullptr);
+            m_api->Close();
+            m_api->Slot296(this);
+            done = true;
+        }
+        std::atomic<bool> done{false};
+
+    private:
+        DeviceLibrary* m_api;
+        std::atomic<int> m_calls{0};
+    } reentrant(m_api);
+    m_api->Slot042(&reentrant);
+    pointAt(closedPort());
+    EXPECT_LT(m_api->Open(), 0);
+    ASSERT_TRUE(m_listener.waitFor([&](const RecordedEvent&) { return reentrant.done.load(); }));
+    // The listener's own calls raised errors of their own.
+    EXPECT_TRUE(m_listener.waitFor(errorWith(NotOpen)));
+    // Unregister before `reentrant` goes out of scope.
+    m_api->Slot042(nullptr);
+}
+
+TEST_F(SessionTest, SessionReportsTheDeviceAndItsEvents)
+{
+    FakeDevice device;
+    pointAt(device.port());
+    EXPECT_EQ(m_api->Open(), 4242);
+    EXPECT_EQ(m_api->GetUID(), 4242);
+    EXPECT_TRUE(m_listener.waitFor("dev", 0, SessionStatusConnected));
+    EXPECT_TRUE(m_listener.waitFor("dev", 1, 1));
+    EXPECT_TRUE(m_listener.waitFor("dev", 2, 1));
+
+    device.pushEvent("alarm", "channel=2 type=3 status=1 time=2024-01-02T03:04:05.678");
+    device.pushEvent("record", "channel=1 status=1");
+    device.pushEvent("channel", "channel=2 status=0");
+    device.pushEvent("unknown", "channel=2 status=0");
+    ASSERT_TRUE(m_listener.waitFor("alarm", 2, 1));
+    for (const RecordedEvent& event : m_listener.events())
+    {
+        if (event.kind == "alarm")
+        {
+            EXPECT_EQ(event.c, 3);
+            EXPECT_EQ(event.text, "2024-01-02T03:04:05.678");
+        }
+    }
+    EXPECT_TRUE(m_listener.waitFor("rec", 1, 1));
+    EXPECT_TRUE(m_listener.waitFor("dev", 2, 0));
+
+    EXPECT_EQ(m_api->Open(), AlreadyOpen);
+    EXPECT_TRUE(m_listener.waitFor(errorWith(AlreadyOpen)));
+    EXPECT_EQ(m_api->GetUID(), 4242);
+    EXPECT_EQ(m_api->Close(), 0);
+    EXPECT_EQ(m_api->GetUID(), 0);
+    EXPECT_TRUE(m_listener.waitFor("dev", 0, SessionStatusClosed));
+    EXPECT_EQ(m_api->Open(), 4242);
+}
+
+TEST_F(SessionTest, LivePlayIsRefusedForEachReason)
+{
+    FakeDevice device;
+    pointAt(device.port());
+    EXPECT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), NotOpen);
+    ASSERT_GE(m_api->Open(), 0);
+    EXPECT_EQ(m_api->PlayLive(3, nullptr, 0, nullptr), ChannelUnknown);
+    EXPECT_EQ(m_api->PlayLive(0, nullptr, 0, nullptr), ChannelUnknown);
+    ASSERT_EQ(m_api->SetStreamFormat(2), 0);
+    EXPECT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), FormatNotServed);
+    ASSERT_TRUE(m_listener.waitFor(errorWith(FormatNotServed)));
+    for (const RecordedEvent& event : m_listener.events())
+    {
+        if (event.a == FormatNotServed)
+        {
+            EXPECT_EQ(event.text, "stream format 2 is not served by this device; only JPEG (0)");
+        }
+    }
+    ASSERT_EQ(m_api->SetStreamFormat(0), 0);
+    int32_t handle = -1;
+    EXPECT_EQ(m_api->PlayLive(2, &handle, 0, nullptr), 0);
+    EXPECT_EQ(handle, 2);
+    EXPECT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), AlreadyPlaying);
+    EXPECT_TRUE(m_listener.waitFor(errorWith(ChannelUnknown)));
+    EXPECT_TRUE(m_listener.waitFor(errorWith(AlreadyPlaying)));
+    EXPECT_TRUE(m_listener.waitFor(errorWith(NotOpen)));
+}
+
+TEST_F(SessionTest, LivePlayWithoutAWindowDecodesAndReports)
+{
+    FakeDevice device;
+    pointAt(device.port());
+    ASSERT_EQ(m_api->SetJPEGResolution(320), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    velkortest::RecordingCallBack callback;
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 1, &callback), 0);
+    ASSERT_TRUE(m_listener.waitFor("play", 1, 1));
+    ASSERT_TRUE(m_listener.waitFor([](const RecordedEvent& event)
+                                   { return event.kind == "image" && event.b == 320 * 65536 + 240; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(m_listener.waitFor("play", 1, 0));
+    // Frames of one size give one OnImage, however many arrived before the stop.
+    EXPECT_EQ(m_listener.count("image"), 1U);
+    ASSERT_TRUE(m_listener.waitFor([&](const RecordedEvent&) { return callback.statuses().size() >= 2; }));
+    EXPECT_EQ(callback.statuses(), (std::vector<int32_t>{1, 0}));
+    EXPECT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    EXPECT_EQ(m_api->ClearImage(), 0);
+    EXPECT_EQ(m_api->Close(), 0);
+    EXPECT_EQ(m_api->GetUID(), 0);
+}
+
+TEST_F(SessionTest, ADeviceThatDisappearsEndsTheSessionCleanly)
+{
+    auto device = std::make_unique<FakeDevice>();
+    pointAt(device->port());
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480));
+    device->stop();
+    EXPECT_TRUE(m_listener.waitFor("dev", 0, SessionStatusLost));
+    EXPECT_TRUE(m_listener.waitFor(errorWith(SessionLost)));
+    EXPECT_TRUE(m_listener.waitFor(errorWith(StreamLost)));
+    EXPECT_TRUE(m_listener.waitFor("play", 1, 0));
+    EXPECT_EQ(m_api->GetUID(), 0);
+    EXPECT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), NotOpen);
+    EXPECT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+
+    FakeDevice again;
+    pointAt(again.port());
+    EXPECT_EQ(m_api->Open(), 4242);
+    EXPECT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    EXPECT_EQ(m_api->Close(), 0);
+}
+
+TEST_F(SessionTest, AHostileLiveStreamIsAStreamErrorAndNothingWorse)
+{
+    const std::string head = FakeDevice::multipartHead("velkorframe");
+    const std::vector<std::pair<const char*, std::string>> streams = {
+        {"oversized part", head + "--velkorframe\r\nContent-Type: image/jpeg\r\nContent-Length: 9000000\r\n\r\n"},
+        {"oversized part without length", head + "--velkorframe\r\n\r\n" + std::string(9 * 1024 * 1024, 'x')},
+        {"too many headers", head + "--velkorframe\r\n" + [] {
+             std::string headers;
+             for (int i = 0; i < 40; ++i)
+                 headers += "X-H" + std::to_string(i) + ": v\r\n";
+             return headers;
+         }()},
+        {"endless header", head + "--velkorframe\r\nX-Long: " + std::string(100000, 'h')},
+        {"no boundary", head + std::string(100000, 'g')},
+        {"not multipart", "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nConnection: close\r\n\r\nxxxx"},
+        {"boundary too long", "HTTP/1.1 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=" +
+                                  std::string(80, 'b') + "\r\nConnection: close\r\n\r\n"},
+    };
+    for (const auto& [what, bytes] : streams)
+    {
+        FakeDevice::Options options;
+        options.live = [bytes = bytes](LoopbackConnection& connection)
+        {
+            connection.send(bytes);
+            while (!connection.stopping() && connection.send(""))
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        };
+        FakeDevice device(options);
+        pointAt(device.port());
+        m_listener.reset();
+        ASSERT_GE(m_api->Open(), 0) << what;
+        ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0) << what;
+        EXPECT_TRUE(m_listener.waitFor(errorWith(StreamMalformed))) << what;
+        EXPECT_TRUE(m_listener.waitFor("play", 1, 0)) << what;
+        EXPECT_EQ(m_api->GetUID(), 4242) << what;
+        EXPECT_EQ(m_api->Close(), 0) << what;
+    }
+}
+
+TEST_F(SessionTest, UndecodablePicturesAreReportedOnceAndTheStreamGoesOn)
+{
+    FakeDevice::Options options;
+    options.live = [](LoopbackConnection& connection)
+    {
+        connection.send(FakeDevice::multipartHead("b"));
+        const std::string good = velkortest::makeJpeg(64, 48, 1);
+        for (int n = 0; !connection.stopping(); ++n)
+        {
+            if (!connection.send(FakeDevice::part("b", n % 2 == 0 ? std::string("not a picture") : good)))
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    };
+    FakeDevice device(options);
+    pointAt(device.port());
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(m_listener.waitFor(errorWith(FrameUndecodable)));
+    ASSERT_TRUE(m_listener.waitFor("image", 0, 64 * 65536 + 48));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_EQ(m_api->Close(), 0);
+    ASSERT_TRUE(m_listener.waitFor("dev", 0, SessionStatusClosed));
+    std::size_t errors = 0;
+    for (const RecordedEvent& event : m_listener.events())
+        errors += event.kind == "error" ? 1 : 0;
+    EXPECT_EQ(errors, 1U);
+}

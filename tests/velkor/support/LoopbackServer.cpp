@@ -1,0 +1,117 @@
+#include "LoopbackServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace velkortest
+{
+
+bool LoopbackConnection::send(std::string_view bytes)
+{
+    while (!bytes.empty())
+    {
+        if (stopping())
+            return false;
+        const ssize_t sent = ::send(m_socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    return true;
+}
+
+bool LoopbackConnection::stopping() const
+{
+    return m_stop != nullptr && m_stop->load();
+}
+
+LoopbackServer::LoopbackServer(Handler handler) : m_handler(std::move(handler))
+{
+    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(m_listener, 16);
+    socklen_t length = sizeof address;
+    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+    m_port = ntohs(address.sin_port);
+    m_acceptor = std::thread([this] { acceptLoop(); });
+}
+
+LoopbackServer::~LoopbackServer()
+{
+    stop();
+}
+
+void LoopbackServer::stop()
+{
+    if (m_stop.exchange(true))
+        return;
+    m_acceptor.join();
+    ::close(m_listener);
+    dropConnections();
+    std::vector<std::thread> threads;
+    {
+        std::lock_guard lock(m_mutex);
+        threads.swap(m_threads);
+    }
+    for (auto& thread : threads)
+        thread.join();
+}
+
+void LoopbackServer::dropConnections()
+{
+    std::lock_guard lock(m_mutex);
+    for (int socket : m_sockets)
+        ::shutdown(socket, SHUT_RDWR);
+}
+
+void LoopbackServer::acceptLoop()
+{
+    while (!m_stop.load())
+    {
+        pollfd waiting{m_listener, POLLIN, 0};
+        if (::poll(&waiting, 1, 50) <= 0)
+            continue;
+        const int socket = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (socket < 0)
+            continue;
+        std::lock_guard lock(m_mutex);
+        m_sockets.push_back(socket);
+        m_threads.emplace_back([this, socket] { serve(socket); });
+    }
+}
+
+void LoopbackServer::serve(int socket)
+{
+    std::string head;
+    char buffer[1024];
+    while (head.find("\r\n\r\n") == std::string::npos && head.size() < 16384 && !m_stop.load())
+    {
+        const ssize_t got = ::recv(socket, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            break;
+        head.append(buffer, static_cast<std::size_t>(got));
+    }
+    const auto firstSpace = head.find(' ');
+    const auto secondSpace = head.find(' ', firstSpace + 1);
+    if (firstSpace != std::string::npos && secondSpace != std::string::npos)
+    {
+        LoopbackConnection connection(socket);
+        connection.setStopFlag(&m_stop);
+        m_handler(head.substr(firstSpace + 1, secondSpace - firstSpace - 1), head, connection);
+    }
+    ::shutdown(socket, SHUT_RDWR);
+    std::lock_guard lock(m_mutex);
+    m_sockets.erase(std::remove(m_sockets.begin(), m_sockets.end(), socket), m_sockets.end());
+    ::close(socket);
+}
+
+} // namespace velkortest

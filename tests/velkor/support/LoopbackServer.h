@@ -1,0 +1,63 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace velkortest
+{
+
+// A connection accepted by LoopbackServer, handed to the test's handler with the request head.
+class LoopbackConnection
+{
+public:
+    explicit LoopbackConnection(int socket) : m_socket(socket) {}
+    // False once the peer is gone or the server is stopping.
+    bool send(std::string_view bytes);
+    bool stopping() const;
+    void setStopFlag(const std::atomic<bool>* flag) { m_stop = flag; }
+
+private:
+    int m_socket;
+    const std::atomic<bool>* m_stop = nullptr;
+};
+
+// A TCP server on 127.0.0.1 with a free port, each connection served on its own thread by a
+// handler that reads the request path and writes whatever bytes the test wants, well-formed or
+// not. stop() closes everything; the destructor stops.
+class LoopbackServer
+{
+public:
+    using Handler = std::function<void(const std::string& path, const std::string& head,
+                                       LoopbackConnection& connection)>;
+
+    explicit LoopbackServer(Handler handler);
+    ~LoopbackServer();
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+    int port() const { return m_port; }
+    void stop();
+    // Closes the sockets of every connection so far, as a device that disappears would.
+    void dropConnections();
+
+private:
+    void acceptLoop();
+    void serve(int socket);
+
+    Handler m_handler;
+    int m_listener = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::vector<int> m_sockets;
+    std::vector<std::thread> m_threads;
+    std::thread m_acceptor;
+};
+
+} // namespace velkortest

@@ -1,0 +1,58 @@
+#include "EventStream.h"
+
+#include "SseParser.h"
+
+namespace velkor
+{
+
+void EventStream::start(HttpRequest request, EventHandler onEvent, EndHandler onEnd)
+{
+    m_thread.start(
+        [request = std::move(request), onEvent = std::move(onEvent),
+         onEnd = std::move(onEnd)](const std::atomic<bool>& stop)
+        { run(request, onEvent, onEnd, stop); });
+}
+
+void EventStream::stop()
+{
+    m_thread.stop();
+}
+
+void EventStream::run(const HttpRequest& request, const EventHandler& onEvent,
+                      const EndHandler& onEnd, const std::atomic<bool>& stop)
+{
+    SseParser parser(
+        [&onEvent](std::string_view type, std::string_view data)
+        {
+            if (const auto event = DeviceEvent::parse(type, data))
+                onEvent(*event);
+        });
+    bool wrongType = false;
+    HttpStreamSink sink;
+    sink.onResponse = [&wrongType](std::string_view contentType)
+    {
+        wrongType = contentType.substr(0, 17) != "text/event-stream";
+        return !wrongType;
+    };
+    sink.onData = [&parser](const char* data, std::size_t size) { return parser.feed(data, size); };
+
+    const HttpResult result = HttpClient::stream(request, sink, stop);
+    if (result.outcome == HttpResult::Outcome::Stopped || stop.load())
+        return;
+    std::string description;
+    if (wrongType)
+        description = "the device's event stream has the wrong content type";
+    else if (parser.failed())
+        description = "the device's event stream is malformed: " + parser.error();
+    else if (result.status != 200 && result.status != 0)
+        description = "the device refused its event stream (HTTP " + std::to_string(result.status) + ")";
+    else if (result.outcome == HttpResult::Outcome::TimedOut)
+        description = "the device stopped sending events: " + result.detail;
+    else if (result.outcome == HttpResult::Outcome::Completed)
+        description = "the device ended its event stream";
+    else
+        description = "connection to the device lost: " + result.detail;
+    onEnd(description);
+}
+
+} // namespace velkor

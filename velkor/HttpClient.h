@@ -1,0 +1,66 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace velkor
+{
+
+struct HttpRequest
+{
+    std::string url;
+    std::string userName;
+    std::string password;
+    long connectTimeoutMs = 2000;
+    // Whole transfer; 0 for a stream that runs until stopped.
+    long totalTimeoutMs = 3000;
+    // A stream that delivers nothing for this long is given up; 0 never.
+    long stallTimeoutS = 0;
+};
+
+struct HttpResult
+{
+    enum class Outcome
+    {
+        Completed,
+        Unreachable,
+        TimedOut,
+        Stopped,
+        Refused,
+        TransportFailed
+    };
+
+    Outcome outcome = Outcome::TransportFailed;
+    long status = 0;
+    std::string body;
+    std::string detail;
+};
+
+// Receives a streamed body. onResponse sees the final response's Content-Type when its status is
+// 200 and may refuse it; onData gets the body in pieces and may end the transfer by returning
+// false. Bodies of other statuses (a 401 before the credentials go out, an error page) never
+// reach it.
+struct HttpStreamSink
+{
+    std::function<bool(std::string_view contentType)> onResponse;
+    std::function<bool(const char* data, std::size_t size)> onData;
+};
+
+// GET requests through libcurl, with Digest or Basic authentication when credentials are set and
+// never through a proxy: the device is on the local network.
+class HttpClient
+{
+public:
+    static std::string baseUrl(const std::string& host, int port);
+
+    // Reads a small body (at most 64 KiB) whole.
+    static HttpResult fetch(const HttpRequest& request);
+    // Runs until the body ends, the sink refuses, the connection breaks or `stop` turns true,
+    // which it notices within 100 ms.
+    static HttpResult stream(const HttpRequest& request, const HttpStreamSink& sink,
+                             const std::atomic<bool>& stop);
+};
+
+} // namespace velkor

@@ -1,0 +1,51 @@
+#include "LiveReporter.h"
+
+#include "EventDispatcher.h"
+#include "IAppCallBack.h"
+#include "ResultCode.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace velkor
+{
+
+LiveReporter::LiveReporter(EventDispatcher& dispatcher, int32_t channel, IAppCallBack* callback)
+    : m_dispatcher(dispatcher), m_channel(channel), m_callback(callback)
+{
+}
+
+void LiveReporter::onPlaying()
+{
+    reportPlayStatus(1);
+}
+
+void LiveReporter::onPictureSize(int width, int height, std::size_t bytes)
+{
+    const int32_t packed = width * 65536 + height;
+    const auto size = static_cast<int32_t>(std::min<std::size_t>(bytes, std::numeric_limits<int32_t>::max()));
+    m_dispatcher.post([packed, size](IAppListener& listener) { listener.OnImage(0, packed, size); });
+}
+
+void LiveReporter::onFrameError(int32_t code, const std::string& description)
+{
+    m_dispatcher.post([code, description](IAppListener& listener)
+                      { listener.OnError(code, description.c_str()); });
+}
+
+void LiveReporter::onEnded(int32_t code, const std::string& description)
+{
+    if (code != Ok)
+        onFrameError(code, description);
+    reportPlayStatus(0);
+}
+
+void LiveReporter::reportPlayStatus(int32_t status)
+{
+    const int32_t channel = m_channel;
+    m_dispatcher.post([channel, status](IAppListener& listener) { listener.OnPlayStatus(channel, status); });
+    if (IAppCallBack* callback = m_callback)
+        m_dispatcher.postTask([callback, status] { callback->OnPlayStatusCB(status); });
+}
+
+} // namespace velkor

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+namespace velkor
+{
+
+// The values a session and a live stream are made from, copied out in one piece.
+struct SettingsSnapshot
+{
+    int32_t deviceType = 0;
+    std::string address = "127.0.0.1";
+    int32_t port = 18080;
+    std::string userName;
+    std::string password;
+    int32_t streamFormat = 0;
+    int32_t jpegWidth = 640;
+    int32_t mpeg4Width = 640;
+    int32_t h264Width = 1280;
+};
+
+// The library's configurable properties. Every setter validates, returns Ok or the ResultCode of
+// the refusal, and keeps the old value when it refuses. Safe to use from any thread.
+class Settings
+{
+public:
+    static constexpr std::size_t maxUserNameBytes = 64;
+    static constexpr std::size_t maxPasswordBytes = 128;
+
+    int32_t setDeviceType(int32_t type);
+    int32_t setAddress(const char* address);
+    int32_t setPort(int32_t port);
+    int32_t setUserName(const char* userName);
+    int32_t setPassword(const char* password);
+    int32_t setStreamFormat(int32_t format);
+    int32_t setJpegWidth(int32_t width);
+    int32_t setMpeg4Width(int32_t width);
+    int32_t setH264Width(int32_t width);
+
+    SettingsSnapshot snapshot() const;
+
+private:
+    int32_t setText(const char* text, std::size_t maxBytes, std::string SettingsSnapshot::* field);
+
+    mutable std::mutex m_mutex;
+    SettingsSnapshot m_values;
+};
+
+} // namespace velkor

@@ -1,0 +1,61 @@
+#include "ShmSegment.h"
+
+#include <xcb/shm.h>
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <cstdlib>
+
+namespace velkor
+{
+
+bool ShmSegment::reserve(xcb_connection_t* connection, std::size_t bytes)
+{
+    if (m_address != nullptr && m_size >= bytes)
+        return true;
+    release(connection);
+    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (id < 0)
+        return false;
+    void* address = shmat(id, nullptr, 0);
+    if (address == reinterpret_cast<void*>(-1))
+    {
+        shmctl(id, IPC_RMID, nullptr);
+        return false;
+    }
+    const std::uint32_t segment = xcb_generate_id(connection);
+    xcb_generic_error_t* error =
+        xcb_request_check(connection, xcb_shm_attach_checked(connection, segment, static_cast<std::uint32_t>(id), 0));
+    // Marked for removal at once: the block goes away with the last process that detaches.
+    shmctl(id, IPC_RMID, nullptr);
+    if (error != nullptr)
+    {
+        std::free(error);
+        shmdt(address);
+        return false;
+    }
+    m_address = static_cast<std::uint8_t*>(address);
+    m_size = bytes;
+    m_segment = segment;
+    return true;
+}
+
+void ShmSegment::release(xcb_connection_t* connection)
+{
+    if (m_address == nullptr)
+        return;
+    if (connection != nullptr)
+    {
+        // The server must be done with the block before it disappears from under it.
+        free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+        xcb_shm_detach(connection, m_segment);
+        xcb_flush(connection);
+    }
+    shmdt(m_address);
+    m_address = nullptr;
+    m_size = 0;
+    m_segment = 0;
+}
+
+} // namespace velkor
