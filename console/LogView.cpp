@@ -11,8 +11,8 @@
 
 namespace
 {
-// Lines added since the last rebuild of the top of the document; see rebuildTop().
-constexpr int kRebuildBlocks = 1000;
+// Rows painted and since scrolled out of view, kept laid out until this many are waiting.
+constexpr int kRebuildRows = 1000;
 // One repaint per screen refresh is all the eye can take in.
 constexpr int kFrameMilliseconds = 16;
 
@@ -33,12 +33,14 @@ LogView::LogView(QPlainTextEdit* field) : m_field(field)
     // The undo stack would keep every line ever added, and a document that can undo never gives
     // back the text it removed.
     field->setUndoRedoEnabled(false);
-    m_textChanged = QObject::connect(field, &QPlainTextEdit::textChanged, field, [this] {
-        if (!m_writing)
-        {
-            m_userEdited = true;
-        }
-    });
+    m_textChanged = QObject::connect(field, &QPlainTextEdit::textChanged, field,
+                                     [this]
+                                     {
+                                         if (!m_writing)
+                                         {
+                                             m_userEdited = true;
+                                         }
+                                     });
     m_frameTimer.setSingleShot(true);
     m_frameTimer.setInterval(kFrameMilliseconds);
     QObject::connect(&m_frameTimer, &QTimer::timeout, &m_frameTimer, [this] { repaintNow(); });
@@ -50,9 +52,15 @@ LogView::~LogView()
     repaintNow();
 }
 
-bool LogView::userEdited() const { return m_userEdited; }
+bool LogView::userEdited() const
+{
+    return m_userEdited;
+}
 
-void LogView::markRead() { m_userEdited = false; }
+void LogView::markRead()
+{
+    m_userEdited = false;
+}
 
 std::string LogView::text() const
 {
@@ -115,14 +123,13 @@ void LogView::replaceAll(std::string_view text)
         m_field->document()->setPlainText(fromUtf8(text));
     }
     m_userEdited = false;
-    m_blocksSinceRebuild = 0;
+    m_paintedRows.clear();
     showTop();
 }
 
 void LogView::insertAtStart(const QString& text)
 {
     QTextDocument* document = m_field->document();
-    const int blocksBefore = document->blockCount();
     {
         const QScopedValueRollback<bool> writing(m_writing, true);
         QTextCursor cursor(document);
@@ -132,45 +139,81 @@ void LogView::insertAtStart(const QString& text)
         cursor.insertText(text);
         cursor.endEditBlock();
     }
-    m_blocksSinceRebuild += document->blockCount() - blocksBefore;
-    if (m_blocksSinceRebuild >= kRebuildBlocks)
-    {
-        rebuildTop();
-    }
+    dropPaintedLayouts();
     limitRepaints();
 }
 
-// A line keeps the layout it got when it was painted (some kilobytes of shaped glyphs) until its
-// block is removed, and the newest lines are the ones painted. So once in a while the top of the
-// document, down to the last rows painted, is taken out and put back as the same text in fresh
-// blocks.
-void LogView::rebuildTop()
+int LogView::shownRows() const
 {
-    QTextDocument* document = m_field->document();
     const int lineSpacing = std::max(1, m_field->fontMetrics().lineSpacing());
-    const int shownRows = m_field->viewport()->height() / lineSpacing + 2;
-    const QTextBlock endBlock = document->findBlockByNumber(m_blocksSinceRebuild + shownRows);
-    m_blocksSinceRebuild = 0;
-    const int end = endBlock.isValid() ? endBlock.position() : document->characterCount() - 1;
+    return m_field->viewport()->height() / lineSpacing + 2;
+}
+
+// Without line wrap a row is a line of the field, and the vertical scroll counts lines.
+int LogView::firstShownRow() const
+{
+    return m_field->verticalScrollBar()->value();
+}
+
+// A painted line keeps its layout (its shaped glyphs) until its block is removed, and with lines
+// coming in, the lines painted are soon scrolled away for good. The rows painted are noted here
+// and later taken out and put back as the same text in fresh blocks. Only painted rows are
+// rebuilt, so the text removed, which the document keeps until it compacts itself, stays small.
+void LogView::notePaintedRows()
+{
+    const int lastRow = m_field->document()->blockCount() - 1;
+    const int first = firstShownRow();
+    const RowsFromEnd painted{std::max(0, lastRow - (first + shownRows() - 1)), lastRow - first};
+    if (!m_paintedRows.empty() && painted.low <= m_paintedRows.back().high + 1)
+    {
+        m_paintedRows.back().low = std::min(m_paintedRows.back().low, painted.low);
+        m_paintedRows.back().high = std::max(m_paintedRows.back().high, painted.high);
+        return;
+    }
+    m_paintedRows.push_back(painted);
+}
+
+void LogView::dropPaintedLayouts()
+{
+    const int lastRow = m_field->document()->blockCount() - 1;
+    const int firstHidden = firstShownRow() + shownRows();
+    int waiting = 0;
+    for (const RowsFromEnd& rows : m_paintedRows)
+    {
+        if (lastRow - rows.high >= firstHidden)
+        {
+            waiting += rows.high - rows.low + 1;
+        }
+    }
+    if (m_paintedRows.empty() || waiting < kRebuildRows)
+    {
+        return;
+    }
+
     const QTextCursor user = m_field->textCursor();
     const int userAnchor = user.anchor();
     const int userPosition = user.position();
-
-    QTextCursor cursor(document);
-    cursor.setPosition(end, QTextCursor::KeepAnchor);
-    const QString top = cursor.selectedText();
+    std::vector<RowsFromEnd> stillShown;
+    bool userMoved = false;
+    for (const RowsFromEnd& rows : m_paintedRows)
     {
-        const QScopedValueRollback<bool> writing(m_writing, true);
-        cursor.beginEditBlock();
-        cursor.removeSelectedText();
-        cursor.insertText(top);
-        cursor.endEditBlock();
+        const int first = lastRow - rows.high;
+        if (first < firstHidden)
+        {
+            stillShown.push_back(rows);
+            continue;
+        }
+        const auto [begin, end] = rebuildRows(first, lastRow - rows.low);
+        const auto inside = [begin, end](int position)
+        { return position >= begin && position < end; };
+        userMoved = userMoved || inside(userAnchor) || inside(userPosition);
     }
+    m_paintedRows = std::move(stillShown);
     // The text is the same, so the same positions are the user's place in it.
-    if (std::min(userAnchor, userPosition) < end)
+    if (userMoved)
     {
         const int column = m_field->horizontalScrollBar()->value();
-        QTextCursor restored(document);
+        QTextCursor restored(m_field->document());
         restored.setPosition(userAnchor);
         restored.setPosition(userPosition, QTextCursor::KeepAnchor);
         m_field->setTextCursor(restored);
@@ -178,7 +221,28 @@ void LogView::rebuildTop()
     }
 }
 
-void LogView::showTop() { m_field->verticalScrollBar()->setValue(0); }
+std::pair<int, int> LogView::rebuildRows(int first, int last)
+{
+    QTextDocument* document = m_field->document();
+    const QTextBlock after = document->findBlockByNumber(last + 1);
+    QTextCursor cursor(document);
+    const int begin = document->findBlockByNumber(first).position();
+    const int end = after.isValid() ? after.position() : document->characterCount() - 1;
+    cursor.setPosition(begin);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    const QString rows = cursor.selectedText();
+    const QScopedValueRollback<bool> writing(m_writing, true);
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    cursor.insertText(rows);
+    cursor.endEditBlock();
+    return {begin, end};
+}
+
+void LogView::showTop()
+{
+    m_field->verticalScrollBar()->setValue(0);
+}
 
 // Every insertion at the top moves every shown row, so each one asks for a repaint of the whole
 // field; when lines come faster than the screen refreshes, most of those repaints are wasted. The
@@ -203,4 +267,5 @@ void LogView::repaintNow()
     m_repaintsHeld = false;
     m_field->setUpdatesEnabled(true);
     m_field->repaint();
+    notePaintedRows();
 }

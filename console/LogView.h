@@ -7,6 +7,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 class QPlainTextEdit;
 
@@ -38,8 +40,20 @@ public:
     void replaceAll(std::string_view text);
 
 private:
+    // Rows counted from the document's last block, which top insertions do not move.
+    struct RowsFromEnd
+    {
+        int low = 0;
+        int high = 0;
+    };
+
     void insertAtStart(const QString& text);
-    void rebuildTop();
+    [[nodiscard]] int shownRows() const;
+    [[nodiscard]] int firstShownRow() const;
+    void notePaintedRows();
+    void dropPaintedLayouts();
+    // Returns the rows' span of positions.
+    std::pair<int, int> rebuildRows(int first, int last);
     void showTop();
     void limitRepaints();
     void repaintNow();
@@ -50,5 +64,5 @@ private:
     bool m_writing = false;
     bool m_userEdited = false;
     bool m_repaintsHeld = false;
-    int m_blocksSinceRebuild = 0;
+    std::vector<RowsFromEnd> m_paintedRows;
 };

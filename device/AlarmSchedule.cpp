@@ -10,7 +10,10 @@ AlarmSchedule::AlarmSchedule(EventBus& bus, int channels, std::chrono::milliseco
 {
 }
 
-AlarmSchedule::~AlarmSchedule() { stop(); }
+AlarmSchedule::~AlarmSchedule()
+{
+    stop();
+}
 
 void AlarmSchedule::start()
 {

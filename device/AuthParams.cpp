@@ -3,7 +3,10 @@
 namespace
 {
 
-bool isSpace(char c) { return c == ' ' || c == '\t'; }
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 bool isTokenChar(char c)
 {

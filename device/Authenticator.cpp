@@ -83,8 +83,8 @@ AuthDecision Authenticator::checkDigest(std::string_view method, std::string_vie
         return deny(false);
     const AuthParams& p = *parsed;
 
-    for (const char* required : {"username", "realm", "nonce", "uri", "response", "qop", "nc",
-                                 "cnonce"})
+    for (const char* required :
+         {"username", "realm", "nonce", "uri", "response", "qop", "nc", "cnonce"})
         if (!p.has(required))
             return deny(false);
 
@@ -106,9 +106,9 @@ AuthDecision Authenticator::checkDigest(std::string_view method, std::string_vie
     if (m_nonces.inspect(nonce) == NonceRegistry::Status::Unknown)
         return deny(false);
 
-    DigestInput input{m_user,         std::string(realm), m_password,   std::string(method),
-                      p.value("uri"), nonce,              p.value("nc"), p.value("cnonce"),
-                      "auth"};
+    DigestInput input{
+        m_user,        std::string(realm), m_password, std::string(method), p.value("uri"), nonce,
+        p.value("nc"), p.value("cnonce"),  "auth"};
     const std::string expected = DigestCalculator::response(*algorithm, input);
     if (!constantTimeEquals(lowerCase(p.value("response")), expected))
         return deny(false);

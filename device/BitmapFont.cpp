@@ -109,8 +109,7 @@ bool BitmapFont::pixel(char c, int column, int row)
     return (rowsFor(c)[static_cast<size_t>(row)] >> (glyphWidth - 1 - column)) & 1;
 }
 
-void BitmapFont::draw(YuvImage& image, int x, int y, std::string_view text, int scale,
-                      uint8_t luma)
+void BitmapFont::draw(YuvImage& image, int x, int y, std::string_view text, int scale, uint8_t luma)
 {
     uint8_t* plane = image.y();
     const int width = image.width();

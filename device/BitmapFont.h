@@ -18,6 +18,5 @@ public:
     static int textWidth(std::string_view text, int scale);
     static bool pixel(char c, int column, int row);
     // Sets the luma of every lit pixel; chroma is left alone.
-    static void draw(YuvImage& image, int x, int y, std::string_view text, int scale,
-                     uint8_t luma);
+    static void draw(YuvImage& image, int x, int y, std::string_view text, int scale, uint8_t luma);
 };

@@ -10,7 +10,10 @@ ChannelSource::ChannelSource(int channel, int fps)
 {
 }
 
-ChannelSource::~ChannelSource() { stop(); }
+ChannelSource::~ChannelSource()
+{
+    stop();
+}
 
 void ChannelSource::start()
 {
@@ -55,8 +58,8 @@ void ChannelSource::removeReader(int width)
         m_widths.erase(it);
 }
 
-std::shared_ptr<const EncodedFrame>
-ChannelSource::waitForFrame(int width, uint64_t from, std::chrono::milliseconds timeout)
+std::shared_ptr<const EncodedFrame> ChannelSource::waitForFrame(int width, uint64_t from,
+                                                                std::chrono::milliseconds timeout)
 {
     std::unique_lock lock(m_mutex);
     std::shared_ptr<const EncodedFrame> frame;
@@ -96,9 +99,9 @@ void ChannelSource::run()
             widths.push_back(width);
         lock.unlock();
 
-        std::erase_if(renderers, [&](const auto& entry)
-                      { return std::find(widths.begin(), widths.end(), entry.first) ==
-                               widths.end(); });
+        std::erase_if(
+            renderers, [&](const auto& entry)
+            { return std::find(widths.begin(), widths.end(), entry.first) == widths.end(); });
         const auto wallClock = std::chrono::system_clock::now();
         std::vector<std::pair<int, std::shared_ptr<const EncodedFrame>>> produced;
         for (int width : widths)

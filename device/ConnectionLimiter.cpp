@@ -13,9 +13,15 @@ ConnectionLimiter::ConnectionLimiter(size_t limit, size_t overflowWorkers) : m_l
         m_workers.emplace_back([this] { serve(m_rejected, true); });
 }
 
-ConnectionLimiter::~ConnectionLimiter() { shutdown(); }
+ConnectionLimiter::~ConnectionLimiter()
+{
+    shutdown();
+}
 
-bool ConnectionLimiter::rejectingThisThread() { return t_rejecting; }
+bool ConnectionLimiter::rejectingThisThread()
+{
+    return t_rejecting;
+}
 
 size_t ConnectionLimiter::active() const
 {

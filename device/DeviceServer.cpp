@@ -40,9 +40,8 @@ void plain(httplib::Response& response, int status, const std::string& body)
 } // namespace
 
 DeviceServer::DeviceServer(const DeviceConfig& config)
-    : m_config(config),
-      m_authenticator(config.auth, config.user, config.password,
-                      std::chrono::seconds(config.nonceLifetimeSeconds)),
+    : m_config(config), m_authenticator(config.auth, config.user, config.password,
+                                        std::chrono::seconds(config.nonceLifetimeSeconds)),
       m_alarms(m_events, config.channels,
                std::chrono::milliseconds(config.alarmIntervalSeconds * 1000LL))
 {
@@ -67,7 +66,10 @@ DeviceServer::DeviceServer(const DeviceConfig& config)
     installRoutes();
 }
 
-DeviceServer::~DeviceServer() { stop(); }
+DeviceServer::~DeviceServer()
+{
+    stop();
+}
 
 int DeviceServer::bind()
 {
@@ -124,8 +126,8 @@ httplib::Server::HandlerResponse DeviceServer::screen(const httplib::Request& re
         plain(response, 503, "too many connections\n");
         return httplib::Server::HandlerResponse::Handled;
     }
-    const AuthDecision decision = m_authenticator.check(
-        request.method, request.target, request.get_header_value("Authorization"));
+    const AuthDecision decision = m_authenticator.check(request.method, request.target,
+                                                        request.get_header_value("Authorization"));
     if (decision.allowed)
         return httplib::Server::HandlerResponse::Unhandled;
     for (const auto& challenge : decision.challenges)
@@ -136,9 +138,9 @@ httplib::Server::HandlerResponse DeviceServer::screen(const httplib::Request& re
 
 void DeviceServer::installRoutes()
 {
-    m_server.set_pre_routing_handler([this](const httplib::Request& request,
-                                            httplib::Response& response)
-                                     { return screen(request, response); });
+    m_server.set_pre_routing_handler(
+        [this](const httplib::Request& request, httplib::Response& response)
+        { return screen(request, response); });
     m_server.set_error_handler(
         [](const httplib::Request&, httplib::Response& response)
         {
@@ -147,11 +149,10 @@ void DeviceServer::installRoutes()
             response.set_content(response.status == 404 ? "not found\n" : "request refused\n",
                                  textPlain);
         });
-    m_server.Get("/velkor/info",
-                 [this](const httplib::Request&, httplib::Response& response)
+    m_server.Get("/velkor/info", [this](const httplib::Request&, httplib::Response& response)
                  { plain(response, 200, infoBody()); });
-    m_server.Get("/velkor/live", [this](const httplib::Request& request,
-                                        httplib::Response& response)
+    m_server.Get("/velkor/live",
+                 [this](const httplib::Request& request, httplib::Response& response)
                  { serveLive(request, response); });
     m_server.Get("/velkor/events", [this](const httplib::Request&, httplib::Response& response)
                  { serveEvents(response); });
@@ -178,7 +179,6 @@ void DeviceServer::serveEvents(httplib::Response& response)
 {
     auto stream = std::make_shared<EventStream>(m_events, m_config.channels);
     response.set_header("Cache-Control", "no-cache, no-store");
-    response.set_content_provider("text/event-stream",
-                                  [stream](size_t, httplib::DataSink& sink)
+    response.set_content_provider("text/event-stream", [stream](size_t, httplib::DataSink& sink)
                                   { return stream->pump(sink); });
 }

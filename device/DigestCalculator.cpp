@@ -41,8 +41,7 @@ std::string_view DigestCalculator::algorithmName(DigestAlgorithm algorithm)
 std::string DigestCalculator::hashHex(DigestAlgorithm algorithm, std::string_view data)
 {
     const EVP_MD* md = algorithm == DigestAlgorithm::Md5 ? EVP_md5() : EVP_sha256();
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(),
-                                                                &EVP_MD_CTX_free);
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
     std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
     unsigned int length = 0;
     if (!ctx || EVP_DigestInit_ex(ctx.get(), md, nullptr) != 1 ||
@@ -65,8 +64,8 @@ std::string DigestCalculator::response(DigestAlgorithm algorithm, const DigestIn
     const std::string ha1 =
         hashHex(algorithm, input.username + ':' + input.realm + ':' + input.password);
     const std::string ha2 = hashHex(algorithm, input.method + ':' + input.uri);
-    return hashHex(algorithm, ha1 + ':' + input.nonce + ':' + input.nc + ':' + input.cnonce +
-                                  ':' + input.qop + ':' + ha2);
+    return hashHex(algorithm, ha1 + ':' + input.nonce + ':' + input.nc + ':' + input.cnonce + ':' +
+                                  input.qop + ':' + ha2);
 }
 
 std::string DigestCalculator::userhash(DigestAlgorithm algorithm, std::string_view username,

@@ -21,8 +21,8 @@ bool EventStream::pump(httplib::DataSink& sink)
         m_greeted = true;
         std::string greeting;
         for (int channel = 1; channel <= m_channels; ++channel)
-            greeting += EventBus::format("channel", "channel=" + std::to_string(channel) +
-                                                        " status=1");
+            greeting +=
+                EventBus::format("channel", "channel=" + std::to_string(channel) + " status=1");
         return write(sink, greeting);
     }
     const auto events = m_bus.waitAfter(m_seen, std::chrono::milliseconds(1000));

@@ -8,7 +8,10 @@ LiveStream::LiveStream(std::shared_ptr<ChannelSource> source, int width)
     m_source->addReader(m_width);
 }
 
-LiveStream::~LiveStream() { m_source->removeReader(m_width); }
+LiveStream::~LiveStream()
+{
+    m_source->removeReader(m_width);
+}
 
 std::string LiveStream::contentType()
 {
@@ -17,9 +20,9 @@ std::string LiveStream::contentType()
 
 std::string LiveStream::partHeader(const EncodedFrame& frame)
 {
-    return std::string("--") + boundary + "\r\nContent-Type: image/jpeg\r\nContent-Length: " +
-           std::to_string(frame.jpeg.size()) + "\r\nX-Frame: " + std::to_string(frame.number) +
-           "\r\n\r\n";
+    return std::string("--") + boundary +
+           "\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(frame.jpeg.size()) +
+           "\r\nX-Frame: " + std::to_string(frame.number) + "\r\n\r\n";
 }
 
 bool LiveStream::pump(httplib::DataSink& sink)

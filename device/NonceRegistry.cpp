@@ -123,8 +123,8 @@ void NonceRegistry::evict()
     const int64_t lifetimeMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(m_lifetime).count();
     const int64_t now = nowMs();
-    std::erase_if(m_tracked, [&](const auto& entry)
-                  { return now - entry.second.issuedMs >= lifetimeMs; });
+    std::erase_if(m_tracked,
+                  [&](const auto& entry) { return now - entry.second.issuedMs >= lifetimeMs; });
     while (m_tracked.size() >= m_maxTracked)
     {
         auto oldest = std::min_element(m_tracked.begin(), m_tracked.end(),

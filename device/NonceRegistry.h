@@ -19,7 +19,7 @@ public:
     enum class Status
     {
         Valid,
-        Stale,    // genuine but expired, or no longer tracked: the client should retry with a new one
+        Stale, // genuine but expired, or no longer tracked: the client should retry with a new one
         Unknown,  // not issued by this registry
         Replayed, // this nonce count was already used
     };

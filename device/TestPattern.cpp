@@ -38,10 +38,10 @@ TestPattern::TestPattern(int width, int height)
       m_rampV(static_cast<size_t>(m_image.chromaWidth()))
 {
     constexpr double level = 191;
-    const std::array<Yuv, 8> bars = {
-        fromRgb(level, level, level), fromRgb(level, level, 0), fromRgb(0, level, level),
-        fromRgb(0, level, 0),         fromRgb(level, 0, level), fromRgb(level, 0, 0),
-        fromRgb(0, 0, level),         fromRgb(0, 0, 0)};
+    const std::array<Yuv, 8> bars = {fromRgb(level, level, level), fromRgb(level, level, 0),
+                                     fromRgb(0, level, level),     fromRgb(0, level, 0),
+                                     fromRgb(level, 0, level),     fromRgb(level, 0, 0),
+                                     fromRgb(0, 0, level),         fromRgb(0, 0, 0)};
     for (size_t i = 0; i < bars.size(); ++i)
     {
         const int x0 = static_cast<int>(i) * width / 8 & ~1;
@@ -51,9 +51,15 @@ TestPattern::TestPattern(int width, int height)
     m_background.fillRect(0, m_barsHeight, width, height - m_barsHeight, 16, 128, 128);
 }
 
-int TestPattern::captionX() const { return 4 * m_textScale; }
+int TestPattern::captionX() const
+{
+    return 4 * m_textScale;
+}
 
-int TestPattern::captionY() const { return 4 * m_textScale; }
+int TestPattern::captionY() const
+{
+    return 4 * m_textScale;
+}
 
 const YuvImage& TestPattern::render(uint64_t frameNumber, std::string_view caption)
 {
@@ -81,8 +87,7 @@ void TestPattern::drawRamp(uint64_t frameNumber)
     }
     const int height = m_image.height();
     for (int row = m_barsHeight; row < height; ++row)
-        std::memcpy(m_image.y() + static_cast<size_t>(row) * width, m_rampY.data(),
-                    m_rampY.size());
+        std::memcpy(m_image.y() + static_cast<size_t>(row) * width, m_rampY.data(), m_rampY.size());
     for (int row = m_barsHeight / 2; row < m_image.chromaHeight(); ++row)
     {
         std::memcpy(m_image.u() + static_cast<size_t>(row) * cw, m_rampU.data(), m_rampU.size());

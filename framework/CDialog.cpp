@@ -325,17 +325,27 @@ bool CDialog::event(QEvent* event)
 
 void CDialog::deliverPostedMessages()
 {
-    // The queue may be closed by a handler (the window destroyed) while this loop runs.
-    while (m_queue != nullptr)
+    if (m_queue == nullptr)
     {
-        const std::shared_ptr<PostedMessageQueue> queue = m_queue;
+        return;
+    }
+    // One round takes what waits now; what arrives meanwhile waits for the next round, after
+    // input and painting have had their turn.
+    const std::shared_ptr<PostedMessageQueue> queue = m_queue;
+    for (std::size_t left = queue->size(); left > 0; --left)
+    {
         const std::optional<PostedMessage> message = queue->take();
         if (!message)
         {
-            return;
+            break;
         }
         WindowProc(message->message, message->wParam, message->lParam);
+        if (m_queue != queue)
+        {
+            return; // the window was destroyed by a handler
+        }
     }
+    queue->endRound();
 }
 
 void CDialog::paintEvent(QPaintEvent* /*event*/)

@@ -34,12 +34,28 @@ std::optional<PostedMessage> PostedMessageQueue::take()
     const std::lock_guard lock(m_mutex);
     if (m_messages.empty())
     {
-        m_wakePending = false;
         return std::nullopt;
     }
     PostedMessage message = m_messages.front();
     m_messages.pop_front();
     return message;
+}
+
+std::size_t PostedMessageQueue::size()
+{
+    const std::lock_guard lock(m_mutex);
+    return m_messages.size();
+}
+
+void PostedMessageQueue::endRound()
+{
+    const std::lock_guard lock(m_mutex);
+    m_wakePending = !m_closed && !m_messages.empty();
+    if (m_wakePending)
+    {
+        QCoreApplication::postEvent(m_receiver,
+                                    new QEvent(static_cast<QEvent::Type>(wakeEventType())));
+    }
 }
 
 std::vector<PostedMessage> PostedMessageQueue::close()

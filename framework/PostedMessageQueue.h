@@ -23,6 +23,13 @@ public:
     // The oldest waiting message, or nothing when the queue is empty.
     std::optional<PostedMessage> take();
 
+    // How many messages wait now.
+    std::size_t size();
+
+    // Ends one round of taking: wakes the receiver again when messages still wait. The receiver
+    // takes them in rounds, so that a flood of posts never keeps its thread from everything else.
+    void endRound();
+
     // Refuses every later post and hands back what was still waiting.
     std::vector<PostedMessage> close();
 

@@ -7,10 +7,9 @@ namespace velkor
 
 void EventStream::start(HttpRequest request, EventHandler onEvent, EndHandler onEnd)
 {
-    m_thread.start(
-        [request = std::move(request), onEvent = std::move(onEvent),
-         onEnd = std::move(onEnd)](const std::atomic<bool>& stop)
-        { run(request, onEvent, onEnd, stop); });
+    m_thread.start([request = std::move(request), onEvent = std::move(onEvent),
+                    onEnd = std::move(onEnd)](const std::atomic<bool>& stop)
+                   { run(request, onEvent, onEnd, stop); });
 }
 
 void EventStream::stop()
@@ -45,7 +44,8 @@ void EventStream::run(const HttpRequest& request, const EventHandler& onEvent,
     else if (parser.failed())
         description = "the device's event stream is malformed: " + parser.error();
     else if (result.status != 200 && result.status != 0)
-        description = "the device refused its event stream (HTTP " + std::to_string(result.status) + ")";
+        description =
+            "the device refused its event stream (HTTP " + std::to_string(result.status) + ")";
     else if (result.outcome == HttpResult::Outcome::TimedOut)
         description = "the device stopped sending events: " + result.detail;
     else if (result.outcome == HttpResult::Outcome::Completed)

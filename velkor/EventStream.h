@@ -27,8 +27,8 @@ public:
     void stop();
 
 private:
-    static void run(const HttpRequest& request, const EventHandler& onEvent, const EndHandler& onEnd,
-                    const std::atomic<bool>& stop);
+    static void run(const HttpRequest& request, const EventHandler& onEvent,
+                    const EndHandler& onEnd, const std::atomic<bool>& stop);
 
     WorkerThread m_thread;
 };

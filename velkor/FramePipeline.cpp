@@ -26,7 +26,8 @@ void FramePipeline::onPart(const MultipartPart& part)
     {
         // Once per stream: a device sending nothing but broken pictures must not flood listeners.
         if (!m_decodeErrorReported)
-            m_observer.onFrameError(FrameUndecodable, "a live picture could not be decoded: " + m_decoder.error());
+            m_observer.onFrameError(FrameUndecodable,
+                                    "a live picture could not be decoded: " + m_decoder.error());
         m_decodeErrorReported = true;
         return;
     }

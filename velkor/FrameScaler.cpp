@@ -33,7 +33,8 @@ void FrameScaler::scale(const Frame& source, std::uint8_t* target, int targetWid
             continue;
         }
         previousRow = sourceRow;
-        const std::uint8_t* in = source.pixels.data() + static_cast<std::size_t>(sourceRow) * sourceStride;
+        const std::uint8_t* in =
+            source.pixels.data() + static_cast<std::size_t>(sourceRow) * sourceStride;
         if (targetWidth == source.width)
         {
             std::memcpy(out, in, rowBytes);
@@ -41,7 +42,8 @@ void FrameScaler::scale(const Frame& source, std::uint8_t* target, int targetWid
         }
         for (int x = 0; x < targetWidth; ++x)
             std::memcpy(out + static_cast<std::size_t>(x) * 4,
-                        in + static_cast<std::size_t>(m_columns[static_cast<std::size_t>(x)]) * 4, 4);
+                        in + static_cast<std::size_t>(m_columns[static_cast<std::size_t>(x)]) * 4,
+                        4);
     }
 }
 

@@ -39,7 +39,8 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* cont
         std::string_view value = line.substr(13);
         while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
             value.remove_prefix(1);
-        while (!value.empty() && (value.back() == '\r' || value.back() == '\n' || value.back() == ' '))
+        while (!value.empty() &&
+               (value.back() == '\r' || value.back() == '\n' || value.back() == ' '))
             value.remove_suffix(1);
         transfer->contentType = value;
     }
@@ -76,7 +77,8 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* contex
         }
         transfer->body->append(data, length);
     }
-    if (transfer->sink != nullptr && transfer->sink->onData && !transfer->sink->onData(data, length))
+    if (transfer->sink != nullptr && transfer->sink->onData &&
+        !transfer->sink->onData(data, length))
     {
         transfer->refused = true;
         return 0;
@@ -142,8 +144,8 @@ HttpResult finish(CURLcode code, const Transfer& transfer, const char* errorBuff
         result.outcome = HttpResult::Outcome::TimedOut;
         break;
     default:
-        result.outcome = transfer.refused ? HttpResult::Outcome::Refused
-                                          : HttpResult::Outcome::TransportFailed;
+        result.outcome =
+            transfer.refused ? HttpResult::Outcome::Refused : HttpResult::Outcome::TransportFailed;
         break;
     }
     return result;

@@ -39,7 +39,8 @@ bool JpegDecoder::decode(const std::uint8_t* data, std::size_t size, Frame& fram
     }
     if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > maxPixels)
     {
-        m_error = "picture of " + std::to_string(width) + "x" + std::to_string(height) + " is too large";
+        m_error =
+            "picture of " + std::to_string(width) + "x" + std::to_string(height) + " is too large";
         return false;
     }
     frame.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);

@@ -5,7 +5,8 @@
 namespace velkor::KeyValueText
 {
 
-std::map<std::string, std::string, std::less<>> parse(std::string_view text, std::string_view separators)
+std::map<std::string, std::string, std::less<>> parse(std::string_view text,
+                                                      std::string_view separators)
 {
     std::map<std::string, std::string, std::less<>> items;
     while (!text.empty())
@@ -16,7 +17,8 @@ std::map<std::string, std::string, std::less<>> parse(std::string_view text, std
             item.remove_suffix(1);
         const auto equals = item.find('=');
         if (equals != std::string_view::npos && equals > 0)
-            items.emplace(std::string(item.substr(0, equals)), std::string(item.substr(equals + 1)));
+            items.emplace(std::string(item.substr(0, equals)),
+                          std::string(item.substr(equals + 1)));
         if (end == std::string_view::npos)
             break;
         text.remove_prefix(end + 1);
@@ -28,7 +30,8 @@ std::optional<int32_t> toInt(std::string_view text, int32_t minimum, int32_t max
 {
     int64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < minimum || value > maximum)
+    if (error != std::errc() || end != text.data() + text.size() || value < minimum ||
+        value > maximum)
         return std::nullopt;
     return static_cast<int32_t>(value);
 }

@@ -23,8 +23,10 @@ void LiveReporter::onPlaying()
 void LiveReporter::onPictureSize(int width, int height, std::size_t bytes)
 {
     const int32_t packed = width * 65536 + height;
-    const auto size = static_cast<int32_t>(std::min<std::size_t>(bytes, std::numeric_limits<int32_t>::max()));
-    m_dispatcher.post([packed, size](IAppListener& listener) { listener.OnImage(0, packed, size); });
+    const auto size =
+        static_cast<int32_t>(std::min<std::size_t>(bytes, std::numeric_limits<int32_t>::max()));
+    m_dispatcher.post([packed, size](IAppListener& listener)
+                      { listener.OnImage(0, packed, size); });
 }
 
 void LiveReporter::onFrameError(int32_t code, const std::string& description)
@@ -43,7 +45,8 @@ void LiveReporter::onEnded(int32_t code, const std::string& description)
 void LiveReporter::reportPlayStatus(int32_t status)
 {
     const int32_t channel = m_channel;
-    m_dispatcher.post([channel, status](IAppListener& listener) { listener.OnPlayStatus(channel, status); });
+    m_dispatcher.post([channel, status](IAppListener& listener)
+                      { listener.OnPlayStatus(channel, status); });
     if (IAppCallBack* callback = m_callback)
         m_dispatcher.postTask([callback, status] { callback->OnPlayStatusCB(status); });
 }

@@ -57,12 +57,14 @@ void LiveStream::run(const HttpRequest& request, int32_t channel, const std::ato
     else if (notMultipart)
         m_observer->onEnded(StreamMalformed, "the " + which + " is not a multipart stream");
     else if (pipeline && pipeline->failed())
-        m_observer->onEnded(StreamMalformed, "the " + which + " is malformed: " + pipeline->error());
+        m_observer->onEnded(StreamMalformed,
+                            "the " + which + " is malformed: " + pipeline->error());
     else if (result.status != 200 && result.status != 0)
         m_observer->onEnded(StreamRefused, "the device refused the " + which + " (HTTP " +
                                                std::to_string(result.status) + ")");
     else if (result.outcome == HttpResult::Outcome::Unreachable)
-        m_observer->onEnded(StreamLost, "cannot reach the device for the " + which + ": " + result.detail);
+        m_observer->onEnded(StreamLost,
+                            "cannot reach the device for the " + which + ": " + result.detail);
     else if (result.outcome == HttpResult::Outcome::TimedOut)
         m_observer->onEnded(StreamLost, "the device stopped sending the " + which);
     else if (result.outcome == HttpResult::Outcome::Completed)

@@ -23,8 +23,8 @@ bool isUsableBoundary(std::string_view boundary)
 {
     if (boundary.empty() || boundary.size() > MultipartParser::maxBoundaryLength)
         return false;
-    return boundary.back() != ' ' &&
-           std::all_of(boundary.begin(), boundary.end(), [](char c) { return c >= ' ' && c < 0x7F; });
+    return boundary.back() != ' ' && std::all_of(boundary.begin(), boundary.end(),
+                                                 [](char c) { return c >= ' ' && c < 0x7F; });
 }
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix)
@@ -99,11 +99,13 @@ std::size_t MultipartParser::takeLine(const std::uint8_t* data, std::size_t size
 {
     const void* newline = std::memchr(data, '\n', size);
     const std::size_t length =
-        newline != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(newline) - data)
-                           : size;
+        newline != nullptr
+            ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(newline) - data)
+            : size;
     if (m_line.size() + length > m_limits.maxHeaderBlock)
     {
-        fail(m_state == State::Headers ? "part header block too long" : "no multipart boundary found");
+        fail(m_state == State::Headers ? "part header block too long"
+                                       : "no multipart boundary found");
         return size;
     }
     m_line.append(reinterpret_cast<const char*>(data), length);
@@ -130,7 +132,8 @@ void MultipartParser::delimiterLine(std::string_view line)
         m_part.headers.clear();
         return;
     }
-    if (line.size() == m_delimiter.size() + 2 && line.substr(0, m_delimiter.size()) == m_delimiter &&
+    if (line.size() == m_delimiter.size() + 2 &&
+        line.substr(0, m_delimiter.size()) == m_delimiter &&
         line.substr(m_delimiter.size()) == "--")
     {
         m_state = State::Closed;
@@ -225,7 +228,8 @@ std::size_t MultipartParser::takeScanned(const std::uint8_t* data, std::size_t s
             fail("part without Content-Length exceeds the size limit");
             return size;
         }
-        m_scanFrom = m_body.size() >= m_scanMarker.size() ? m_body.size() - m_scanMarker.size() + 1 : 0;
+        m_scanFrom =
+            m_body.size() >= m_scanMarker.size() ? m_body.size() - m_scanMarker.size() + 1 : 0;
         return count;
     }
     if (found > m_limits.maxPartSize)

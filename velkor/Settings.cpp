@@ -65,7 +65,8 @@ int32_t Settings::setPassword(const char* password)
     return setText(password, maxPasswordBytes, &SettingsSnapshot::password);
 }
 
-int32_t Settings::setText(const char* text, std::size_t maxBytes, std::string SettingsSnapshot::* field)
+int32_t Settings::setText(const char* text, std::size_t maxBytes,
+                          std::string SettingsSnapshot::*field)
 {
     if (text == nullptr)
         return InvalidArgument;

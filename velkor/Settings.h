@@ -42,7 +42,7 @@ public:
     SettingsSnapshot snapshot() const;
 
 private:
-    int32_t setText(const char* text, std::size_t maxBytes, std::string SettingsSnapshot::* field);
+    int32_t setText(const char* text, std::size_t maxBytes, std::string SettingsSnapshot::*field);
 
     mutable std::mutex m_mutex;
     SettingsSnapshot m_values;

@@ -25,8 +25,8 @@ bool ShmSegment::reserve(xcb_connection_t* connection, std::size_t bytes)
         return false;
     }
     const std::uint32_t segment = xcb_generate_id(connection);
-    xcb_generic_error_t* error =
-        xcb_request_check(connection, xcb_shm_attach_checked(connection, segment, static_cast<std::uint32_t>(id), 0));
+    xcb_generic_error_t* error = xcb_request_check(
+        connection, xcb_shm_attach_checked(connection, segment, static_cast<std::uint32_t>(id), 0));
     // Marked for removal at once: the block goes away with the last process that detaches.
     shmctl(id, IPC_RMID, nullptr);
     if (error != nullptr)

@@ -46,7 +46,8 @@ bool isHostName(std::string_view text)
         text.remove_prefix(dot + 1);
     }
     // An all-digit top label would make "1.2.3.400" a host name instead of a bad address.
-    return !std::all_of(lastLabel.begin(), lastLabel.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !std::all_of(lastLabel.begin(), lastLabel.end(),
+                        [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // Decodes one UTF-8 sequence at text[pos]; returns its length or 0 when malformed.

@@ -15,11 +15,13 @@ int32_t VelkorLibrary::Open()
 {
     std::lock_guard lock(m_operationMutex);
     if (sessionUsable())
-        return refuse(AlreadyOpen, "a session with " + m_deviceName + " is open already; close it first");
+        return refuse(AlreadyOpen,
+                      "a session with " + m_deviceName + " is open already; close it first");
     endSessionLocked();
 
     const SettingsSnapshot settings = m_settings.snapshot();
-    const std::string name = "the device at " + HttpClient::baseUrl(settings.address, settings.port);
+    const std::string name =
+        "the device at " + HttpClient::baseUrl(settings.address, settings.port);
     const HttpResult result = HttpClient::fetch(requestFor(settings, "/velkor/info"));
     switch (result.outcome)
     {
@@ -30,7 +32,8 @@ int32_t VelkorLibrary::Open()
     case HttpResult::Outcome::Completed:
         break;
     case HttpResult::Outcome::Refused:
-        return refuse(NotVelkorDevice, name + " sent an oversized answer; it is not a velkor device");
+        return refuse(NotVelkorDevice,
+                      name + " sent an oversized answer; it is not a velkor device");
     case HttpResult::Outcome::Stopped:
     case HttpResult::Outcome::TransportFailed:
         return refuse(DeviceRequestFailed, "talking to " + name + " failed: " + result.detail);
@@ -38,9 +41,8 @@ int32_t VelkorLibrary::Open()
     if (result.status == 401)
     {
         const bool anonymous = settings.userName.empty() && settings.password.empty();
-        return refuse(CredentialsRefused,
-                      anonymous ? name + " requires a user name and password"
-                                : name + " refused the user name and password");
+        return refuse(CredentialsRefused, anonymous ? name + " requires a user name and password"
+                                                    : name + " refused the user name and password");
     }
     if (result.status != 200)
         return refuse(NotVelkorDevice, name + " answered HTTP " + std::to_string(result.status) +
@@ -59,10 +61,12 @@ int32_t VelkorLibrary::Open()
     events.totalTimeoutMs = 0;
     // The device sends a keepalive every 2 s; silence well beyond that means it is gone.
     events.stallTimeoutS = 6;
-    m_dispatcher.post([](IAppListener& listener) { listener.OnDevStatus(0, SessionStatusConnected); });
+    m_dispatcher.post([](IAppListener& listener)
+                      { listener.OnDevStatus(0, SessionStatusConnected); });
     m_events.start(
         std::move(events), [this](const DeviceEvent& event) { onDeviceEvent(event); },
-        [this, generation](const std::string& description) { onSessionEnded(generation, description); });
+        [this, generation](const std::string& description)
+        { onSessionEnded(generation, description); });
     return info->uid;
 }
 
@@ -72,7 +76,8 @@ int32_t VelkorLibrary::Close()
     const bool announce = sessionUsable();
     endSessionLocked();
     if (announce)
-        m_dispatcher.post([](IAppListener& listener) { listener.OnDevStatus(0, SessionStatusClosed); });
+        m_dispatcher.post([](IAppListener& listener)
+                          { listener.OnDevStatus(0, SessionStatusClosed); });
     return Ok;
 }
 
@@ -106,7 +111,8 @@ int32_t VelkorLibrary::PlayLive(int32_t channel, int32_t* out, int32_t mode, IAp
                                                    "&width=" + std::to_string(settings.jpegWidth));
     request.totalTimeoutMs = 0;
     request.stallTimeoutS = 5;
-    m_live = std::make_unique<LiveStream>(m_video, std::make_unique<LiveReporter>(m_dispatcher, channel, playCallback));
+    m_live = std::make_unique<LiveStream>(
+        m_video, std::make_unique<LiveReporter>(m_dispatcher, channel, playCallback));
     m_live->start(std::move(request), channel);
     if (out != nullptr)
         *out = channel;
@@ -337,20 +343,23 @@ void VelkorLibrary::onDeviceEvent(const DeviceEvent& event)
     switch (event.kind)
     {
     case DeviceEvent::Kind::Alarm:
-        m_dispatcher.post([channel, type = event.type, time = event.time, status](IAppListener& listener)
-                          { listener.OnAlmStatus(channel, type, time.c_str(), status); });
+        m_dispatcher.post(
+            [channel, type = event.type, time = event.time, status](IAppListener& listener)
+            { listener.OnAlmStatus(channel, type, time.c_str(), status); });
         if (callback != nullptr)
             m_dispatcher.postTask([callback, status] { callback->OnAlmStatusCB(status); });
         break;
     case DeviceEvent::Kind::Record:
-        m_dispatcher.post([channel, status](IAppListener& listener) { listener.OnRecStatus(channel, status); });
+        m_dispatcher.post([channel, status](IAppListener& listener)
+                          { listener.OnRecStatus(channel, status); });
         if (callback != nullptr)
             m_dispatcher.postTask([callback, status] { callback->OnRecCB(status); });
         break;
     case DeviceEvent::Kind::Channel:
         // Channel 0 stands for the session itself in OnDevStatus.
         if (channel > 0)
-            m_dispatcher.post([channel, status](IAppListener& listener) { listener.OnDevStatus(channel, status); });
+            m_dispatcher.post([channel, status](IAppListener& listener)
+                              { listener.OnDevStatus(channel, status); });
         break;
     }
 }
@@ -360,8 +369,11 @@ void VelkorLibrary::onSessionEnded(uint64_t generation, const std::string& descr
     if (generation != m_generation.load() || m_lost.exchange(true))
         return;
     m_dispatcher.post([](IAppListener& listener) { listener.OnDevStatus(0, SessionStatusLost); });
-    m_dispatcher.post([description](IAppListener& listener)
-                      { listener.OnError(SessionLost, ("lost the session with the device: " + description).c_str()); });
+    m_dispatcher.post(
+        [description](IAppListener& listener) {
+            listener.OnError(SessionLost,
+                             ("lost the session with the device: " + description).c_str());
+        });
 }
 
 HttpRequest VelkorLibrary::requestFor(const SettingsSnapshot& settings, const std::string& path)

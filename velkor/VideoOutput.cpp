@@ -109,9 +109,9 @@ bool VideoOutput::present(const Frame& frame)
     {
         m_scaler.scale(frame, m_shm.data(), width, height, stride);
         xcb_shm_put_image(m_connection, m_window, m_gc, static_cast<std::uint16_t>(width),
-                          static_cast<std::uint16_t>(height), 0, 0, static_cast<std::uint16_t>(width),
-                          static_cast<std::uint16_t>(height), 0, 0, geometry->depth,
-                          XCB_IMAGE_FORMAT_Z_PIXMAP, 0, m_shm.id(), 0);
+                          static_cast<std::uint16_t>(height), 0, 0,
+                          static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 0,
+                          0, geometry->depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, m_shm.id(), 0);
     }
     else
     {
@@ -124,10 +124,12 @@ bool VideoOutput::present(const Frame& frame)
     return true;
 }
 
-void VideoOutput::putImageLocked(const std::uint8_t* pixels, int width, int height, std::uint8_t depth)
+void VideoOutput::putImageLocked(const std::uint8_t* pixels, int width, int height,
+                                 std::uint8_t depth)
 {
     const std::size_t stride = static_cast<std::size_t>(width) * 4;
-    const std::size_t maxRequest = static_cast<std::size_t>(xcb_get_maximum_request_length(m_connection)) * 4;
+    const std::size_t maxRequest =
+        static_cast<std::size_t>(xcb_get_maximum_request_length(m_connection)) * 4;
     const std::size_t headroom = 64;
     const int rowsPerStrip =
         std::max(1, static_cast<int>((maxRequest > headroom ? maxRequest - headroom : 0) / stride));
@@ -218,8 +220,8 @@ void VideoOutput::drainErrorsLocked()
 
 bool VideoOutput::depthDrawableLocked(std::uint8_t depth) const
 {
-    return m_littleEndian &&
-           std::find(m_drawableDepths.begin(), m_drawableDepths.end(), depth) != m_drawableDepths.end();
+    return m_littleEndian && std::find(m_drawableDepths.begin(), m_drawableDepths.end(), depth) !=
+                                 m_drawableDepths.end();
 }
 
 } // namespace velkor

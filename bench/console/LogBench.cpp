@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include <malloc.h>
+#include <time.h>
 
 #include <atomic>
 #include <cstdio>
@@ -115,7 +116,8 @@ public:
     void add(const std::string& newestFirst) override
     {
         m_log.insert(0, newestFirst);
-        m_field->setPlainText(QString::fromUtf8(m_log.data(), static_cast<qsizetype>(m_log.size())));
+        m_field->setPlainText(
+            QString::fromUtf8(m_log.data(), static_cast<qsizetype>(m_log.size())));
     }
 
 private:
@@ -123,8 +125,16 @@ private:
     std::string m_log;
 };
 
+double threadCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
 struct Progress
 {
+    double cpuSeconds = 0; // the window thread's
     int received = 0;
     double seconds = 0;
     int windowStart = 0; // lines received when the last tenth of the run began
@@ -137,10 +147,13 @@ struct Progress
 class Receiver : public QObject
 {
 public:
-    Receiver(Sink& sink, bool batch, bool lockstep, int total, std::binary_semaphore& taken)
-        : m_sink(sink), m_batch(batch), m_lockstep(lockstep), m_total(total), m_taken(taken)
+    Receiver(Sink& sink, bool batch, bool lockstep, bool limited, int total,
+             std::binary_semaphore& taken)
+        : m_sink(sink), m_batch(batch), m_lockstep(lockstep), m_limited(limited), m_total(total),
+          m_taken(taken)
     {
         m_clock.start();
+        m_cpuStart = threadCpuSeconds();
     }
 
     bool event(QEvent* event) override
@@ -173,9 +186,17 @@ public:
             const int number = m_progress.received + static_cast<int>(m_queued.rend() - it);
             lines += numbered(number, it->c_str());
         }
+        const qint64 before = m_clock.nsecsElapsed();
         m_sink.add(lines);
+        const qint64 took = m_clock.nsecsElapsed() - before;
+        if (took > 20000000 && qEnvironmentVariableIsSet("LOGBENCH_TRACE"))
+        {
+            std::fprintf(stderr, "SLOW %d lines=%zu %.1f ms\n", m_progress.received,
+                         m_queued.size(), static_cast<double>(took) / 1e6);
+        }
         m_progress.received += static_cast<int>(m_queued.size());
         m_progress.seconds = static_cast<double>(m_clock.nsecsElapsed()) / 1e9;
+        m_progress.cpuSeconds = threadCpuSeconds() - m_cpuStart;
         while (m_nextTenth <= 10 && m_progress.received >= m_total / 10 * m_nextTenth)
         {
             std::fprintf(stderr, "TENTH %d %d %.3f\n", m_nextTenth, m_progress.received,
@@ -187,7 +208,7 @@ public:
             m_progress.windowStart = m_progress.received;
             m_progress.windowStartSeconds = m_progress.seconds;
         }
-        if (m_progress.seconds > kTimeLimitSeconds)
+        if (m_limited && m_progress.seconds > kTimeLimitSeconds)
         {
             m_progress.timedOut = true;
         }
@@ -208,9 +229,11 @@ private:
     Sink& m_sink;
     bool m_batch;
     bool m_lockstep;
+    bool m_limited;
     int m_total;
     std::binary_semaphore& m_taken;
     QElapsedTimer m_clock;
+    double m_cpuStart = 0;
     bool m_collecting = false;
     int m_nextTenth = 1;
     std::vector<std::string> m_queued;
@@ -266,17 +289,19 @@ int runChild(int argc, char** argv)
 
     std::binary_semaphore taken(0);
     std::atomic<bool> stop = false;
-    Receiver receiver(*sink, batch, lockstep, total, taken);
-    std::thread poster([&] {
-        for (int i = 1; i <= total && !stop; ++i)
+    Receiver receiver(*sink, batch, lockstep, approach == "literal", total, taken);
+    std::thread poster(
+        [&]
         {
-            QCoreApplication::postEvent(&receiver, new LineEvent(makeLine(i)));
-            if (lockstep)
+            for (int i = 1; i <= total && !stop; ++i)
             {
-                taken.acquire();
+                QCoreApplication::postEvent(&receiver, new LineEvent(makeLine(i)));
+                if (lockstep)
+                {
+                    taken.acquire();
+                }
             }
-        }
-    });
+        });
     QApplication::exec();
     stop = true;
     taken.release();
@@ -302,14 +327,14 @@ int runChild(int argc, char** argv)
     const double lines = progress.received;
     const double windowLines = lines - progress.windowStart;
     const double windowSeconds = progress.seconds - progress.windowStartSeconds;
-    std::printf("RESULT %s %s %d received=%d timeout=%d ok=%d rate=%.0f last=%.0f rss=%.0f "
-                "trimmed=%.0f peak=%.0f\n",
-                approach.c_str(), mode.c_str(), total, progress.received, progress.timedOut ? 1 : 0,
-                ok ? 1 : 0, lines / progress.seconds,
-                windowSeconds > 0 ? windowLines / windowSeconds : 0.0,
-                static_cast<double>(endKb - baseKb) * 1024.0 / lines,
-                static_cast<double>(trimmedKb - baseKb) * 1024.0 / lines,
-                static_cast<double>(peakKb - std::max(baseKb, basePeakKb)) * 1024.0 / lines);
+    std::printf(
+        "RESULT %s %s %d received=%d timeout=%d ok=%d rate=%.0f last=%.0f cpu=%.0f rss=%.0f "
+        "trimmed=%.0f peak=%.0f\n",
+        approach.c_str(), mode.c_str(), total, progress.received, progress.timedOut ? 1 : 0,
+        ok ? 1 : 0, lines / progress.seconds, windowSeconds > 0 ? windowLines / windowSeconds : 0.0,
+        lines / progress.cpuSeconds, static_cast<double>(endKb - baseKb) * 1024.0 / lines,
+        static_cast<double>(trimmedKb - baseKb) * 1024.0 / lines,
+        static_cast<double>(peakKb - std::max(baseKb, basePeakKb)) * 1024.0 / lines);
     return 0;
 }
 
@@ -324,8 +349,8 @@ struct Row
 int runTable(const char* self)
 {
     const std::vector<int> sizes = {1000, 100000, 1000000};
-    std::printf("%-8s %-8s %9s %11s %11s %10s %10s %10s  %s\n", "approach", "mode", "lines",
-                "lines/s", "last10%/s", "B/line", "B/l trim", "B/l peak", "check");
+    std::printf("%-8s %-8s %9s %10s %10s %10s %8s %8s %8s  %s\n", "approach", "mode", "lines",
+                "lines/s", "last10%/s", "cpu l/s", "B/line", "B/l trim", "B/l peak", "check");
     for (const char* approach : {"none", "logview", "literal"})
     {
         for (const char* mode : {"burst", "trickle", "lockstep"})
@@ -357,25 +382,31 @@ int runTable(const char* self)
                 }
                 char name[16], modeName[16];
                 int size = 0, received = 0, timedOut = 0, ok = 0;
-                double rate = 0, last = 0, rss = 0, trimmed = 0, peak = 0;
+                double rate = 0, last = 0, cpu = 0, rss = 0, trimmed = 0, peak = 0;
                 if (std::sscanf(result.c_str(),
                                 "RESULT %15s %15s %d received=%d timeout=%d ok=%d rate=%lf "
-                                "last=%lf rss=%lf trimmed=%lf peak=%lf",
+                                "last=%lf cpu=%lf rss=%lf trimmed=%lf peak=%lf",
                                 name, modeName, &size, &received, &timedOut, &ok, &rate, &last,
-                                &rss, &trimmed, &peak) != 11)
+                                &cpu, &rss, &trimmed, &peak) != 12)
                 {
                     std::printf("%-8s %-8s %9d   failed\n", approach, mode, lines);
                     continue;
                 }
                 if (timedOut != 0)
                 {
-                    std::printf("%-8s %-8s %9d   did not finish: %d lines in %.0f s (%.0f lines/s)\n",
-                                approach, mode, lines, received, kTimeLimitSeconds, rate);
+                    std::printf(
+                        "%-8s %-8s %9d   did not finish: %d lines in %.0f s (%.0f lines/s)\n",
+                        approach, mode, lines, received, kTimeLimitSeconds, rate);
                     gaveUp = true;
                     continue;
                 }
-                std::printf("%-8s %-8s %9d %11.0f %11.0f %10.0f %10.0f %10.0f  %s\n", approach,
-                            mode, lines, rate, last, rss, trimmed, peak, ok ? "ok" : "WRONG TEXT");
+                std::printf("%-8s %-8s %9d %10.0f %10s %10.0f %8.0f %8.0f %8.0f  %s\n", approach,
+                            mode, lines, rate,
+                            last > 0 ? std::to_string(static_cast<long>(last)).c_str() : "-", cpu,
+                            rss, trimmed, peak,
+                            std::strcmp(approach, "none") == 0 ? "-"
+                            : ok != 0                          ? "ok"
+                                                               : "WRONG TEXT");
                 std::fflush(stdout);
             }
         }

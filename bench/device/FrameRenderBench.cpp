@@ -27,12 +27,16 @@ void BM_RenderAndEncode(benchmark::State& state)
         }
         bytes += encoded->jpeg.size();
     }
-    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                               benchmark::Counter::kIsRate);
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["jpeg_bytes"] =
         static_cast<double>(bytes) / static_cast<double>(std::max<int64_t>(1, state.iterations()));
 }
-BENCHMARK(BM_RenderAndEncode)->Arg(640)->Arg(1920)->Arg(2048)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_RenderAndEncode)
+    ->Arg(640)
+    ->Arg(1920)
+    ->Arg(2048)
+    ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
 void BM_DrawPatternOnly(benchmark::State& state)

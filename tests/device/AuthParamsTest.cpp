@@ -30,8 +30,8 @@ TEST(AuthParamsTest, TakesBasicCredentialsAsOneToken)
 
 TEST(AuthParamsTest, RejectsMalformedHeaders)
 {
-    for (const char* bad : {"", "Digest realm=\"open", "Digest a=1, a=2",
-                            "Digest =x", "Digest a=1 b=2", "Digest\"x\""})
+    for (const char* bad : {"", "Digest realm=\"open", "Digest a=1, a=2", "Digest =x",
+                            "Digest a=1 b=2", "Digest\"x\""})
         EXPECT_FALSE(AuthParams::parse(bad)) << bad;
 }
 

@@ -53,11 +53,12 @@ protected:
                                      const std::string& nc = "00000001",
                                      const std::string& signedUri = "")
     {
-        DigestInput in{"admin", "velkor-device", password,  "GET", signedUri.empty() ? uri : signedUri,
-                       c.nonce, nc,              "0a4f113b", "auth"};
+        DigestInput in{
+            "admin", "velkor-device", password, "GET", signedUri.empty() ? uri : signedUri, c.nonce,
+            nc,      "0a4f113b",      "auth"};
         return "Digest username=\"admin\", realm=\"velkor-device\", nonce=\"" + c.nonce +
-               "\", uri=\"" + uri + "\", algorithm=" +
-               std::string(DigestCalculator::algorithmName(algorithm)) +
+               "\", uri=\"" + uri +
+               "\", algorithm=" + std::string(DigestCalculator::algorithmName(algorithm)) +
                ", qop=auth, nc=" + nc + ", cnonce=\"0a4f113b\", response=\"" +
                DigestCalculator::response(algorithm, in) + "\", opaque=\"" + c.opaque + "\"";
     }
@@ -81,8 +82,9 @@ TEST_F(AuthenticatorTest, AcceptsTheRightPasswordWithEitherAlgorithm)
     for (auto algorithm : {DigestAlgorithm::Md5, DigestAlgorithm::Sha256})
     {
         const Challenge c = challenge(algorithm);
-        EXPECT_TRUE(m_digest.check("GET", "/velkor/info",
-                                   authorization(algorithm, c, "s3cret:x", "/velkor/info"))
+        EXPECT_TRUE(m_digest
+                        .check("GET", "/velkor/info",
+                               authorization(algorithm, c, "s3cret:x", "/velkor/info"))
                         .allowed);
         // The next request on the same nonce counts up.
         EXPECT_TRUE(m_digest
@@ -104,8 +106,8 @@ TEST_F(AuthenticatorTest, RejectsWrongPasswordUriReplayAndMissingQop)
     EXPECT_FALSE(parseChallenge(wrong.challenges[0]).stale);
 
     // Signed for another resource than the one requested.
-    EXPECT_FALSE(m_digest.check("GET", target, authorization(sha, c, "s3cret:x", "/velkor/info"))
-                     .allowed);
+    EXPECT_FALSE(
+        m_digest.check("GET", target, authorization(sha, c, "s3cret:x", "/velkor/info")).allowed);
     // uri field and signature disagree.
     EXPECT_FALSE(m_digest
                      .check("GET", target,
@@ -143,8 +145,7 @@ TEST_F(AuthenticatorTest, ExpiredNonceWithRightPasswordIsStale)
 
     EXPECT_TRUE(m_digest
                     .check("GET", "/velkor/info",
-                           authorization(DigestAlgorithm::Md5, renewed, "s3cret:x",
-                                         "/velkor/info"))
+                           authorization(DigestAlgorithm::Md5, renewed, "s3cret:x", "/velkor/info"))
                     .allowed);
 }
 
@@ -152,11 +153,10 @@ TEST_F(AuthenticatorTest, AcceptsHashedUserName)
 {
     const Challenge c = challenge(DigestAlgorithm::Sha256);
     std::string header = authorization(DigestAlgorithm::Sha256, c, "s3cret:x", "/velkor/info");
-    header.replace(header.find("\"admin\""), 7,
-                   "\"" +
-                       DigestCalculator::userhash(DigestAlgorithm::Sha256, "admin",
-                                                  "velkor-device") +
-                       "\", userhash=true");
+    header.replace(
+        header.find("\"admin\""), 7,
+        "\"" + DigestCalculator::userhash(DigestAlgorithm::Sha256, "admin", "velkor-device") +
+            "\", userhash=true");
     EXPECT_TRUE(m_digest.check("GET", "/velkor/info", header).allowed);
 }
 

@@ -23,10 +23,10 @@ TEST(CommandLineTest, DefaultsMatchTheProtocol)
 
 TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
 {
-    const CommandLineResult result = CommandLine::parse(
-        {"--address", "::1", "--port=0", "--channels", "7", "--fps=30", "--user", "op",
-         "--password", "", "--auth=basic", "--nonce-lifetime", "5", "--alarm-interval=0",
-         "--uid", "2147483647", "--max-connections", "3"});
+    const CommandLineResult result =
+        CommandLine::parse({"--address", "::1", "--port=0", "--channels", "7", "--fps=30", "--user",
+                            "op", "--password", "", "--auth=basic", "--nonce-lifetime", "5",
+                            "--alarm-interval=0", "--uid", "2147483647", "--max-connections", "3"});
     ASSERT_EQ(result.action, Action::Run) << result.error;
     const DeviceConfig& c = result.config;
     EXPECT_EQ(c.address, "::1");
@@ -54,9 +54,9 @@ TEST(CommandLineTest, HelpWinsOverEverythingElse)
     EXPECT_EQ(CommandLine::parse({"--port", "1", "--help"}).action, Action::ShowHelp);
     EXPECT_EQ(CommandLine::parse({"-h"}).action, Action::ShowHelp);
     const std::string usage = CommandLine::usage();
-    for (const char* option : {"--address", "--port", "--channels", "--fps", "--user",
-                               "--password", "--auth", "--nonce-lifetime", "--alarm-interval",
-                               "--uid", "--max-connections"})
+    for (const char* option :
+         {"--address", "--port", "--channels", "--fps", "--user", "--password", "--auth",
+          "--nonce-lifetime", "--alarm-interval", "--uid", "--max-connections"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 

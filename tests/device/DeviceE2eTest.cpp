@@ -7,6 +7,7 @@
 #include "DigestCalculator.h"
 #include "FrameGeometry.h"
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -158,10 +159,14 @@ TEST_F(DeviceE2eTest, LiveRefusesUnknownChannelsAndWidths)
 {
     launch({"--channels", "4"});
     const std::pair<const char*, int> cases[] = {
-        {"/velkor/live?channel=0&width=640", 404},  {"/velkor/live?channel=5&width=640", 404},
-        {"/velkor/live?channel=x&width=640", 404},  {"/velkor/live?width=640", 404},
-        {"/velkor/live?channel=1&width=641", 400},  {"/velkor/live?channel=1&width=abc", 400},
-        {"/velkor/live?channel=1", 400},            {"/velkor/live?channel=4&width=-640", 400},
+        {"/velkor/live?channel=0&width=640", 404},
+        {"/velkor/live?channel=5&width=640", 404},
+        {"/velkor/live?channel=x&width=640", 404},
+        {"/velkor/live?width=640", 404},
+        {"/velkor/live?channel=1&width=641", 400},
+        {"/velkor/live?channel=1&width=abc", 400},
+        {"/velkor/live?channel=1", 400},
+        {"/velkor/live?channel=4&width=-640", 400},
         {"/velkor/live?channel=4&width=6400", 400},
     };
     for (const auto& [target, status] : cases)
@@ -199,10 +204,10 @@ TEST_F(DeviceE2eTest, EventsStartWithChannelStatesThenCarryAlarms)
             alarm = event;
     }
     ASSERT_TRUE(alarm);
-    EXPECT_TRUE(std::regex_match(
-        alarm->data, std::regex(R"(channel=[12] type=\d+ status=1 )"
-                                R"(time=\d{4}-(0[1-9]|1[0-2])-[0-3]\d)"
-                                R"(T([01]\d|2[0-3]):[0-5]\d:[0-5]\d\.\d{3})")))
+    EXPECT_TRUE(
+        std::regex_match(alarm->data, std::regex(R"(channel=[12] type=\d+ status=1 )"
+                                                 R"(time=\d{4}-(0[1-9]|1[0-2])-[0-3]\d)"
+                                                 R"(T([01]\d|2[0-3]):[0-5]\d:[0-5]\d\.\d{3})")))
         << alarm->data;
 }
 
@@ -260,9 +265,9 @@ protected:
         const DigestInput in{"admin", "velkor-device", password, "GET", uri,
                              c.nonce, count,           "c1e2",   "auth"};
         return "Authorization: Digest username=\"admin\", realm=\"velkor-device\", nonce=\"" +
-               c.nonce + "\", uri=\"" + uri + "\", algorithm=" +
-               std::string(DigestCalculator::algorithmName(algorithm)) + ", qop=auth, nc=" +
-               count + ", cnonce=\"c1e2\", response=\"" +
+               c.nonce + "\", uri=\"" + uri +
+               "\", algorithm=" + std::string(DigestCalculator::algorithmName(algorithm)) +
+               ", qop=auth, nc=" + count + ", cnonce=\"c1e2\", response=\"" +
                DigestCalculator::response(algorithm, in) + "\", opaque=\"" + c.opaque + "\"";
     }
 
@@ -318,8 +323,8 @@ TEST_F(DigestE2eTest, RightPasswordPassesWithEitherAlgorithmWrongOneNever)
         EXPECT_EQ(head->status, 200);
         EXPECT_TRUE(readPart(stream));
 
-        auto wrong = HttpConnection::get(port(), live,
-                                         {authorization(c, algorithm, "pW", live, nc++)});
+        auto wrong =
+            HttpConnection::get(port(), live, {authorization(c, algorithm, "pW", live, nc++)});
         ASSERT_TRUE(wrong);
         EXPECT_EQ(wrong->head.status, 401);
         EXPECT_EQ(wrong->head.header("content-type"), "text/plain; charset=utf-8");
@@ -332,9 +337,9 @@ TEST_F(DigestE2eTest, ExpiredNonceIsReportedStaleAndTheNewOneWorks)
     launch({"--user", "admin", "--password", "pw", "--nonce-lifetime", "1"});
     const Challenge old = firstChallenge();
     std::this_thread::sleep_for(1100ms);
-    auto stale = HttpConnection::get(
-        port(), "/velkor/info",
-        {authorization(old, DigestAlgorithm::Sha256, "pw", "/velkor/info")});
+    auto stale =
+        HttpConnection::get(port(), "/velkor/info",
+                            {authorization(old, DigestAlgorithm::Sha256, "pw", "/velkor/info")});
     ASSERT_TRUE(stale);
     EXPECT_EQ(stale->head.status, 401);
     const auto renewed = challenges(stale->head);
@@ -422,12 +427,14 @@ TEST_F(DeviceE2eTest, StalledReaderSkipsFramesWithoutGrowingTheDevice)
         before = part->frame();
     }
     const long residentBefore = m_device->residentKiB();
+    ASSERT_GT(residentBefore, 0);
 
     std::this_thread::sleep_for(2500ms);
-    const long residentStalled = m_device->residentKiB();
-    ASSERT_GT(residentBefore, 0);
-    // Queueing the ~60 frames produced meanwhile would take several times this.
-    EXPECT_LT(residentStalled - residentBefore, 8 * 1024);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // Queueing the ~60 frames (about 90 KB each) produced meanwhile would take over 5 MiB.
+    // Sanitizer allocators hold freed memory back, so their builds skip this.
+    EXPECT_LT(m_device->residentKiB() - residentBefore, 2 * 1024);
+#endif
 
     // Only what the socket buffers held is old; the device skipped the rest.
     uint64_t newest = 0;
@@ -465,6 +472,38 @@ TEST_F(DeviceE2eTest, FfmpegReadsTheLiveStream)
     EXPECT_EQ(unexpected, "");
     // About 75 at 25 fps over 3 s.
     EXPECT_GE(frames, 50);
+}
+
+// libcurl is what clients of the device use; it must settle the challenge on its own.
+TEST_F(DigestE2eTest, LibcurlNegotiatesDigest)
+{
+    launch({"--user", "admin", "--password", "pw"});
+    auto fetch = [this](const char* credentials, std::string& body)
+    {
+        std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(),
+                                                                 &curl_easy_cleanup);
+        const std::string url = "http://127.0.0.1:" + std::to_string(port()) + "/velkor/info";
+        curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
+        curl_easy_setopt(curl.get(), CURLOPT_HTTPAUTH, CURLAUTH_DIGEST);
+        curl_easy_setopt(curl.get(), CURLOPT_USERPWD, credentials);
+        curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, 10L);
+        curl_easy_setopt(
+            curl.get(), CURLOPT_WRITEFUNCTION,
+            +[](char* data, size_t size, size_t count, void* out)
+            {
+                static_cast<std::string*>(out)->append(data, size * count);
+                return size * count;
+            });
+        curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
+        long status = 0;
+        if (curl_easy_perform(curl.get()) == CURLE_OK)
+            curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
+        return status;
+    };
+    std::string body;
+    EXPECT_EQ(fetch("admin:pw", body), 200);
+    EXPECT_EQ(body.rfind("device=velkor-device\n", 0), 0u);
+    EXPECT_EQ(fetch("admin:nope", body), 401);
 }
 
 TEST(DeviceCommandLineE2eTest, BadOptionsExitWithCode2AndSayWhy)

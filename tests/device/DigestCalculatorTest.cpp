@@ -36,11 +36,10 @@ TEST(DigestCalculatorTest, MatchesRfc7616ExampleForSha256)
 TEST(DigestCalculatorTest, EveryFieldChangesTheResponse)
 {
     const std::string reference = DigestCalculator::response(DigestAlgorithm::Md5, rfcExample());
-    std::string DigestInput::*fields[] = {&DigestInput::username, &DigestInput::realm,
-                                          &DigestInput::password, &DigestInput::method,
-                                          &DigestInput::uri,      &DigestInput::nonce,
-                                          &DigestInput::nc,       &DigestInput::cnonce,
-                                          &DigestInput::qop};
+    std::string DigestInput::*fields[] = {
+        &DigestInput::username, &DigestInput::realm,  &DigestInput::password,
+        &DigestInput::method,   &DigestInput::uri,    &DigestInput::nonce,
+        &DigestInput::nc,       &DigestInput::cnonce, &DigestInput::qop};
     for (auto field : fields)
     {
         DigestInput changed = rfcExample();

@@ -36,8 +36,8 @@ TEST(LocalTimestampTest, FormatsLocalTimeToTheMillisecond)
 {
     setenv("TZ", "UTC", 1);
     tzset();
-    const auto when = std::chrono::system_clock::time_point(std::chrono::milliseconds(
-        1'796'000'000'000LL + 7));
+    const auto when =
+        std::chrono::system_clock::time_point(std::chrono::milliseconds(1'796'000'000'000LL + 7));
     EXPECT_EQ(LocalTimestamp::format(when, 'T'), "2026-11-30T00:53:20.007");
     EXPECT_EQ(LocalTimestamp::format(when, ' '), "2026-11-30 00:53:20.007");
     setenv("TZ", "UTC-2", 1);

@@ -22,7 +22,10 @@ std::vector<std::string> HttpHead::all(const std::string& name) const
     return out;
 }
 
-HttpConnection::~HttpConnection() { close(); }
+HttpConnection::~HttpConnection()
+{
+    close();
+}
 
 bool HttpConnection::open(int port, int receiveBuffer)
 {
@@ -133,8 +136,7 @@ std::optional<HttpHead> HttpConnection::readHead()
         std::transform(name.begin(), name.end(), name.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         const auto valueStart = line->find_first_not_of(' ', colon + 1);
-        head.headers.emplace(name, valueStart == std::string::npos ? ""
-                                                                   : line->substr(valueStart));
+        head.headers.emplace(name, valueStart == std::string::npos ? "" : line->substr(valueStart));
     }
 }
 

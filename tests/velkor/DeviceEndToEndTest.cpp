@@ -1,6 +1,7 @@
 #include "ResultCode.h"
 #include "support/Emulator.h"
 #include "support/LibraryFixture.h"
+#include "support/XvfbDisplay.h"
 
 #include <string>
 
@@ -29,7 +30,8 @@ protected:
         return emulator;
     }
 
-    void expectCredentials(const char* user, const char* password, int32_t expected, const char* what)
+    void expectCredentials(const char* user, const char* password, int32_t expected,
+                           const char* what)
     {
         m_api->Close();
         m_listener.reset();
@@ -62,14 +64,16 @@ TEST_F(EndToEndTest, OpensAnOpenDeviceAndFollowsItsEvents)
     EXPECT_TRUE(m_listener.waitFor("dev", 0, SessionStatusConnected));
     for (int channel = 1; channel <= 3; ++channel)
         EXPECT_TRUE(m_listener.waitFor("dev", channel, 1)) << channel;
-    ASSERT_TRUE(m_listener.waitFor([](const RecordedEvent& event) { return event.kind == "alarm"; }));
+    ASSERT_TRUE(
+        m_listener.waitFor([](const RecordedEvent& event) { return event.kind == "alarm"; }));
     for (const RecordedEvent& event : m_listener.events())
     {
         if (event.kind == "alarm")
         {
             EXPECT_GE(event.a, 1);
             EXPECT_LE(event.a, 3);
-            EXPECT_EQ(event.text.size(), std::string("YYYY-MM-DDTHH:MM:SS.mmm").size()) << event.text;
+            EXPECT_EQ(event.text.size(), std::string("YYYY-MM-DDTHH:MM:SS.mmm").size())
+                << event.text;
         }
     }
     EXPECT_EQ(m_api->PlayLive(4, nullptr, 0, nullptr), ChannelUnknown);
@@ -79,7 +83,8 @@ TEST_F(EndToEndTest, OpensAnOpenDeviceAndFollowsItsEvents)
 
 TEST_F(EndToEndTest, DigestCredentialsRightWrongAndMissing)
 {
-    auto emulator = startEmulator({"--uid", "777", "--user", "admin", "--password", "p\xC3\xA4ss word", "--auth", "digest"});
+    auto emulator = startEmulator(
+        {"--uid", "777", "--user", "admin", "--password", "p\xC3\xA4ss word", "--auth", "digest"});
     ASSERT_TRUE(emulator->ready());
     expectCredentials("admin", "p\xC3\xA4ss word", Ok, "right");
     expectCredentials("admin", "wrong", CredentialsRefused, "wrong password");
@@ -90,7 +95,8 @@ TEST_F(EndToEndTest, DigestCredentialsRightWrongAndMissing)
 
 TEST_F(EndToEndTest, BasicCredentialsRightWrongAndMissing)
 {
-    auto emulator = startEmulator({"--uid", "777", "--user", "admin", "--password", "secret", "--auth", "basic"});
+    auto emulator = startEmulator(
+        {"--uid", "777", "--user", "admin", "--password", "secret", "--auth", "basic"});
     ASSERT_TRUE(emulator->ready());
     expectCredentials("admin", "secret", Ok, "right");
     expectCredentials("admin", "Secret", CredentialsRefused, "wrong password");
@@ -135,4 +141,17 @@ TEST_F(EndToEndTest, AKilledDeviceEndsTheSessionAndARestartedOneOpensAgain)
     EXPECT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
     EXPECT_TRUE(m_listener.waitFor("play", 1, 1));
     EXPECT_EQ(m_api->Close(), 0);
+}
+
+TEST_F(EndToEndTest, LeavingTheProcessWithStreamsRunningIsClean)
+{
+    auto emulator = startEmulator({"--uid", "777"});
+    ASSERT_TRUE(emulator->ready());
+    velkortest::XvfbDisplay display;
+    for (const char* how : {"return", "exit"})
+    {
+        velkortest::ProcessRunner probe;
+        ASSERT_TRUE(probe.start({VELKOR_EXIT_PROBE_PATH, std::to_string(emulator->port()), how}));
+        EXPECT_EQ(probe.waitForExit(std::chrono::seconds(20)), 0) << how;
+    }
 }

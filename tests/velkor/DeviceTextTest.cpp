@@ -8,8 +8,9 @@ using velkor::DeviceInfo;
 
 TEST(DeviceInfo, ReadsTheDevicesAnswer)
 {
-    const auto info = DeviceInfo::parse("device=velkor-device\r\nuid=2147483647\nchannels=4\nformats=jpeg\n"
-                                        "widths=320,640\nversion=1\n");
+    const auto info =
+        DeviceInfo::parse("device=velkor-device\r\nuid=2147483647\nchannels=4\nformats=jpeg\n"
+                          "widths=320,640\nversion=1\n");
     ASSERT_TRUE(info);
     EXPECT_EQ(info->uid, 2147483647);
     EXPECT_EQ(info->channels, 4);
@@ -32,7 +33,8 @@ TEST(DeviceInfo, RefusesAnythingElse)
 
 TEST(DeviceEvent, ReadsTheThreeKinds)
 {
-    const auto alarm = DeviceEvent::parse("alarm", "channel=2 type=5 status=1 time=2024-05-06T07:08:09.010");
+    const auto alarm =
+        DeviceEvent::parse("alarm", "channel=2 type=5 status=1 time=2024-05-06T07:08:09.010");
     ASSERT_TRUE(alarm);
     EXPECT_EQ(alarm->kind, DeviceEvent::Kind::Alarm);
     EXPECT_EQ(alarm->channel, 2);

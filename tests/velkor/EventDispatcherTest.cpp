@@ -41,12 +41,13 @@ TEST(EventDispatcher, DeliversOnItsOwnThreadInOrder)
     std::vector<int> order;
     std::atomic<bool> onOwnThread{true};
     for (int i = 0; i < 50; ++i)
-        dispatcher.postTask([&, i]
-                            {
-                                order.push_back(i);
-                                if (!dispatcher.isDispatcherThread())
-                                    onOwnThread = false;
-                            });
+        dispatcher.postTask(
+            [&, i]
+            {
+                order.push_back(i);
+                if (!dispatcher.isDispatcherThread())
+                    onOwnThread = false;
+            });
     dispatcher.flush();
     ASSERT_EQ(order.size(), 50U);
     for (int i = 0; i < 50; ++i)
@@ -79,7 +80,12 @@ TEST(EventDispatcher, DropsEventsBeyondItsCapacity)
     EventDispatcher dispatcher(4);
     std::atomic<bool> release{false};
     std::atomic<int> ran{0};
-    dispatcher.postTask([&] { while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+    dispatcher.postTask(
+        [&]
+        {
+            while (!release)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
     int accepted = 0;
     for (int i = 0; i < 100; ++i)
         accepted += dispatcher.postTask([&] { ++ran; }) ? 1 : 0;

@@ -37,7 +37,10 @@ class RecordingObserver : public LiveObserver
 {
 public:
     void onPlaying() override {}
-    void onPictureSize(int width, int height, std::size_t) override { sizes.emplace_back(width, height); }
+    void onPictureSize(int width, int height, std::size_t) override
+    {
+        sizes.emplace_back(width, height);
+    }
     void onFrameError(int32_t code, const std::string&) override { errors.push_back(code); }
     void onEnded(int32_t, const std::string&) override {}
 
@@ -51,7 +54,8 @@ TEST(FrameScaler, MapsEveryTargetPixelToTheNearestSource)
 {
     const Frame source = checkerboard(4, 2);
     FrameScaler scaler;
-    for (const auto& [width, height] : std::vector<std::pair<int, int>>{{8, 4}, {2, 1}, {4, 2}, {7, 3}, {1, 1}})
+    for (const auto& [width, height] :
+         std::vector<std::pair<int, int>>{{8, 4}, {2, 1}, {4, 2}, {7, 3}, {1, 1}})
     {
         const std::size_t stride = static_cast<std::size_t>(width) * 4 + 8;
         std::vector<std::uint8_t> target(stride * static_cast<std::size_t>(height) + 4, 0xEE);
@@ -59,7 +63,8 @@ TEST(FrameScaler, MapsEveryTargetPixelToTheNearestSource)
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
             {
-                const std::uint8_t* pixel = &target[static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x) * 4];
+                const std::uint8_t* pixel =
+                    &target[static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x) * 4];
                 EXPECT_EQ(pixel[0], (2 * x + 1) * 4 / (2 * width)) << width << "x" << height;
                 EXPECT_EQ(pixel[1], (2 * y + 1) * 2 / (2 * height)) << width << "x" << height;
                 EXPECT_EQ(pixel[2], 7);
@@ -75,7 +80,8 @@ TEST(JpegDecoder, DecodesIntoBgrxAndRefusesGarbage)
     JpegDecoder decoder;
     Frame frame;
     const std::string jpeg = velkortest::makeJpeg(64, 48, 0);
-    ASSERT_TRUE(decoder.decode(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size(), frame));
+    ASSERT_TRUE(
+        decoder.decode(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size(), frame));
     EXPECT_EQ(frame.width, 64);
     EXPECT_EQ(frame.height, 48);
     EXPECT_EQ(frame.pixels.size(), 64U * 48U * 4U);
@@ -83,11 +89,13 @@ TEST(JpegDecoder, DecodesIntoBgrxAndRefusesGarbage)
     EXPECT_NEAR(frame.pixels[(47 * 64 + 63) * 4 + 1], 64 + 47, 12);
 
     const std::string garbage = "this is no picture";
-    EXPECT_FALSE(decoder.decode(reinterpret_cast<const std::uint8_t*>(garbage.data()), garbage.size(), frame));
+    EXPECT_FALSE(decoder.decode(reinterpret_cast<const std::uint8_t*>(garbage.data()),
+                                garbage.size(), frame));
     EXPECT_FALSE(decoder.error().empty());
     EXPECT_FALSE(decoder.decode(nullptr, 0, frame));
     const std::string truncated = jpeg.substr(0, jpeg.size() / 2);
-    EXPECT_FALSE(decoder.decode(reinterpret_cast<const std::uint8_t*>(truncated.data()), truncated.size(), frame));
+    EXPECT_FALSE(decoder.decode(reinterpret_cast<const std::uint8_t*>(truncated.data()),
+                                truncated.size(), frame));
 }
 
 TEST(JpegDecoder, RefusesHugeDeclaredSizesBeforeAllocating)
@@ -102,7 +110,8 @@ TEST(JpegDecoder, RefusesHugeDeclaredSizesBeforeAllocating)
     jpeg[sof + 8] = '\xF0';
     JpegDecoder decoder;
     Frame frame;
-    EXPECT_FALSE(decoder.decode(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size(), frame));
+    EXPECT_FALSE(
+        decoder.decode(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size(), frame));
     EXPECT_TRUE(frame.pixels.empty());
 }
 

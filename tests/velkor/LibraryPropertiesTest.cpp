@@ -55,18 +55,48 @@ TEST_F(PropertiesTest, DefaultsLetANewcomerStartLiveAgainstTheEmulator)
 TEST_F(PropertiesTest, NumberPropertiesAcceptTheirValuesAndKeepTheOldOneOnRefusal)
 {
     const std::vector<IntProperty> properties = {
-        {"device type", &DeviceLibrary::SetDeviceType, &DeviceLibrary::GetDeviceType, 0,
-         {0, 1, 2, 3, 4, 6}, {-1, 5, 7, 100, INT32_MIN}, DeviceTypeInvalid},
-        {"stream format", &DeviceLibrary::SetStreamFormat, &DeviceLibrary::GetStreamFormat, 0,
-         {0, 1, 2, 3, 6}, {-1, 4, 5, 7, INT32_MAX}, StreamFormatInvalid},
-        {"JPEG width", &DeviceLibrary::SetJPEGResolution, &DeviceLibrary::GetJPEGResolution, 640,
-         {320, 640, 800, 960, 1280, 1920, 2048}, {0, 321, 480, 1024, 4096, -640}, JpegWidthInvalid},
-        {"MPEG-4 width", &DeviceLibrary::SetMPEG4Resolution, &DeviceLibrary::GetMPEG4Resolution, 640,
-         {320, 640}, {0, 800, 1280, -320}, Mpeg4WidthInvalid},
-        {"H.264 width", &DeviceLibrary::SetH264Resolution, &DeviceLibrary::GetH264Resolution, 1280,
-         {320, 640, 800, 960, 1280, 1920}, {0, 2048, 1024, -1}, H264WidthInvalid},
-        {"HTTP port", &DeviceLibrary::SetHttpPort, &DeviceLibrary::GetHttpPort, 18080,
-         {1, 80, 18080, 65535}, {0, -1, 65536, INT32_MAX}, PortInvalid},
+        {"device type",
+         &DeviceLibrary::SetDeviceType,
+         &DeviceLibrary::GetDeviceType,
+         0,
+         {0, 1, 2, 3, 4, 6},
+         {-1, 5, 7, 100, INT32_MIN},
+         DeviceTypeInvalid},
+        {"stream format",
+         &DeviceLibrary::SetStreamFormat,
+         &DeviceLibrary::GetStreamFormat,
+         0,
+         {0, 1, 2, 3, 6},
+         {-1, 4, 5, 7, INT32_MAX},
+         StreamFormatInvalid},
+        {"JPEG width",
+         &DeviceLibrary::SetJPEGResolution,
+         &DeviceLibrary::GetJPEGResolution,
+         640,
+         {320, 640, 800, 960, 1280, 1920, 2048},
+         {0, 321, 480, 1024, 4096, -640},
+         JpegWidthInvalid},
+        {"MPEG-4 width",
+         &DeviceLibrary::SetMPEG4Resolution,
+         &DeviceLibrary::GetMPEG4Resolution,
+         640,
+         {320, 640},
+         {0, 800, 1280, -320},
+         Mpeg4WidthInvalid},
+        {"H.264 width",
+         &DeviceLibrary::SetH264Resolution,
+         &DeviceLibrary::GetH264Resolution,
+         1280,
+         {320, 640, 800, 960, 1280, 1920},
+         {0, 2048, 1024, -1},
+         H264WidthInvalid},
+        {"HTTP port",
+         &DeviceLibrary::SetHttpPort,
+         &DeviceLibrary::GetHttpPort,
+         18080,
+         {1, 80, 18080, 65535},
+         {0, -1, 65536, INT32_MAX},
+         PortInvalid},
     };
     for (const IntProperty& property : properties)
     {
@@ -80,7 +110,8 @@ TEST_F(PropertiesTest, NumberPropertiesAcceptTheirValuesAndKeepTheOldOneOnRefusa
         ASSERT_GE((m_api->*property.set)(kept), 0);
         for (int32_t value : property.invalid)
         {
-            EXPECT_EQ((m_api->*property.set)(value), property.refusal) << property.name << " " << value;
+            EXPECT_EQ((m_api->*property.set)(value), property.refusal)
+                << property.name << " " << value;
             EXPECT_EQ((m_api->*property.get)(), kept) << property.name;
         }
         (m_api->*property.set)(property.defaultValue);
@@ -96,7 +127,8 @@ TEST_F(PropertiesTest, AddressAcceptsLiteralsAndHostNamesOnly)
         EXPECT_EQ(text(m_api, &DeviceLibrary::GetIPAddr), address);
     }
     ASSERT_GE(m_api->SetIPAddr("10.0.0.9"), 0);
-    for (const char* address : {"", "300.1.1.1", "cam..local", "-cam", "cam_1", "a b", "[::1]", "1.2.3"})
+    for (const char* address :
+         {"", "300.1.1.1", "cam..local", "-cam", "cam_1", "a b", "[::1]", "1.2.3"})
     {
         EXPECT_EQ(m_api->SetIPAddr(address), AddressInvalid) << address;
         EXPECT_EQ(text(m_api, &DeviceLibrary::GetIPAddr), "10.0.0.9");
@@ -113,15 +145,17 @@ TEST_F(PropertiesTest, CredentialsHaveLengthLimitsAndNoControlCharacters)
         int32_t (DeviceLibrary::*get)(char*, int32_t);
         std::size_t limit;
     };
-    for (const Text& property : {Text{&DeviceLibrary::SetUserName, &DeviceLibrary::GetUserName, 64},
-                                 Text{&DeviceLibrary::SetPassword, &DeviceLibrary::GetPassword, 128}})
+    for (const Text& property :
+         {Text{&DeviceLibrary::SetUserName, &DeviceLibrary::GetUserName, 64},
+          Text{&DeviceLibrary::SetPassword, &DeviceLibrary::GetPassword, 128}})
     {
         const std::string longest(property.limit, 'u');
         EXPECT_GE((m_api->*property.set)(longest.c_str()), 0);
         EXPECT_EQ(text(m_api, property.get), longest);
         EXPECT_GE((m_api->*property.set)("J\xC3\xBCrgen"), 0);
         EXPECT_EQ(text(m_api, property.get), "J\xC3\xBCrgen");
-        EXPECT_EQ((m_api->*property.set)(std::string(property.limit + 1, 'u').c_str()), TextTooLong);
+        EXPECT_EQ((m_api->*property.set)(std::string(property.limit + 1, 'u').c_str()),
+                  TextTooLong);
         EXPECT_EQ((m_api->*property.set)("new\nline"), TextHasControl);
         EXPECT_EQ((m_api->*property.set)("esc\x1B"), TextHasControl);
         EXPECT_EQ((m_api->*property.set)("bad\xFE"), TextNotUtf8);
@@ -137,7 +171,8 @@ TEST_F(PropertiesTest, TextGettersNeverOverrunSmallBuffers)
     ASSERT_GE(m_api->SetIPAddr("camera.example.org"), 0);
     ASSERT_GE(m_api->SetUserName("operator"), 0);
     ASSERT_GE(m_api->SetPassword("s3cret-pass"), 0);
-    for (auto get : {&DeviceLibrary::GetIPAddr, &DeviceLibrary::GetUserName, &DeviceLibrary::GetPassword})
+    for (auto get :
+         {&DeviceLibrary::GetIPAddr, &DeviceLibrary::GetUserName, &DeviceLibrary::GetPassword})
     {
         const std::string full = text(m_api, get);
         for (int32_t size : {1, 5})

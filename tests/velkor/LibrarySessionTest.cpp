@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 using namespace velkor;
@@ -40,10 +41,12 @@ auto errorWith(int32_t code)
     return [code](const RecordedEvent& event) { return event.kind == "error" && event.a == code; };
 }
 
-std::string httpResponse(const std::string& status, const std::string& body, const std::string& extra = {})
+std::string httpResponse(const std::string& status, const std::string& body,
+                         const std::string& extra = {})
 {
-    return "HTTP/1.1 " + status + "\r\n" + extra + "Content-Length: " + std::to_string(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
+    return "HTTP/1.1 " + status + "\r\n" + extra +
+           "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
+           body;
 }
 
 LoopbackServer::Handler answering(std::string response)
@@ -94,7 +97,8 @@ TEST_F(SessionTest, RefusalsTellWhatKindOfPeerAnswered)
         {"device without uid", httpResponse("200 OK", "device=velkor-device\n"), NotVelkorDevice},
         {"no such path", httpResponse("404 Not Found", ""), NotVelkorDevice},
         {"credentials wanted",
-         httpResponse("401 Unauthorized", "", "WWW-Authenticate: Basic realm=\"velkor-device\"\r\n"),
+         httpResponse("401 Unauthorized", "",
+                      "WWW-Authenticate: Basic realm=\"velkor-device\"\r\n"),
          CredentialsRefused},
         {"not http", "SSH-2.0-OpenSSH_9.2\r\n", DeviceRequestFailed},
     };
@@ -224,6 +228,9 @@ TEST_F(SessionTest, LivePlayIsRefusedForEachReason)
 
 TEST_F(SessionTest, LivePlayWithoutAWindowDecodesAndReports)
 {
+    // No display: a window is accepted, and frames are decoded but drawn nowhere.
+    ::unsetenv("DISPLAY");
+    EXPECT_EQ(m_api->SetVideoWindow(0x1234), 0);
     FakeDevice device;
     pointAt(device.port());
     ASSERT_EQ(m_api->SetJPEGResolution(320), 0);
@@ -231,14 +238,16 @@ TEST_F(SessionTest, LivePlayWithoutAWindowDecodesAndReports)
     velkortest::RecordingCallBack callback;
     ASSERT_EQ(m_api->PlayLive(1, nullptr, 1, &callback), 0);
     ASSERT_TRUE(m_listener.waitFor("play", 1, 1));
-    ASSERT_TRUE(m_listener.waitFor([](const RecordedEvent& event)
-                                   { return event.kind == "image" && event.b == 320 * 65536 + 240; }));
+    ASSERT_TRUE(
+        m_listener.waitFor([](const RecordedEvent& event)
+                           { return event.kind == "image" && event.b == 320 * 65536 + 240; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
     ASSERT_TRUE(m_listener.waitFor("play", 1, 0));
     // Frames of one size give one OnImage, however many arrived before the stop.
     EXPECT_EQ(m_listener.count("image"), 1U);
-    ASSERT_TRUE(m_listener.waitFor([&](const RecordedEvent&) { return callback.statuses().size() >= 2; }));
+    ASSERT_TRUE(
+        m_listener.waitFor([&](const RecordedEvent&) { return callback.statuses().size() >= 2; }));
     EXPECT_EQ(callback.statuses(), (std::vector<int32_t>{1, 0}));
     EXPECT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
     EXPECT_EQ(m_api->ClearImage(), 0);
@@ -273,19 +282,25 @@ TEST_F(SessionTest, AHostileLiveStreamIsAStreamErrorAndNothingWorse)
 {
     const std::string head = FakeDevice::multipartHead("velkorframe");
     const std::vector<std::pair<const char*, std::string>> streams = {
-        {"oversized part", head + "--velkorframe\r\nContent-Type: image/jpeg\r\nContent-Length: 9000000\r\n\r\n"},
-        {"oversized part without length", head + "--velkorframe\r\n\r\n" + std::string(9 * 1024 * 1024, 'x')},
-        {"too many headers", head + "--velkorframe\r\n" + [] {
-             std::string headers;
-             for (int i = 0; i < 40; ++i)
-                 headers += "X-H" + std::to_string(i) + ": v\r\n";
-             return headers;
-         }()},
+        {"oversized part",
+         head + "--velkorframe\r\nContent-Type: image/jpeg\r\nContent-Length: 9000000\r\n\r\n"},
+        {"oversized part without length",
+         head + "--velkorframe\r\n\r\n" + std::string(9 * 1024 * 1024, 'x')},
+        {"too many headers", head + "--velkorframe\r\n" +
+                                 []
+                                 {
+                                     std::string headers;
+                                     for (int i = 0; i < 40; ++i)
+                                         headers += "X-H" + std::to_string(i) + ": v\r\n";
+                                     return headers;
+                                 }()},
         {"endless header", head + "--velkorframe\r\nX-Long: " + std::string(100000, 'h')},
         {"no boundary", head + std::string(100000, 'g')},
-        {"not multipart", "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nConnection: close\r\n\r\nxxxx"},
-        {"boundary too long", "HTTP/1.1 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=" +
-                                  std::string(80, 'b') + "\r\nConnection: close\r\n\r\n"},
+        {"not multipart",
+         "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nConnection: close\r\n\r\nxxxx"},
+        {"boundary too long",
+         "HTTP/1.1 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=" +
+             std::string(80, 'b') + "\r\nConnection: close\r\n\r\n"},
     };
     for (const auto& [what, bytes] : streams)
     {
@@ -317,7 +332,8 @@ TEST_F(SessionTest, UndecodablePicturesAreReportedOnceAndTheStreamGoesOn)
         const std::string good = velkortest::makeJpeg(64, 48, 1);
         for (int n = 0; !connection.stopping(); ++n)
         {
-            if (!connection.send(FakeDevice::part("b", n % 2 == 0 ? std::string("not a picture") : good)))
+            if (!connection.send(
+                    FakeDevice::part("b", n % 2 == 0 ? std::string("not a picture") : good)))
                 return;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }

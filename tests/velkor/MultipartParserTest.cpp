@@ -36,8 +36,8 @@ bool feedAll(MultipartParser& parser, const std::string& bytes)
 
 std::string counted(const std::string& body)
 {
-    return "--velkorframe\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\nX-Frame: 1\r\n\r\n" + body + "\r\n";
+    return "--velkorframe\r\nContent-Type: image/jpeg\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nX-Frame: 1\r\n\r\n" + body + "\r\n";
 }
 
 std::string scanned(const std::string& body)
@@ -94,7 +94,8 @@ TEST(MultipartParser, RefusesWhatBreaksTheLimits)
     const std::vector<std::pair<std::string, std::string>> hostile = {
         {"counted part over the size limit",
          "--velkorframe\r\nContent-Length: 1001\r\n\r\n" + std::string(1001, 'x')},
-        {"declared size far beyond the limit", "--velkorframe\r\nContent-Length: 9999999999\r\n\r\n"},
+        {"declared size far beyond the limit",
+         "--velkorframe\r\nContent-Length: 9999999999\r\n\r\n"},
         {"scanned part over the size limit", "--velkorframe\r\n\r\n" + std::string(5000, 'x')},
         {"too many headers", "--velkorframe\r\nA: 1\r\nB: 2\r\nC: 3\r\nD: 4\r\nE: 5\r\n\r\n"},
         {"header block too long", "--velkorframe\r\nX-Long: " + std::string(300, 'h') + "\r\n\r\n"},
@@ -104,7 +105,9 @@ TEST(MultipartParser, RefusesWhatBreaksTheLimits)
         {"bad content length", "--velkorframe\r\nContent-Length: 12abc\r\n\r\n"},
         {"negative content length", "--velkorframe\r\nContent-Length: -5\r\n\r\n"},
         {"missing boundary", std::string(2000, 'g') + "\r\n"},
-        {"garbage lines", [] {
+        {"garbage lines",
+         []
+         {
              std::string lines;
              for (int i = 0; i < 100; ++i)
                  lines += "--wrongboundary\r\n";
@@ -133,7 +136,8 @@ TEST(MultipartParser, AcceptsPartsRightAtTheLimits)
     Collected collected;
     MultipartParser parser = makeParser(collected, small);
     const std::string full(64, 'z');
-    EXPECT_TRUE(feedAll(parser, "--velkorframe\r\nA: 1\r\nB: 2\r\nContent-Length: 64\r\n\r\n" + full + "\r\n"));
+    EXPECT_TRUE(feedAll(parser, "--velkorframe\r\nA: 1\r\nB: 2\r\nContent-Length: 64\r\n\r\n" +
+                                    full + "\r\n"));
     EXPECT_TRUE(feedAll(parser, scanned(full)));
     EXPECT_TRUE(feedAll(parser, "--velkorframe\r\n\r\n"));
     ASSERT_EQ(collected.bodies.size(), 2U);
@@ -142,11 +146,15 @@ TEST(MultipartParser, AcceptsPartsRightAtTheLimits)
 
 TEST(MultipartParser, FindsTheBoundaryInAContentType)
 {
-    EXPECT_EQ(MultipartParser::boundaryOf("multipart/x-mixed-replace; boundary=velkorframe"), "velkorframe");
-    EXPECT_EQ(MultipartParser::boundaryOf("Multipart/X-Mixed-Replace;charset=x; BOUNDARY=\"a b\""), "a b");
-    EXPECT_EQ(MultipartParser::boundaryOf("multipart/x-mixed-replace;boundary=" + std::string(70, 'b')),
-              std::string(70, 'b'));
-    EXPECT_FALSE(MultipartParser::boundaryOf("multipart/x-mixed-replace;boundary=" + std::string(71, 'b')));
+    EXPECT_EQ(MultipartParser::boundaryOf("multipart/x-mixed-replace; boundary=velkorframe"),
+              "velkorframe");
+    EXPECT_EQ(MultipartParser::boundaryOf("Multipart/X-Mixed-Replace;charset=x; BOUNDARY=\"a b\""),
+              "a b");
+    EXPECT_EQ(
+        MultipartParser::boundaryOf("multipart/x-mixed-replace;boundary=" + std::string(70, 'b')),
+        std::string(70, 'b'));
+    EXPECT_FALSE(
+        MultipartParser::boundaryOf("multipart/x-mixed-replace;boundary=" + std::string(71, 'b')));
     EXPECT_FALSE(MultipartParser::boundaryOf("multipart/x-mixed-replace"));
     EXPECT_FALSE(MultipartParser::boundaryOf("multipart/x-mixed-replace; boundary="));
     EXPECT_FALSE(MultipartParser::boundaryOf("image/jpeg; boundary=velkorframe"));
@@ -157,7 +165,8 @@ TEST(MultipartParser, AnUnusableBoundaryFailsFromTheStart)
 {
     for (const std::string& boundary : {std::string(), std::string(71, 'b'), std::string("a\r\nb")})
     {
-        MultipartParser parser(boundary, [](const MultipartPart&) { FAIL() << "no part expected"; });
+        MultipartParser parser(boundary,
+                               [](const MultipartPart&) { FAIL() << "no part expected"; });
         EXPECT_TRUE(parser.failed());
         EXPECT_FALSE(parser.feed(reinterpret_cast<const std::uint8_t*>("--\r\n\r\n"), 6));
     }

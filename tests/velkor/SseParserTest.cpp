@@ -24,13 +24,14 @@ SseParser makeParser(Events& events, std::size_t maxLine = 8192, std::size_t max
 
 TEST(SseParser, ReadsEventsWhateverTheSplitAndLineEnds)
 {
-    const std::string stream = "\xEF\xBB\xBF: keepalive\n\n"
-                               "event: alarm\ndata: channel=1 type=2 status=1 time=2024-01-02T03:04:05.006\n\n"
-                               "event:record\r\ndata:channel=2 status=0\r\n\r\n"
-                               "event: channel\rdata: channel=1\rdata: status=1\r\r"
-                               "data: no type\nid: 7\nretry: 100\nunknownfield\n\n"
-                               "event: dropped without data\n\n"
-                               ": comment\n\n";
+    const std::string stream =
+        "\xEF\xBB\xBF: keepalive\n\n"
+        "event: alarm\ndata: channel=1 type=2 status=1 time=2024-01-02T03:04:05.006\n\n"
+        "event:record\r\ndata:channel=2 status=0\r\n\r\n"
+        "event: channel\rdata: channel=1\rdata: status=1\r\r"
+        "data: no type\nid: 7\nretry: 100\nunknownfield\n\n"
+        "event: dropped without data\n\n"
+        ": comment\n\n";
     for (std::size_t split = 0; split <= stream.size(); ++split)
     {
         Events events;
@@ -38,10 +39,14 @@ TEST(SseParser, ReadsEventsWhateverTheSplitAndLineEnds)
         ASSERT_TRUE(parser.feed(stream.data(), split));
         ASSERT_TRUE(parser.feed(stream.data() + split, stream.size() - split));
         ASSERT_EQ(events.size(), 4U) << "split at " << split;
-        EXPECT_EQ(events[0], std::make_pair(std::string("alarm"),
-                                            std::string("channel=1 type=2 status=1 time=2024-01-02T03:04:05.006")));
-        EXPECT_EQ(events[1], std::make_pair(std::string("record"), std::string("channel=2 status=0")));
-        EXPECT_EQ(events[2], std::make_pair(std::string("channel"), std::string("channel=1\nstatus=1")));
+        EXPECT_EQ(
+            events[0],
+            std::make_pair(std::string("alarm"),
+                           std::string("channel=1 type=2 status=1 time=2024-01-02T03:04:05.006")));
+        EXPECT_EQ(events[1],
+                  std::make_pair(std::string("record"), std::string("channel=2 status=0")));
+        EXPECT_EQ(events[2],
+                  std::make_pair(std::string("channel"), std::string("channel=1\nstatus=1")));
         EXPECT_EQ(events[3], std::make_pair(std::string("message"), std::string("no type")));
     }
 }

@@ -1,5 +1,5 @@
-#include "ResultCode.h"
 #include "TextRules.h"
+#include "ResultCode.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,11 @@ using namespace velkor;
 
 TEST(TextRules, AcceptsAddressLiteralsAndHostNames)
 {
-    for (const char* address : {"127.0.0.1", "0.0.0.0", "255.255.255.255", "::1", "fe80::1:2",
-                                "2001:db8::8a2e:370:7334", "::ffff:192.0.2.1", "localhost", "camera-01",
-                                "cam.example.org", "cam.example.org.", "a", "x1.y2", "3com.example",
-                                "a23456789012345678901234567890123456789012345678901234567890123.b"})
+    for (const char* address :
+         {"127.0.0.1", "0.0.0.0", "255.255.255.255", "::1", "fe80::1:2", "2001:db8::8a2e:370:7334",
+          "::ffff:192.0.2.1", "localhost", "camera-01", "cam.example.org", "cam.example.org.", "a",
+          "x1.y2", "3com.example",
+          "a23456789012345678901234567890123456789012345678901234567890123.b"})
         EXPECT_EQ(TextRules::checkAddress(address), Ok) << address;
 }
 
@@ -26,9 +27,10 @@ TEST(TextRules, RefusesWhatIsNoAddress)
     longName += "xyz";
     for (const std::string& address :
          {std::string(), std::string("."), std::string("256.1.1.1"), std::string("1.2.3"),
-          std::string("1.2.3.4.5"), std::string("::1::2"), std::string("[::1]"), std::string("-cam"),
-          std::string("cam-"), std::string("cam..example"), std::string("cam_01"), std::string("cam 01"),
-          std::string("cam\n"), std::string("h\xC3\xA9llo"), longLabel, longName, std::string("http://cam"),
+          std::string("1.2.3.4.5"), std::string("::1::2"), std::string("[::1]"),
+          std::string("-cam"), std::string("cam-"), std::string("cam..example"),
+          std::string("cam_01"), std::string("cam 01"), std::string("cam\n"),
+          std::string("h\xC3\xA9llo"), longLabel, longName, std::string("http://cam"),
           std::string("cam:80")})
         EXPECT_EQ(TextRules::checkAddress(address), AddressInvalid) << address;
 }
@@ -50,7 +52,8 @@ TEST(TextRules, ChecksCredentials)
 
 TEST(TextRules, CopiesOutWithinTheBufferAndTerminates)
 {
-    const std::string text = "ab\xC3\xA9" "cd"; // 'é' takes bytes 2 and 3
+    const std::string text = "ab\xC3\xA9"
+                             "cd"; // 'é' takes bytes 2 and 3
     for (int size = 1; size <= 10; ++size)
     {
         char buffer[16];

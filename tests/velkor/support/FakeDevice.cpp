@@ -32,17 +32,19 @@ std::string FakeDevice::multipartHead(const std::string& boundary)
 
 std::string FakeDevice::part(const std::string& boundary, const std::string& jpeg)
 {
-    return "--" + boundary + "\r\nContent-Type: image/jpeg\r\nContent-Length: " +
-           std::to_string(jpeg.size()) + "\r\n\r\n" + jpeg + "\r\n";
+    return "--" + boundary +
+           "\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(jpeg.size()) +
+           "\r\n\r\n" + jpeg + "\r\n";
 }
 
 void FakeDevice::handle(const std::string& path, LoopbackConnection& connection)
 {
     if (path == "/velkor/info")
     {
-        connection.send("HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
-                        std::to_string(m_options.info.size()) + "\r\nConnection: close\r\n\r\n" +
-                        m_options.info);
+        connection.send(
+            "HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
+            std::to_string(m_options.info.size()) + "\r\nConnection: close\r\n\r\n" +
+            m_options.info);
     }
     else if (path == "/velkor/events")
     {
@@ -60,9 +62,10 @@ void FakeDevice::handle(const std::string& path, LoopbackConnection& connection)
 
 void FakeDevice::serveEvents(LoopbackConnection& connection)
 {
-    if (!connection.send("HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\nConnection: close\r\n\r\n"
-                         "event: channel\ndata: channel=1 status=1\n\n"
-                         "event: channel\ndata: channel=2 status=1\n\n"))
+    if (!connection.send(
+            "HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\nConnection: close\r\n\r\n"
+            "event: channel\ndata: channel=1 status=1\n\n"
+            "event: channel\ndata: channel=2 status=1\n\n"))
         return;
     int idle = 0;
     while (!connection.stopping())

@@ -53,7 +53,8 @@ std::optional<std::string> ProcessRunner::readLine(std::chrono::milliseconds tim
             m_pending.erase(0, newline + 1);
             return line;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (m_output < 0 || left.count() <= 0)
             return std::nullopt;
         pollfd waiting{m_output, POLLIN, 0};
@@ -65,6 +66,24 @@ std::optional<std::string> ProcessRunner::readLine(std::chrono::milliseconds tim
             return std::nullopt;
         m_pending.append(buffer, static_cast<std::size_t>(got));
     }
+}
+
+std::optional<int> ProcessRunner::waitForExit(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (m_pid > 0)
+    {
+        int status = 0;
+        if (::waitpid(m_pid, &status, WNOHANG) == m_pid)
+        {
+            m_pid = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return std::nullopt;
+        ::usleep(10000);
+    }
+    return std::nullopt;
 }
 
 void ProcessRunner::kill(int signal)

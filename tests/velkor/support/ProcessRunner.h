@@ -22,6 +22,9 @@ public:
     // The next line of standard output, or nothing when none came within `timeout`.
     std::optional<std::string> readLine(std::chrono::milliseconds timeout);
     void kill(int signal);
+    // The exit code once the process ended by itself within `timeout`; -signal when a signal
+    // ended it; nothing when it is still running.
+    std::optional<int> waitForExit(std::chrono::milliseconds timeout);
     bool running() const { return m_pid > 0; }
 
 private:

@@ -20,7 +20,8 @@ void RecordingListener::OnRecStatus(int32_t channel, int32_t status)
     record({"rec", channel, status, 0, {}});
 }
 
-void RecordingListener::OnAlmStatus(int32_t channel, int32_t type, const char* timeDate, int32_t status)
+void RecordingListener::OnAlmStatus(int32_t channel, int32_t type, const char* timeDate,
+                                    int32_t status)
 {
     record({"alarm", channel, status, type, timeDate != nullptr ? timeDate : "(null)"});
 }
@@ -70,7 +71,8 @@ std::size_t RecordingListener::count(const std::string& kind) const
 {
     std::lock_guard lock(m_mutex);
     return static_cast<std::size_t>(std::count_if(m_events.begin(), m_events.end(),
-                                                  [&](const RecordedEvent& event) { return event.kind == kind; }));
+                                                  [&](const RecordedEvent& event)
+                                                  { return event.kind == kind; }));
 }
 
 void RecordingListener::reset()

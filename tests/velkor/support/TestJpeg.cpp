@@ -10,12 +10,16 @@ namespace velkortest
 
 std::string makeJpeg(int width, int height, int phase)
 {
-    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) *
+                                  static_cast<std::size_t>(height) * 3);
     for (int y = 0; y < height; ++y)
     {
         for (int x = 0; x < width; ++x)
         {
-            std::uint8_t* pixel = &rgb[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3];
+            std::uint8_t* pixel =
+                &rgb[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                      static_cast<std::size_t>(x)) *
+                     3];
             pixel[0] = static_cast<std::uint8_t>(64 + (x + phase * 16) % 160);
             pixel[1] = static_cast<std::uint8_t>(64 + (y + phase * 8) % 160);
             pixel[2] = static_cast<std::uint8_t>(((x / 32 + y / 32 + phase) % 2) != 0 ? 220 : 90);

@@ -1,0 +1,103 @@
+#include "ConsoleFixture.h"
+#include "ConsoleTemplate.h"
+#include "DialogUnits.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace
+{
+using LayoutTest = ConsoleFixture;
+
+// Every control at its place and size in pixels, in tab order, as the layout gives them for the
+// dialog's font; list boxes show their closed height.
+TEST_F(LayoutTest, EveryControlStandsWhereTheLayoutPutsItInTabOrder)
+{
+    startConsole();
+    const DialogTemplate& layout = ConsoleTemplate();
+    ASSERT_EQ(layout.controls.size(), 37U);
+    const DialogUnits units(dlg->font());
+    EXPECT_EQ(dlg->font().family(), QStringLiteral("Liberation Sans"));
+    EXPECT_EQ(dlg->font().pointSize(), 8);
+    const QList<QWidget*> children = dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    std::vector<const QWidget*> created;
+    for (const QWidget* child : children)
+    {
+        if (child->inherits("QLineEdit") || child->inherits("QPushButton") ||
+            child->inherits("QComboBox") || child->inherits("QLabel") ||
+            child->inherits("QGroupBox") || child->inherits("QPlainTextEdit") ||
+            child->testAttribute(Qt::WA_NativeWindow))
+        {
+            created.push_back(child);
+        }
+    }
+    EXPECT_EQ(created.size(), 37U);
+    for (const ControlTemplate& control : layout.controls)
+    {
+        if (control.id == kNoControlId || control.id == IDC_VIDEO)
+        {
+            continue; // the video area is resized at start-up
+        }
+        const QWidget* widget = dlg->GetDlgItem(control.id).widget();
+        ASSERT_NE(widget, nullptr) << control.id;
+        const QRect expected =
+            units.toPixels(control.x, control.y, control.width, control.height);
+        EXPECT_EQ(widget->pos(), expected.topLeft()) << control.id;
+        EXPECT_EQ(widget->width(), expected.width()) << control.id;
+        if (control.kind != ControlKind::DropDownList)
+        {
+            EXPECT_EQ(widget->height(), expected.height()) << control.id;
+        }
+        EXPECT_TRUE(widget->isVisible()) << control.id;
+        // Everything stays inside the window the console is given.
+        EXPECT_LE(widget->geometry().right(), 965) << control.id;
+        EXPECT_LE(widget->geometry().bottom(), 610) << control.id;
+    }
+
+    // Tab visits exactly the tab stops, in layout order, and comes back round.
+    std::vector<int> expectedOrder;
+    for (const ControlTemplate& control : layout.controls)
+    {
+        // Stop Live is disabled while idle, and a disabled control takes no focus.
+        if ((control.style & ControlStyle::TabStop) != 0U && control.id != IDC_STOP_LIVE)
+        {
+            expectedOrder.push_back(control.id);
+        }
+    }
+    dlg->activateWindow();
+    control(IDC_IPADDR)->setFocus();
+    std::vector<int> visited;
+    for (std::size_t i = 0; i < expectedOrder.size(); ++i)
+    {
+        const QWidget* focus = QApplication::focusWidget();
+        for (const ControlTemplate& control : layout.controls)
+        {
+            if (control.id != kNoControlId && dlg->GetDlgItem(control.id).widget() == focus)
+            {
+                visited.push_back(control.id);
+            }
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(visited, expectedOrder);
+}
+
+TEST_F(LayoutTest, UidIsReadOnlyAndTheLogIsEditableButBothAreSkippedByTab)
+{
+    startConsole();
+    auto* uid = qobject_cast<QLineEdit*>(control(IDC_UID));
+    auto* log = qobject_cast<QPlainTextEdit*>(control(IDC_LOG));
+    ASSERT_NE(uid, nullptr);
+    ASSERT_NE(log, nullptr);
+    EXPECT_TRUE(uid->isReadOnly());
+    EXPECT_FALSE(log->isReadOnly());
+    EXPECT_EQ(uid->focusPolicy() & Qt::TabFocus, 0);
+    EXPECT_EQ(log->focusPolicy() & Qt::TabFocus, 0);
+    EXPECT_EQ(log->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(qobject_cast<QLineEdit*>(control(IDC_PASSWORD))->echoMode(), QLineEdit::Normal);
+}
+} // namespace

@@ -1,0 +1,56 @@
+// Opens the device given on the command line, starts live play into a window if one can be
+// made, and leaves main while every library thread still runs: the process must end cleanly.
+#include "DeviceLibrary.h"
+
+#include <xcb/xcb.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace
+{
+
+class FrameWatcher : public IAppListener
+{
+public:
+    void OnImage(int32_t, int32_t, int32_t) override { seen = true; }
+    std::atomic<bool> seen{false};
+};
+
+FrameWatcher watcher;
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3)
+        return 2;
+    DeviceLibrary* api = GetVelkorAPI();
+    api->Slot042(&watcher);
+    api->SetHttpPort(std::atoi(argv[1]));
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection) == 0)
+    {
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+        const std::uint32_t window = xcb_generate_id(connection);
+        xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 320, 240, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        xcb_map_window(connection, window);
+        xcb_flush(connection);
+        api->SetVideoWindow(window);
+    }
+    if (api->Open() < 0 || api->PlayLive(1, nullptr, 0, nullptr) != 0)
+        return 3;
+    for (int i = 0; i < 500 && !watcher.seen; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!watcher.seen)
+        return 4;
+    const bool viaExit = std::strcmp(argv[2], "exit") == 0;
+    if (viaExit)
+        std::exit(0);
+    return 0;
+}

@@ -1,0 +1,212 @@
+#include "ResultCode.h"
+#include "support/Emulator.h"
+#include "support/LibraryFixture.h"
+#include "support/XvfbDisplay.h"
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+using namespace velkor;
+using velkortest::Emulator;
+using velkortest::LibraryFixture;
+using velkortest::XvfbDisplay;
+
+namespace
+{
+
+constexpr std::uint32_t white = 0xFFFFFF;
+
+// The test's own X client: makes windows and reads back what the library drew into them.
+class TestWindows
+{
+public:
+    TestWindows() : m_connection(xcb_connect(nullptr, nullptr)) {}
+    ~TestWindows() { xcb_disconnect(m_connection); }
+
+    bool usable() const { return xcb_connection_has_error(m_connection) == 0; }
+
+    std::uint32_t create(std::uint16_t width, std::uint16_t height)
+    {
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+        const std::uint32_t window = xcb_generate_id(m_connection);
+        const std::uint32_t background = white;
+        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, width,
+                          height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                          XCB_CW_BACK_PIXEL, &background);
+        xcb_map_window(m_connection, window);
+        sync();
+        return window;
+    }
+
+    void destroy(std::uint32_t window)
+    {
+        xcb_destroy_window(m_connection, window);
+        sync();
+    }
+
+    // The window's pixels as 0xRRGGBB values, row by row.
+    std::vector<std::uint32_t> read(std::uint32_t window, std::uint16_t width, std::uint16_t height)
+    {
+        std::vector<std::uint32_t> pixels;
+        xcb_get_image_reply_t* reply =
+            xcb_get_image_reply(m_connection,
+                                xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0,
+                                              width, height, ~0U),
+                                nullptr);
+        if (reply == nullptr)
+            return pixels;
+        const std::uint8_t* data = xcb_get_image_data(reply);
+        const int length = xcb_get_image_data_length(reply);
+        for (int i = 0; i + 3 < length; i += 4)
+            pixels.push_back(
+                static_cast<std::uint32_t>(data[i] | (data[i + 1] << 8) | (data[i + 2] << 16)));
+        std::free(reply);
+        return pixels;
+    }
+
+private:
+    void sync()
+    {
+        std::free(
+            xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    }
+
+    xcb_connection_t* m_connection;
+};
+
+class LiveVideoTest : public LibraryFixture
+{
+protected:
+    static void SetUpTestSuite() { s_display = std::make_unique<XvfbDisplay>(); }
+    static void TearDownTestSuite() { s_display.reset(); }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_display->ready()) << "Xvfb did not start";
+        LibraryFixture::SetUp();
+        m_windows = std::make_unique<TestWindows>();
+        ASSERT_TRUE(m_windows->usable());
+        m_emulator =
+            std::make_unique<Emulator>(VELKOR_DEVICE_PATH, std::vector<std::string>{"--uid", "5"});
+        ASSERT_TRUE(m_emulator->ready());
+        pointAt(m_emulator->port());
+        ASSERT_EQ(m_api->SetJPEGResolution(320), 0);
+    }
+
+    void TearDown() override
+    {
+        LibraryFixture::TearDown();
+        m_emulator.reset();
+        m_windows.reset();
+    }
+
+    // Polls the window until `done` holds for its pixels; false after 10 s.
+    bool waitForPixels(std::uint32_t window, std::uint16_t width, std::uint16_t height,
+                       const std::function<bool(const std::vector<std::uint32_t>&)>& done)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < deadline)
+        {
+            if (done(m_windows->read(window, width, height)))
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+
+    static bool allOf(const std::vector<std::uint32_t>& pixels, std::uint32_t value)
+    {
+        return !pixels.empty() &&
+               std::all_of(pixels.begin(), pixels.end(),
+                           [value](std::uint32_t pixel) { return pixel == value; });
+    }
+
+    static std::unique_ptr<XvfbDisplay> s_display;
+    std::unique_ptr<TestWindows> m_windows;
+    std::unique_ptr<Emulator> m_emulator;
+};
+
+std::unique_ptr<XvfbDisplay> LiveVideoTest::s_display;
+
+} // namespace
+
+TEST_F(LiveVideoTest, DrawsChangingPicturesScaledToTheWindowAndClearsToBlack)
+{
+    // Not the picture's shape, so the scaling shows at the corners.
+    const std::uint16_t width = 333;
+    const std::uint16_t height = 150;
+    const std::uint32_t window = m_windows->create(width, height);
+    ASSERT_EQ(m_api->SetVideoWindow(window), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240));
+
+    std::vector<std::uint32_t> first;
+    ASSERT_TRUE(waitForPixels(window, width, height,
+                              [&](const std::vector<std::uint32_t>& pixels)
+                              {
+                                  const std::size_t last = pixels.size() - 1;
+                                  const bool covered =
+                                      pixels.size() == std::size_t{width} * height &&
+                                      pixels[0] != white && pixels[width - 1] != white &&
+                                      pixels[last - width + 1] != white && pixels[last] != white;
+                                  if (covered)
+                                      first = pixels;
+                                  return covered && !allOf(pixels, 0);
+                              }))
+        << "the picture never covered the window";
+    EXPECT_TRUE(waitForPixels(window, width, height,
+                              [&](const std::vector<std::uint32_t>& pixels)
+                              { return pixels != first && !allOf(pixels, 0); }))
+        << "the picture never changed";
+
+    ASSERT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(m_listener.waitFor("play", 1, 0));
+    EXPECT_EQ(m_api->ClearImage(), 0);
+    EXPECT_TRUE(allOf(m_windows->read(window, width, height), 0));
+}
+
+TEST_F(LiveVideoTest, ABogusWindowIsRefusedAndPlayGoesOnWithoutIt)
+{
+    EXPECT_EQ(m_api->SetVideoWindow(0x3FFFFF), WindowInvalid);
+    const std::uint32_t window = m_windows->create(64, 48);
+    ASSERT_EQ(m_api->SetVideoWindow(window), 0);
+    EXPECT_EQ(m_api->SetVideoWindow(0x3FFFFE), WindowInvalid);
+    ASSERT_EQ(m_api->SetVideoWindow(0), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    EXPECT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240));
+    EXPECT_EQ(m_api->ClearImage(), 0);
+    // Nothing was drawn into the window that was let go.
+    EXPECT_TRUE(allOf(m_windows->read(window, 64, 48), white));
+}
+
+TEST_F(LiveVideoTest, AWindowDestroyedWhilePlayingOnlyEndsDrawingIntoIt)
+{
+    const std::uint32_t doomed = m_windows->create(200, 150);
+    ASSERT_EQ(m_api->SetVideoWindow(doomed), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(waitForPixels(doomed, 200, 150,
+                              [](const auto& pixels)
+                              { return !pixels.empty() && pixels[0] != white; }));
+    m_windows->destroy(doomed);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(m_api->ClearImage(), 0);
+    ASSERT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(m_listener.waitFor("play", 1, 0));
+
+    const std::uint32_t next = m_windows->create(100, 75);
+    ASSERT_EQ(m_api->SetVideoWindow(next), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    EXPECT_TRUE(waitForPixels(
+        next, 100, 75, [](const auto& pixels) { return !pixels.empty() && pixels[0] != white; }));
+}
