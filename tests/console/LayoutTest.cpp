@@ -44,8 +44,7 @@ TEST_F(LayoutTest, EveryControlStandsWhereTheLayoutPutsItInTabOrder)
         }
         const QWidget* widget = dlg->GetDlgItem(control.id).widget();
         ASSERT_NE(widget, nullptr) << control.id;
-        const QRect expected =
-            units.toPixels(control.x, control.y, control.width, control.height);
+        const QRect expected = units.toPixels(control.x, control.y, control.width, control.height);
         EXPECT_EQ(widget->pos(), expected.topLeft()) << control.id;
         EXPECT_EQ(widget->width(), expected.width()) << control.id;
         if (control.kind != ControlKind::DropDownList)

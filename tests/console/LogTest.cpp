@@ -116,10 +116,12 @@ TEST_F(LogTest, ALinePostedWhileAMessageBoxIsOpenIsLoggedAndCarriedAlong)
 {
     startConsole();
     typeInto(IDC_IPADDR, QString());
-    boxes->whileOpen([this] {
-        postText(dlg->GetSafeHwnd(), "arrived during the box");
-        settle();
-    });
+    boxes->whileOpen(
+        [this]
+        {
+            postText(dlg->GetSafeHwnd(), "arrived during the box");
+            settle();
+        });
     click(IDC_SET_IPADDR);
     ASSERT_EQ(boxes->texts(), std::vector<QString>{QStringLiteral("Please specify IPAddr!")});
     EXPECT_EQ(logLines().front(), "[0003] arrived during the box");
@@ -130,10 +132,10 @@ TEST_F(LogTest, LinesFromManyLibraryThreadsArriveOnceInEachThreadsOrder)
 {
     startConsole();
     constexpr int kThreads = 8;
-    constexpr int kEach = 1000;
-    library().raiseFromThreads(kThreads, kEach, [](IAppListener& listener, int thread, int i) {
-        listener.OnDevStatus(thread, i);
-    });
+    constexpr int kEach = 100000;
+    library().raiseFromThreads(kThreads, kEach,
+                               [](IAppListener& listener, int thread, int i)
+                               { listener.OnDevStatus(thread, i); });
     settle();
     EXPECT_EQ(dlg->m_LogCount, 2 + kThreads * kEach);
     std::vector<int> next(kThreads, 0);
@@ -165,13 +167,15 @@ TEST_F(LogTest, ClosingTheConsoleWhileEventsStreamIsSafe)
         std::vector<std::thread> streams;
         for (int thread = 0; thread < 3; ++thread)
         {
-            streams.emplace_back([listener, &stop, thread] {
-                for (int i = 0; !stop.load(); ++i)
+            streams.emplace_back(
+                [listener, &stop, thread]
                 {
-                    listener->OnDevStatus(thread, i);
-                    listener->OnError(i, "still streaming");
-                }
-            });
+                    for (int i = 0; !stop.load(); ++i)
+                    {
+                        listener->OnDevStatus(thread, i);
+                        listener->OnError(i, "still streaming");
+                    }
+                });
         }
         QTest::qWait(5);
         dlg.reset();

@@ -20,12 +20,14 @@ int runModal(CQuillonDlg& console, const std::function<void()>& action)
     QTimer::singleShot(0, &console, action);
     QTimer guard;
     guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, &console, [&] {
-        if (!closed)
-        {
-            console.done(QDialog::Rejected + 100);
-        }
-    });
+    QObject::connect(&guard, &QTimer::timeout, &console,
+                     [&]
+                     {
+                         if (!closed)
+                         {
+                             console.done(QDialog::Rejected + 100);
+                         }
+                     });
     guard.start(10000);
     const int result = console.DoModal();
     closed = true;
@@ -41,7 +43,8 @@ TEST_F(ShellTest, TheFrameworksFirstWriteShowsTheConstructionValues)
     EXPECT_EQ(result, IDCANCEL);
     ASSERT_EQ(boxes->boxes().size(), 1U);
     EXPECT_TRUE(boxes->texts()[0].contains(QStringLiteral("libvelkor.so")));
-    auto text = [&](int id) { return qobject_cast<QLineEdit*>(console.GetDlgItem(id).widget())->text(); };
+    auto text = [&](int id)
+    { return qobject_cast<QLineEdit*>(console.GetDlgItem(id).widget())->text(); };
     EXPECT_EQ(text(IDC_IPADDR), QString());
     EXPECT_EQ(text(IDC_HTTPPORT), QStringLiteral("0"));
     EXPECT_EQ(text(IDC_USERNAME), QString());
@@ -54,9 +57,10 @@ TEST_F(ShellTest, EscapeAndTheCloseBoxEndTheRunAtOnceWithoutReading)
 {
     CQuillonDlg byEscape;
     EXPECT_EQ(runModal(byEscape,
-                       [&] {
-                           auto* port = qobject_cast<QLineEdit*>(
-                               byEscape.GetDlgItem(IDC_HTTPPORT).widget());
+                       [&]
+                       {
+                           auto* port =
+                               qobject_cast<QLineEdit*>(byEscape.GetDlgItem(IDC_HTTPPORT).widget());
                            port->setText(QStringLiteral("not a number"));
                            QTest::keyClick(port, Qt::Key_Escape);
                        }),
@@ -72,7 +76,8 @@ TEST_F(ShellTest, EnterInAnEditFieldOrTheLogClosesAfterReading)
     {
         CQuillonDlg console;
         EXPECT_EQ(runModal(console,
-                           [&] {
+                           [&]
+                           {
                                QWidget* target = console.GetDlgItem(field).widget();
                                target->setFocus();
                                QTest::keyClick(target, Qt::Key_Return);
@@ -87,18 +92,21 @@ TEST_F(ShellTest, EnterWithAnUnreadablePortKeepsTheConsoleOpen)
 {
     CQuillonDlg console;
     int enters = 0;
-    const int result = runModal(console, [&] {
-        auto* port = qobject_cast<QLineEdit*>(console.GetDlgItem(IDC_HTTPPORT).widget());
-        port->setText(QStringLiteral("80x"));
-        port->setFocus();
-        QTest::keyClick(port, Qt::Key_Enter);
-        ++enters;
-        EXPECT_TRUE(console.isVisible());
-        EXPECT_EQ(console.focusWidget(), port);
-        EXPECT_EQ(port->selectedText(), QStringLiteral("80x"));
-        port->setText(QStringLiteral("81"));
-        QTest::keyClick(port, Qt::Key_Enter);
-    });
+    const int result = runModal(console,
+                                [&]
+                                {
+                                    auto* port = qobject_cast<QLineEdit*>(
+                                        console.GetDlgItem(IDC_HTTPPORT).widget());
+                                    port->setText(QStringLiteral("80x"));
+                                    port->setFocus();
+                                    QTest::keyClick(port, Qt::Key_Enter);
+                                    ++enters;
+                                    EXPECT_TRUE(console.isVisible());
+                                    EXPECT_EQ(console.focusWidget(), port);
+                                    EXPECT_EQ(port->selectedText(), QStringLiteral("80x"));
+                                    port->setText(QStringLiteral("81"));
+                                    QTest::keyClick(port, Qt::Key_Enter);
+                                });
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(enters, 1);
     ASSERT_EQ(boxes->boxes().size(), 1U);

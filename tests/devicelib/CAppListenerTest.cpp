@@ -166,12 +166,14 @@ TEST_F(ListenerTest, PostsFromManyThreadsArriveOnceInEachThreadsOrder)
     std::vector<std::thread> threads;
     for (int thread = 0; thread < kThreads; ++thread)
     {
-        threads.emplace_back([this, thread] {
-            for (int i = 0; i < kEach; ++i)
+        threads.emplace_back(
+            [this, thread]
             {
-                listener.OnDevStatus(thread, i);
-            }
-        });
+                for (int i = 0; i < kEach; ++i)
+                {
+                    listener.OnDevStatus(thread, i);
+                }
+            });
     }
     for (std::thread& thread : threads)
     {

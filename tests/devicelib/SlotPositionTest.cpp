@@ -10,8 +10,7 @@ namespace
 {
 // On the Itanium C++ ABI a pointer to a virtual member function holds 1 + the entry's byte offset
 // in the table of virtual functions, followed by an adjustment of `this`.
-template <typename Member>
-std::ptrdiff_t tableEntry(Member member)
+template <typename Member> std::ptrdiff_t tableEntry(Member member)
 {
     struct Raw
     {

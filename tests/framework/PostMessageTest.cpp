@@ -98,13 +98,15 @@ TEST(PostMessage, KeepsEachThreadsOrderAndLosesNothing)
     std::vector<std::thread> posters;
     for (int thread = 0; thread < kThreads; ++thread)
     {
-        posters.emplace_back([&window, thread] {
-            for (int i = 0; i < kEach; ++i)
+        posters.emplace_back(
+            [&window, thread]
             {
-                PostMessage(window.GetSafeHwnd(), 0x401, static_cast<WPARAM>(i),
-                            static_cast<LPARAM>(thread));
-            }
-        });
+                for (int i = 0; i < kEach; ++i)
+                {
+                    PostMessage(window.GetSafeHwnd(), 0x401, static_cast<WPARAM>(i),
+                                static_cast<LPARAM>(thread));
+                }
+            });
     }
     for (std::thread& poster : posters)
     {

@@ -11,7 +11,10 @@ ModalBoxWatcher::ModalBoxWatcher()
     m_timer.start();
 }
 
-void ModalBoxWatcher::whileOpen(std::function<void()> action) { m_whileOpen = std::move(action); }
+void ModalBoxWatcher::whileOpen(std::function<void()> action)
+{
+    m_whileOpen = std::move(action);
+}
 
 std::vector<QString> ModalBoxWatcher::texts() const
 {

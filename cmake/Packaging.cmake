@@ -1,0 +1,37 @@
+# What `cmake --install` puts beside the programs and the library, and the Debian package made
+# from the same tree by `cpack -G DEB`. Included at the end of the root CMakeLists.txt.
+
+# Icon themes read PNG, not the Windows icon file the console embeds; its first picture is the
+# 48x48 one at 24 bits (scripts/make-icon.py writes the sizes largest first, the depths lowest
+# first).
+find_program(QUILLON_IMAGEMAGICK NAMES convert-im6.q16 magick convert REQUIRED)
+set(_quillonIconSource ${CMAKE_SOURCE_DIR}/res/icon128.ico)
+set(_quillonIconPng ${CMAKE_BINARY_DIR}/packaging/quillon.png)
+add_custom_command(OUTPUT ${_quillonIconPng}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+    COMMAND ${QUILLON_IMAGEMAGICK} "${_quillonIconSource}[2]" -strip PNG32:${_quillonIconPng}
+    DEPENDS ${_quillonIconSource}
+    COMMENT "Writing the 48x48 application icon as PNG"
+    VERBATIM)
+add_custom_target(quillon_icon_png ALL DEPENDS ${_quillonIconPng})
+
+install(FILES ${_quillonIconPng} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps)
+install(FILES ${CMAKE_BINARY_DIR}/res/quillon.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quillon)
+set(CPACK_PACKAGE_VENDOR "Quillon developers")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Test console for velkor network video devices, with device library and emulator")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Quillon sets the properties of the velkor device library, plays a channel's live video and \
+logs every call and event. The package also holds the device library libvelkor.so and the \
+velkor-device emulator.")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quillon developers")
+set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
