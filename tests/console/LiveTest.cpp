@@ -56,18 +56,6 @@ const Call kPlayControl{71, "PlayControl", {"1", "1", "out", "0", "null"}};
 class LiveTest : public ConsoleFixture
 {
 protected:
-    void TearDown() override
-    {
-        for (const ModalBoxWatcher::Box& box : boxes->boxes())
-        {
-            SCOPED_TRACE(box.text.toStdString());
-            EXPECT_EQ(box.title, QCoreApplication::applicationName());
-            EXPECT_TRUE(box.exclamation);
-            EXPECT_TRUE(box.okOnly);
-        }
-        ConsoleFixture::TearDown();
-    }
-
     // Starts a console whose paint handler is counted, and forgets the start-up calls.
     void start()
     {

@@ -104,19 +104,6 @@ std::vector<std::string> linesAbove(std::vector<std::string> lines,
 class SettersTest : public ConsoleFixture
 {
 protected:
-    void TearDown() override
-    {
-        // Whatever a box said, it looked the same: a warning with OK, named after the program.
-        for (const ModalBoxWatcher::Box& box : boxes->boxes())
-        {
-            SCOPED_TRACE(box.text.toStdString());
-            EXPECT_EQ(box.title, QCoreApplication::applicationName());
-            EXPECT_TRUE(box.exclamation);
-            EXPECT_TRUE(box.okOnly);
-        }
-        ConsoleFixture::TearDown();
-    }
-
     // Starts the console and forgets the start-up calls.
     void start()
     {

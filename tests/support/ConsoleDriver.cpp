@@ -16,6 +16,14 @@ void ConsoleDriver::SetUp()
 
 void ConsoleDriver::TearDown()
 {
+    // Whatever a box said, it looked the same: a warning with OK only, named after the program.
+    for (const ModalBoxWatcher::Box& box : boxes->boxes())
+    {
+        SCOPED_TRACE(box.text.toStdString());
+        EXPECT_EQ(box.title, QApplication::applicationName());
+        EXPECT_TRUE(box.exclamation);
+        EXPECT_TRUE(box.okOnly);
+    }
     dlg.reset();
     boxes.reset();
     settle();
