@@ -1,5 +1,7 @@
 #include "VelkorLibrary.h"
 
+#include <thread>
+
 #include "DeviceEvent.h"
 #include "HttpClient.h"
 #include "LiveReporter.h"
@@ -294,8 +296,13 @@ int32_t VelkorLibrary::Slot332(int32_t /*value*/)
 
 void VelkorLibrary::shutdown()
 {
+    // Polled with try_lock rather than a timed wait: ThreadSanitizer does not follow the clock
+    // lock that a timed wait uses, and an exit that waits a few milliseconds longer costs nothing.
     std::unique_lock lock(m_operationMutex, std::defer_lock);
-    if (lock.try_lock_for(std::chrono::seconds(4)))
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+    while (!lock.try_lock() && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (lock.owns_lock())
         endSessionLocked();
     m_dispatcher.shutdown();
 }
