@@ -27,6 +27,8 @@
 #include <sys/resource.h>
 #include <time.h>
 
+#include "ProcessClock.h"
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -57,39 +59,6 @@ long statusKb(const char* key)
         }
     }
     return 0;
-}
-
-double seconds(const timespec& time)
-{
-    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) / 1e9;
-}
-
-double threadCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return seconds(now);
-}
-
-double processCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return seconds(now);
-}
-
-double loadAverage()
-{
-    double load = 0;
-    if (FILE* file = std::fopen("/proc/loadavg", "r"))
-    {
-        if (std::fscanf(file, "%lf", &load) != 1)
-        {
-            load = 0;
-        }
-        std::fclose(file);
-    }
-    return load;
 }
 
 // About 55 characters once the console has put "[%04d] " in front.
@@ -131,7 +100,7 @@ public:
         m_field = qobject_cast<QPlainTextEdit*>(GetDlgItem(IDC_LOG).widget());
         m_literalText = m_LogText.str();
         m_clock.start();
-        m_guiCpuStart = threadCpuSeconds();
+        m_guiCpuStart = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     }
 
     [[nodiscard]] const Progress& progress() const { return m_progress; }
@@ -166,7 +135,7 @@ protected:
         m_progress.timedOut = m_literal && m_progress.seconds > kLiteralLimitSeconds;
         if (m_progress.lines == m_total || m_progress.timedOut)
         {
-            m_progress.guiCpuSeconds = threadCpuSeconds() - m_guiCpuStart;
+            m_progress.guiCpuSeconds = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - m_guiCpuStart;
             QCoreApplication::quit();
         }
         m_handled.release();
@@ -245,8 +214,8 @@ int runChild(int argc, char** argv)
     malloc_trim(0);
     const long baseKb = statusKb("VmRSS:");
     const long basePeakKb = statusKb("VmHWM:");
-    const double loadBefore = loadAverage();
-    const double cpuBefore = processCpuSeconds();
+    const double loadBefore = LoadAverage();
+    const double cpuBefore = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
 
     const HWND window = console.GetSafeHwnd();
     std::atomic<bool> stop = false;
@@ -264,15 +233,15 @@ int runChild(int argc, char** argv)
                     handled.acquire();
                 }
             }
-            posterCpu = threadCpuSeconds();
+            posterCpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
         });
     QApplication::exec();
-    const double cpu = processCpuSeconds() - cpuBefore;
+    const double cpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpuBefore;
     stop = true;
     handled.release(total + 1);
     poster.join();
     settle(); // the last repaint
-    const double loadAfter = loadAverage();
+    const double loadAfter = LoadAverage();
 
     const Progress& progress = console.progress();
     const long endKb = statusKb("VmRSS:");

@@ -11,6 +11,8 @@
 #include "CAppListener.h"
 #include "CQuillonDlg.h"
 
+#include "ProcessClock.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -33,37 +35,11 @@ namespace
 {
 constexpr int kStartLines = 2;
 
-double seconds(const timespec& time)
-{
-    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) / 1e9;
-}
-
-double cpuSeconds(clockid_t clock)
-{
-    timespec now{};
-    clock_gettime(clock, &now);
-    return seconds(now);
-}
-
 int64_t nowNanoseconds()
 {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
-double loadAverage()
-{
-    double load = 0;
-    if (FILE* file = std::fopen("/proc/loadavg", "r"))
-    {
-        if (std::fscanf(file, "%lf", &load) != 1)
-        {
-            load = 0;
-        }
-        std::fclose(file);
-    }
-    return load;
 }
 
 // The console, noting when the log holds every line the run posts.
@@ -197,7 +173,7 @@ CaseResult runCase(bool busy, int threads, int count)
                 {
                     std::this_thread::yield();
                 }
-                const double cpuStart = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+                const double cpuStart = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
                 const int64_t start = nowNanoseconds();
                 int64_t before = start;
                 for (int index = 0; index < count; ++index)
@@ -210,7 +186,7 @@ CaseResult runCase(bool busy, int threads, int count)
                 }
                 mine.endNanoseconds = before;
                 mine.wallSeconds = static_cast<double>(before - start) / 1e9;
-                mine.cpuSeconds = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpuStart;
+                mine.cpuSeconds = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpuStart;
                 ++finished;
             });
     }
@@ -221,9 +197,9 @@ CaseResult runCase(bool busy, int threads, int count)
 
     QEventLoop loop;
     console.start(&loop);
-    result.loadBefore = loadAverage();
-    const double processCpuStart = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-    const double guiCpuStart = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    result.loadBefore = LoadAverage();
+    const double processCpuStart = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double guiCpuStart = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     const int64_t start = nowNanoseconds();
     go = true;
     if (busy)
@@ -232,16 +208,16 @@ CaseResult runCase(bool busy, int threads, int count)
         while (finished.load() < threads)
         {
         }
-        result.guiCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - guiCpuStart;
+        result.guiCpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - guiCpuStart;
     }
     else
     {
         loop.exec();
         result.completeSeconds = console.completeSeconds();
-        result.guiCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - guiCpuStart;
+        result.guiCpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - guiCpuStart;
     }
-    result.processCpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processCpuStart;
-    result.loadAfter = loadAverage();
+    result.processCpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processCpuStart;
+    result.loadAfter = LoadAverage();
     for (std::thread& poster : posters)
     {
         poster.join();
