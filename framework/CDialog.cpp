@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+#include <malloc.h>
+
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -19,6 +21,9 @@
 
 namespace
 {
+// Rounds at least this long come from a burst of posts.
+constexpr std::size_t kLargeRound = 10000;
+
 QString toQString(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -332,7 +337,8 @@ void CDialog::deliverPostedMessages()
     // One round takes what waits now; what arrives meanwhile waits for the next round, after
     // input and painting have had their turn.
     const std::shared_ptr<PostedMessageQueue> queue = m_queue;
-    for (std::size_t left = queue->size(); left > 0; --left)
+    const std::size_t round = queue->size();
+    for (std::size_t left = round; left > 0; --left)
     {
         const std::optional<PostedMessage> message = queue->take();
         if (!message)
@@ -346,6 +352,12 @@ void CDialog::deliverPostedMessages()
         }
     }
     queue->endRound();
+    if (round >= kLargeRound)
+    {
+        // A burst of posts leaves the heap holding the freed message buffers, scattered between
+        // what the handlers kept; hand those pages back instead of keeping them for the run.
+        malloc_trim(0);
+    }
 }
 
 void CDialog::paintEvent(QPaintEvent* /*event*/)
