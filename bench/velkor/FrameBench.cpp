@@ -5,6 +5,7 @@
 #include "JpegDecoder.h"
 #include "LiveObserver.h"
 #include "VideoOutput.h"
+#include "support/TestJpeg.h"
 
 #include <benchmark/benchmark.h>
 #include <turbojpeg.h>
@@ -17,27 +18,6 @@
 
 namespace
 {
-
-std::string encodeFrame(int width, int height)
-{
-    std::vector<unsigned char> rgb(static_cast<std::size_t>(width * height * 3));
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-        {
-            unsigned char* pixel = &rgb[static_cast<std::size_t>((y * width + x) * 3)];
-            pixel[0] = static_cast<unsigned char>(x * 7 + y);
-            pixel[1] = static_cast<unsigned char>(((x / 16 + y / 16) % 2) * 200);
-            pixel[2] = static_cast<unsigned char>(y * 3);
-        }
-    tjhandle handle = tjInitCompress();
-    unsigned char* jpeg = nullptr;
-    unsigned long size = 0;
-    tjCompress2(handle, rgb.data(), width, 0, height, TJPF_RGB, &jpeg, &size, TJSAMP_420, 85, 0);
-    std::string result(reinterpret_cast<const char*>(jpeg), size);
-    tjFree(jpeg);
-    tjDestroy(handle);
-    return result;
-}
 
 std::string framePart(const std::string& jpeg)
 {
@@ -83,7 +63,7 @@ struct BenchWindow
 void bareDecode(benchmark::State& state)
 {
     const int width = static_cast<int>(state.range(0));
-    const std::string jpeg = encodeFrame(width, width * 3 / 4);
+    const std::string jpeg = velkortest::makeJpeg(width, width * 3 / 4, 0);
     velkor::JpegDecoder decoder;
     velkor::Frame frame;
     for (auto _ : state)
@@ -98,7 +78,7 @@ void bareDecode(benchmark::State& state)
 void wholeFrame(benchmark::State& state)
 {
     const int width = static_cast<int>(state.range(0));
-    const std::string part = framePart(encodeFrame(width, width * 3 / 4));
+    const std::string part = framePart(velkortest::makeJpeg(width, width * 3 / 4, 0));
     static BenchWindow window;
     velkor::VideoOutput output;
     const bool drawing = window.window != 0 && output.setWindow(window.window) == 0;
