@@ -3,6 +3,8 @@
 #include <QPlainTextEdit>
 #include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QSignalBlocker>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -132,6 +134,13 @@ void LogView::insertAtStart(const QString& text)
     QTextDocument* document = m_field->document();
     {
         const QScopedValueRollback<bool> writing(m_writing, true);
+        // QAbstractScrollArea answers every change of a scroll bar's range with a queued call,
+        // and each line grows the range. Lines written without a return to the event loop (a
+        // burst of posted lines is handled in one round) would each leave such a call waiting,
+        // with its memory, until the last one is in. The call only shows or hides a bar that
+        // follows its range.
+        const QSignalBlocker rangeChanges(barFollowsRange() ? nullptr
+                                                            : m_field->verticalScrollBar());
         QTextCursor cursor(document);
         // Outside an edit block the cursor lays out the line it ends up in, and that layout stays
         // with the line for good.
@@ -141,6 +150,13 @@ void LogView::insertAtStart(const QString& text)
     }
     dropPaintedLayouts();
     limitRepaints();
+}
+
+bool LogView::barFollowsRange() const
+{
+    const QScrollBar* bar = m_field->verticalScrollBar();
+    return m_field->verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded ||
+           bar->style()->styleHint(QStyle::SH_ScrollBar_Transient, nullptr, bar) != 0;
 }
 
 int LogView::shownRows() const

@@ -48,6 +48,8 @@ private:
     };
 
     void insertAtStart(const QString& text);
+    // Whether the vertical scroll bar is shown or hidden by its range.
+    [[nodiscard]] bool barFollowsRange() const;
     [[nodiscard]] int shownRows() const;
     [[nodiscard]] int firstShownRow() const;
     void notePaintedRows();

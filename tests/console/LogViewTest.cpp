@@ -65,6 +65,25 @@ protected:
     LogView m_view{&m_field};
 };
 
+// Counts the queued calls that the event loop delivers anywhere in the application.
+class QueuedCallCounter : public QObject
+{
+public:
+    QueuedCallCounter() { QApplication::instance()->installEventFilter(this); }
+    ~QueuedCallCounter() override { QApplication::instance()->removeEventFilter(this); }
+    QueuedCallCounter(const QueuedCallCounter&) = delete;
+    QueuedCallCounter& operator=(const QueuedCallCounter&) = delete;
+
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override
+    {
+        count += event->type() == QEvent::MetaCall ? 1 : 0;
+        return false;
+    }
+};
+
 // --- The text as the caller sees it ---------------------------------------------------------
 
 TEST_F(LogViewTest, EmptyFieldHasNoText)
@@ -143,6 +162,18 @@ TEST_F(LogViewTest, BatchesOfEverySizeKeepNewestFirst)
         expected.insert(0, batch);
         ASSERT_EQ(m_view.text(), expected) << "after " << number << " lines";
     }
+}
+
+// A burst of posted lines is written line by line without a return to the event loop, so whatever
+// each line leaves queued waits, with its memory, until the whole burst is in.
+TEST_F(LogViewTest, LinesAddedInOneGoLeaveNoQueuedWorkPerLine)
+{
+    addOneByOne(100);
+    QApplication::sendPostedEvents();
+    const QueuedCallCounter queued;
+    addOneByOne(2000, 101);
+    QApplication::sendPostedEvents();
+    EXPECT_LT(queued.count, 10);
 }
 
 // --- The user's edits ----------------------------------------------------------------------------
