@@ -10,11 +10,16 @@
 #include <QPainter>
 #include <QStyle>
 
+#include <malloc.h>
+
 #include <memory>
 #include <utility>
 
 namespace
 {
+// Rounds of posted messages this long come from a burst of events.
+constexpr std::size_t kBurstRound = 10000;
+
 using Handler = void (CQuillonDlg::*)();
 
 // The event table: which handler each button's click reaches.
@@ -112,6 +117,16 @@ void CQuillonDlg::OnUndeliveredMessage(const PostedMessage& message)
     if (message.message == WM_LOGTEXT)
     {
         delete[] reinterpret_cast<char*>(message.wParam);
+    }
+}
+
+void CQuillonDlg::OnPostedRoundEnd(std::size_t taken)
+{
+    if (taken >= kBurstRound)
+    {
+        // The library threads' heap still holds the burst's freed text buffers; hand those pages
+        // back rather than keep them for the rest of the run.
+        malloc_trim(0);
     }
 }
 

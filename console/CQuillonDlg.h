@@ -89,6 +89,7 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnUndeliveredMessage(const PostedMessage& message) override;
+    void OnPostedRoundEnd(std::size_t taken) override;
     void OnCommand(int controlId) override;
     void OnPaint() override;
 

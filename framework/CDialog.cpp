@@ -8,8 +8,6 @@
 
 #include <algorithm>
 
-#include <malloc.h>
-
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -21,9 +19,6 @@
 
 namespace
 {
-// Rounds at least this long come from a burst of posts.
-constexpr std::size_t kLargeRound = 10000;
-
 QString toQString(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -278,6 +273,8 @@ LRESULT CDialog::WindowProc(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam
 
 void CDialog::OnUndeliveredMessage(const PostedMessage& /*message*/) {}
 
+void CDialog::OnPostedRoundEnd(std::size_t /*taken*/) {}
+
 void CDialog::OnCommand(int /*controlId*/) {}
 
 void CDialog::OnOK()
@@ -352,12 +349,7 @@ void CDialog::deliverPostedMessages()
         }
     }
     queue->endRound();
-    if (round >= kLargeRound)
-    {
-        // A burst of posts leaves the heap holding the freed message buffers, scattered between
-        // what the handlers kept; hand those pages back instead of keeping them for the run.
-        malloc_trim(0);
-    }
+    OnPostedRoundEnd(round);
 }
 
 void CDialog::paintEvent(QPaintEvent* /*event*/)

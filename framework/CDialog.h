@@ -64,6 +64,8 @@ protected:
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // A posted message that the window was destroyed before it could take.
     virtual void OnUndeliveredMessage(const PostedMessage& message);
+    // Posted messages are taken in rounds; this follows each round with how many it took.
+    virtual void OnPostedRoundEnd(std::size_t taken);
     virtual void OnCommand(int controlId);
     virtual void OnOK();
     virtual void OnCancel();

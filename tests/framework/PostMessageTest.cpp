@@ -13,7 +13,7 @@ namespace
 {
 const DialogTemplate kEmptyTemplate{1, "probe", 100, 50, "Liberation Sans", 8, {}, {}};
 
-// A window that keeps every message posted to it, and those it never took.
+// A window that keeps every message posted to it, those it never took, and the size of each round.
 class ProbeWindow : public CDialog
 {
 public:
@@ -24,6 +24,7 @@ public:
 
     std::vector<PostedMessage> received;
     std::vector<PostedMessage> undelivered;
+    std::vector<std::size_t> rounds;
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
@@ -35,6 +36,7 @@ protected:
     {
         undelivered.push_back(message);
     }
+    void OnPostedRoundEnd(std::size_t taken) override { rounds.push_back(taken); }
 };
 
 void deliver()
@@ -114,6 +116,8 @@ TEST(PostMessage, KeepsEachThreadsOrderAndLosesNothing)
     }
     deliver();
     ASSERT_EQ(window.received.size(), static_cast<std::size_t>(kThreads * kEach));
+    // All was waiting when the window's thread came to it: one round takes it all.
+    EXPECT_EQ(window.rounds, std::vector<std::size_t>{window.received.size()});
     std::vector<WPARAM> next(kThreads, 0);
     for (const PostedMessage& message : window.received)
     {
