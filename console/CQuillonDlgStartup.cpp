@@ -54,7 +54,7 @@ bool CQuillonDlg::OnInitDialog()
 
     MoveWindow(0, 0, kWindowWidth, kWindowHeight);
     GetDlgItem(IDC_VIDEO).SetWindowPos(0, 0, kVideoWidth, kVideoHeight,
-                                       SWP_NOMOVE | SWP_SHOWWINDOW);
+                                       WindowPosFlag::SWP_NOMOVE | WindowPosFlag::SWP_SHOWWINDOW);
 
     m_Library = GetVelkorAPI();
     if (m_Library == nullptr)

@@ -263,7 +263,7 @@ CWnd CDialog::GetDlgItem(int controlId) const
 
 void CDialog::MoveWindow(int x, int y, int width, int height)
 {
-    CWnd(this).SetWindowPos(x, y, width, height, SWP_NOZORDER);
+    CWnd(this).SetWindowPos(x, y, width, height, WindowPosFlag::SWP_NOZORDER);
 }
 
 LRESULT CDialog::WindowProc(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/)

@@ -29,13 +29,13 @@ bool CWnd::IsWindowEnabled() const
 
 namespace
 {
-void applyOuterGeometry(QWidget* window, int x, int y, int width, int height, unsigned flags)
+void applyOuterGeometry(QWidget* window, int x, int y, int width, int height, WindowPosFlags flags)
 {
-    if ((flags & SWP_NOMOVE) == 0U)
+    if (!flags.testFlag(WindowPosFlag::SWP_NOMOVE))
     {
         window->move(x, y); // move() places the frame's corner
     }
-    if ((flags & SWP_NOSIZE) == 0U)
+    if (!flags.testFlag(WindowPosFlag::SWP_NOSIZE))
     {
         const QSize frameExtra = window->frameGeometry().size() - window->size();
         const QSize client(width - frameExtra.width(), height - frameExtra.height());
@@ -51,7 +51,7 @@ void applyOuterGeometry(QWidget* window, int x, int y, int width, int height, un
 }
 } // namespace
 
-void CWnd::SetWindowPos(int x, int y, int width, int height, unsigned flags)
+void CWnd::SetWindowPos(int x, int y, int width, int height, WindowPosFlags flags)
 {
     if (m_widget == nullptr)
     {
@@ -72,11 +72,11 @@ void CWnd::SetWindowPos(int x, int y, int width, int height, unsigned flags)
     else
     {
         QRect geometry = m_widget->geometry();
-        if ((flags & SWP_NOMOVE) == 0U)
+        if (!flags.testFlag(WindowPosFlag::SWP_NOMOVE))
         {
             geometry.moveTopLeft({x, y});
         }
-        if ((flags & SWP_NOSIZE) == 0U)
+        if (!flags.testFlag(WindowPosFlag::SWP_NOSIZE))
         {
             geometry.setSize({width, height});
         }
@@ -87,11 +87,11 @@ void CWnd::SetWindowPos(int x, int y, int width, int height, unsigned flags)
             parent->update();
         }
     }
-    if ((flags & SWP_NOZORDER) == 0U)
+    if (!flags.testFlag(WindowPosFlag::SWP_NOZORDER))
     {
         m_widget->raise();
     }
-    if ((flags & SWP_SHOWWINDOW) != 0U)
+    if (flags.testFlag(WindowPosFlag::SWP_SHOWWINDOW))
     {
         m_widget->show();
     }

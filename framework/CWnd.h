@@ -2,14 +2,20 @@
 
 #include "WinTypes.h"
 
+#include <QFlags>
 #include <QPointer>
 #include <QWidget>
 
-// Flags of CWnd::SetWindowPos.
-inline constexpr unsigned SWP_NOSIZE = 0x0001;
-inline constexpr unsigned SWP_NOMOVE = 0x0002;
-inline constexpr unsigned SWP_NOZORDER = 0x0004;
-inline constexpr unsigned SWP_SHOWWINDOW = 0x0040;
+// What CWnd::SetWindowPos leaves alone or does besides.
+enum class WindowPosFlag : unsigned
+{
+    SWP_NOSIZE = 1U << 0,
+    SWP_NOMOVE = 1U << 1,
+    SWP_NOZORDER = 1U << 2,
+    SWP_SHOWWINDOW = 1U << 3,
+};
+Q_DECLARE_FLAGS(WindowPosFlags, WindowPosFlag)
+Q_DECLARE_OPERATORS_FOR_FLAGS(WindowPosFlags)
 
 // A light handle on one window: a control of a dialog or a top-level window. Copying it copies the
 // reference, not the window.
@@ -36,7 +42,7 @@ public:
     // Position and size of a top-level window are its outer (frame) geometry; a child's are
     // relative to its parent's client area. A top-level window keeps its outer size once the
     // window manager has put a frame around it.
-    void SetWindowPos(int x, int y, int width, int height, unsigned flags);
+    void SetWindowPos(int x, int y, int width, int height, WindowPosFlags flags);
 
 private:
     QPointer<QWidget> m_widget;
