@@ -7,12 +7,14 @@
 #include "CEdit.h"
 #include "FormatText.h"
 #include "LogText.h"
+#include "PrintfFormat.h"
 
 #include <QIcon>
 
 #include <array>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 class ChoiceList;
 class DeviceLibrary;
@@ -22,6 +24,9 @@ class DeviceLibrary;
 class CQuillonDlg : public CDialog
 {
 public:
+    // A log line's format: the line's number, then the values.
+    template <typename... Values> using LogFormat = PrintfFormat<int32_t, Values...>;
+
     CQuillonDlg();
     ~CQuillonDlg() override;
     CQuillonDlg(const CQuillonDlg&) = delete;
@@ -29,10 +34,11 @@ public:
 
     // Adds one line to the log text; `format` begins with "[%04d] ", which takes the line's
     // number, and the values fill its further conversions. The controls are not touched.
-    template <typename... Values> void AddLogLine(const char* format, Values... values)
+    template <typename... Values>
+    void AddLogLine(LogFormat<std::type_identity_t<Values>...> format, Values... values)
     {
         ++m_LogCount;
-        m_LogLine = FormatText(format, m_LogCount, values...);
+        m_LogLine = FormatText(format.text(), m_LogCount, values...);
         m_LogText.prepend(m_LogLine);
     }
 
@@ -105,7 +111,7 @@ private:
         const char* emptyMessage; // null: an empty text is sent
         TextSetter setter;
         TextGetter getter;
-        const char* logFormat;
+        LogFormat<const char*, int32_t> logFormat;
     };
 
     struct ListProperty
@@ -114,7 +120,7 @@ private:
         const char* noSelectionMessage;
         CodeSetter setter;
         CodeGetter getter;
-        const char* logFormat;
+        LogFormat<int32_t, int32_t> logFormat;
     };
 
     void SetTextProperty(std::string& value, const TextProperty& property);
