@@ -3,6 +3,7 @@
 #include "ChoiceList.h"
 #include "DeviceLibrary.h"
 #include "MessageBox.h"
+#include "resource.h"
 
 IAppCallBack* CQuillonDlg::LiveCallBack()
 {
@@ -11,16 +12,20 @@ IAppCallBack* CQuillonDlg::LiveCallBack()
 
 void CQuillonDlg::OnStartLive()
 {
-    if (UpdateData(true))
-    {
-        StartLive();
-    }
+    UpdateData(true);
+    StartLive();
     UpdateData(false);
 }
 
 void CQuillonDlg::StartLive()
 {
     ChoiceList::StreamFormats().Show(m_StreamFormatList, m_Library->GetStreamFormat());
+    // A channel field that could not be read has been reported already; its old value is not
+    // played.
+    if (!FieldWasRead(IDC_CHANNEL))
+    {
+        return;
+    }
     if (m_IsLive != 0)
     {
         AfxMessageBox("LIVE is already started!", this);
@@ -54,10 +59,10 @@ void CQuillonDlg::StartLive()
 
 void CQuillonDlg::OnStopLive()
 {
-    if (UpdateData(true))
-    {
-        StopLive();
-    }
+    // Stopping sends no field, so it goes on whatever the read found; the log line shows the
+    // channel last read.
+    UpdateData(true);
+    StopLive();
     UpdateData(false);
     OnPaint();
 }

@@ -3,6 +3,7 @@
 #include "ChoiceList.h"
 #include "DeviceLibrary.h"
 #include "MessageBox.h"
+#include "resource.h"
 
 #include <array>
 #include <cstring>
@@ -36,11 +37,8 @@ void CQuillonDlg::OnSetPassword()
 
 void CQuillonDlg::SetTextProperty(std::string& value, const TextProperty& property)
 {
-    // A field that could not be read has been reported already; nothing is sent then.
-    if (UpdateData(true))
-    {
-        SendText(value, property);
-    }
+    UpdateData(true);
+    SendText(value, property);
     UpdateData(false);
 }
 
@@ -71,7 +69,9 @@ void CQuillonDlg::SendText(std::string& value, const TextProperty& property)
 
 void CQuillonDlg::OnSetHttpPort()
 {
-    if (UpdateData(true))
+    UpdateData(true);
+    // A port field that could not be read has been reported already; its old value is not sent.
+    if (FieldWasRead(IDC_HTTPPORT))
     {
         if (m_HttpPort <= 0)
         {
@@ -132,10 +132,8 @@ void CQuillonDlg::OnSetH264Resolution()
 
 void CQuillonDlg::SetListProperty(CComboBox& list, int32_t& sent, const ListProperty& property)
 {
-    if (UpdateData(true))
-    {
-        SendListCode(list, sent, property);
-    }
+    UpdateData(true);
+    SendListCode(list, sent, property);
     UpdateData(false);
 }
 

@@ -14,8 +14,5 @@ QWidget* CDataExchange::PrepareCtrl(int controlId) const
 
 void CDataExchange::Fail(int controlId)
 {
-    if (m_failedControl == 0)
-    {
-        m_failedControl = controlId;
-    }
+    m_failedControls.push_back(controlId);
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <vector>
+
 class CDialog;
 class QWidget;
 
 // One run of a dialog's data exchange, in one direction. A read that meets a field it cannot take
-// goes on with the other fields and remembers the first such field.
+// goes on with the other fields and remembers every such field, in exchange order.
 class CDataExchange
 {
 public:
@@ -13,12 +15,12 @@ public:
     [[nodiscard]] QWidget* PrepareCtrl(int controlId) const;
     void Fail(int controlId);
 
-    [[nodiscard]] bool failed() const { return m_failedControl != 0; }
-    [[nodiscard]] int failedControl() const { return m_failedControl; }
+    [[nodiscard]] bool failed() const { return !m_failedControls.empty(); }
+    [[nodiscard]] const std::vector<int>& failedControls() const { return m_failedControls; }
 
     const bool m_bSaveAndValidate;
     CDialog* const m_pDlgWnd;
 
 private:
-    int m_failedControl = 0;
+    std::vector<int> m_failedControls;
 };

@@ -233,12 +233,23 @@ bool CDialog::UpdateData(bool saveAndValidate)
 {
     CDataExchange exchange(this, saveAndValidate);
     DoDataExchange(&exchange);
+    if (!saveAndValidate)
+    {
+        return true;
+    }
+    m_unreadFields = exchange.failedControls();
     if (exchange.failed())
     {
-        showFailedField(exchange.failedControl());
+        showFailedField(m_unreadFields.front());
         return false;
     }
     return true;
+}
+
+bool CDialog::FieldWasRead(int controlId) const
+{
+    return std::find(m_unreadFields.begin(), m_unreadFields.end(), controlId) ==
+           m_unreadFields.end();
 }
 
 void CDialog::showFailedField(int controlId)

@@ -43,9 +43,11 @@ public:
     void DestroyWindow();
 
     // Reads all controls into the bound values (true) or writes the values into the controls.
-    // A read that finds a number field it cannot take tells the user, puts the focus on that field
-    // and returns false; every other field has been read.
+    // A read that finds number fields it cannot take tells the user about the first of them, puts
+    // the focus on it and returns false; every other field has been read.
     bool UpdateData(bool saveAndValidate = true);
+    // Whether the latest read took in the field: false when it held no number the read could take.
+    [[nodiscard]] bool FieldWasRead(int controlId) const;
 
     [[nodiscard]] CWnd GetDlgItem(int controlId) const;
     [[nodiscard]] HWND GetSafeHwnd() const { return m_hWnd; }
@@ -86,6 +88,7 @@ private:
     const DialogTemplate& m_template;
     std::optional<DialogUnits> m_units;
     std::map<int, QWidget*> m_controls;
+    std::vector<int> m_unreadFields;
     std::vector<QWidget*> m_frames;
     std::shared_ptr<PostedMessageQueue> m_queue;
     HWND m_hWnd = 0;

@@ -295,23 +295,24 @@ TEST_F(LiveTest, UidAfterStopIsWhatTheLibraryReportsAfterClose)
     EXPECT_EQ(library().calls().back(), kGetUid);
 }
 
-TEST_F(LiveTest, ChannelThatIsNoNumberStopsStartLiveAndIsMended)
+TEST_F(LiveTest, ChannelThatIsNoNumberStopsStartLiveAfterTheStreamFormatIsReselected)
 {
     start();
     typeInto(IDC_CHANNEL, QStringLiteral("abc"));
     click(IDC_START_LIVE);
 
     expectOnlyBox(QStringLiteral("Please enter a whole number."));
-    EXPECT_TRUE(library().calls().empty());
+    EXPECT_EQ(library().calls(), std::vector<Call>{kGetStreamFormat});
     EXPECT_TRUE(newLines().empty());
     EXPECT_EQ(textOf(IDC_CHANNEL), QStringLiteral("1"));
     EXPECT_EQ(dlg->focusWidget(), control(IDC_CHANNEL));
     expectIdle();
 }
 
-TEST_F(LiveTest, ChannelThatIsNoNumberStopsStopLiveWhichStillPaints)
+TEST_F(LiveTest, LettersInChannelWhileLiveStopLiveEndsLiveAndLogsFourLines)
 {
     start();
+    typeInto(IDC_CHANNEL, QStringLiteral("2"));
     startLive();
     const std::size_t linesBefore = newLines().size();
     typeInto(IDC_CHANNEL, QStringLiteral("abc"));
@@ -319,8 +320,14 @@ TEST_F(LiveTest, ChannelThatIsNoNumberStopsStopLiveWhichStillPaints)
 
     expectOnlyBox(QStringLiteral("Please enter a whole number."));
     EXPECT_EQ(paints, 1);
-    EXPECT_TRUE(library().calls().empty());
-    EXPECT_EQ(newLines().size(), linesBefore);
-    EXPECT_EQ(textOf(IDC_CHANNEL), QStringLiteral("1"));
-    expectLive();
+    EXPECT_EQ(
+        library().calls(),
+        (std::vector<Call>{
+            kPlayControl, kClearImage, {77, "SetVideoWindow", {"0"}}, {3, "Close", {}}, kGetUid}));
+    const std::vector<std::string> lines = newLines();
+    ASSERT_EQ(lines.size(), linesBefore + 4);
+    // The channel last read, as the field shows it again.
+    EXPECT_EQ(lines.at(3), "[0006] Call PlayControl(channel=2,mode=0).(return value=0)");
+    EXPECT_EQ(textOf(IDC_CHANNEL), QStringLiteral("2"));
+    expectIdle();
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -64,12 +65,6 @@ const ListField kListFields[] = {
      189, "GetMPEG4Resolution", "resolution", &State::mpeg4Resolution, 0, 320, 1, 640, 800},
     {"H264Resolution", IDC_H264RESOLUTION, IDC_SET_H264RESOLUTION, 190, "SetH264Resolution", 191,
      "GetH264Resolution", "resolution", &State::h264Resolution, 4, 1280, 5, 1920, 2048},
-};
-
-constexpr int kSetButtons[] = {
-    IDC_SET_IPADDR,         IDC_SET_HTTPPORT,        IDC_SET_USERNAME,
-    IDC_SET_PASSWORD,       IDC_SET_DEVICETYPE,      IDC_SET_STREAMFORMAT,
-    IDC_SET_JPEGRESOLUTION, IDC_SET_MPEG4RESOLUTION, IDC_SET_H264RESOLUTION,
 };
 
 const std::vector<std::string> kStartLines{"[0002] +-+-+-+ Quillon +-+-+-+",
@@ -436,8 +431,20 @@ TEST_F(SettersTest, PropertiesCanBeSetWhileLive)
     EXPECT_TRUE(control(IDC_STOP_LIVE)->isEnabled());
 }
 
-TEST_F(SettersTest, PortThatIsNoNumberStopsEverySetButtonAndIsMended)
+TEST_F(SettersTest, PortThatIsNoNumberStopsOnlyItsOwnSetButtonAndIsMended)
 {
+    // What each Set button sends while the port field holds letters; the port's own sends nothing.
+    const std::pair<int, const char*> kSent[] = {
+        {IDC_SET_IPADDR, "SetIPAddr"},
+        {IDC_SET_HTTPPORT, nullptr},
+        {IDC_SET_USERNAME, "SetUserName"},
+        {IDC_SET_PASSWORD, "SetPassword"},
+        {IDC_SET_DEVICETYPE, "SetDeviceType"},
+        {IDC_SET_STREAMFORMAT, "SetStreamFormat"},
+        {IDC_SET_JPEGRESOLUTION, "SetJPEGResolution"},
+        {IDC_SET_MPEG4RESOLUTION, "SetMPEG4Resolution"},
+        {IDC_SET_H264RESOLUTION, "SetH264Resolution"},
+    };
     start();
     auto* port = qobject_cast<QLineEdit*>(control(IDC_HTTPPORT));
     ASSERT_NE(port, nullptr);
@@ -445,19 +452,34 @@ TEST_F(SettersTest, PortThatIsNoNumberStopsEverySetButtonAndIsMended)
     QObject::connect(port, &QLineEdit::selectionChanged,
                      [port, &selections] { selections.push_back(port->selectedText()); });
     std::size_t boxesBefore = 0;
-    for (const int button : kSetButtons)
+    for (const auto& [button, setter] : kSent)
     {
         SCOPED_TRACE(button);
         typeInto(IDC_HTTPPORT, QStringLiteral("abc"));
         typeInto(IDC_USERNAME, QStringLiteral("bob"));
         selections.clear();
+        library().clearCalls();
+        const std::size_t linesBefore = newLines().size();
         click(button);
 
-        expectRefusedBeforeAnyCall(QStringLiteral("Please enter a whole number."), boxesBefore++);
+        ASSERT_EQ(boxes->boxes().size(), ++boxesBefore) << "one box, for the port only";
+        EXPECT_EQ(boxes->texts().back(), QStringLiteral("Please enter a whole number."));
         EXPECT_EQ(dlg->focusWidget(), port);
         EXPECT_NE(std::find(selections.begin(), selections.end(), QStringLiteral("abc")),
                   selections.end());
         EXPECT_EQ(textOf(IDC_HTTPPORT), QStringLiteral("80"));
         EXPECT_EQ(textOf(IDC_USERNAME), QStringLiteral("bob"));
+        if (setter == nullptr)
+        {
+            EXPECT_TRUE(library().calls().empty());
+            EXPECT_EQ(newLines().size(), linesBefore);
+        }
+        else
+        {
+            ASSERT_FALSE(library().calls().empty());
+            EXPECT_EQ(library().calls().front().name, setter);
+            EXPECT_EQ(newLines().size(), linesBefore + 1);
+        }
     }
+    EXPECT_EQ(library().state().userName, "bob");
 }
