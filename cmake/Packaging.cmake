@@ -1,21 +1,10 @@
 # What `cmake --install` puts beside the programs and the library, and the Debian package made
 # from the same tree by `cpack -G DEB`. Included at the end of the root CMakeLists.txt.
 
-# Icon themes read PNG, not the Windows icon file the console embeds; its first picture is the
-# 48x48 one at 24 bits (scripts/make-icon.py writes the sizes largest first, the depths lowest
-# first).
-find_program(QUILLON_IMAGEMAGICK NAMES convert-im6.q16 magick convert REQUIRED)
-set(_quillonIconSource ${CMAKE_SOURCE_DIR}/res/icon128.ico)
-set(_quillonIconPng ${CMAKE_BINARY_DIR}/packaging/quillon.png)
-add_custom_command(OUTPUT ${_quillonIconPng}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
-    COMMAND ${QUILLON_IMAGEMAGICK} "${_quillonIconSource}[2]" -strip PNG32:${_quillonIconPng}
-    DEPENDS ${_quillonIconSource}
-    COMMENT "Writing the 48x48 application icon as PNG"
-    VERBATIM)
-add_custom_target(quillon_icon_png ALL DEPENDS ${_quillonIconPng})
-
-install(FILES ${_quillonIconPng} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps)
+# Icon themes read PNG, not the Windows icon file the console embeds: res/quillon.png is its 48x48
+# picture, written beside it by scripts/make-icon.py (res_tests checks that the two agree).
+install(FILES ${CMAKE_SOURCE_DIR}/res/quillon.png
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps)
 install(FILES ${CMAKE_BINARY_DIR}/res/quillon.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 

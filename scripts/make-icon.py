@@ -1,17 +1,19 @@
 #!/usr/bin/env python3
-"""Writes res/icon128.ico, the console's application icon.
+"""Writes res/icon128.ico, the console's application icon, and res/quillon.png.
 
 The motif is a dark rounded square holding a camera lens and a red "live" dot. Every picture is
 rendered from the same geometry with 4x4 supersampling, so the small sizes stay legible, and is
-stored at 4, 8 and 24 bits per pixel for shells that still pick a palette image.
+stored at 4, 8 and 24 bits per pixel for shells that still pick a palette image. The PNG is the
+48x48 picture with its mask as transparency, for the desktop entry (icon themes read PNG).
 
-Usage: scripts/make-icon.py [output]   (default: res/icon128.ico next to this script's parent)
+Usage: scripts/make-icon.py [folder]   (default: res/ next to this script's parent)
 Only the standard library is used and the output is byte-for-byte reproducible.
 """
 
 import math
 import struct
 import sys
+import zlib
 from pathlib import Path
 
 SIZES = (48, 32, 16)
@@ -186,11 +188,33 @@ def build():
     return bytes(out)
 
 
+def png(rows):
+    """An 8-bit RGBA PNG of the rows; transparent where the icon's mask is."""
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    size = len(rows)
+    raw = bytearray()
+    for row in rows:
+        raw.append(0)  # no filter
+        for c in row:
+            raw += bytes((*c, 255)) if c is not None else bytes(4)
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (
+        b"\x89PNG\r\n\x1a\n"
+        + chunk(b"IHDR", header)
+        + chunk(b"IDAT", zlib.compress(bytes(raw), 9))
+        + chunk(b"IEND", b"")
+    )
+
+
 def main():
-    default = Path(__file__).resolve().parent.parent / "res" / "icon128.ico"
-    target = Path(sys.argv[1]) if len(sys.argv) > 1 else default
-    target.parent.mkdir(parents=True, exist_ok=True)
-    target.write_bytes(build())
+    default = Path(__file__).resolve().parent.parent / "res"
+    folder = Path(sys.argv[1]) if len(sys.argv) > 1 else default
+    folder.mkdir(parents=True, exist_ok=True)
+    (folder / "icon128.ico").write_bytes(build())
+    (folder / "quillon.png").write_bytes(png(render(SIZES[0])))
 
 
 if __name__ == "__main__":

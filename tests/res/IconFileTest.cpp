@@ -193,6 +193,47 @@ TEST_F(IconFileTest, MaskIsTransparentOnlyOutsideTheRoundedSquare)
     }
 }
 
+// The desktop entry's PNG is committed beside the icon file; it must show the icon's largest
+// true-colour picture, transparent exactly where that picture's mask is.
+TEST_F(IconFileTest, DesktopPngIsTheLargestTrueColourPicture)
+{
+    const QImage png =
+        QImage(QString::fromUtf8(QUILLON_ICON_PNG_PATH)).convertToFormat(QImage::Format_ARGB32);
+    ASSERT_FALSE(png.isNull()) << "cannot read " << QUILLON_ICON_PNG_PATH;
+    int index = -1;
+    for (std::size_t i = 0; i < m_entries.size(); ++i)
+    {
+        if (m_entries[i].width == 48 && m_entries[i].bitCount == 24)
+        {
+            index = static_cast<int>(i);
+        }
+    }
+    ASSERT_GE(index, 0);
+    const IconEntry& entry = m_entries.at(static_cast<std::size_t>(index));
+    QImageReader reader(iconPath(), QByteArrayLiteral("ico"));
+    ASSERT_TRUE(reader.jumpToImage(index));
+    const QImage picture = reader.read().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(png.size(), picture.size());
+
+    int mismatches = 0;
+    for (int y = 0; y < png.height(); ++y)
+    {
+        for (int x = 0; x < png.width(); ++x)
+        {
+            const QRgb shown = png.pixel(x, y);
+            const bool masked = maskBit(entry, x, y);
+            if (qAlpha(shown) != (masked ? 0 : 255) ||
+                (!masked && qRgb(qRed(shown), qGreen(shown), qBlue(shown)) !=
+                                qRgb(qRed(picture.pixel(x, y)), qGreen(picture.pixel(x, y)),
+                                     qBlue(picture.pixel(x, y)))))
+            {
+                ++mismatches;
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0) << "run scripts/make-icon.py after changing the icon";
+}
+
 TEST(QtIcoReaderTest, ReadsEveryPictureAtItsSize)
 {
     QByteArray data = readIconFile();
