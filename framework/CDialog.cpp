@@ -1,6 +1,7 @@
 #include "CDialog.h"
 
 #include "CDataExchange.h"
+#include "DropDownList.h"
 #include "MessageBox.h"
 #include "NativeFrame.h"
 #include "PostedMessageQueue.h"
@@ -122,14 +123,13 @@ void CDialog::createControls()
     {
         QWidget* widget = createControl(control);
         widget->setGeometry(units.toPixels(control.x, control.y, control.width, control.height));
-        if (auto* list = qobject_cast<QComboBox*>(widget))
+        if (auto* list = qobject_cast<DropDownList*>(widget))
         {
             // The template's height holds the closed box and its dropped part together.
             const int closed = list->sizeHint().height();
-            const int itemHeight = std::max(1, list->fontMetrics().height() + 2);
             list->resize(list->width(), closed);
-            list->setMaxVisibleItems(
-                std::max(1, (units.toPixelsY(control.height) - closed) / itemHeight));
+            list->setDroppedHeight(units.toPixelsY(control.height) - closed,
+                                   (control.style & ControlStyle::NoIntegralHeight) == 0U);
         }
         widget->setFocusPolicy((control.style & ControlStyle::TabStop) != 0U ? Qt::StrongFocus
                                : (control.kind == ControlKind::Edit)         ? Qt::ClickFocus
@@ -186,12 +186,7 @@ QWidget* CDialog::createControl(const ControlTemplate& control)
         return button;
     }
     case ControlKind::DropDownList:
-    {
-        auto* list = new QComboBox(this);
-        list->setEditable(false);
-        list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        return list;
-    }
+        return new DropDownList(this);
     case ControlKind::StaticFrame:
     {
         auto* frame = new NativeFrame(this);

@@ -2,6 +2,7 @@
 #include "ConsoleTemplate.h"
 #include "DialogUnits.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -100,3 +101,34 @@ TEST_F(LayoutTest, UidIsReadOnlyAndTheLogIsEditableButBothAreSkippedByTab)
     EXPECT_EQ(qobject_cast<QLineEdit*>(control(IDC_PASSWORD))->echoMode(), QLineEdit::Normal);
 }
 } // namespace
+
+// The device type list drops exactly the part of its laid-out height below the closed box; the
+// others show whole items.
+TEST_F(LayoutTest, OnlyTheDeviceTypeListDropsToItsExactLaidOutHeight)
+{
+    startConsole();
+    const DialogUnits units(dlg->font());
+    for (const int id : {IDC_DEVICETYPE, IDC_STREAMFORMAT, IDC_JPEGRESOLUTION, IDC_MPEG4RESOLUTION,
+                         IDC_H264RESOLUTION})
+    {
+        SCOPED_TRACE(id);
+        auto* list = qobject_cast<QComboBox*>(control(id));
+        ASSERT_NE(list, nullptr);
+        list->showPopup();
+        QWidget* popup = list->view()->window();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+        const int rowHeight = list->view()->sizeHintForRow(0);
+        ASSERT_GT(rowHeight, 0);
+        if (id == IDC_DEVICETYPE)
+        {
+            EXPECT_EQ(popup->height(), units.toPixelsY(50) - list->height());
+            EXPECT_EQ(popup->y(), list->mapToGlobal(QPoint(0, list->height())).y());
+            EXPECT_NE(list->view()->viewport()->height() % rowHeight, 0) << "not whole items";
+        }
+        else
+        {
+            EXPECT_EQ(list->view()->viewport()->height() % rowHeight, 0);
+        }
+        list->hidePopup();
+    }
+}
