@@ -15,6 +15,12 @@ void DropDownList::setDroppedHeight(int pixels, bool wholeItems)
 {
     m_droppedHeight = std::max(1, pixels);
     m_wholeItems = wholeItems;
+    if (!wholeItems)
+    {
+        // A list cut short needs its scroll bar; the style's menu-like popup offers only arrows
+        // that show on hovering.
+        setStyleSheet(QStringLiteral("combobox-popup: 0;"));
+    }
     const int itemHeight = std::max(1, fontMetrics().height() + 2);
     setMaxVisibleItems(std::max(1, m_droppedHeight / itemHeight));
 }
@@ -41,5 +47,6 @@ void DropDownList::showPopup()
         geometry.moveBottom(mapToGlobal(QPoint(0, 0)).y() - 1);
     }
     popup->setGeometry(geometry);
+    view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     view()->scrollTo(view()->currentIndex());
 }
