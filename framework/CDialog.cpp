@@ -30,6 +30,24 @@ bool isEnterKey(const QKeyEvent* key)
     return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
 }
 
+Qt::WindowFlags windowFlagsOf(unsigned style)
+{
+    // An application window is a top-level window of its own; a dialog belongs to another window,
+    // or to the application, and window managers keep it above that.
+    Qt::WindowFlags flags = (style & WindowStyle::AppWindow) != 0U ? Qt::Window : Qt::Dialog;
+    flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+             Qt::WindowCloseButtonHint;
+    if ((style & WindowStyle::MinimizeBox) != 0U)
+    {
+        flags |= Qt::WindowMinimizeButtonHint;
+    }
+    if ((style & WindowStyle::MaximizeBox) != 0U)
+    {
+        flags |= Qt::WindowMaximizeButtonHint;
+    }
+    return flags;
+}
+
 Qt::ScrollBarPolicy scrollPolicy(unsigned style, unsigned flag)
 {
     return (style & flag) != 0U ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
@@ -109,6 +127,7 @@ void CDialog::DestroyWindow()
 
 void CDialog::createControls()
 {
+    setWindowFlags(windowFlagsOf(m_template.windowStyle));
     setWindowTitle(toQString(m_template.title));
     QFont font(toQString(m_template.fontFamily));
     font.setPointSize(m_template.fontPointSize);

@@ -1,6 +1,8 @@
 #include "CWnd.h"
 
-#include <QTimer>
+#include "FrameGeometryKeeper.h"
+
+#include <optional>
 
 HWND CWnd::GetSafeHwnd() const
 {
@@ -27,30 +29,6 @@ bool CWnd::IsWindowEnabled() const
     return m_widget != nullptr && m_widget->isEnabled();
 }
 
-namespace
-{
-void applyOuterGeometry(QWidget* window, int x, int y, int width, int height, WindowPosFlags flags)
-{
-    if (!flags.testFlag(WindowPosFlag::SWP_NOMOVE))
-    {
-        window->move(x, y); // move() places the frame's corner
-    }
-    if (!flags.testFlag(WindowPosFlag::SWP_NOSIZE))
-    {
-        const QSize frameExtra = window->frameGeometry().size() - window->size();
-        const QSize client(width - frameExtra.width(), height - frameExtra.height());
-        if (window->minimumSize() == window->maximumSize())
-        {
-            window->setFixedSize(client); // a window the user cannot resize stays so
-        }
-        else
-        {
-            window->resize(client);
-        }
-    }
-}
-} // namespace
-
 void CWnd::SetWindowPos(int x, int y, int width, int height, WindowPosFlags flags)
 {
     if (m_widget == nullptr)
@@ -59,15 +37,12 @@ void CWnd::SetWindowPos(int x, int y, int width, int height, WindowPosFlags flag
     }
     if (m_widget->isWindow())
     {
-        applyOuterGeometry(m_widget, x, y, width, height, flags);
-        if (!m_widget->isVisible())
-        {
-            // The frame's size is known only once the window manager has framed the window.
-            QPointer<QWidget> window = m_widget;
-            QTimer::singleShot(0, window,
-                               [window, x, y, width, height, flags]
-                               { applyOuterGeometry(window, x, y, width, height, flags); });
-        }
+        FrameGeometryKeeper::keep(
+            m_widget,
+            flags.testFlag(WindowPosFlag::SWP_NOMOVE) ? std::nullopt
+                                                      : std::optional<QPoint>(QPoint(x, y)),
+            flags.testFlag(WindowPosFlag::SWP_NOSIZE) ? std::nullopt
+                                                      : std::optional<QSize>(QSize(width, height)));
     }
     else
     {

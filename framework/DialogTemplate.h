@@ -29,6 +29,15 @@ inline constexpr unsigned NoIntegralHeight = 1U << 8;
 inline constexpr unsigned WantReturn = 1U << 9;
 } // namespace ControlStyle
 
+// The window's own frame; by default a dialog has a title, a system menu and a close box only.
+namespace WindowStyle
+{
+inline constexpr unsigned MinimizeBox = 1U << 0;
+inline constexpr unsigned MaximizeBox = 1U << 1;
+// A window of its own on the task bar, not one that belongs to another window.
+inline constexpr unsigned AppWindow = 1U << 2;
+} // namespace WindowStyle
+
 inline constexpr int kNoControlId = -1;
 
 struct ControlTemplate
@@ -59,4 +68,5 @@ struct DialogTemplate
     int fontPointSize;
     std::vector<ControlTemplate> controls; // in tab order
     std::vector<InitialItem> initialItems;
+    unsigned windowStyle = 0;
 };

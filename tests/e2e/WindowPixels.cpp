@@ -26,18 +26,44 @@ bool WindowPixels::usable() const
 
 std::vector<std::uint32_t> WindowPixels::read(std::uint32_t window) const
 {
-    std::vector<std::uint32_t> pixels;
     const std::unique_ptr<xcb_get_geometry_reply_t, FreeReply> geometry(
         xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr));
     if (!geometry || geometry->depth < 24)
     {
-        return pixels;
+        return {};
     }
-    const std::unique_ptr<xcb_get_image_reply_t, FreeReply> image(
-        xcb_get_image_reply(m_connection,
-                            xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0,
-                                          geometry->width, geometry->height, ~0U),
-                            nullptr));
+    return readArea(window, 0, 0, geometry->width, geometry->height);
+}
+
+std::vector<std::uint32_t> WindowPixels::readOnScreen(std::uint32_t window) const
+{
+    const std::unique_ptr<xcb_get_geometry_reply_t, FreeReply> geometry(
+        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr));
+    if (!geometry)
+    {
+        return {};
+    }
+    const std::unique_ptr<xcb_translate_coordinates_reply_t, FreeReply> onScreen(
+        xcb_translate_coordinates_reply(
+            m_connection, xcb_translate_coordinates(m_connection, window, geometry->root, 0, 0),
+            nullptr));
+    if (!onScreen)
+    {
+        return {};
+    }
+    return readArea(geometry->root, onScreen->dst_x, onScreen->dst_y, geometry->width,
+                    geometry->height);
+}
+
+std::vector<std::uint32_t> WindowPixels::readArea(std::uint32_t drawable, std::int16_t x,
+                                                  std::int16_t y, std::uint16_t width,
+                                                  std::uint16_t height) const
+{
+    std::vector<std::uint32_t> pixels;
+    const std::unique_ptr<xcb_get_image_reply_t, FreeReply> image(xcb_get_image_reply(
+        m_connection,
+        xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, x, y, width, height, ~0U),
+        nullptr));
     if (!image)
     {
         return pixels;

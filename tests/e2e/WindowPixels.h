@@ -18,9 +18,15 @@ public:
     [[nodiscard]] bool usable() const;
     // The window's whole area as 0xRRGGBB values, row by row; empty when the server refused.
     [[nodiscard]] std::vector<std::uint32_t> read(std::uint32_t window) const;
+    // The screen where the window lies, whatever covers it: what a person sees there.
+    [[nodiscard]] std::vector<std::uint32_t> readOnScreen(std::uint32_t window) const;
 
     [[nodiscard]] static bool allBlack(const std::vector<std::uint32_t>& pixels);
 
 private:
+    [[nodiscard]] std::vector<std::uint32_t> readArea(std::uint32_t drawable, std::int16_t x,
+                                                      std::int16_t y, std::uint16_t width,
+                                                      std::uint16_t height) const;
+
     xcb_connection_t* m_connection;
 };
