@@ -2,9 +2,11 @@
 #include "ConsoleFixture.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 
@@ -133,6 +135,30 @@ TEST_F(ShellTest, MinimisedPaintingCentresTheIcon)
     EXPECT_EQ(CQuillonDlg::IconPosition(0, 0, 32, 32), QPoint(-15, -15));
     EXPECT_EQ(CQuillonDlg::IconPosition(33, 33, 32, 32), QPoint(1, 1));
     EXPECT_EQ(CQuillonDlg::IconPosition(965, 610, 48, 48), QPoint(459, 281));
+}
+
+// Where the platform keeps a minimised window's client area (X11 does not: it unmaps the window),
+// the paint handler fills it and draws the icon in its middle.
+TEST_F(ShellTest, MinimisedTheWindowPaintsItsIconInTheMiddle)
+{
+    startConsole();
+    dlg->showMinimized();
+    ASSERT_TRUE(dlg->IsIconic());
+    QImage drawn(dlg->size(), QImage::Format_ARGB32);
+    drawn.fill(Qt::magenta);
+    dlg->render(&drawn, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+
+    const int size = dlg->style()->pixelMetric(QStyle::PM_LargeIconSize);
+    const QRect icon(CQuillonDlg::IconPosition(dlg->width(), dlg->height(), size, size),
+                     QSize(size, size));
+    const QImage picture = dlg->m_Icon.pixmap(size, size).toImage();
+    ASSERT_EQ(qAlpha(picture.pixel(size / 2, size / 2)), 255);
+    EXPECT_EQ(drawn.pixel(icon.center()), picture.pixel(size / 2, size / 2));
+    const QRgb background = dlg->palette().color(QPalette::Window).rgb();
+    EXPECT_EQ(drawn.pixel(0, 0), background);
+    // Not the normal painting: the video area's outline is not drawn.
+    const QRect video = control(IDC_VIDEO)->geometry();
+    EXPECT_EQ(drawn.pixel(video.left() - 1, video.center().y()), background);
 }
 
 TEST_F(ShellTest, TheDragIconIsTheIconTheWindowShows)
