@@ -7,11 +7,10 @@
 #include "PostedMessage.h"
 #include "resource.h"
 
-#include <QPainter>
-#include <QStyle>
-
 #include <malloc.h>
 
+#include <QPainter>
+#include <QStyle>
 #include <memory>
 #include <utility>
 

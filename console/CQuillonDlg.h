@@ -10,7 +10,6 @@
 #include "PrintfFormat.h"
 
 #include <QIcon>
-
 #include <array>
 #include <cstdint>
 #include <string>

@@ -1,5 +1,4 @@
 #include "CQuillonDlg.h"
-
 #include "ChoiceList.h"
 #include "DeviceLibrary.h"
 #include "MessageBox.h"

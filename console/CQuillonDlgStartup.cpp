@@ -1,12 +1,10 @@
 #include "CQuillonDlg.h"
-
 #include "ChoiceList.h"
 #include "DeviceLibrary.h"
 #include "MessageBox.h"
 #include "resource.h"
 
 #include <QTimer>
-
 #include <array>
 #include <cstring>
 

@@ -8,7 +8,6 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
-
 #include <algorithm>
 
 namespace
@@ -26,7 +25,7 @@ QString fromUtf8(std::string_view text)
 void appendUtf8(std::string& out, QStringView text)
 {
     const QByteArray utf8 = text.toUtf8();
-    out.append(utf8.constData(), static_cast<size_t>(utf8.size()));
+    out.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
 }
 } // namespace
 
@@ -73,7 +72,7 @@ std::string LogView::text() const
     const QTextDocument* document = m_field->document();
     const QString raw = document->toRawText();
     std::string out;
-    out.reserve(static_cast<size_t>(raw.size() + document->blockCount()));
+    out.reserve(static_cast<std::size_t>(raw.size() + document->blockCount()));
     qsizetype start = 0;
     for (;;)
     {
@@ -220,8 +219,8 @@ void LogView::dropPaintedLayouts()
             continue;
         }
         const auto [begin, end] = rebuildRows(first, lastRow - rows.low);
-        const auto inside = [begin, end](int position)
-        { return position >= begin && position < end; };
+        const auto inside = [low = begin, high = end](int position)
+        { return position >= low && position < high; };
         userMoved = userMoved || inside(userAnchor) || inside(userPosition);
     }
     m_paintedRows = std::move(stillShown);

@@ -4,7 +4,6 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
-
 #include <string>
 #include <string_view>
 #include <utility>

@@ -5,6 +5,9 @@
 #include <mutex>
 #include <thread>
 
+namespace velkordevice
+{
+
 class EventBus;
 
 // Raises an emulated motion alarm every interval, rotating over the channels; the alarmed
@@ -12,7 +15,7 @@ class EventBus;
 class AlarmSchedule
 {
 public:
-    static constexpr int motionAlarm = 1;
+    static constexpr int kMotionAlarm = 1;
 
     AlarmSchedule(EventBus& bus, int channels, std::chrono::milliseconds interval);
     ~AlarmSchedule();
@@ -37,3 +40,5 @@ private:
     bool m_stopping = false;
     std::thread m_thread;
 };
+
+} // namespace velkordevice

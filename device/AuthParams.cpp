@@ -1,5 +1,8 @@
 #include "AuthParams.h"
 
+namespace velkordevice
+{
+
 namespace
 {
 
@@ -11,7 +14,9 @@ bool isSpace(char c)
 bool isTokenChar(char c)
 {
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
+    {
         return true;
+    }
     return std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
 }
 
@@ -19,8 +24,12 @@ std::string lower(std::string_view s)
 {
     std::string out(s);
     for (char& c : out)
+    {
         if (c >= 'A' && c <= 'Z')
+        {
             c = static_cast<char>(c + 32);
+        }
+    }
     return out;
 }
 
@@ -33,20 +42,26 @@ public:
     void skipSpace()
     {
         while (!atEnd() && isSpace(peek()))
+        {
             ++m_pos;
+        }
     }
     std::string_view token()
     {
-        size_t start = m_pos;
+        std::size_t start = m_pos;
         while (!atEnd() && isTokenChar(peek()))
+        {
             ++m_pos;
+        }
         return m_text.substr(start, m_pos - start);
     }
     std::string_view rest() const { return m_text.substr(m_pos); }
     bool consume(char c)
     {
         if (atEnd() || peek() != c)
+        {
             return false;
+        }
         ++m_pos;
         return true;
     }
@@ -57,11 +72,15 @@ public:
         {
             char c = m_text[m_pos++];
             if (c == '"')
+            {
                 return out;
+            }
             if (c == '\\')
             {
                 if (atEnd())
+                {
                     return std::nullopt;
+                }
                 c = m_text[m_pos++];
             }
             out += c;
@@ -71,7 +90,7 @@ public:
 
 private:
     std::string_view m_text;
-    size_t m_pos = 0;
+    std::size_t m_pos = 0;
 };
 
 } // namespace
@@ -83,20 +102,28 @@ std::optional<AuthParams> AuthParams::parse(std::string_view header)
     cur.skipSpace();
     result.scheme = lower(cur.token());
     if (result.scheme.empty())
+    {
         return std::nullopt;
+    }
     if (cur.atEnd())
+    {
         return result;
+    }
     if (!isSpace(cur.peek()))
+    {
         return std::nullopt;
+    }
     cur.skipSpace();
 
     // token68 form: a single token optionally followed by '=' padding and nothing else.
     std::string_view rest = cur.rest();
     while (!rest.empty() && isSpace(rest.back()))
+    {
         rest.remove_suffix(1);
+    }
     if (rest.find(',') == std::string_view::npos && rest.find('"') == std::string_view::npos)
     {
-        size_t eq = rest.find('=');
+        std::size_t eq = rest.find('=');
         bool token68 = eq == std::string_view::npos ||
                        rest.find_first_not_of('=', eq) == std::string_view::npos;
         if (token68)
@@ -110,35 +137,51 @@ std::optional<AuthParams> AuthParams::parse(std::string_view header)
     {
         cur.skipSpace();
         if (cur.atEnd())
+        {
             break;
+        }
         if (cur.consume(','))
+        {
             continue;
+        }
         std::string name = lower(cur.token());
         if (name.empty())
+        {
             return std::nullopt;
+        }
         cur.skipSpace();
         if (!cur.consume('='))
+        {
             return std::nullopt;
+        }
         cur.skipSpace();
         std::string value;
         if (cur.consume('"'))
         {
             auto q = cur.quoted();
             if (!q)
+            {
                 return std::nullopt;
+            }
             value = std::move(*q);
         }
         else
         {
             value = std::string(cur.token());
             if (value.empty())
+            {
                 return std::nullopt;
+            }
         }
         if (!result.params.emplace(std::move(name), std::move(value)).second)
+        {
             return std::nullopt;
+        }
         cur.skipSpace();
         if (!cur.atEnd() && !cur.consume(','))
+        {
             return std::nullopt;
+        }
     }
     return result;
 }
@@ -148,3 +191,5 @@ std::string AuthParams::value(const std::string& name) const
     auto it = params.find(name);
     return it == params.end() ? std::string() : it->second;
 }
+
+} // namespace velkordevice

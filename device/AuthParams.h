@@ -5,6 +5,9 @@
 #include <string>
 #include <string_view>
 
+namespace velkordevice
+{
+
 // An Authorization header value: a scheme and, for Digest, its comma separated parameters.
 struct AuthParams
 {
@@ -18,3 +21,5 @@ struct AuthParams
     std::string value(const std::string& name) const;
     bool has(const std::string& name) const { return params.count(name) != 0; }
 };
+
+} // namespace velkordevice

@@ -8,6 +8,9 @@
 
 #include <charconv>
 
+namespace velkordevice
+{
+
 namespace
 {
 
@@ -19,19 +22,27 @@ bool constantTimeEquals(std::string_view a, std::string_view b)
 std::string lowerCase(std::string s)
 {
     for (char& c : s)
+    {
         if (c >= 'A' && c <= 'Z')
+        {
             c = static_cast<char>(c + 32);
+        }
+    }
     return s;
 }
 
 std::optional<uint32_t> parseNonceCount(const std::string& nc)
 {
     if (nc.size() != 8)
+    {
         return std::nullopt;
+    }
     uint32_t value = 0;
     auto [ptr, ec] = std::from_chars(nc.data(), nc.data() + nc.size(), value, 16);
     if (ec != std::errc() || ptr != nc.data() + nc.size())
+    {
         return std::nullopt;
+    }
     return value;
 }
 
@@ -55,7 +66,9 @@ AuthDecision Authenticator::check(std::string_view method, std::string_view targ
         return {true, {}};
     case AuthMode::Basic:
         if (checkBasic(authorization))
+        {
             return {true, {}};
+        }
         return deny(false);
     case AuthMode::Digest:
         return checkDigest(method, target, authorization);
@@ -67,10 +80,14 @@ bool Authenticator::checkBasic(std::string_view authorization) const
 {
     auto parsed = AuthParams::parse(authorization);
     if (!parsed || parsed->scheme != "basic" || parsed->token.empty())
+    {
         return false;
+    }
     auto decoded = Base64::decode(parsed->token);
     if (!decoded)
+    {
         return false;
+    }
     // Compare the whole "user:password" so neither half leaks through timing.
     return constantTimeEquals(*decoded, m_user + ':' + m_password);
 }
@@ -80,38 +97,52 @@ AuthDecision Authenticator::checkDigest(std::string_view method, std::string_vie
 {
     auto parsed = AuthParams::parse(authorization);
     if (!parsed || parsed->scheme != "digest")
+    {
         return deny(false);
+    }
     const AuthParams& p = *parsed;
 
     for (const char* required :
          {"username", "realm", "nonce", "uri", "response", "qop", "nc", "cnonce"})
+    {
         if (!p.has(required))
+        {
             return deny(false);
+        }
+    }
 
     const auto algorithm = DigestCalculator::algorithmFromName(
         p.has("algorithm") ? p.value("algorithm") : std::string("MD5"));
     const auto nc = parseNonceCount(p.value("nc"));
     if (!algorithm || !nc || p.value("qop") != "auth" || p.value("cnonce").empty() ||
-        p.value("realm") != realm || p.value("uri") != target ||
+        p.value("realm") != kRealm || p.value("uri") != target ||
         (p.has("opaque") && p.value("opaque") != m_opaque))
+    {
         return deny(false);
+    }
 
     const bool userhash = lowerCase(p.value("userhash")) == "true";
     const std::string expectedUser =
-        userhash ? DigestCalculator::userhash(*algorithm, m_user, realm) : m_user;
+        userhash ? DigestCalculator::userhash(*algorithm, m_user, kRealm) : m_user;
     if (!constantTimeEquals(p.value("username"), expectedUser))
+    {
         return deny(false);
+    }
 
     const std::string nonce = p.value("nonce");
     if (m_nonces.inspect(nonce) == NonceRegistry::Status::Unknown)
+    {
         return deny(false);
+    }
 
     DigestInput input{
-        m_user,        std::string(realm), m_password, std::string(method), p.value("uri"), nonce,
-        p.value("nc"), p.value("cnonce"),  "auth"};
+        m_user,        std::string(kRealm), m_password, std::string(method), p.value("uri"), nonce,
+        p.value("nc"), p.value("cnonce"),   "auth"};
     const std::string expected = DigestCalculator::response(*algorithm, input);
     if (!constantTimeEquals(lowerCase(p.value("response")), expected))
+    {
         return deny(false);
+    }
 
     switch (m_nonces.use(nonce, *nc))
     {
@@ -131,20 +162,24 @@ AuthDecision Authenticator::deny(bool stale)
     AuthDecision decision;
     if (m_mode == AuthMode::Basic)
     {
-        decision.challenges.push_back("Basic realm=\"" + std::string(realm) +
+        decision.challenges.push_back("Basic realm=\"" + std::string(kRealm) +
                                       "\", charset=\"UTF-8\"");
         return decision;
     }
     const std::string nonce = m_nonces.issue();
     for (DigestAlgorithm algorithm : {DigestAlgorithm::Sha256, DigestAlgorithm::Md5})
     {
-        std::string challenge = "Digest realm=\"" + std::string(realm) +
+        std::string challenge = "Digest realm=\"" + std::string(kRealm) +
                                 "\", qop=\"auth\", algorithm=" +
                                 std::string(DigestCalculator::algorithmName(algorithm)) +
                                 ", nonce=\"" + nonce + "\", opaque=\"" + m_opaque + "\"";
         if (stale)
+        {
             challenge += ", stale=true";
+        }
         decision.challenges.push_back(std::move(challenge));
     }
     return decision;
 }
+
+} // namespace velkordevice

@@ -7,6 +7,9 @@
 #include <string_view>
 #include <vector>
 
+namespace velkordevice
+{
+
 struct AuthDecision
 {
     bool allowed = false;
@@ -17,7 +20,7 @@ struct AuthDecision
 class Authenticator
 {
 public:
-    static constexpr std::string_view realm = "velkor-device";
+    static constexpr std::string_view kRealm = "velkor-device";
 
     Authenticator(AuthMode mode, std::string user, std::string password,
                   std::chrono::seconds nonceLifetime,
@@ -38,3 +41,5 @@ private:
     std::string m_opaque;
     NonceRegistry m_nonces;
 };
+
+} // namespace velkordevice

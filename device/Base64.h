@@ -4,6 +4,9 @@
 #include <string>
 #include <string_view>
 
+namespace velkordevice
+{
+
 class Base64
 {
 public:
@@ -11,3 +14,5 @@ public:
     // Strict: padding required, no whitespace; nullopt on anything malformed.
     static std::optional<std::string> decode(std::string_view text);
 };
+
+} // namespace velkordevice

@@ -6,6 +6,9 @@
 #include <array>
 #include <cstring>
 
+namespace velkordevice
+{
+
 namespace
 {
 
@@ -16,7 +19,7 @@ struct Glyph
 };
 
 // Each row holds five pixels, leftmost in bit 4.
-constexpr Glyph glyphs[] = {
+constexpr Glyph kGlyphs[] = {
     {' ', {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}},
     {'0', {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}},
     {'1', {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E}},
@@ -75,18 +78,28 @@ const std::array<uint8_t, 7>& rowsFor(char c)
     {
         std::array<const std::array<uint8_t, 7>*, 128> t{};
         const std::array<uint8_t, 7>* unknown = nullptr;
-        for (const Glyph& g : glyphs)
+        for (const Glyph& g : kGlyphs)
         {
             t[static_cast<unsigned char>(g.c)] = &g.rows;
             if (g.c == '?')
+            {
                 unknown = &g.rows;
+            }
         }
         for (char c = 'a'; c <= 'z'; ++c)
+        {
             if (!t[static_cast<unsigned char>(c)])
+            {
                 t[static_cast<unsigned char>(c)] = t[static_cast<unsigned char>(c - 32)];
+            }
+        }
         for (auto& entry : t)
+        {
             if (!entry)
+            {
                 entry = unknown;
+            }
+        }
         return t;
     }();
     const auto index = static_cast<unsigned char>(c);
@@ -98,15 +111,19 @@ const std::array<uint8_t, 7>& rowsFor(char c)
 int BitmapFont::textWidth(std::string_view text, int scale)
 {
     if (text.empty())
+    {
         return 0;
-    return (static_cast<int>(text.size()) * cellWidth - (cellWidth - glyphWidth)) * scale;
+    }
+    return (static_cast<int>(text.size()) * kCellWidth - (kCellWidth - kGlyphWidth)) * scale;
 }
 
 bool BitmapFont::pixel(char c, int column, int row)
 {
-    if (column < 0 || column >= glyphWidth || row < 0 || row >= glyphHeight)
+    if (column < 0 || column >= kGlyphWidth || row < 0 || row >= kGlyphHeight)
+    {
         return false;
-    return (rowsFor(c)[static_cast<size_t>(row)] >> (glyphWidth - 1 - column)) & 1;
+    }
+    return (rowsFor(c)[static_cast<std::size_t>(row)] >> (kGlyphWidth - 1 - column)) & 1;
 }
 
 void BitmapFont::draw(YuvImage& image, int x, int y, std::string_view text, int scale, uint8_t luma)
@@ -114,25 +131,33 @@ void BitmapFont::draw(YuvImage& image, int x, int y, std::string_view text, int 
     uint8_t* plane = image.y();
     const int width = image.width();
     const int height = image.height();
-    for (size_t i = 0; i < text.size(); ++i)
+    for (std::size_t i = 0; i < text.size(); ++i)
     {
         const auto& rows = rowsFor(text[i]);
-        const int cellX = x + static_cast<int>(i) * cellWidth * scale;
-        for (int row = 0; row < glyphHeight; ++row)
+        const int cellX = x + static_cast<int>(i) * kCellWidth * scale;
+        for (int row = 0; row < kGlyphHeight; ++row)
         {
-            for (int column = 0; column < glyphWidth; ++column)
+            for (int column = 0; column < kGlyphWidth; ++column)
             {
-                if (!((rows[static_cast<size_t>(row)] >> (glyphWidth - 1 - column)) & 1))
+                if (!((rows[static_cast<std::size_t>(row)] >> (kGlyphWidth - 1 - column)) & 1))
+                {
                     continue;
+                }
                 const int px0 = std::max(0, cellX + column * scale);
                 const int px1 = std::min(width, cellX + (column + 1) * scale);
                 if (px0 >= px1)
+                {
                     continue;
+                }
                 for (int py = std::max(0, y + row * scale);
                      py < std::min(height, y + (row + 1) * scale); ++py)
-                    std::memset(plane + static_cast<size_t>(py) * width + px0, luma,
-                                static_cast<size_t>(px1 - px0));
+                {
+                    std::memset(plane + static_cast<std::size_t>(py) * width + px0, luma,
+                                static_cast<std::size_t>(px1 - px0));
+                }
             }
         }
     }
 }
+
+} // namespace velkordevice

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <vector>
 
+namespace velkordevice
+{
+
 ChannelSource::ChannelSource(int channel, int fps)
     : m_channel(channel), m_period(std::chrono::nanoseconds(1'000'000'000LL / fps))
 {
@@ -19,7 +22,9 @@ void ChannelSource::start()
 {
     std::lock_guard lock(m_mutex);
     if (m_thread.joinable() || m_stopping)
+    {
         return;
+    }
     m_thread = std::thread([this] { run(); });
 }
 
@@ -32,7 +37,9 @@ void ChannelSource::stop()
     m_frameReady.notify_all();
     m_readersChanged.notify_all();
     if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
+    {
         m_thread.join();
+    }
 }
 
 bool ChannelSource::stopped() const
@@ -55,7 +62,9 @@ void ChannelSource::removeReader(int width)
     std::lock_guard lock(m_mutex);
     auto it = m_widths.find(width);
     if (it != m_widths.end() && --it->second.readers <= 0)
+    {
         m_widths.erase(it);
+    }
 }
 
 std::shared_ptr<const EncodedFrame> ChannelSource::waitForFrame(int width, uint64_t from,
@@ -67,11 +76,15 @@ std::shared_ptr<const EncodedFrame> ChannelSource::waitForFrame(int width, uint6
                           [&]
                           {
                               if (m_stopping)
+                              {
                                   return true;
+                              }
                               auto it = m_widths.find(width);
                               if (it != m_widths.end() && it->second.latest &&
                                   it->second.latest->number >= from)
+                              {
                                   frame = it->second.latest;
+                              }
                               return frame != nullptr;
                           });
     return m_stopping ? nullptr : frame;
@@ -96,7 +109,9 @@ void ChannelSource::run()
         }
         std::vector<int> widths;
         for (const auto& [width, state] : m_widths)
+        {
             widths.push_back(width);
+        }
         lock.unlock();
 
         std::erase_if(
@@ -108,7 +123,9 @@ void ChannelSource::run()
         {
             auto& renderer = renderers[width];
             if (!renderer)
+            {
                 renderer = std::make_unique<FrameRenderer>(m_channel, width);
+            }
             produced.emplace_back(width, renderer->render(tick, wallClock));
         }
 
@@ -117,7 +134,9 @@ void ChannelSource::run()
         {
             auto it = m_widths.find(width);
             if (it != m_widths.end() && frame)
+            {
                 it->second.latest = std::move(frame);
+            }
         }
         lock.unlock();
         m_frameReady.notify_all();
@@ -131,3 +150,5 @@ void ChannelSource::run()
                                     [this] { return m_stopping; });
     }
 }
+
+} // namespace velkordevice

@@ -10,6 +10,9 @@
 #include <mutex>
 #include <thread>
 
+namespace velkordevice
+{
+
 class FrameRenderer;
 
 // Produces one channel's frames on its own thread, once per tick and only for the widths that
@@ -53,3 +56,5 @@ private:
     bool m_stopping = false;
     std::thread m_thread;
 };
+
+} // namespace velkordevice

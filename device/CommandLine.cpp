@@ -4,6 +4,9 @@
 #include <optional>
 #include <string_view>
 
+namespace velkordevice
+{
+
 namespace
 {
 
@@ -13,7 +16,9 @@ std::optional<long long> parseInteger(std::string_view text, long long low, long
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value);
     if (text.empty() || ec != std::errc() || ptr != end || value < low || value > high)
+    {
         return std::nullopt;
+    }
     return value;
 }
 
@@ -41,7 +46,7 @@ CommandLineResult CommandLine::parse(const std::vector<std::string>& args)
         return result;
     };
 
-    for (size_t i = 0; i < args.size(); ++i)
+    for (std::size_t i = 0; i < args.size(); ++i)
     {
         std::string name = args[i];
         std::optional<std::string> value;
@@ -51,7 +56,9 @@ CommandLineResult CommandLine::parse(const std::vector<std::string>& args)
             return result;
         }
         if (name.rfind("--", 0) != 0)
+        {
             return fail("unexpected argument '" + name + "'");
+        }
         if (auto eq = name.find('='); eq != std::string::npos)
         {
             value = name.substr(eq + 1);
@@ -60,15 +67,21 @@ CommandLineResult CommandLine::parse(const std::vector<std::string>& args)
         auto takeValue = [&]() -> std::optional<std::string>
         {
             if (value)
+            {
                 return value;
+            }
             if (i + 1 >= args.size())
+            {
                 return std::nullopt;
+            }
             return args[++i];
         };
 
         const std::optional<std::string> text = takeValue();
         if (!text)
+        {
             return fail("option " + name + " needs a value");
+        }
 
         auto integer = [&](long long low, long long high) -> std::optional<long long>
         { return parseInteger(*text, low, high); };
@@ -81,34 +94,44 @@ CommandLineResult CommandLine::parse(const std::vector<std::string>& args)
         if (name == "--address")
         {
             if (text->empty())
+            {
                 return fail("option --address needs a non-empty value");
+            }
             config.address = *text;
         }
         else if (name == "--port")
         {
             auto v = integer(0, 65535);
             if (!v)
+            {
                 return badRange(0, 65535);
+            }
             config.port = static_cast<int>(*v);
         }
         else if (name == "--channels")
         {
             auto v = integer(1, 64);
             if (!v)
+            {
                 return badRange(1, 64);
+            }
             config.channels = static_cast<int>(*v);
         }
         else if (name == "--fps")
         {
             auto v = integer(1, 60);
             if (!v)
+            {
                 return badRange(1, 60);
+            }
             config.fps = static_cast<int>(*v);
         }
         else if (name == "--user")
         {
             if (text->empty() || text->find(':') != std::string::npos)
+            {
                 return fail("option --user needs a non-empty name without ':'");
+            }
             config.user = *text;
             userGiven = true;
         }
@@ -120,39 +143,53 @@ CommandLineResult CommandLine::parse(const std::vector<std::string>& args)
         else if (name == "--auth")
         {
             if (*text == "digest")
+            {
                 config.auth = AuthMode::Digest;
+            }
             else if (*text == "basic")
+            {
                 config.auth = AuthMode::Basic;
+            }
             else
+            {
                 return fail("option --auth expects 'digest' or 'basic', got '" + *text + "'");
+            }
             authGiven = true;
         }
         else if (name == "--nonce-lifetime")
         {
             auto v = integer(1, 86400);
             if (!v)
+            {
                 return badRange(1, 86400);
+            }
             config.nonceLifetimeSeconds = static_cast<int>(*v);
         }
         else if (name == "--alarm-interval")
         {
             auto v = integer(0, 86400);
             if (!v)
+            {
                 return badRange(0, 86400);
+            }
             config.alarmIntervalSeconds = static_cast<int>(*v);
         }
         else if (name == "--uid")
         {
             auto v = integer(0, 2147483647);
             if (!v)
+            {
                 return badRange(0, 2147483647);
+            }
             config.uid = *v;
         }
         else if (name == "--max-connections")
         {
             auto v = integer(1, 1024);
             if (!v)
+            {
                 return badRange(1, 1024);
+            }
             config.maxConnections = static_cast<int>(*v);
         }
         else
@@ -162,11 +199,17 @@ CommandLineResult CommandLine::parse(const std::vector<std::string>& args)
     }
 
     if (userGiven != passwordGiven)
+    {
         return fail("--user and --password must be given together");
+    }
     if (authGiven && !userGiven)
+    {
         return fail("--auth needs --user and --password");
+    }
     if (userGiven && !authGiven)
+    {
         config.auth = AuthMode::Digest;
+    }
     return result;
 }
 
@@ -194,3 +237,5 @@ On start it prints "velkor-device listening on http://ADDR:PORT".
 SIGINT or SIGTERM stops it.
 )";
 }
+
+} // namespace velkordevice

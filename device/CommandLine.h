@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+namespace velkordevice
+{
+
 struct CommandLineResult
 {
     enum class Action
@@ -25,3 +28,5 @@ public:
     static CommandLineResult parse(const std::vector<std::string>& args);
     static std::string usage();
 };
+
+} // namespace velkordevice

@@ -1,16 +1,24 @@
 #include "ConnectionLimiter.h"
 
+namespace velkordevice
+{
+
 namespace
 {
 thread_local bool t_rejecting = false;
 }
 
-ConnectionLimiter::ConnectionLimiter(size_t limit, size_t overflowWorkers) : m_limit(limit)
+ConnectionLimiter::ConnectionLimiter(std::size_t limit, std::size_t overflowWorkers)
+    : m_limit(limit)
 {
-    for (size_t i = 0; i < limit; ++i)
+    for (std::size_t i = 0; i < limit; ++i)
+    {
         m_workers.emplace_back([this] { serve(m_accepted, false); });
-    for (size_t i = 0; i < overflowWorkers; ++i)
+    }
+    for (std::size_t i = 0; i < overflowWorkers; ++i)
+    {
         m_workers.emplace_back([this] { serve(m_rejected, true); });
+    }
 }
 
 ConnectionLimiter::~ConnectionLimiter()
@@ -23,7 +31,7 @@ bool ConnectionLimiter::rejectingThisThread()
     return t_rejecting;
 }
 
-size_t ConnectionLimiter::active() const
+std::size_t ConnectionLimiter::active() const
 {
     std::lock_guard lock(m_mutex);
     return m_active;
@@ -51,12 +59,16 @@ void ConnectionLimiter::shutdown()
     {
         std::lock_guard lock(m_mutex);
         if (m_shutdown)
+        {
             return;
+        }
         m_shutdown = true;
     }
     m_wake.notify_all();
     for (auto& worker : m_workers)
+    {
         worker.join();
+    }
 }
 
 void ConnectionLimiter::serve(std::deque<std::function<void()>>& queue, bool rejecting)
@@ -68,13 +80,19 @@ void ConnectionLimiter::serve(std::deque<std::function<void()>>& queue, bool rej
         m_wake.wait(lock, [&] { return m_shutdown || !queue.empty(); });
         // Queued connections are still served on shutdown: each job owns a socket to close.
         if (queue.empty())
+        {
             return;
+        }
         auto job = std::move(queue.front());
         queue.pop_front();
         lock.unlock();
         job();
         lock.lock();
         if (!rejecting)
+        {
             --m_active;
+        }
     }
 }
+
+} // namespace velkordevice

@@ -9,30 +9,35 @@
 #include <thread>
 #include <vector>
 
+namespace velkordevice
+{
+
 // The server's task queue: one job per accepted connection. Up to `limit` connections are served
 // by their own worker; any beyond that run on a small overflow pool with rejectingThisThread()
 // set, so the request handler can answer 503 and the socket is still closed by the server.
 class ConnectionLimiter : public httplib::TaskQueue
 {
 public:
-    ConnectionLimiter(size_t limit, size_t overflowWorkers = 2);
+    ConnectionLimiter(std::size_t limit, std::size_t overflowWorkers = 2);
     ~ConnectionLimiter() override;
 
     void enqueue(std::function<void()> fn) override;
     void shutdown() override;
 
     static bool rejectingThisThread();
-    size_t active() const;
+    std::size_t active() const;
 
 private:
     void serve(std::deque<std::function<void()>>& queue, bool rejecting);
 
-    size_t m_limit;
+    std::size_t m_limit;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<std::function<void()>> m_accepted;
     std::deque<std::function<void()>> m_rejected;
-    size_t m_active = 0; // accepted jobs queued or running
+    std::size_t m_active = 0; // accepted jobs queued or running
     bool m_shutdown = false;
     std::vector<std::thread> m_workers;
 };
+
+} // namespace velkordevice

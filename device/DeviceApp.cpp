@@ -9,6 +9,9 @@
 #include <ostream>
 #include <thread>
 
+namespace velkordevice
+{
+
 int DeviceApp::run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     const CommandLineResult parsed = CommandLine::parse(args);
@@ -24,11 +27,13 @@ int DeviceApp::run(const std::vector<std::string>& args, std::ostream& out, std:
         break;
     }
 
-    // Blocked before any thread starts so that only the waiter below ever sees them.
+    // Blocked before any thread starts so that only the waiter below ever sees them. SIGUSR1 is
+    // the server's own way of waking the waiter when serving ends first.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
@@ -53,8 +58,8 @@ int DeviceApp::run(const std::vector<std::string>& args, std::ostream& out, std:
             server.stop();
         });
     const bool ok = server.run();
-    // If serving ended on its own, the waiter is still blocked: hand it a signal of its own.
-    pthread_kill(waiter.native_handle(), SIGTERM);
+    // If serving ended on its own, the waiter is still blocked.
+    pthread_kill(waiter.native_handle(), SIGUSR1);
     waiter.join();
     if (!ok)
     {
@@ -63,3 +68,5 @@ int DeviceApp::run(const std::vector<std::string>& args, std::ostream& out, std:
     }
     return 0;
 }
+
+} // namespace velkordevice

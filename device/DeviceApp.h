@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+namespace velkordevice
+{
+
 // Everything the velkor-device program does, so main() stays a one-liner.
 class DeviceApp
 {
@@ -11,3 +14,5 @@ public:
     // args excludes the program name; returns the process exit code.
     static int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 };
+
+} // namespace velkordevice

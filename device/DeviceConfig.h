@@ -2,6 +2,9 @@
 
 #include <string>
 
+namespace velkordevice
+{
+
 enum class AuthMode
 {
     None,
@@ -23,3 +26,5 @@ struct DeviceConfig
     long long uid = 417;
     int maxConnections = 16;
 };
+
+} // namespace velkordevice

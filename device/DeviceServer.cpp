@@ -12,29 +12,36 @@
 #include <optional>
 #include <thread>
 
+namespace velkordevice
+{
+
 namespace
 {
 
-constexpr const char* textPlain = "text/plain; charset=utf-8";
+constexpr const char* kTextPlain = "text/plain; charset=utf-8";
 // Small enough that a stalled reader holds at most a frame or two in the kernel, so it sees
 // fresh pictures as soon as it reads again. Accepted sockets inherit it from the listener.
-constexpr int sendBufferBytes = 128 * 1024;
+constexpr int kSendBufferBytes = 128 * 1024;
 
 std::optional<int> parseDecimal(const std::string& text)
 {
     if (text.empty() || text.size() > 9)
+    {
         return std::nullopt;
+    }
     int value = 0;
     auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || ptr != text.data() + text.size())
+    {
         return std::nullopt;
+    }
     return value;
 }
 
 void plain(httplib::Response& response, int status, const std::string& body)
 {
     response.status = status;
-    response.set_content(body, textPlain);
+    response.set_content(body, kTextPlain);
 }
 
 } // namespace
@@ -46,16 +53,18 @@ DeviceServer::DeviceServer(const DeviceConfig& config)
                std::chrono::milliseconds(config.alarmIntervalSeconds * 1000LL))
 {
     for (int channel = 1; channel <= config.channels; ++channel)
+    {
         m_channels.push_back(std::make_shared<ChannelSource>(channel, config.fps));
+    }
 
-    const size_t limit = static_cast<size_t>(config.maxConnections);
+    const std::size_t limit = static_cast<std::size_t>(config.maxConnections);
     m_server.new_task_queue = [limit] { return new ConnectionLimiter(limit); };
     m_server.set_socket_options(
         [](socket_t sock)
         {
             int one = 1;
             setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-            int size = sendBufferBytes;
+            int size = kSendBufferBytes;
             setsockopt(sock, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
         });
     m_server.set_read_timeout(5, 0);
@@ -74,7 +83,9 @@ DeviceServer::~DeviceServer()
 int DeviceServer::bind()
 {
     if (m_config.port == 0)
+    {
         return m_server.bind_to_any_port(m_config.address);
+    }
     return m_server.bind_to_port(m_config.address, m_config.port) ? m_config.port : -1;
 }
 
@@ -87,7 +98,9 @@ bool DeviceServer::run()
         return true;
     }
     for (auto& channel : m_channels)
+    {
         channel->start();
+    }
     m_alarms.start();
     const bool ok = m_server.listen_after_bind();
     m_runReturned = true;
@@ -100,12 +113,18 @@ void DeviceServer::stop()
     m_events.shutdown();
     m_alarms.stop();
     for (auto& channel : m_channels)
+    {
         channel->stop();
+    }
     if (!m_runEntered)
+    {
         return;
+    }
     // listen_after_bind() ignores stop() until it has marked itself running.
     while (!m_server.is_running() && !m_runReturned)
+    {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     m_server.stop();
 }
 
@@ -129,9 +148,13 @@ httplib::Server::HandlerResponse DeviceServer::screen(const httplib::Request& re
     const AuthDecision decision = m_authenticator.check(request.method, request.target,
                                                         request.get_header_value("Authorization"));
     if (decision.allowed)
+    {
         return httplib::Server::HandlerResponse::Unhandled;
+    }
     for (const auto& challenge : decision.challenges)
+    {
         response.headers.emplace("WWW-Authenticate", challenge);
+    }
     plain(response, 401, "authentication required\n");
     return httplib::Server::HandlerResponse::Handled;
 }
@@ -145,9 +168,11 @@ void DeviceServer::installRoutes()
         [](const httplib::Request&, httplib::Response& response)
         {
             if (!response.body.empty() || response.content_length_ != 0)
+            {
                 return;
+            }
             response.set_content(response.status == 404 ? "not found\n" : "request refused\n",
-                                 textPlain);
+                                 kTextPlain);
         });
     m_server.Get("/velkor/info", [this](const httplib::Request&, httplib::Response& response)
                  { plain(response, 200, infoBody()); });
@@ -162,16 +187,20 @@ void DeviceServer::serveLive(const httplib::Request& request, httplib::Response&
 {
     const auto channel = parseDecimal(request.get_param_value("channel"));
     if (!channel || *channel < 1 || *channel > m_config.channels)
+    {
         return plain(response, 404, "no such channel\n");
+    }
     const auto width = parseDecimal(request.get_param_value("width"));
     if (!width || !FrameGeometry::isSupportedWidth(*width))
+    {
         return plain(response, 400, "width must be one of " + FrameGeometry::widthList() + "\n");
+    }
 
     auto stream =
-        std::make_shared<LiveStream>(m_channels[static_cast<size_t>(*channel - 1)], *width);
+        std::make_shared<LiveStream>(m_channels[static_cast<std::size_t>(*channel - 1)], *width);
     response.set_header("Cache-Control", "no-cache, no-store");
     response.set_content_provider(LiveStream::contentType(),
-                                  [stream](size_t, httplib::DataSink& sink)
+                                  [stream](std::size_t, httplib::DataSink& sink)
                                   { return stream->pump(sink); });
 }
 
@@ -179,6 +208,9 @@ void DeviceServer::serveEvents(httplib::Response& response)
 {
     auto stream = std::make_shared<EventStream>(m_events, m_config.channels);
     response.set_header("Cache-Control", "no-cache, no-store");
-    response.set_content_provider("text/event-stream", [stream](size_t, httplib::DataSink& sink)
+    response.set_content_provider("text/event-stream",
+                                  [stream](std::size_t, httplib::DataSink& sink)
                                   { return stream->pump(sink); });
 }
+
+} // namespace velkordevice

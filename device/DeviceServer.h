@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+namespace velkordevice
+{
+
 class ChannelSource;
 
 // The HTTP face of the device: routes, authentication, limits and the shutdown sequence.
@@ -49,3 +52,5 @@ private:
     std::atomic<bool> m_runReturned{false};
     std::atomic<bool> m_stopping{false};
 };
+
+} // namespace velkordevice

@@ -5,19 +5,26 @@
 #include <array>
 #include <memory>
 
+namespace velkordevice
+{
+
 namespace
 {
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
+    {
         return false;
-    for (size_t i = 0; i < a.size(); ++i)
+    }
+    for (std::size_t i = 0; i < a.size(); ++i)
     {
         char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 32) : a[i];
         char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 32) : b[i];
         if (x != y)
+        {
             return false;
+        }
     }
     return true;
 }
@@ -27,9 +34,13 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b)
 std::optional<DigestAlgorithm> DigestCalculator::algorithmFromName(std::string_view name)
 {
     if (equalsIgnoreCase(name, "MD5"))
+    {
         return DigestAlgorithm::Md5;
+    }
     if (equalsIgnoreCase(name, "SHA-256"))
+    {
         return DigestAlgorithm::Sha256;
+    }
     return std::nullopt;
 }
 
@@ -47,14 +58,16 @@ std::string DigestCalculator::hashHex(DigestAlgorithm algorithm, std::string_vie
     if (!ctx || EVP_DigestInit_ex(ctx.get(), md, nullptr) != 1 ||
         EVP_DigestUpdate(ctx.get(), data.data(), data.size()) != 1 ||
         EVP_DigestFinal_ex(ctx.get(), digest.data(), &length) != 1)
+    {
         return {};
-    static constexpr char hex[] = "0123456789abcdef";
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
     std::string out;
-    out.reserve(length * 2);
+    out.reserve(std::size_t{length} * 2);
     for (unsigned int i = 0; i < length; ++i)
     {
-        out += hex[digest[i] >> 4];
-        out += hex[digest[i] & 15];
+        out += kHex[digest[i] >> 4];
+        out += kHex[digest[i] & 15];
     }
     return out;
 }
@@ -76,3 +89,5 @@ std::string DigestCalculator::userhash(DigestAlgorithm algorithm, std::string_vi
     data += realm;
     return hashHex(algorithm, data);
 }
+
+} // namespace velkordevice

@@ -4,6 +4,9 @@
 #include <string>
 #include <string_view>
 
+namespace velkordevice
+{
+
 enum class DigestAlgorithm
 {
     Md5,
@@ -35,3 +38,5 @@ public:
     static std::string userhash(DigestAlgorithm algorithm, std::string_view username,
                                 std::string_view realm);
 };
+
+} // namespace velkordevice

@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <vector>
 
+namespace velkordevice
+{
+
 // One encoded picture, shared read-only by every reader of its channel and width.
 struct EncodedFrame
 {
@@ -11,3 +14,5 @@ struct EncodedFrame
     int height = 0;
     std::vector<unsigned char> jpeg;
 };
+
+} // namespace velkordevice

@@ -1,6 +1,9 @@
 #include "EventBus.h"
 
-EventBus::EventBus(size_t capacity) : m_capacity(capacity == 0 ? 1 : capacity) {}
+namespace velkordevice
+{
+
+EventBus::EventBus(std::size_t capacity) : m_capacity(capacity == 0 ? 1 : capacity) {}
 
 std::string EventBus::format(std::string_view kind, std::string_view data)
 {
@@ -18,7 +21,9 @@ void EventBus::publish(std::string_view kind, std::string_view data)
         std::lock_guard lock(m_mutex);
         m_events.emplace_back(++m_sequence, format(kind, data));
         while (m_events.size() > m_capacity)
+        {
             m_events.pop_front();
+        }
     }
     m_changed.notify_all();
 }
@@ -35,10 +40,16 @@ std::vector<std::string> EventBus::waitAfter(uint64_t& after, std::chrono::milli
     m_changed.wait_for(lock, timeout, [&] { return m_shutDown || m_sequence > after; });
     std::vector<std::string> out;
     if (m_shutDown)
+    {
         return out;
+    }
     for (const auto& [sequence, text] : m_events)
+    {
         if (sequence > after)
+        {
             out.push_back(text);
+        }
+    }
     after = m_sequence;
     return out;
 }
@@ -57,3 +68,5 @@ bool EventBus::isShutDown() const
     std::lock_guard lock(m_mutex);
     return m_shutDown;
 }
+
+} // namespace velkordevice

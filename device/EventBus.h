@@ -9,12 +9,15 @@
 #include <string_view>
 #include <vector>
 
+namespace velkordevice
+{
+
 // Fans device events out to every event stream. Only the newest `capacity` events are kept, so a
 // reader that falls behind loses the oldest ones instead of growing a queue.
 class EventBus
 {
 public:
-    explicit EventBus(size_t capacity = 256);
+    explicit EventBus(std::size_t capacity = 256);
 
     // "event: <kind>\ndata: <data>\n\n"
     static std::string format(std::string_view kind, std::string_view data);
@@ -29,10 +32,12 @@ public:
     bool isShutDown() const;
 
 private:
-    size_t m_capacity;
+    std::size_t m_capacity;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<std::pair<uint64_t, std::string>> m_events;
     uint64_t m_sequence = 0;
     bool m_shutDown = false;
 };
+
+} // namespace velkordevice

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+namespace velkordevice
+{
+
 class EventBus;
 
 // One reader of /velkor/events: the channel states first, then every new event, with a
@@ -24,3 +27,5 @@ private:
     uint64_t m_seen;
     bool m_greeted = false;
 };
+
+} // namespace velkordevice

@@ -3,6 +3,9 @@
 #include <string>
 #include <vector>
 
+namespace velkordevice
+{
+
 class FrameGeometry
 {
 public:
@@ -13,3 +16,5 @@ public:
     // "320,640,..." as /velkor/info lists them.
     static std::string widthList();
 };
+
+} // namespace velkordevice

@@ -5,6 +5,9 @@
 
 #include <cstdio>
 
+namespace velkordevice
+{
+
 FrameRenderer::FrameRenderer(int channel, int width)
     : m_channel(channel), m_width(width), m_height(FrameGeometry::heightFor(width)),
       m_pattern(m_width, m_height)
@@ -32,6 +35,10 @@ FrameRenderer::render(uint64_t frameNumber, std::chrono::system_clock::time_poin
     frame->width = m_width;
     frame->height = m_height;
     if (!m_encoder.encode(image, frame->jpeg))
+    {
         return nullptr;
+    }
     return frame;
 }
+
+} // namespace velkordevice

@@ -8,6 +8,9 @@
 #include <memory>
 #include <string>
 
+namespace velkordevice
+{
+
 // Draws and encodes one channel's pictures at one width.
 class FrameRenderer
 {
@@ -27,3 +30,5 @@ private:
     TestPattern m_pattern;
     JpegEncoder m_encoder;
 };
+
+} // namespace velkordevice

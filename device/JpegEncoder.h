@@ -3,6 +3,9 @@
 #include <string>
 #include <vector>
 
+namespace velkordevice
+{
+
 class YuvImage;
 
 // TurboJPEG compressor for 4:2:0 planes; one instance per thread.
@@ -23,3 +26,5 @@ private:
     std::vector<unsigned char> m_buffer;
     std::string m_error;
 };
+
+} // namespace velkordevice

@@ -8,6 +8,9 @@
 #include <memory>
 #include <string>
 
+namespace velkordevice
+{
+
 class ChannelSource;
 
 // One reader of /velkor/live: registered with its channel for as long as it exists, it sends the
@@ -15,7 +18,7 @@ class ChannelSource;
 class LiveStream
 {
 public:
-    static constexpr const char* boundary = "velkorframe";
+    static constexpr const char* kBoundary = "velkorframe";
 
     LiveStream(std::shared_ptr<ChannelSource> source, int width);
     ~LiveStream();
@@ -33,3 +36,5 @@ private:
     int m_width;
     uint64_t m_next = 0;
 };
+
+} // namespace velkordevice

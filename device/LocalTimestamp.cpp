@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <ctime>
 
+namespace velkordevice
+{
+
 std::string LocalTimestamp::format(std::chrono::system_clock::time_point when, char separator)
 {
     using namespace std::chrono;
@@ -23,3 +26,5 @@ std::string LocalTimestamp::format(std::chrono::system_clock::time_point when, c
                   local.tm_min, local.tm_sec, static_cast<int>(millis));
     return buffer;
 }
+
+} // namespace velkordevice

@@ -8,29 +8,32 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace velkordevice
+{
+
 namespace
 {
 
-constexpr size_t timeHexLength = 12;
-constexpr size_t randomHexLength = 16;
-constexpr size_t macHexLength = 32;
-constexpr size_t maxCountsPerNonce = 1024;
+constexpr std::size_t kTimeHexLength = 12;
+constexpr std::size_t kRandomHexLength = 16;
+constexpr std::size_t kMacHexLength = 32;
+constexpr std::size_t kMaxCountsPerNonce = 1024;
 
-std::string toHex(const unsigned char* data, size_t length)
+std::string toHex(const unsigned char* data, std::size_t length)
 {
-    static constexpr char hex[] = "0123456789abcdef";
+    static constexpr char kHex[] = "0123456789abcdef";
     std::string out;
-    for (size_t i = 0; i < length; ++i)
+    for (std::size_t i = 0; i < length; ++i)
     {
-        out += hex[data[i] >> 4];
-        out += hex[data[i] & 15];
+        out += kHex[data[i] >> 4];
+        out += kHex[data[i] & 15];
     }
     return out;
 }
 
 } // namespace
 
-NonceRegistry::NonceRegistry(std::chrono::seconds lifetime, Now now, size_t maxTracked)
+NonceRegistry::NonceRegistry(std::chrono::seconds lifetime, Now now, std::size_t maxTracked)
     : m_lifetime(lifetime), m_now(std::move(now)), m_maxTracked(maxTracked), m_secret{},
       m_epoch(m_now())
 {
@@ -39,8 +42,10 @@ NonceRegistry::NonceRegistry(std::chrono::seconds lifetime, Now now, size_t maxT
         // Without a random secret nonces would be forgeable across runs; the clock is a weak
         // but non-constant fallback.
         auto seed = std::chrono::system_clock::now().time_since_epoch().count();
-        for (size_t i = 0; i < sizeof m_secret; ++i)
+        for (std::size_t i = 0; i < sizeof m_secret; ++i)
+        {
             m_secret[i] = static_cast<unsigned char>(seed >> (i % 8 * 8));
+        }
     }
 }
 
@@ -55,14 +60,14 @@ std::string NonceRegistry::mac(std::string_view body) const
     unsigned int length = 0;
     HMAC(EVP_sha256(), m_secret, sizeof m_secret,
          reinterpret_cast<const unsigned char*>(body.data()), body.size(), digest, &length);
-    return toHex(digest, std::min<size_t>(length, macHexLength / 2));
+    return toHex(digest, std::min<std::size_t>(length, kMacHexLength / 2));
 }
 
 std::string NonceRegistry::issue()
 {
-    unsigned char random[randomHexLength / 2];
+    unsigned char random[kRandomHexLength / 2];
     RAND_bytes(random, sizeof random);
-    char time[timeHexLength + 1];
+    char time[kTimeHexLength + 1];
     std::snprintf(time, sizeof time, "%012llx", static_cast<unsigned long long>(nowMs()));
     std::string body = std::string(time) + toHex(random, sizeof random);
     return body + mac(body);
@@ -70,13 +75,17 @@ std::string NonceRegistry::issue()
 
 bool NonceRegistry::decode(const std::string& nonce, int64_t& issuedMs) const
 {
-    if (nonce.size() != timeHexLength + randomHexLength + macHexLength)
+    if (nonce.size() != kTimeHexLength + kRandomHexLength + kMacHexLength)
+    {
         return false;
-    const std::string_view body(nonce.data(), timeHexLength + randomHexLength);
+    }
+    const std::string_view body(nonce.data(), kTimeHexLength + kRandomHexLength);
     const std::string expected = mac(body);
-    if (CRYPTO_memcmp(expected.data(), nonce.data() + body.size(), macHexLength) != 0)
+    if (CRYPTO_memcmp(expected.data(), nonce.data() + body.size(), kMacHexLength) != 0)
+    {
         return false;
-    issuedMs = static_cast<int64_t>(std::stoull(nonce.substr(0, timeHexLength), nullptr, 16));
+    }
+    issuedMs = static_cast<int64_t>(std::stoull(nonce.substr(0, kTimeHexLength), nullptr, 16));
     return true;
 }
 
@@ -84,10 +93,14 @@ NonceRegistry::Status NonceRegistry::inspect(const std::string& nonce) const
 {
     int64_t issuedMs = 0;
     if (!decode(nonce, issuedMs))
+    {
         return Status::Unknown;
+    }
     const int64_t age = nowMs() - issuedMs;
     if (age < 0 || age >= std::chrono::duration_cast<std::chrono::milliseconds>(m_lifetime).count())
+    {
         return Status::Stale;
+    }
     return Status::Valid;
 }
 
@@ -95,7 +108,9 @@ NonceRegistry::Status NonceRegistry::use(const std::string& nonce, uint32_t nc)
 {
     const Status status = inspect(nonce);
     if (status != Status::Valid)
+    {
         return status;
+    }
     int64_t issuedMs = 0;
     decode(nonce, issuedMs);
 
@@ -105,16 +120,24 @@ NonceRegistry::Status NonceRegistry::use(const std::string& nonce, uint32_t nc)
     {
         // Its counts were dropped to bound memory, so replays could no longer be detected.
         if (issuedMs <= m_forgottenUpToMs)
+        {
             return Status::Stale;
+        }
         if (m_tracked.size() >= m_maxTracked)
+        {
             evict();
+        }
         it = m_tracked.emplace(nonce, Tracked{issuedMs, {}}).first;
     }
     Tracked& tracked = it->second;
-    if (tracked.counts.size() >= maxCountsPerNonce)
+    if (tracked.counts.size() >= kMaxCountsPerNonce)
+    {
         return Status::Stale;
+    }
     if (!tracked.counts.insert(nc).second)
+    {
         return Status::Replayed;
+    }
     return Status::Valid;
 }
 
@@ -134,3 +157,5 @@ void NonceRegistry::evict()
         m_tracked.erase(oldest);
     }
 }
+
+} // namespace velkordevice

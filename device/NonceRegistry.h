@@ -8,6 +8,9 @@
 #include <set>
 #include <string>
 
+namespace velkordevice
+{
+
 // Issues digest nonces that carry their own issue time under an HMAC, so expiry and forgery are
 // decided without state; only nonce counts seen in use are remembered (bounded).
 class NonceRegistry
@@ -25,7 +28,7 @@ public:
     };
 
     explicit NonceRegistry(std::chrono::seconds lifetime, Now now = &Clock::now,
-                           size_t maxTracked = 4096);
+                           std::size_t maxTracked = 4096);
 
     std::string issue();
     // Authenticity and age only.
@@ -47,10 +50,12 @@ private:
 
     std::chrono::seconds m_lifetime;
     Now m_now;
-    size_t m_maxTracked;
+    std::size_t m_maxTracked;
     unsigned char m_secret[32];
     Clock::time_point m_epoch;
     mutable std::mutex m_mutex;
     std::map<std::string, Tracked> m_tracked;
     int64_t m_forgottenUpToMs = -1;
 };
+
+} // namespace velkordevice

@@ -7,6 +7,9 @@
 #include <cmath>
 #include <cstring>
 
+namespace velkordevice
+{
+
 namespace
 {
 
@@ -33,16 +36,16 @@ Yuv fromRgb(double r, double g, double b)
 
 TestPattern::TestPattern(int width, int height)
     : m_background(width, height), m_image(width, height), m_barsHeight(height * 2 / 3 & ~1),
-      m_textScale(std::max(1, width / 320)), m_rampY(static_cast<size_t>(width)),
-      m_rampU(static_cast<size_t>(m_image.chromaWidth())),
-      m_rampV(static_cast<size_t>(m_image.chromaWidth()))
+      m_textScale(std::max(1, width / 320)), m_rampY(static_cast<std::size_t>(width)),
+      m_rampU(static_cast<std::size_t>(m_image.chromaWidth())),
+      m_rampV(static_cast<std::size_t>(m_image.chromaWidth()))
 {
-    constexpr double level = 191;
-    const std::array<Yuv, 8> bars = {fromRgb(level, level, level), fromRgb(level, level, 0),
-                                     fromRgb(0, level, level),     fromRgb(0, level, 0),
-                                     fromRgb(level, 0, level),     fromRgb(level, 0, 0),
-                                     fromRgb(0, 0, level),         fromRgb(0, 0, 0)};
-    for (size_t i = 0; i < bars.size(); ++i)
+    constexpr double kLevel = 191;
+    const std::array<Yuv, 8> bars = {fromRgb(kLevel, kLevel, kLevel), fromRgb(kLevel, kLevel, 0),
+                                     fromRgb(0, kLevel, kLevel),      fromRgb(0, kLevel, 0),
+                                     fromRgb(kLevel, 0, kLevel),      fromRgb(kLevel, 0, 0),
+                                     fromRgb(0, 0, kLevel),           fromRgb(0, 0, 0)};
+    for (std::size_t i = 0; i < bars.size(); ++i)
     {
         const int x0 = static_cast<int>(i) * width / 8 & ~1;
         const int x1 = i + 1 == bars.size() ? width : (static_cast<int>(i) + 1) * width / 8 & ~1;
@@ -76,22 +79,29 @@ void TestPattern::drawRamp(uint64_t frameNumber)
     // One full sweep of the ramp every four seconds at 25 fps.
     const auto shift = static_cast<int>(frameNumber % 100 * static_cast<uint64_t>(width) / 100);
     for (int x = 0; x < width; ++x)
-        m_rampY[static_cast<size_t>(x)] =
+    {
+        m_rampY[static_cast<std::size_t>(x)] =
             static_cast<uint8_t>((x + shift) % width * 255 / std::max(1, width - 1));
+    }
     const int cw = m_image.chromaWidth();
     for (int x = 0; x < cw; ++x)
     {
         const int phase = (2 * x + shift) % width * 256 / width;
-        m_rampU[static_cast<size_t>(x)] = static_cast<uint8_t>(64 + phase / 2);
-        m_rampV[static_cast<size_t>(x)] = static_cast<uint8_t>(192 - phase / 2);
+        m_rampU[static_cast<std::size_t>(x)] = static_cast<uint8_t>(64 + phase / 2);
+        m_rampV[static_cast<std::size_t>(x)] = static_cast<uint8_t>(192 - phase / 2);
     }
     const int height = m_image.height();
     for (int row = m_barsHeight; row < height; ++row)
-        std::memcpy(m_image.y() + static_cast<size_t>(row) * width, m_rampY.data(), m_rampY.size());
+    {
+        std::memcpy(m_image.y() + static_cast<std::size_t>(row) * width, m_rampY.data(),
+                    m_rampY.size());
+    }
     for (int row = m_barsHeight / 2; row < m_image.chromaHeight(); ++row)
     {
-        std::memcpy(m_image.u() + static_cast<size_t>(row) * cw, m_rampU.data(), m_rampU.size());
-        std::memcpy(m_image.v() + static_cast<size_t>(row) * cw, m_rampV.data(), m_rampV.size());
+        std::memcpy(m_image.u() + static_cast<std::size_t>(row) * cw, m_rampU.data(),
+                    m_rampU.size());
+        std::memcpy(m_image.v() + static_cast<std::size_t>(row) * cw, m_rampV.data(),
+                    m_rampV.size());
     }
 }
 
@@ -115,6 +125,8 @@ void TestPattern::drawCaption(std::string_view caption)
     const int x = captionX();
     const int y = captionY();
     m_image.fillRect(x - pad, y - pad, BitmapFont::textWidth(caption, scale) + 2 * pad,
-                     BitmapFont::glyphHeight * scale + 2 * pad, 16, 128, 128);
+                     BitmapFont::kGlyphHeight * scale + 2 * pad, 16, 128, 128);
     BitmapFont::draw(m_image, x, y, caption, scale, 235);
 }
+
+} // namespace velkordevice

@@ -6,6 +6,9 @@
 #include <string_view>
 #include <vector>
 
+namespace velkordevice
+{
+
 // Colour bars with a block sliding across them, a scrolling ramp below and a caption box, so a
 // viewer can tell at a glance that frames move and which frame it is looking at.
 class TestPattern
@@ -32,3 +35,5 @@ private:
     std::vector<uint8_t> m_rampU;
     std::vector<uint8_t> m_rampV;
 };
+
+} // namespace velkordevice

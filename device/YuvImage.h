@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <vector>
 
+namespace velkordevice
+{
+
 // A planar 4:2:0 image, full-range BT.601 as JPEG uses it.
 class YuvImage
 {
@@ -32,3 +35,5 @@ private:
     std::vector<uint8_t> m_u;
     std::vector<uint8_t> m_v;
 };
+
+} // namespace velkordevice

@@ -4,5 +4,6 @@
 
 int main(int argc, char** argv)
 {
-    return DeviceApp::run(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+    return velkordevice::DeviceApp::run(std::vector<std::string>(argv + 1, argv + argc), std::cout,
+                                        std::cerr);
 }

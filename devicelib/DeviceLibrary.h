@@ -11,10 +11,10 @@
 // Plain C++ with no dependency beyond the standard headers, so a library can be built against it
 // alone.
 
-#include <cstdint>
-
 #include "IAppCallBack.h"
 #include "IAppListener.h"
+
+#include <cstdint>
 
 // The window the library draws live video into: the platform's native window id (an X11 window
 // here), pointer-sized. Zero means no window.

@@ -7,8 +7,6 @@
 #include "PostedMessageQueue.h"
 #include "WindowRegistry.h"
 
-#include <algorithm>
-
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -17,6 +15,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 
 namespace
 {
@@ -84,7 +83,7 @@ bool CDialog::Create()
         {
             QWidget* widget =
                 m_controls.count(control.id) != 0U ? m_controls.at(control.id) : nullptr;
-            if (widget != nullptr && (control.style & ControlStyle::TabStop) != 0U)
+            if (widget != nullptr && (control.style & ControlStyle::kTabStop) != 0U)
             {
                 widget->setFocus(Qt::TabFocusReason);
                 break;
@@ -148,11 +147,11 @@ void CDialog::createControls()
             const int closed = list->sizeHint().height();
             list->resize(list->width(), closed);
             list->setDroppedHeight(units.toPixelsY(control.height) - closed,
-                                   (control.style & ControlStyle::NoIntegralHeight) == 0U);
+                                   (control.style & ControlStyle::kNoIntegralHeight) == 0U);
         }
-        widget->setFocusPolicy((control.style & ControlStyle::TabStop) != 0U ? Qt::StrongFocus
-                               : (control.kind == ControlKind::Edit)         ? Qt::ClickFocus
-                                                                             : Qt::NoFocus);
+        widget->setFocusPolicy((control.style & ControlStyle::kTabStop) != 0U ? Qt::StrongFocus
+                               : (control.kind == ControlKind::Edit)          ? Qt::ClickFocus
+                                                                              : Qt::NoFocus);
         if (control.id != kNoControlId)
         {
             m_controls[control.id] = widget;
@@ -176,14 +175,15 @@ QWidget* CDialog::createControl(const ControlTemplate& control)
     switch (control.kind)
     {
     case ControlKind::Edit:
-        if ((control.style & ControlStyle::MultiLine) != 0U)
+        if ((control.style & ControlStyle::kMultiLine) != 0U)
         {
             auto* field = new QPlainTextEdit(text, this);
             field->setLineWrapMode(QPlainTextEdit::NoWrap);
-            field->setReadOnly((control.style & ControlStyle::ReadOnly) != 0U);
-            field->setVerticalScrollBarPolicy(scrollPolicy(control.style, ControlStyle::VScroll));
-            field->setHorizontalScrollBarPolicy(scrollPolicy(control.style, ControlStyle::HScroll));
-            if ((control.style & ControlStyle::WantReturn) == 0U)
+            field->setReadOnly((control.style & ControlStyle::kReadOnly) != 0U);
+            field->setVerticalScrollBarPolicy(scrollPolicy(control.style, ControlStyle::kVScroll));
+            field->setHorizontalScrollBarPolicy(
+                scrollPolicy(control.style, ControlStyle::kHScroll));
+            if ((control.style & ControlStyle::kWantReturn) == 0U)
             {
                 field->installEventFilter(this);
             }
@@ -192,8 +192,8 @@ QWidget* CDialog::createControl(const ControlTemplate& control)
         else
         {
             auto* edit = new QLineEdit(text, this);
-            edit->setFrame((control.style & ControlStyle::Border) != 0U);
-            edit->setReadOnly((control.style & ControlStyle::ReadOnly) != 0U);
+            edit->setFrame((control.style & ControlStyle::kBorder) != 0U);
+            edit->setReadOnly((control.style & ControlStyle::kReadOnly) != 0U);
             return edit;
         }
     case ControlKind::PushButton:

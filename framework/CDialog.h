@@ -6,7 +6,6 @@
 #include "WinTypes.h"
 
 #include <QDialog>
-
 #include <map>
 #include <memory>
 #include <optional>

@@ -17,16 +17,16 @@ enum class ControlKind
 
 namespace ControlStyle
 {
-inline constexpr unsigned TabStop = 1U << 0;
-inline constexpr unsigned Border = 1U << 1;
-inline constexpr unsigned AutoHScroll = 1U << 2;
-inline constexpr unsigned ReadOnly = 1U << 3;
-inline constexpr unsigned MultiLine = 1U << 4;
-inline constexpr unsigned VScroll = 1U << 5;
-inline constexpr unsigned HScroll = 1U << 6;
-inline constexpr unsigned Sort = 1U << 7;
-inline constexpr unsigned NoIntegralHeight = 1U << 8;
-inline constexpr unsigned WantReturn = 1U << 9;
+inline constexpr unsigned kTabStop = 1U << 0;
+inline constexpr unsigned kBorder = 1U << 1;
+inline constexpr unsigned kAutoHScroll = 1U << 2;
+inline constexpr unsigned kReadOnly = 1U << 3;
+inline constexpr unsigned kMultiLine = 1U << 4;
+inline constexpr unsigned kVScroll = 1U << 5;
+inline constexpr unsigned kHScroll = 1U << 6;
+inline constexpr unsigned kSort = 1U << 7;
+inline constexpr unsigned kNoIntegralHeight = 1U << 8;
+inline constexpr unsigned kWantReturn = 1U << 9;
 } // namespace ControlStyle
 
 // The window's own frame; by default a dialog has a title, a system menu and a close box only.

@@ -2,7 +2,6 @@
 
 #include <QAbstractItemView>
 #include <QScreen>
-
 #include <algorithm>
 
 DropDownList::DropDownList(QWidget* parent) : QComboBox(parent)

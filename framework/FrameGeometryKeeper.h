@@ -5,7 +5,6 @@
 #include <QPoint>
 #include <QPointer>
 #include <QSize>
-
 #include <optional>
 
 class QWidget;

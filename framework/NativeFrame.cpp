@@ -1,10 +1,9 @@
 #include "NativeFrame.h"
 
-#include <QEvent>
-#include <QGuiApplication>
-
 #include <xcb/xcb.h>
 
+#include <QEvent>
+#include <QGuiApplication>
 #include <cstdint>
 
 NativeFrame::NativeFrame(QWidget* parent) : QWidget(parent)

@@ -5,10 +5,10 @@
 namespace
 {
 using namespace ControlStyle;
-constexpr unsigned kEdit = Border | AutoHScroll | TabStop;
-constexpr unsigned kList = VScroll | Sort | TabStop;
-constexpr unsigned kButton = TabStop;
-constexpr unsigned kLog = MultiLine | Border | VScroll | HScroll | AutoHScroll;
+constexpr unsigned kEdit = kBorder | kAutoHScroll | kTabStop;
+constexpr unsigned kList = kVScroll | kSort | kTabStop;
+constexpr unsigned kButton = kTabStop;
+constexpr unsigned kLog = kMultiLine | kBorder | kVScroll | kHScroll | kAutoHScroll;
 constexpr ControlKind E = ControlKind::Edit;
 constexpr ControlKind B = ControlKind::PushButton;
 constexpr ControlKind L = ControlKind::DropDownList;
@@ -33,7 +33,7 @@ const DialogTemplate& ConsoleTemplate()
             {IDC_SET_USERNAME, B, "Set", 161, 55, 24, 13, kButton},
             {IDC_PASSWORD, E, "", 57, 70, 97, 13, kEdit},
             {IDC_SET_PASSWORD, B, "Set", 161, 71, 24, 13, kButton},
-            {IDC_DEVICETYPE, L, "", 79, 87, 76, 50, kList | NoIntegralHeight},
+            {IDC_DEVICETYPE, L, "", 79, 87, 76, 50, kList | kNoIntegralHeight},
             {IDC_SET_DEVICETYPE, B, "Set", 161, 87, 24, 13, kButton},
             {IDC_STREAMFORMAT, L, "", 79, 103, 76, 50, kList},
             {IDC_SET_STREAMFORMAT, B, "Set", 161, 103, 24, 13, kButton},
@@ -57,7 +57,7 @@ const DialogTemplate& ConsoleTemplate()
             {IDC_LOG, E, "", 7, 192, 184, 154, kLog},
             {kNoControlId, T, "Log", 7, 179, 25, 10, 0},
             {kNoControlId, T, "UID =", 204, 33, 24, 9, 0},
-            {IDC_UID, E, "", 235, 31, 54, 12, Border | ReadOnly | AutoHScroll},
+            {IDC_UID, E, "", 235, 31, 54, 12, kBorder | kReadOnly | kAutoHScroll},
             {kNoControlId, T, "Channel", 204, 16, 30, 9, 0},
             {IDC_H264RESOLUTION, L, "", 79, 151, 76, 50, kList},
             {IDC_SET_H264RESOLUTION, B, "Set", 161, 151, 24, 13, kButton},

@@ -19,7 +19,9 @@ bool EventDispatcher::addListener(IAppListener* listener)
 {
     std::lock_guard lock(m_mutex);
     if (std::find(m_listeners.begin(), m_listeners.end(), listener) != m_listeners.end())
+    {
         return false;
+    }
     m_listeners.push_back(listener);
     return true;
 }
@@ -29,7 +31,9 @@ void EventDispatcher::clearListeners()
     std::unique_lock lock(m_mutex);
     m_listeners.clear();
     if (!isDispatcherThread())
+    {
         m_idle.wait(lock, [this] { return !m_delivering || m_exited; });
+    }
 }
 
 bool EventDispatcher::post(ListenerEvent event)
@@ -60,7 +64,9 @@ bool EventDispatcher::enqueue(Item item)
 void EventDispatcher::flush()
 {
     if (isDispatcherThread())
+    {
         return;
+    }
     std::unique_lock lock(m_mutex);
     m_idle.wait(lock, [this] { return (m_queue.empty() && !m_delivering) || m_exited; });
 }
@@ -70,7 +76,9 @@ void EventDispatcher::shutdown(std::chrono::milliseconds patience)
     {
         std::unique_lock lock(m_mutex);
         if (m_stopping)
+        {
             return;
+        }
         m_stopping = true;
         m_queue.clear();
         m_wake.notify_all();
@@ -108,18 +116,24 @@ void EventDispatcher::run()
     {
         m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
         if (m_stopping)
+        {
             break;
+        }
         Item item = std::move(m_queue.front());
         m_queue.pop_front();
         const std::vector<IAppListener*> listeners = m_listeners;
         m_delivering = true;
         lock.unlock();
         if (item.task)
+        {
             item.task();
+        }
         if (item.event)
         {
             for (IAppListener* listener : listeners)
+            {
                 item.event(*listener);
+            }
         }
         lock.lock();
         m_delivering = false;

@@ -24,7 +24,9 @@ void EventStream::run(const HttpRequest& request, const EventHandler& onEvent,
         [&onEvent](std::string_view type, std::string_view data)
         {
             if (const auto event = DeviceEvent::parse(type, data))
+            {
                 onEvent(*event);
+            }
         });
     bool wrongType = false;
     HttpStreamSink sink;
@@ -37,21 +39,35 @@ void EventStream::run(const HttpRequest& request, const EventHandler& onEvent,
 
     const HttpResult result = HttpClient::stream(request, sink, stop);
     if (result.outcome == HttpResult::Outcome::Stopped || stop.load())
+    {
         return;
+    }
     std::string description;
     if (wrongType)
+    {
         description = "the device's event stream has the wrong content type";
+    }
     else if (parser.failed())
+    {
         description = "the device's event stream is malformed: " + parser.error();
+    }
     else if (result.status != 200 && result.status != 0)
+    {
         description =
             "the device refused its event stream (HTTP " + std::to_string(result.status) + ")";
+    }
     else if (result.outcome == HttpResult::Outcome::TimedOut)
+    {
         description = "the device stopped sending events: " + result.detail;
+    }
     else if (result.outcome == HttpResult::Outcome::Completed)
+    {
         description = "the device ended its event stream";
+    }
     else
+    {
         description = "connection to the device lost: " + result.detail;
+    }
     onEnd(description);
 }
 

@@ -26,16 +26,22 @@ void FramePipeline::onPart(const MultipartPart& part)
     {
         // Once per stream: a device sending nothing but broken pictures must not flood listeners.
         if (!m_decodeErrorReported)
+        {
             m_observer.onFrameError(FrameUndecodable,
                                     "a live picture could not be decoded: " + m_decoder.error());
+        }
         m_decodeErrorReported = true;
         return;
     }
     ++m_decoded;
     if (m_decoded == 1 || m_frame.width != oldWidth || m_frame.height != oldHeight)
+    {
         m_observer.onPictureSize(m_frame.width, m_frame.height, part.size);
+    }
     if (m_output != nullptr)
+    {
         m_output->present(m_frame);
+    }
 }
 
 } // namespace velkor

@@ -9,15 +9,19 @@ void FrameScaler::scale(const Frame& source, std::uint8_t* target, int targetWid
                         int targetHeight, std::size_t targetStride)
 {
     if (source.width <= 0 || source.height <= 0 || targetWidth <= 0 || targetHeight <= 0)
+    {
         return;
+    }
     const std::size_t rowBytes = static_cast<std::size_t>(targetWidth) * 4;
     const std::size_t sourceStride = static_cast<std::size_t>(source.width) * 4;
     if (source.width != m_sourceWidth || targetWidth != m_targetWidth)
     {
         m_columns.resize(static_cast<std::size_t>(targetWidth));
         for (int x = 0; x < targetWidth; ++x)
+        {
             m_columns[static_cast<std::size_t>(x)] = static_cast<std::uint32_t>(
                 (static_cast<long long>(x) * source.width + source.width / 2) / targetWidth);
+        }
         m_sourceWidth = source.width;
         m_targetWidth = targetWidth;
     }
@@ -41,9 +45,11 @@ void FrameScaler::scale(const Frame& source, std::uint8_t* target, int targetWid
             continue;
         }
         for (int x = 0; x < targetWidth; ++x)
+        {
             std::memcpy(out + static_cast<std::size_t>(x) * 4,
                         in + static_cast<std::size_t>(m_columns[static_cast<std::size_t>(x)]) * 4,
                         4);
+        }
     }
 }
 

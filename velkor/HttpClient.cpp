@@ -13,7 +13,7 @@ namespace velkor
 namespace
 {
 
-constexpr std::size_t maxFetchedBody = 64 * 1024;
+constexpr std::size_t kMaxFetchedBody = std::size_t{64} * 1024;
 
 struct Transfer
 {
@@ -38,10 +38,14 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* cont
     {
         std::string_view value = line.substr(13);
         while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+        {
             value.remove_prefix(1);
+        }
         while (!value.empty() &&
                (value.back() == '\r' || value.back() == '\n' || value.back() == ' '))
+        {
             value.remove_suffix(1);
+        }
         transfer->contentType = value;
     }
     else if (line == "\r\n" || line == "\n")
@@ -67,10 +71,12 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* contex
     auto* transfer = static_cast<Transfer*>(context);
     const std::size_t length = size * count;
     if (!transfer->passing)
+    {
         return length;
+    }
     if (transfer->body != nullptr)
     {
-        if (transfer->body->size() + length > maxFetchedBody)
+        if (transfer->body->size() + length > kMaxFetchedBody)
         {
             transfer->refused = true;
             return 0;
@@ -95,10 +101,14 @@ using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
 EasyHandle prepare(const HttpRequest& request, Transfer& transfer, char* errorBuffer)
 {
     if (!CurlRuntime::ensureInitialised())
+    {
         return nullptr;
+    }
     EasyHandle easy(curl_easy_init());
     if (!easy)
+    {
         return nullptr;
+    }
     CURL* handle = easy.get();
     transfer.easy = handle;
     errorBuffer[0] = '\0';
@@ -168,7 +178,9 @@ HttpResult HttpClient::fetch(const HttpRequest& request)
     char errorBuffer[CURL_ERROR_SIZE];
     EasyHandle easy = prepare(request, transfer, errorBuffer);
     if (!easy)
+    {
         return HttpResult{HttpResult::Outcome::TransportFailed, 0, {}, "libcurl unavailable"};
+    }
     HttpResult result = finish(curl_easy_perform(easy.get()), transfer, errorBuffer);
     result.body = std::move(body);
     return result;
@@ -185,7 +197,9 @@ HttpResult HttpClient::stream(const HttpRequest& request, const HttpStreamSink& 
     if (!easy || multi == nullptr)
     {
         if (multi != nullptr)
+        {
             curl_multi_cleanup(multi);
+        }
         return HttpResult{HttpResult::Outcome::TransportFailed, 0, {}, "libcurl unavailable"};
     }
     curl_multi_add_handle(multi, easy.get());
@@ -209,12 +223,16 @@ HttpResult HttpClient::stream(const HttpRequest& request, const HttpStreamSink& 
             }
         }
         if (!done)
+        {
             curl_multi_poll(multi, nullptr, 0, 100, nullptr);
+        }
     }
     const bool stopped = !done && stop.load();
     HttpResult result = finish(code, transfer, errorBuffer);
     if (stopped)
+    {
         result.outcome = HttpResult::Outcome::Stopped;
+    }
     curl_multi_remove_handle(multi, easy.get());
     curl_multi_cleanup(multi);
     return result;

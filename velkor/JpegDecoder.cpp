@@ -12,7 +12,9 @@ JpegDecoder::JpegDecoder() : m_handle(tjInitDecompress()) {}
 JpegDecoder::~JpegDecoder()
 {
     if (m_handle != nullptr)
+    {
         tjDestroy(m_handle);
+    }
 }
 
 bool JpegDecoder::decode(const std::uint8_t* data, std::size_t size, Frame& frame)
@@ -37,7 +39,7 @@ bool JpegDecoder::decode(const std::uint8_t* data, std::size_t size, Frame& fram
         m_error = tjGetErrorStr2(m_handle);
         return false;
     }
-    if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > maxPixels)
+    if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > kMaxPixels)
     {
         m_error =
             "picture of " + std::to_string(width) + "x" + std::to_string(height) + " is too large";

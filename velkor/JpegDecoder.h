@@ -14,7 +14,7 @@ namespace velkor
 class JpegDecoder
 {
 public:
-    static constexpr long long maxPixels = 4096LL * 4096LL;
+    static constexpr long long kMaxPixels = 4096LL * 4096LL;
 
     JpegDecoder();
     ~JpegDecoder();

@@ -14,13 +14,19 @@ std::map<std::string, std::string, std::less<>> parse(std::string_view text,
         const auto end = text.find_first_of(separators);
         std::string_view item = text.substr(0, end);
         if (!item.empty() && item.back() == '\r')
+        {
             item.remove_suffix(1);
+        }
         const auto equals = item.find('=');
         if (equals != std::string_view::npos && equals > 0)
+        {
             items.emplace(std::string(item.substr(0, equals)),
                           std::string(item.substr(equals + 1)));
+        }
         if (end == std::string_view::npos)
+        {
             break;
+        }
         text.remove_prefix(end + 1);
     }
     return items;
@@ -32,7 +38,9 @@ std::optional<int32_t> toInt(std::string_view text, int32_t minimum, int32_t max
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || value < minimum ||
         value > maximum)
+    {
         return std::nullopt;
+    }
     return static_cast<int32_t>(value);
 }
 

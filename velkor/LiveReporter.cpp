@@ -38,7 +38,9 @@ void LiveReporter::onFrameError(int32_t code, const std::string& description)
 void LiveReporter::onEnded(int32_t code, const std::string& description)
 {
     if (code != Ok)
+    {
         onFrameError(code, description);
+    }
     reportPlayStatus(0);
 }
 
@@ -48,7 +50,9 @@ void LiveReporter::reportPlayStatus(int32_t status)
     m_dispatcher.post([channel, status](IAppListener& listener)
                       { listener.OnPlayStatus(channel, status); });
     if (IAppCallBack* callback = m_callback)
+    {
         m_dispatcher.postTask([callback, status] { callback->OnPlayStatusCB(status); });
+    }
 }
 
 } // namespace velkor

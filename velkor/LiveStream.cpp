@@ -53,24 +53,40 @@ void LiveStream::run(const HttpRequest& request, int32_t channel, const std::ato
     const HttpResult result = HttpClient::stream(request, sink, stop);
     const std::string which = "live stream of channel " + std::to_string(channel);
     if (result.outcome == HttpResult::Outcome::Stopped || stop.load())
+    {
         m_observer->onEnded(Ok, {});
+    }
     else if (notMultipart)
+    {
         m_observer->onEnded(StreamMalformed, "the " + which + " is not a multipart stream");
+    }
     else if (pipeline && pipeline->failed())
+    {
         m_observer->onEnded(StreamMalformed,
                             "the " + which + " is malformed: " + pipeline->error());
+    }
     else if (result.status != 200 && result.status != 0)
+    {
         m_observer->onEnded(StreamRefused, "the device refused the " + which + " (HTTP " +
                                                std::to_string(result.status) + ")");
+    }
     else if (result.outcome == HttpResult::Outcome::Unreachable)
+    {
         m_observer->onEnded(StreamLost,
                             "cannot reach the device for the " + which + ": " + result.detail);
+    }
     else if (result.outcome == HttpResult::Outcome::TimedOut)
+    {
         m_observer->onEnded(StreamLost, "the device stopped sending the " + which);
+    }
     else if (result.outcome == HttpResult::Outcome::Completed)
+    {
         m_observer->onEnded(StreamLost, "the device ended the " + which);
+    }
     else
+    {
         m_observer->onEnded(StreamLost, "the " + which + " broke off: " + result.detail);
+    }
 }
 
 } // namespace velkor

@@ -1,9 +1,10 @@
 #include "MultipartParser.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <strings.h>
 
 namespace velkor
 {
@@ -13,16 +14,22 @@ namespace
 std::string_view trim(std::string_view text)
 {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+    {
         text.remove_prefix(1);
+    }
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+    {
         text.remove_suffix(1);
+    }
     return text;
 }
 
 bool isUsableBoundary(std::string_view boundary)
 {
-    if (boundary.empty() || boundary.size() > MultipartParser::maxBoundaryLength)
+    if (boundary.empty() || boundary.size() > MultipartParser::kMaxBoundaryLength)
+    {
         return false;
+    }
     return boundary.back() != ' ' && std::all_of(boundary.begin(), boundary.end(),
                                                  [](char c) { return c >= ' ' && c < 0x7F; });
 }
@@ -35,38 +42,50 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix)
 
 } // namespace
 
-MultipartParser::MultipartParser(std::string boundary, Handler handler)
-    : MultipartParser(std::move(boundary), std::move(handler), Limits{})
+MultipartParser::MultipartParser(const std::string& boundary, Handler handler)
+    : MultipartParser(boundary, std::move(handler), Limits{})
 {
 }
 
-MultipartParser::MultipartParser(std::string boundary, Handler handler, Limits limits)
+MultipartParser::MultipartParser(const std::string& boundary, Handler handler, Limits limits)
     : m_delimiter("--" + boundary), m_scanMarker("\r\n--" + boundary),
       m_handler(std::move(handler)), m_limits(limits)
 {
     if (!isUsableBoundary(boundary))
+    {
         fail("unusable multipart boundary");
+    }
 }
 
 std::optional<std::string> MultipartParser::boundaryOf(std::string_view contentType)
 {
     if (!startsWithNoCase(trim(contentType), "multipart/"))
+    {
         return std::nullopt;
+    }
     std::string_view rest = contentType;
     while (true)
     {
         const auto semicolon = rest.find(';');
         if (semicolon == std::string_view::npos)
+        {
             return std::nullopt;
+        }
         rest.remove_prefix(semicolon + 1);
         const std::string_view parameter = trim(rest.substr(0, rest.find(';')));
         if (!startsWithNoCase(parameter, "boundary="))
+        {
             continue;
+        }
         std::string_view value = parameter.substr(9);
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        {
             value = value.substr(1, value.size() - 2);
+        }
         if (!isUsableBoundary(value))
+        {
             return std::nullopt;
+        }
         return std::string(value);
     }
 }
@@ -110,14 +129,22 @@ std::size_t MultipartParser::takeLine(const std::uint8_t* data, std::size_t size
     }
     m_line.append(reinterpret_cast<const char*>(data), length);
     if (newline == nullptr)
+    {
         return size;
+    }
     std::string_view line(m_line);
     if (!line.empty() && line.back() == '\r')
+    {
         line.remove_suffix(1);
+    }
     if (m_state == State::Delimiter)
+    {
         delimiterLine(line);
+    }
     else
+    {
         headerLine(line);
+    }
     m_line.clear();
     return length + 1;
 }
@@ -141,7 +168,9 @@ void MultipartParser::delimiterLine(std::string_view line)
     }
     m_skipped += line.size() + 1;
     if (m_skipped > m_limits.maxHeaderBlock)
+    {
         fail("no multipart boundary found");
+    }
 }
 
 void MultipartParser::headerLine(std::string_view line)
@@ -200,7 +229,9 @@ void MultipartParser::startBody()
     m_body.reserve(m_remaining);
     m_state = State::CountedBody;
     if (m_remaining == 0)
+    {
         emitPart(0);
+    }
 }
 
 std::size_t MultipartParser::takeCounted(const std::uint8_t* data, std::size_t size)
@@ -209,7 +240,9 @@ std::size_t MultipartParser::takeCounted(const std::uint8_t* data, std::size_t s
     m_body.insert(m_body.end(), data, data + count);
     m_remaining -= count;
     if (m_remaining == 0)
+    {
         emitPart(m_body.size());
+    }
     return count;
 }
 
@@ -242,9 +275,13 @@ std::size_t MultipartParser::takeScanned(const std::uint8_t* data, std::size_t s
     const std::size_t lineStart = found + 2;
     std::size_t consumed = 0;
     if (lineStart < before)
+    {
         m_line.assign(buffered.substr(lineStart, before - lineStart));
+    }
     else
+    {
         consumed = lineStart - before;
+    }
     emitPart(found);
     return consumed;
 }
@@ -263,7 +300,9 @@ void MultipartParser::emitPart(std::size_t size)
 void MultipartParser::fail(std::string reason)
 {
     if (m_error.empty())
+    {
         m_error = std::move(reason);
+    }
     m_line.clear();
     m_body.clear();
     m_body.shrink_to_fit();

@@ -23,16 +23,16 @@ class MultipartParser
 public:
     struct Limits
     {
-        std::size_t maxHeaderBlock = 8 * 1024;
+        std::size_t maxHeaderBlock = std::size_t{8} * 1024;
         std::size_t maxHeaders = 32;
-        std::size_t maxPartSize = 8 * 1024 * 1024;
+        std::size_t maxPartSize = std::size_t{8} * 1024 * 1024;
     };
-    static constexpr std::size_t maxBoundaryLength = 70;
+    static constexpr std::size_t kMaxBoundaryLength = 70;
 
     using Handler = std::function<void(const MultipartPart&)>;
 
-    MultipartParser(std::string boundary, Handler handler);
-    MultipartParser(std::string boundary, Handler handler, Limits limits);
+    MultipartParser(const std::string& boundary, Handler handler);
+    MultipartParser(const std::string& boundary, Handler handler, Limits limits);
 
     // The boundary parameter of a Content-Type value, or nothing when it is not multipart or has
     // no usable boundary.

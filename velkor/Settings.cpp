@@ -17,18 +17,20 @@ template <std::size_t N> bool isOneOf(int32_t value, const std::array<int32_t, N
     return std::find(allowed.begin(), allowed.end(), value) != allowed.end();
 }
 
-constexpr std::array<int32_t, 6> deviceTypes{0, 1, 2, 3, 4, 6};
-constexpr std::array<int32_t, 5> streamFormats{0, 1, 2, 3, 6};
-constexpr std::array<int32_t, 7> jpegWidths{320, 640, 800, 960, 1280, 1920, 2048};
-constexpr std::array<int32_t, 2> mpeg4Widths{320, 640};
-constexpr std::array<int32_t, 6> h264Widths{320, 640, 800, 960, 1280, 1920};
+constexpr std::array<int32_t, 6> kDeviceTypes{0, 1, 2, 3, 4, 6};
+constexpr std::array<int32_t, 5> kStreamFormats{0, 1, 2, 3, 6};
+constexpr std::array<int32_t, 7> kJpegWidths{320, 640, 800, 960, 1280, 1920, 2048};
+constexpr std::array<int32_t, 2> kMpeg4Widths{320, 640};
+constexpr std::array<int32_t, 6> kH264Widths{320, 640, 800, 960, 1280, 1920};
 
 } // namespace
 
 int32_t Settings::setDeviceType(int32_t type)
 {
-    if (!isOneOf(type, deviceTypes))
+    if (!isOneOf(type, kDeviceTypes))
+    {
         return DeviceTypeInvalid;
+    }
     std::lock_guard lock(m_mutex);
     m_values.deviceType = type;
     return Ok;
@@ -37,10 +39,14 @@ int32_t Settings::setDeviceType(int32_t type)
 int32_t Settings::setAddress(const char* address)
 {
     if (address == nullptr)
+    {
         return InvalidArgument;
+    }
     const int32_t verdict = TextRules::checkAddress(address);
     if (verdict != Ok)
+    {
         return verdict;
+    }
     std::lock_guard lock(m_mutex);
     m_values.address = address;
     return Ok;
@@ -49,7 +55,9 @@ int32_t Settings::setAddress(const char* address)
 int32_t Settings::setPort(int32_t port)
 {
     if (port < 1 || port > 65535)
+    {
         return PortInvalid;
+    }
     std::lock_guard lock(m_mutex);
     m_values.port = port;
     return Ok;
@@ -57,23 +65,27 @@ int32_t Settings::setPort(int32_t port)
 
 int32_t Settings::setUserName(const char* userName)
 {
-    return setText(userName, maxUserNameBytes, &SettingsSnapshot::userName);
+    return setText(userName, kMaxUserNameBytes, &SettingsSnapshot::userName);
 }
 
 int32_t Settings::setPassword(const char* password)
 {
-    return setText(password, maxPasswordBytes, &SettingsSnapshot::password);
+    return setText(password, kMaxPasswordBytes, &SettingsSnapshot::password);
 }
 
 int32_t Settings::setText(const char* text, std::size_t maxBytes,
                           std::string SettingsSnapshot::*field)
 {
     if (text == nullptr)
+    {
         return InvalidArgument;
+    }
     const std::string_view view(text);
     const int32_t verdict = TextRules::checkCredential(view, maxBytes);
     if (verdict != Ok)
+    {
         return verdict;
+    }
     std::lock_guard lock(m_mutex);
     m_values.*field = view;
     return Ok;
@@ -81,8 +93,10 @@ int32_t Settings::setText(const char* text, std::size_t maxBytes,
 
 int32_t Settings::setStreamFormat(int32_t format)
 {
-    if (!isOneOf(format, streamFormats))
+    if (!isOneOf(format, kStreamFormats))
+    {
         return StreamFormatInvalid;
+    }
     std::lock_guard lock(m_mutex);
     m_values.streamFormat = format;
     return Ok;
@@ -90,8 +104,10 @@ int32_t Settings::setStreamFormat(int32_t format)
 
 int32_t Settings::setJpegWidth(int32_t width)
 {
-    if (!isOneOf(width, jpegWidths))
+    if (!isOneOf(width, kJpegWidths))
+    {
         return JpegWidthInvalid;
+    }
     std::lock_guard lock(m_mutex);
     m_values.jpegWidth = width;
     return Ok;
@@ -99,8 +115,10 @@ int32_t Settings::setJpegWidth(int32_t width)
 
 int32_t Settings::setMpeg4Width(int32_t width)
 {
-    if (!isOneOf(width, mpeg4Widths))
+    if (!isOneOf(width, kMpeg4Widths))
+    {
         return Mpeg4WidthInvalid;
+    }
     std::lock_guard lock(m_mutex);
     m_values.mpeg4Width = width;
     return Ok;
@@ -108,8 +126,10 @@ int32_t Settings::setMpeg4Width(int32_t width)
 
 int32_t Settings::setH264Width(int32_t width)
 {
-    if (!isOneOf(width, h264Widths))
+    if (!isOneOf(width, kH264Widths))
+    {
         return H264WidthInvalid;
+    }
     std::lock_guard lock(m_mutex);
     m_values.h264Width = width;
     return Ok;

@@ -26,8 +26,8 @@ struct SettingsSnapshot
 class Settings
 {
 public:
-    static constexpr std::size_t maxUserNameBytes = 64;
-    static constexpr std::size_t maxPasswordBytes = 128;
+    static constexpr std::size_t kMaxUserNameBytes = 64;
+    static constexpr std::size_t kMaxPasswordBytes = 128;
 
     int32_t setDeviceType(int32_t type);
     int32_t setAddress(const char* address);

@@ -1,9 +1,8 @@
 #include "ShmSegment.h"
 
-#include <xcb/shm.h>
-
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <xcb/shm.h>
 
 #include <cstdlib>
 
@@ -13,11 +12,15 @@ namespace velkor
 bool ShmSegment::reserve(xcb_connection_t* connection, std::size_t bytes)
 {
     if (m_address != nullptr && m_size >= bytes)
+    {
         return true;
+    }
     release(connection);
     const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
     if (id < 0)
+    {
         return false;
+    }
     void* address = shmat(id, nullptr, 0);
     if (address == reinterpret_cast<void*>(-1))
     {
@@ -44,7 +47,9 @@ bool ShmSegment::reserve(xcb_connection_t* connection, std::size_t bytes)
 void ShmSegment::release(xcb_connection_t* connection)
 {
     if (m_address == nullptr)
+    {
         return;
+    }
     if (connection != nullptr)
     {
         // The server must be done with the block before it disappears from under it.

@@ -17,7 +17,9 @@ bool SseParser::feed(const char* data, std::size_t size)
         {
             m_afterCr = false;
             if (c == '\n')
+            {
                 continue;
+            }
         }
         if (c == '\r' || c == '\n')
         {
@@ -42,7 +44,9 @@ void SseParser::endLine()
     {
         m_firstLine = false;
         if (line.substr(0, 3) == "\xEF\xBB\xBF")
+        {
             line.remove_prefix(3);
+        }
     }
     if (line.empty())
     {
@@ -57,7 +61,9 @@ void SseParser::endLine()
         {
             value = line.substr(colon + 1);
             if (!value.empty() && value.front() == ' ')
+            {
                 value.remove_prefix(1);
+            }
         }
         if (field == "event")
         {

@@ -16,8 +16,8 @@ class SseParser
 public:
     using Handler = std::function<void(std::string_view type, std::string_view data)>;
 
-    explicit SseParser(Handler handler, std::size_t maxLine = 8 * 1024,
-                       std::size_t maxData = 64 * 1024);
+    explicit SseParser(Handler handler, std::size_t maxLine = std::size_t{8} * 1024,
+                       std::size_t maxData = std::size_t{64} * 1024);
 
     bool feed(const char* data, std::size_t size);
     bool failed() const { return !m_error.empty(); }

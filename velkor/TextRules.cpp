@@ -28,21 +28,31 @@ bool isLabelChar(char c)
 bool isHostName(std::string_view text)
 {
     if (!text.empty() && text.back() == '.')
+    {
         text.remove_suffix(1);
+    }
     if (text.empty() || text.size() > 253)
+    {
         return false;
+    }
     std::string_view lastLabel;
     while (true)
     {
         const auto dot = text.find('.');
         const std::string_view label = text.substr(0, dot);
         if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-')
+        {
             return false;
+        }
         if (!std::all_of(label.begin(), label.end(), isLabelChar))
+        {
             return false;
+        }
         lastLabel = label;
         if (dot == std::string_view::npos)
+        {
             break;
+        }
         text.remove_prefix(dot + 1);
     }
     // An all-digit top label would make "1.2.3.400" a host name instead of a bad address.
@@ -84,16 +94,22 @@ std::size_t decodeUtf8(std::string_view text, std::size_t pos, char32_t& codePoi
         return 0;
     }
     if (pos + length > text.size())
+    {
         return 0;
+    }
     for (std::size_t i = 1; i < length; ++i)
     {
         const auto next = static_cast<unsigned char>(text[pos + i]);
         if ((next & 0xC0) != 0x80)
+        {
             return 0;
+        }
         codePoint = (codePoint << 6) | (next & 0x3F);
     }
     if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+    {
         return 0;
+    }
     return length;
 }
 
@@ -109,24 +125,34 @@ bool isIpv6Literal(std::string_view text)
 int32_t checkAddress(std::string_view text)
 {
     if (text.find('\0') != std::string_view::npos)
+    {
         return AddressInvalid;
+    }
     if (isIpv4Literal(text) || isIpv6Literal(text) || isHostName(text))
+    {
         return Ok;
+    }
     return AddressInvalid;
 }
 
 int32_t checkCredential(std::string_view text, std::size_t maxBytes)
 {
     if (text.size() > maxBytes)
+    {
         return TextTooLong;
+    }
     for (std::size_t pos = 0; pos < text.size();)
     {
         char32_t codePoint = 0;
         const std::size_t length = decodeUtf8(text, pos, codePoint);
         if (length == 0)
+        {
             return TextNotUtf8;
+        }
         if (codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F))
+        {
             return TextHasControl;
+        }
         pos += length;
     }
     return Ok;
@@ -135,13 +161,17 @@ int32_t checkCredential(std::string_view text, std::size_t maxBytes)
 int32_t copyOut(std::string_view text, char* buffer, int32_t size)
 {
     if (buffer == nullptr || size <= 0)
+    {
         return InvalidArgument;
+    }
     std::size_t count = std::min(text.size(), static_cast<std::size_t>(size) - 1);
     if (count < text.size())
     {
         // Never leave half a character behind: back up over continuation bytes.
         while (count > 0 && (static_cast<unsigned char>(text[count]) & 0xC0) == 0x80)
+        {
             --count;
+        }
     }
     std::memcpy(buffer, text.data(), count);
     buffer[count] = '\0';

@@ -1,7 +1,5 @@
 #include "VelkorLibrary.h"
 
-#include <thread>
-
 #include "DeviceEvent.h"
 #include "HttpClient.h"
 #include "LiveReporter.h"
@@ -9,6 +7,7 @@
 #include "TextRules.h"
 
 #include <chrono>
+#include <thread>
 
 namespace velkor
 {
@@ -17,8 +16,10 @@ int32_t VelkorLibrary::Open()
 {
     std::lock_guard lock(m_operationMutex);
     if (sessionUsable())
+    {
         return refuse(AlreadyOpen,
                       "a session with " + m_deviceName + " is open already; close it first");
+    }
     endSessionLocked();
 
     const SettingsSnapshot settings = m_settings.snapshot();
@@ -47,11 +48,15 @@ int32_t VelkorLibrary::Open()
                                                     : name + " refused the user name and password");
     }
     if (result.status != 200)
+    {
         return refuse(NotVelkorDevice, name + " answered HTTP " + std::to_string(result.status) +
                                            " for its info; it is not a velkor device");
+    }
     const auto info = DeviceInfo::parse(result.body);
     if (!info)
+    {
         return refuse(NotVelkorDevice, name + " does not describe itself as a velkor device");
+    }
 
     m_info = *info;
     m_deviceName = name;
@@ -78,8 +83,10 @@ int32_t VelkorLibrary::Close()
     const bool announce = sessionUsable();
     endSessionLocked();
     if (announce)
+    {
         m_dispatcher.post([](IAppListener& listener)
                           { listener.OnDevStatus(0, SessionStatusClosed); });
+    }
     return Ok;
 }
 
@@ -92,16 +99,24 @@ int32_t VelkorLibrary::PlayLive(int32_t channel, int32_t* out, int32_t mode, IAp
 {
     std::lock_guard lock(m_operationMutex);
     if (!sessionUsable())
+    {
         return refuse(NotOpen, "no session with a device: open one before live play");
+    }
     if (channel < 1 || channel > m_info.channels)
+    {
         return refuse(ChannelUnknown, "the device has no channel " + std::to_string(channel) +
                                           " (it has 1 to " + std::to_string(m_info.channels) + ")");
+    }
     const SettingsSnapshot settings = m_settings.snapshot();
     if (settings.streamFormat != 0)
+    {
         return refuse(FormatNotServed, "stream format " + std::to_string(settings.streamFormat) +
                                            " is not served by this device; only JPEG (0)");
+    }
     if (m_live && m_live->running())
+    {
         return refuse(AlreadyPlaying, "live play is running already; stop it first");
+    }
     stopLiveLocked();
 
     IAppCallBack* playCallback = mode != 0 ? callback : nullptr;
@@ -117,7 +132,9 @@ int32_t VelkorLibrary::PlayLive(int32_t channel, int32_t* out, int32_t mode, IAp
         m_video, std::make_unique<LiveReporter>(m_dispatcher, channel, playCallback));
     m_live->start(std::move(request), channel);
     if (out != nullptr)
+    {
         *out = channel;
+    }
     return Ok;
 }
 
@@ -125,11 +142,15 @@ int32_t VelkorLibrary::PlayControl(int32_t first, int32_t second, int32_t* out, 
                                    IAppCallBack* /*callback*/)
 {
     if (first != 1 || second != 1)
+    {
         return NotSupported;
+    }
     std::lock_guard lock(m_operationMutex);
     stopLiveLocked();
     if (out != nullptr)
+    {
         *out = 0;
+    }
     return Ok;
 }
 
@@ -247,16 +268,22 @@ int32_t VelkorLibrary::Slot296(IAppListener* listener)
 int32_t VelkorLibrary::registerListener(IAppListener* listener)
 {
     if (listener == nullptr)
+    {
         m_dispatcher.clearListeners();
+    }
     else
+    {
         m_dispatcher.addListener(listener);
+    }
     return Ok;
 }
 
 int32_t VelkorLibrary::Slot196(int32_t value)
 {
     if (value <= 0 || value > 16384)
+    {
         return InvalidArgument;
+    }
     m_preferredHeight = value;
     return Ok;
 }
@@ -264,7 +291,9 @@ int32_t VelkorLibrary::Slot196(int32_t value)
 int32_t VelkorLibrary::Slot198(int32_t value)
 {
     if (value <= 0 || value > 16384)
+    {
         return InvalidArgument;
+    }
     m_preferredWidth = value;
     return Ok;
 }
@@ -301,9 +330,13 @@ void VelkorLibrary::shutdown()
     std::unique_lock lock(m_operationMutex, std::defer_lock);
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(4);
     while (!lock.try_lock() && std::chrono::steady_clock::now() < giveUp)
+    {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     if (lock.owns_lock())
+    {
         endSessionLocked();
+    }
     m_dispatcher.shutdown();
 }
 
@@ -354,19 +387,25 @@ void VelkorLibrary::onDeviceEvent(const DeviceEvent& event)
             [channel, type = event.type, time = event.time, status](IAppListener& listener)
             { listener.OnAlmStatus(channel, type, time.c_str(), status); });
         if (callback != nullptr)
+        {
             m_dispatcher.postTask([callback, status] { callback->OnAlmStatusCB(status); });
+        }
         break;
     case DeviceEvent::Kind::Record:
         m_dispatcher.post([channel, status](IAppListener& listener)
                           { listener.OnRecStatus(channel, status); });
         if (callback != nullptr)
+        {
             m_dispatcher.postTask([callback, status] { callback->OnRecCB(status); });
+        }
         break;
     case DeviceEvent::Kind::Channel:
         // Channel 0 stands for the session itself in OnDevStatus.
         if (channel > 0)
+        {
             m_dispatcher.post([channel, status](IAppListener& listener)
                               { listener.OnDevStatus(channel, status); });
+        }
         break;
     }
 }
@@ -374,7 +413,9 @@ void VelkorLibrary::onDeviceEvent(const DeviceEvent& event)
 void VelkorLibrary::onSessionEnded(uint64_t generation, const std::string& description)
 {
     if (generation != m_generation.load() || m_lost.exchange(true))
+    {
         return;
+    }
     m_dispatcher.post([](IAppListener& listener) { listener.OnDevStatus(0, SessionStatusLost); });
     m_dispatcher.post(
         [description](IAppListener& listener) {

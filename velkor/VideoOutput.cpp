@@ -37,7 +37,9 @@ int32_t VideoOutput::setWindow(std::uintptr_t window)
         return Ok;
     }
     if (window > std::numeric_limits<std::uint32_t>::max())
+    {
         return WindowInvalid;
+    }
     const auto id = static_cast<std::uint32_t>(window);
     if (!connectLocked())
     {
@@ -50,12 +52,16 @@ int32_t VideoOutput::setWindow(std::uintptr_t window)
         xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, id), &rawError));
     XcbReply<xcb_generic_error_t> error(rawError);
     if (!geometry || !depthDrawableLocked(geometry->depth))
+    {
         return WindowInvalid;
+    }
     const std::uint32_t gc = xcb_generate_id(m_connection);
     XcbReply<xcb_generic_error_t> gcError(
         xcb_request_check(m_connection, xcb_create_gc_checked(m_connection, gc, id, 0, nullptr)));
     if (gcError)
+    {
         return WindowInvalid;
+    }
     forgetWindowLocked();
     m_window = id;
     m_gc = gc;
@@ -67,7 +73,9 @@ void VideoOutput::clear()
 {
     std::lock_guard lock(m_mutex);
     if (m_connection == nullptr || m_gc == 0 || m_windowLost)
+    {
         return;
+    }
     const std::uint32_t black = 0;
     xcb_change_gc(m_connection, m_gc, XCB_GC_FOREGROUND, &black);
     const xcb_rectangle_t everything{0, 0, std::numeric_limits<std::uint16_t>::max(),
@@ -81,10 +89,14 @@ bool VideoOutput::present(const Frame& frame)
 {
     std::lock_guard lock(m_mutex);
     if (m_connection == nullptr || m_gc == 0 || m_windowLost || frame.width <= 0)
+    {
         return false;
+    }
     drainErrorsLocked();
     if (m_windowLost || m_connection == nullptr)
+    {
         return false;
+    }
     // Also the fence for shared memory: once the reply is here, the server has finished reading
     // the previous picture out of the block.
     xcb_generic_error_t* rawError = nullptr;
@@ -94,15 +106,21 @@ bool VideoOutput::present(const Frame& frame)
     if (!geometry)
     {
         if (xcb_connection_has_error(m_connection) != 0)
+        {
             disconnectLocked();
+        }
         else
+        {
             m_windowLost = true;
+        }
         return false;
     }
     const int width = geometry->width;
     const int height = geometry->height;
     if (width == 0 || height == 0 || !depthDrawableLocked(geometry->depth))
+    {
         return false;
+    }
     const std::size_t stride = static_cast<std::size_t>(width) * 4;
     const std::size_t bytes = stride * static_cast<std::size_t>(height);
     if (m_shmUsable && m_shm.reserve(m_connection, bytes))
@@ -147,7 +165,9 @@ void VideoOutput::putImageLocked(const std::uint8_t* pixels, int width, int heig
 bool VideoOutput::connectLocked()
 {
     if (m_connection != nullptr)
+    {
         return true;
+    }
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(connection) != 0)
     {
@@ -162,7 +182,9 @@ bool VideoOutput::connectLocked()
     for (int i = 0; i < count; ++i)
     {
         if ((formats[i].depth == 24 || formats[i].depth == 32) && formats[i].bits_per_pixel == 32)
+        {
             m_drawableDepths.push_back(formats[i].depth);
+        }
     }
     m_shmUsable = false;
     const xcb_query_extension_reply_t* shm = xcb_get_extension_data(connection, &xcb_shm_id);
@@ -179,7 +201,9 @@ bool VideoOutput::connectLocked()
 void VideoOutput::disconnectLocked()
 {
     if (m_connection == nullptr)
+    {
         return;
+    }
     const bool healthy = xcb_connection_has_error(m_connection) == 0;
     m_shm.release(healthy ? m_connection : nullptr);
     xcb_disconnect(m_connection);
@@ -210,12 +234,16 @@ void VideoOutput::drainErrorsLocked()
         {
             const auto* error = reinterpret_cast<const xcb_generic_error_t*>(event);
             if (error->resource_id == m_window || error->resource_id == m_gc)
+            {
                 m_windowLost = true;
+            }
         }
         std::free(event);
     }
     if (xcb_connection_has_error(m_connection) != 0)
+    {
         disconnectLocked();
+    }
 }
 
 bool VideoOutput::depthDrawableLocked(std::uint8_t depth) const

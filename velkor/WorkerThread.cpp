@@ -25,11 +25,17 @@ void WorkerThread::stop()
 {
     m_stop = true;
     if (!m_thread.joinable())
+    {
         return;
+    }
     if (m_thread.get_id() == std::this_thread::get_id())
+    {
         m_thread.detach();
+    }
     else
+    {
         m_thread.join();
+    }
 }
 
 } // namespace velkor

@@ -14,21 +14,19 @@
 //   <build>/bin/console_log_bench                               every case, one table
 //   <build>/bin/console_log_bench --child <approach> <mode> N   one case, one RESULT line
 #include "CQuillonDlg.h"
+#include "ProcessClock.h"
 #include "WindowRegistry.h"
 #include "resource.h"
+
+#include <malloc.h>
+#include <sys/resource.h>
+#include <time.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextDocument>
-
-#include <malloc.h>
-#include <sys/resource.h>
-#include <time.h>
-
-#include "ProcessClock.h"
-
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -50,7 +48,7 @@ long statusKb(const char* key)
 {
     std::ifstream status("/proc/self/status");
     std::string line;
-    const size_t keyLength = std::strlen(key);
+    const std::size_t keyLength = std::strlen(key);
     while (std::getline(status, line))
     {
         if (line.compare(0, keyLength, key) == 0)
@@ -253,15 +251,16 @@ int runChild(int argc, char** argv)
     const double lines = progress.lines;
     const double tailSeconds = progress.seconds - progress.ninetyPercentSeconds;
     const double perLine = 1024.0 / lines;
-    std::printf("RESULT %s %s %d lines=%d timeout=%d ok=%d wall=%.3f rate=%.0f tail=%.0f "
-                "cpu=%.3f gui=%.3f poster=%.3f rss=%.0f trimmed=%.0f peak=%.0f load=%.2f/%.2f\n",
-                approach.c_str(), mode.c_str(), total, progress.lines, progress.timedOut ? 1 : 0,
-                ok ? 1 : 0, progress.seconds, lines / progress.seconds,
-                tailSeconds > 0 ? (lines - (total - total / 10)) / tailSeconds : 0.0, cpu,
-                progress.guiCpuSeconds, posterCpu, static_cast<double>(endKb - baseKb) * perLine,
-                static_cast<double>(trimmedKb - baseKb) * perLine,
-                static_cast<double>(peakKb - std::max(baseKb, basePeakKb)) * perLine, loadBefore,
-                loadAfter);
+    std::printf(
+        "RESULT %s %s %d lines=%d timeout=%d ok=%d wall=%.3f rate=%.0f tail=%.0f "
+        "cpu=%.3f gui=%.3f poster=%.3f rss=%.0f trimmed=%.0f peak=%.0f load=%.2f/%.2f\n",
+        approach.c_str(), mode.c_str(), total, progress.lines, progress.timedOut ? 1 : 0,
+        ok ? 1 : 0, progress.seconds, lines / progress.seconds,
+        tailSeconds > 0 ? (lines - static_cast<double>(total - total / 10)) / tailSeconds : 0.0,
+        cpu, progress.guiCpuSeconds, posterCpu, static_cast<double>(endKb - baseKb) * perLine,
+        static_cast<double>(trimmedKb - baseKb) * perLine,
+        static_cast<double>(peakKb - std::max(baseKb, basePeakKb)) * perLine, loadBefore,
+        loadAfter);
     std::fflush(stdout);
     // Tearing down a million-line document takes long and tells nothing.
     std::_Exit(0);

@@ -8,6 +8,9 @@
 
 #include <string>
 
+namespace velkordevice
+{
+
 namespace
 {
 
@@ -16,7 +19,7 @@ void BM_RenderAndEncode(benchmark::State& state)
     const int width = static_cast<int>(state.range(0));
     FrameRenderer renderer(1, width);
     uint64_t frame = 0;
-    size_t bytes = 0;
+    std::size_t bytes = 0;
     for (auto _ : state)
     {
         auto encoded = renderer.render(frame++, std::chrono::system_clock::now());
@@ -46,7 +49,9 @@ void BM_DrawPatternOnly(benchmark::State& state)
     const std::string caption = "CH1 2026-12-08 14:30:01.234 #000123 1920x1440";
     uint64_t frame = 0;
     for (auto _ : state)
+    {
         benchmark::DoNotOptimize(pattern.render(frame++, caption).y());
+    }
 }
 BENCHMARK(BM_DrawPatternOnly)->Arg(1920)->Unit(benchmark::kMillisecond);
 
@@ -66,3 +71,5 @@ void BM_EncodeOnly(benchmark::State& state)
 BENCHMARK(BM_EncodeOnly)->Arg(1920)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+} // namespace velkordevice

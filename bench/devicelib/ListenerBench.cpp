@@ -10,15 +10,13 @@
 //   <build>/bin/listener_bench [posts per thread, default 100000]
 #include "CAppListener.h"
 #include "CQuillonDlg.h"
-
 #include "ProcessClock.h"
+
+#include <time.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-
-#include <time.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cinttypes>
@@ -88,16 +86,19 @@ bool logInOrder(const std::string& log, int threads, int count)
 {
     std::vector<std::string_view> lines;
     std::string_view rest(log);
-    for (size_t end = rest.find("\r\n"); end != std::string_view::npos; end = rest.find("\r\n"))
+    for (std::size_t end = rest.find("\r\n"); end != std::string_view::npos;
+         end = rest.find("\r\n"))
     {
         lines.push_back(rest.substr(0, end));
         rest.remove_prefix(end + 2);
     }
-    if (!rest.empty() || lines.size() != static_cast<size_t>(threads * count + kStartLines))
+    if (!rest.empty() ||
+        lines.size() !=
+            static_cast<std::size_t>(threads) * static_cast<std::size_t>(count) + kStartLines)
     {
         return false;
     }
-    std::vector<int> next(static_cast<size_t>(threads), 0);
+    std::vector<int> next(static_cast<std::size_t>(threads), 0);
     int number = 0;
     for (auto it = lines.rbegin(); it != lines.rend(); ++it)
     {
@@ -113,7 +114,8 @@ bool logInOrder(const std::string& log, int threads, int count)
         }
         if (std::sscanf(line.c_str(), "[%*d] ** Event ** OnDevStatus(channel=%d, status=%d)",
                         &channel, &status) != 2 ||
-            channel < 0 || channel >= threads || status != next[static_cast<size_t>(channel)]++)
+            channel < 0 || channel >= threads ||
+            status != next[static_cast<std::size_t>(channel)]++)
         {
             return false;
         }
@@ -156,18 +158,19 @@ CaseResult runCase(bool busy, int threads, int count)
     }
     CAppListener& listener = console.m_Listener;
 
-    std::vector<PosterFigures> figures(static_cast<size_t>(threads));
+    std::vector<PosterFigures> figures(static_cast<std::size_t>(threads));
     std::atomic<int> ready = 0;
     std::atomic<bool> go = false;
     std::atomic<int> finished = 0;
     std::vector<std::thread> posters;
+    posters.reserve(static_cast<std::size_t>(threads));
     for (int thread = 0; thread < threads; ++thread)
     {
         posters.emplace_back(
             [&, thread]
             {
-                PosterFigures& mine = figures[static_cast<size_t>(thread)];
-                mine.postNanoseconds.resize(static_cast<size_t>(count));
+                PosterFigures& mine = figures[static_cast<std::size_t>(thread)];
+                mine.postNanoseconds.resize(static_cast<std::size_t>(count));
                 ++ready;
                 while (!go.load())
                 {
@@ -180,7 +183,7 @@ CaseResult runCase(bool busy, int threads, int count)
                 {
                     listener.OnDevStatus(thread, index);
                     const int64_t after = nowNanoseconds();
-                    mine.postNanoseconds[static_cast<size_t>(index)] =
+                    mine.postNanoseconds[static_cast<std::size_t>(index)] =
                         static_cast<int32_t>(std::min<int64_t>(after - before, INT32_MAX));
                     before = after;
                 }
@@ -235,7 +238,7 @@ CaseResult runCase(bool busy, int threads, int count)
     }
     std::sort(all.begin(), all.end());
     const auto at = [&all](double fraction)
-    { return all[static_cast<size_t>(fraction * static_cast<double>(all.size() - 1))] / 1e3; };
+    { return all[static_cast<std::size_t>(fraction * static_cast<double>(all.size() - 1))] / 1e3; };
     const double posts = static_cast<double>(threads) * count;
     result.perPostWallMicros = wall / posts * 1e6;
     result.perPostCpuMicros = cpu / posts * 1e6;

@@ -40,10 +40,14 @@ struct BenchWindow
     BenchWindow()
     {
         if (std::getenv("DISPLAY") == nullptr)
+        {
             return;
+        }
         connection = xcb_connect(nullptr, nullptr);
         if (xcb_connection_has_error(connection) != 0)
+        {
             return;
+        }
         xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
         window = xcb_generate_id(connection);
         xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 800, 600, 0,
@@ -54,7 +58,9 @@ struct BenchWindow
     ~BenchWindow()
     {
         if (connection != nullptr)
+        {
             xcb_disconnect(connection);
+        }
     }
     xcb_connection_t* connection = nullptr;
     std::uint32_t window = 0;
@@ -69,7 +75,9 @@ void bareDecode(benchmark::State& state)
     for (auto _ : state)
     {
         if (!decoder.decode(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size(), frame))
+        {
             state.SkipWithError("decode failed");
+        }
         benchmark::DoNotOptimize(frame.pixels.data());
     }
     state.counters["jpeg_bytes"] = static_cast<double>(jpeg.size());
@@ -87,7 +95,9 @@ void wholeFrame(benchmark::State& state)
     for (auto _ : state)
     {
         if (!pipeline.feed(reinterpret_cast<const std::uint8_t*>(part.data()), part.size()))
+        {
             state.SkipWithError(pipeline.error().c_str());
+        }
     }
     state.counters["drawing"] = drawing ? 1 : 0;
     state.counters["frames"] = static_cast<double>(pipeline.framesDecoded());

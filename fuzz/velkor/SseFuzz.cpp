@@ -13,15 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t piece = 1 + data[0] % 64;
     ++data;
     --size;
-    constexpr std::size_t maxData = 1024;
+    constexpr std::size_t kMaxData = 1024;
     velkor::SseParser parser(
         [](std::string_view type, std::string_view payload)
         {
-            if (payload.size() > maxData)
+            if (payload.size() > kMaxData)
                 std::abort();
             velkor::DeviceEvent::parse(type, payload);
         },
-        256, maxData);
+        256, kMaxData);
     const char* text = reinterpret_cast<const char*>(data);
     for (std::size_t at = 0; at < size; at += piece)
     {

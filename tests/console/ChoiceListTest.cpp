@@ -1,10 +1,10 @@
 #include "ChoiceList.h"
-#include "CComboBox.h"
 
-#include <QComboBox>
+#include "CComboBox.h"
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -49,6 +49,7 @@ void expectMapsAgree(const ChoiceList& list)
 std::vector<std::string> shownItems(const QComboBox& box)
 {
     std::vector<std::string> items;
+    items.reserve(static_cast<std::size_t>(box.count()));
     for (int i = 0; i < box.count(); ++i)
     {
         items.push_back(box.itemText(i).toStdString());

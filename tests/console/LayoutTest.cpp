@@ -64,7 +64,7 @@ TEST_F(LayoutTest, EveryControlStandsWhereTheLayoutPutsItInTabOrder)
     for (const ControlTemplate& control : layout.controls)
     {
         // Stop Live is disabled while idle, and a disabled control takes no focus.
-        if ((control.style & ControlStyle::TabStop) != 0U && control.id != IDC_STOP_LIVE)
+        if ((control.style & ControlStyle::kTabStop) != 0U && control.id != IDC_STOP_LIVE)
         {
             expectedOrder.push_back(control.id);
         }

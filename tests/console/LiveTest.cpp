@@ -1,7 +1,6 @@
 #include "ConsoleFixture.h"
 
 #include <QCoreApplication>
-
 #include <string>
 #include <vector>
 

@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
-
 #include <cstring>
 #include <thread>
 
@@ -166,6 +165,7 @@ TEST_F(LogTest, ClosingTheConsoleWhileEventsStreamIsSafe)
         ASSERT_NE(listener, nullptr);
         std::atomic<bool> stop{false};
         std::vector<std::thread> streams;
+        streams.reserve(3);
         for (int thread = 0; thread < 3; ++thread)
         {
             streams.emplace_back(

@@ -1,5 +1,7 @@
 #include "LogView.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QPlainTextEdit>
@@ -7,9 +9,6 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
-
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -255,7 +254,7 @@ TEST_F(LogViewTest, RebuildingPaintedLinesKeepsTextSelectionAndEditState)
     m_field.setTextCursor(selection);
     const QString selected = m_field.textCursor().selectedText();
     const int selectionStart = m_field.textCursor().selectionStart();
-    const size_t olderSize = expected.size();
+    const std::size_t olderSize = expected.size();
 
     // Each round is painted before the next one comes, so painted rows pile up below the top.
     int number = 10;

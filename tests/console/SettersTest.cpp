@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QLineEdit>
-
 #include <algorithm>
 #include <cstdio>
 #include <string>

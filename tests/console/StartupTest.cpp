@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QTimer>
-
 #include <sstream>
 #include <string>
 #include <vector>

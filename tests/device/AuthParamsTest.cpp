@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+namespace velkordevice
+{
+
 namespace
 {
 
@@ -32,7 +35,11 @@ TEST(AuthParamsTest, RejectsMalformedHeaders)
 {
     for (const char* bad : {"", "Digest realm=\"open", "Digest a=1, a=2", "Digest =x",
                             "Digest a=1 b=2", "Digest\"x\""})
+    {
         EXPECT_FALSE(AuthParams::parse(bad)) << bad;
+    }
 }
 
 } // namespace
+
+} // namespace velkordevice

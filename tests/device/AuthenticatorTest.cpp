@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+namespace velkordevice
+{
+
 namespace
 {
 
@@ -24,7 +27,9 @@ Challenge parseChallenge(const std::string& header)
     auto parsed = AuthParams::parse(header);
     EXPECT_TRUE(parsed) << header;
     if (!parsed)
+    {
         return {};
+    }
     EXPECT_EQ(parsed->scheme, "digest");
     EXPECT_EQ(parsed->value("realm"), "velkor-device");
     EXPECT_EQ(parsed->value("qop"), "auth");
@@ -44,7 +49,9 @@ protected:
         EXPECT_FALSE(denied.allowed);
         EXPECT_EQ(denied.challenges.size(), 2u);
         if (denied.challenges.size() != 2)
+        {
             return {};
+        }
         return parseChallenge(denied.challenges[algorithm == DigestAlgorithm::Sha256 ? 0 : 1]);
     }
 
@@ -184,3 +191,5 @@ TEST(AuthenticatorModesTest, NoneLetsEverythingThrough)
 }
 
 } // namespace
+
+} // namespace velkordevice

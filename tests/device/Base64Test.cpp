@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+namespace velkordevice
+{
+
 namespace
 {
 
@@ -30,7 +33,11 @@ TEST(Base64Test, KeepsBinaryBytes)
 TEST(Base64Test, RejectsMalformedInput)
 {
     for (const char* bad : {"Zg", "Zg=", "Z===", "Zm9v!A==", "Zg==Zg==", "Z=g=", "Zm 9v"})
+    {
         EXPECT_FALSE(Base64::decode(bad)) << bad;
+    }
 }
 
 } // namespace
+
+} // namespace velkordevice

@@ -6,6 +6,9 @@
 
 #include <thread>
 
+namespace velkordevice
+{
+
 namespace
 {
 
@@ -53,3 +56,5 @@ TEST(ChannelSourceTest, StopReleasesWaitingReaders)
 }
 
 } // namespace
+
+} // namespace velkordevice

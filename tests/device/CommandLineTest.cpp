@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+namespace velkordevice
+{
+
 namespace
 {
 
@@ -57,7 +60,9 @@ TEST(CommandLineTest, HelpWinsOverEverythingElse)
     for (const char* option :
          {"--address", "--port", "--channels", "--fps", "--user", "--password", "--auth",
           "--nonce-lifetime", "--alarm-interval", "--uid", "--max-connections"})
+    {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
+    }
 }
 
 TEST(CommandLineTest, RejectsBadInputWithAMessageNamingTheProblem)
@@ -86,3 +91,5 @@ TEST(CommandLineTest, RejectsBadInputWithAMessageNamingTheProblem)
 }
 
 } // namespace
+
+} // namespace velkordevice

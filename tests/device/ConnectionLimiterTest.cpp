@@ -5,6 +5,9 @@
 #include <atomic>
 #include <future>
 
+namespace velkordevice
+{
+
 namespace
 {
 
@@ -37,7 +40,9 @@ TEST(ConnectionLimiterTest, JobsBeyondTheLimitRunMarkedAsRejected)
     // Once the held jobs end, a new one is served normally again.
     std::promise<bool> d;
     for (int i = 0; i < 500 && limiter.active() != 0; ++i)
+    {
         std::this_thread::sleep_for(10ms);
+    }
     limiter.enqueue([&d] { d.set_value(ConnectionLimiter::rejectingThisThread()); });
     EXPECT_FALSE(d.get_future().get());
     limiter.shutdown();
@@ -49,10 +54,14 @@ TEST(ConnectionLimiterTest, ShutdownStillRunsQueuedJobs)
     {
         ConnectionLimiter limiter(1, 1);
         for (int i = 0; i < 4; ++i)
+        {
             limiter.enqueue([&ran] { ++ran; });
+        }
         limiter.shutdown();
     }
     EXPECT_EQ(ran, 4);
 }
 
 } // namespace
+
+} // namespace velkordevice

@@ -1,11 +1,10 @@
-#include "DeviceProcess.h"
-#include "HttpConnection.h"
-#include "JpegProbe.h"
-
 #include "AuthParams.h"
 #include "Base64.h"
+#include "DeviceProcess.h"
 #include "DigestCalculator.h"
 #include "FrameGeometry.h"
+#include "HttpConnection.h"
+#include "JpegProbe.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
@@ -14,6 +13,9 @@
 #include <memory>
 #include <regex>
 #include <thread>
+
+namespace velkordevice
+{
 
 namespace
 {
@@ -32,30 +34,44 @@ std::optional<Part> readPart(HttpConnection& connection)
 {
     auto boundary = connection.readLine();
     if (!boundary || *boundary != "--velkorframe")
+    {
         return std::nullopt;
+    }
     Part part;
     while (true)
     {
         auto line = connection.readLine();
         if (!line)
+        {
             return std::nullopt;
+        }
         if (line->empty())
+        {
             break;
+        }
         const auto colon = line->find(": ");
         if (colon == std::string::npos)
+        {
             return std::nullopt;
+        }
         std::string name = line->substr(0, colon);
         for (char& c : name)
+        {
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
         part.headers[name] = line->substr(colon + 2);
     }
     if (part.headers["content-type"] != "image/jpeg" || !part.headers.count("x-frame") ||
         !part.headers.count("content-length"))
+    {
         return std::nullopt;
+    }
     auto body = connection.readExact(std::stoul(part.headers["content-length"]));
     auto tail = connection.readExact(2);
     if (!body || !tail || *tail != "\r\n")
+    {
         return std::nullopt;
+    }
     part.jpeg.assign(body->begin(), body->end());
     return part;
 }
@@ -73,24 +89,36 @@ std::optional<Event> readEvent(HttpConnection& connection)
     {
         auto line = connection.readLine();
         if (!line)
+        {
             return std::nullopt;
+        }
         if (line->empty())
+        {
             return event;
+        }
         if (line->rfind("event: ", 0) == 0)
+        {
             event.kind = line->substr(7);
+        }
         else if (line->rfind("data: ", 0) == 0)
+        {
             event.data = line->substr(6);
+        }
         else if (line->rfind(":", 0) == 0)
+        {
             event.data = *line;
+        }
         else
+        {
             return std::nullopt;
+        }
     }
 }
 
 class DeviceE2eTest : public ::testing::Test
 {
 protected:
-    void launch(std::vector<std::string> args)
+    void launch(const std::vector<std::string>& args)
     {
         m_device = std::make_unique<DeviceProcess>(args);
         ASSERT_TRUE(m_device->started()) << m_device->banner();
@@ -201,7 +229,9 @@ TEST_F(DeviceE2eTest, EventsStartWithChannelStatesThenCarryAlarms)
         auto event = readEvent(connection);
         ASSERT_TRUE(event);
         if (event->kind == "alarm")
+        {
             alarm = event;
+        }
     }
     ASSERT_TRUE(alarm);
     EXPECT_TRUE(
@@ -249,7 +279,9 @@ protected:
             auto parsed = AuthParams::parse(value);
             if (!parsed || parsed->scheme != "digest" ||
                 parsed->value("realm") != "velkor-device" || parsed->value("qop") != "auth")
+            {
                 continue;
+            }
             out.push_back({parsed->value("nonce"), parsed->value("opaque"),
                            parsed->value("algorithm"), parsed->value("stale") == "true"});
         }
@@ -276,7 +308,9 @@ protected:
         auto reply = HttpConnection::get(port(), "/velkor/info");
         EXPECT_TRUE(reply);
         if (!reply)
+        {
             return {};
+        }
         EXPECT_EQ(reply->head.status, 401);
         auto list = challenges(reply->head);
         EXPECT_EQ(list.size(), 2u);
@@ -405,7 +439,9 @@ TEST_F(DeviceE2eTest, ConnectionsBeyondTheLimitGet503)
         ASSERT_TRUE(reply);
         status = reply->head.status;
         if (status != 200)
+        {
             std::this_thread::sleep_for(50ms);
+        }
     }
     EXPECT_EQ(status, 200);
 }
@@ -463,11 +499,17 @@ TEST_F(DeviceE2eTest, FfmpegReadsTheLiveStream)
     while (std::fgets(line, sizeof line, pipe.get()))
     {
         if (line[0] == '#')
+        {
             continue;
+        }
         if (std::regex_search(line, std::regex(R"(^0, +\d+, +\d+, +\d+, +\d+, 0x[0-9a-f]{8})")))
+        {
             ++frames;
+        }
         else
+        {
             unexpected += line;
+        }
     }
     EXPECT_EQ(unexpected, "");
     // About 75 at 25 fps over 3 s.
@@ -489,7 +531,7 @@ TEST_F(DigestE2eTest, LibcurlNegotiatesDigest)
         curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, 10L);
         curl_easy_setopt(
             curl.get(), CURLOPT_WRITEFUNCTION,
-            +[](char* data, size_t size, size_t count, void* out)
+            +[](char* data, std::size_t size, std::size_t count, void* out)
             {
                 static_cast<std::string*>(out)->append(data, size * count);
                 return size * count;
@@ -497,7 +539,9 @@ TEST_F(DigestE2eTest, LibcurlNegotiatesDigest)
         curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
         long status = 0;
         if (curl_easy_perform(curl.get()) == CURLE_OK)
+        {
             curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
+        }
         return status;
     };
     std::string body;
@@ -518,3 +562,5 @@ TEST(DeviceCommandLineE2eTest, BadOptionsExitWithCode2AndSayWhy)
 }
 
 } // namespace
+
+} // namespace velkordevice

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+namespace velkordevice
+{
+
 namespace
 {
 
@@ -69,3 +72,5 @@ TEST(DigestCalculatorTest, AlgorithmNamesAreCaseInsensitiveAndSessionVariantsUns
 }
 
 } // namespace
+
+} // namespace velkordevice

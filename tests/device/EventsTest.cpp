@@ -6,6 +6,9 @@
 #include <regex>
 #include <thread>
 
+namespace velkordevice
+{
+
 namespace
 {
 
@@ -28,7 +31,9 @@ TEST(EventBusTest, SlowReaderLosesTheOldestEventsOnly)
     EventBus bus(3);
     uint64_t position = 0;
     for (int i = 1; i <= 10; ++i)
+    {
         bus.publish("alarm", "n=" + std::to_string(i));
+    }
     auto events = bus.waitAfter(position, 0ms);
     ASSERT_EQ(events.size(), 3u);
     EXPECT_NE(events[0].find("n=8"), std::string::npos);
@@ -77,3 +82,5 @@ TEST(AlarmScheduleTest, AlarmsRotateOverChannelsAndRecordingFollows)
 }
 
 } // namespace
+
+} // namespace velkordevice

@@ -14,6 +14,9 @@
 #include <regex>
 #include <set>
 
+namespace velkordevice
+{
+
 namespace
 {
 
@@ -52,9 +55,13 @@ TEST(BitmapFontTest, CaptionCharactersHaveTheirOwnGlyphs)
     auto signature = [](char c)
     {
         std::string bits;
-        for (int row = 0; row < BitmapFont::glyphHeight; ++row)
-            for (int column = 0; column < BitmapFont::glyphWidth; ++column)
+        for (int row = 0; row < BitmapFont::kGlyphHeight; ++row)
+        {
+            for (int column = 0; column < BitmapFont::kGlyphWidth; ++column)
+            {
                 bits += BitmapFont::pixel(c, column, row) ? '1' : '0';
+            }
+        }
         return bits;
     };
     const std::string unknown = signature('?');
@@ -82,20 +89,24 @@ TEST(TestPatternTest, CaptionIsBurnedInScaledWithTheWidth)
         const int scale = pattern.textScale();
         EXPECT_EQ(scale, width / 320);
         int mismatches = 0;
-        for (size_t i = 0; i < text.size(); ++i)
-            for (int row = 0; row < BitmapFont::glyphHeight; ++row)
-                for (int column = 0; column < BitmapFont::glyphWidth; ++column)
+        for (std::size_t i = 0; i < text.size(); ++i)
+        {
+            for (int row = 0; row < BitmapFont::kGlyphHeight; ++row)
+            {
+                for (int column = 0; column < BitmapFont::kGlyphWidth; ++column)
                 {
                     // Centre of the scaled pixel.
                     const int x = pattern.captionX() +
-                                  (static_cast<int>(i) * BitmapFont::cellWidth + column) * scale +
+                                  (static_cast<int>(i) * BitmapFont::kCellWidth + column) * scale +
                                   scale / 2;
                     const int y = pattern.captionY() + row * scale + scale / 2;
-                    const uint8_t luma = image.y()[static_cast<size_t>(y) * width + x];
+                    const uint8_t luma = image.y()[static_cast<std::size_t>(y) * width + x];
                     const bool lit = BitmapFont::pixel(text[i], column, row);
                     mismatches += lit != (luma == 235);
                     mismatches += !lit && luma != 16;
                 }
+            }
+        }
         EXPECT_EQ(mismatches, 0) << width;
     }
 }
@@ -106,12 +117,17 @@ TEST(TestPatternTest, ConsecutiveFramesDiffer)
     const YuvImage first = pattern.render(1, "X");
     const YuvImage& second = pattern.render(2, "X");
     auto changed = [&](int row)
-    { return std::memcmp(first.y() + row * 320, second.y() + row * 320, 320) != 0; };
+    {
+        const std::ptrdiff_t offset = std::ptrdiff_t{row} * 320;
+        return std::memcmp(first.y() + offset, second.y() + offset, 320) != 0;
+    };
     // The ramp fills the bottom third; the block slides along just above it.
     int rampRows = 0;
     int otherRows = 0;
     for (int row = 0; row < 240; ++row)
+    {
         (row >= 160 ? rampRows : otherRows) += changed(row);
+    }
     EXPECT_EQ(rampRows, 80);
     EXPECT_GE(otherRows, 240 / 6);
 }
@@ -150,7 +166,7 @@ TEST(FrameRendererTest, DecodedPictureStillShowsTheCaptionBox)
     ASSERT_TRUE(frame);
     const auto gray = JpegProbe::decodeGray(frame->jpeg);
     ASSERT_EQ(gray.size(), 1920u * 1440u);
-    auto at = [&](int x, int y) { return gray[static_cast<size_t>(y) * 1920 + x]; };
+    auto at = [&](int x, int y) { return gray[static_cast<std::size_t>(y) * 1920 + x]; };
     // The caption starts with 'C' at scale 6 from (24,24): the centre of its first glyph pixel is
     // dark box, the one two pixels to the right is lit.
     EXPECT_LT(at(27, 27), 60);
@@ -158,3 +174,5 @@ TEST(FrameRendererTest, DecodedPictureStillShowsTheCaptionBox)
 }
 
 } // namespace
+
+} // namespace velkordevice

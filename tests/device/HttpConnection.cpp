@@ -18,7 +18,9 @@ std::vector<std::string> HttpHead::all(const std::string& name) const
     std::vector<std::string> out;
     auto [first, last] = headers.equal_range(name);
     for (auto it = first; it != last; ++it)
+    {
         out.push_back(it->second);
+    }
     return out;
 }
 
@@ -32,9 +34,13 @@ bool HttpConnection::open(int port, int receiveBuffer)
     close();
     m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (m_fd < 0)
+    {
         return false;
+    }
     if (receiveBuffer > 0)
+    {
         setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    }
     setTimeout(std::chrono::seconds(10));
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -51,7 +57,9 @@ bool HttpConnection::open(int port, int receiveBuffer)
 void HttpConnection::close()
 {
     if (m_fd >= 0)
+    {
         ::close(m_fd);
+    }
     m_fd = -1;
     m_buffer.clear();
 }
@@ -69,15 +77,19 @@ bool HttpConnection::sendGet(const std::string& target,
 {
     std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
     for (const auto& header : extraHeaders)
+    {
         request += header + "\r\n";
+    }
     request += "\r\n";
-    size_t sent = 0;
+    std::size_t sent = 0;
     while (sent < request.size())
     {
         const ssize_t n = send(m_fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
         if (n <= 0)
+        {
             return false;
-        sent += static_cast<size_t>(n);
+        }
+        sent += static_cast<std::size_t>(n);
     }
     return true;
 }
@@ -87,29 +99,41 @@ bool HttpConnection::fill()
     char chunk[16384];
     const ssize_t n = recv(m_fd, chunk, sizeof chunk, 0);
     if (n <= 0)
+    {
         return false;
-    m_buffer.append(chunk, static_cast<size_t>(n));
+    }
+    m_buffer.append(chunk, static_cast<std::size_t>(n));
     return true;
 }
 
 std::optional<std::string> HttpConnection::readLine()
 {
-    size_t end = 0;
+    std::size_t end = 0;
     while ((end = m_buffer.find('\n')) == std::string::npos)
+    {
         if (!fill())
+        {
             return std::nullopt;
+        }
+    }
     std::string line = m_buffer.substr(0, end);
     m_buffer.erase(0, end + 1);
     if (!line.empty() && line.back() == '\r')
+    {
         line.pop_back();
+    }
     return line;
 }
 
-std::optional<std::string> HttpConnection::readExact(size_t size)
+std::optional<std::string> HttpConnection::readExact(std::size_t size)
 {
     while (m_buffer.size() < size)
+    {
         if (!fill())
+        {
             return std::nullopt;
+        }
+    }
     std::string out = m_buffer.substr(0, size);
     m_buffer.erase(0, size);
     return out;
@@ -119,19 +143,27 @@ std::optional<HttpHead> HttpConnection::readHead()
 {
     auto statusLine = readLine();
     if (!statusLine || statusLine->rfind("HTTP/1.1 ", 0) != 0 || statusLine->size() < 12)
+    {
         return std::nullopt;
+    }
     HttpHead head;
     head.status = std::stoi(statusLine->substr(9, 3));
     while (true)
     {
         auto line = readLine();
         if (!line)
+        {
             return std::nullopt;
+        }
         if (line->empty())
+        {
             return head;
+        }
         const auto colon = line->find(':');
         if (colon == std::string::npos)
+        {
             return std::nullopt;
+        }
         std::string name = line->substr(0, colon);
         std::transform(name.begin(), name.end(), name.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -145,13 +177,19 @@ std::optional<HttpReply> HttpConnection::get(int port, const std::string& target
 {
     HttpConnection connection;
     if (!connection.open(port) || !connection.sendGet(target, extraHeaders))
+    {
         return std::nullopt;
+    }
     auto head = connection.readHead();
     if (!head)
+    {
         return std::nullopt;
+    }
     const std::string length = head->header("content-length");
     auto body = connection.readExact(length.empty() ? 0 : std::stoul(length));
     if (!body)
+    {
         return std::nullopt;
+    }
     return HttpReply{std::move(*head), std::move(*body)};
 }

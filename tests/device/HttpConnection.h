@@ -41,7 +41,7 @@ public:
     std::optional<HttpHead> readHead();
     // Up to and without the "\n" (and a "\r" before it).
     std::optional<std::string> readLine();
-    std::optional<std::string> readExact(size_t size);
+    std::optional<std::string> readExact(std::size_t size);
 
     // One request on its own connection, body read by Content-Length.
     static std::optional<HttpReply> get(int port, const std::string& target,

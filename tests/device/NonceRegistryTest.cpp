@@ -4,6 +4,9 @@
 
 #include <memory>
 
+namespace velkordevice
+{
+
 namespace
 {
 
@@ -85,3 +88,5 @@ TEST_F(NonceRegistryTest, ExpiredEntriesMakeRoomBeforeLiveOnesAreForgotten)
 }
 
 } // namespace
+
+} // namespace velkordevice

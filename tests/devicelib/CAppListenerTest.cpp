@@ -1,11 +1,11 @@
 #include "CAppListener.h"
+
 #include "CDialog.h"
 #include "PostedMessage.h"
 
-#include <QApplication>
-
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <memory>
 #include <string>
 #include <thread>
@@ -81,8 +81,8 @@ TEST_F(ListenerTest, EventsPostTheirExactTexts)
                                   "** Event ** OnError(errorCode=-7, description=device lost)",
                                   "** Event ** OnDevStatus(channel=1, status=2)",
                                   "** Event ** OnRecStatus(channel=3, status=-1)",
-                                  "** Event ** OnAlmStatus(channel=2, type=5, "
-                                  "timeDate=2026-12-08T14:30:01.234, status=1)",
+                                  std::string("** Event ** OnAlmStatus(channel=2, type=5, ") +
+                                      "timeDate=2026-12-08T14:30:01.234, status=1)",
                                   "** Event ** OnPlayStatus(channel=4, status=0)",
                                   "** Event ** OnOpStatus(channel=-2, status=9)",
                                   "** Event ** OnImage(type=0, size=48000)",
@@ -164,6 +164,7 @@ TEST_F(ListenerTest, PostsFromManyThreadsArriveOnceInEachThreadsOrder)
     constexpr int kThreads = 8;
     constexpr int kEach = 2000;
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int thread = 0; thread < kThreads; ++thread)
     {
         threads.emplace_back(

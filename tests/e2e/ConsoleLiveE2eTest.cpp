@@ -4,10 +4,9 @@
 #include "resource.h"
 #include "support/Emulator.h"
 
-#include <QTest>
-
 #include <gtest/gtest.h>
 
+#include <QTest>
 #include <algorithm>
 #include <memory>
 #include <regex>

@@ -1,12 +1,11 @@
 #include "support/XvfbDisplay.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QByteArray>
 #include <QCursor>
 #include <QScreen>
-
-#include <gtest/gtest.h>
-
 #include <cstdio>
 
 // The console, the library and the test share one private X server, which must run before the

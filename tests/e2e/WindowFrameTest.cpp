@@ -3,11 +3,10 @@
 #include "WindowPixels.h"
 #include "resource.h"
 
-#include <QApplication>
-#include <QTest>
-
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QTest>
 #include <algorithm>
 #include <cstdint>
 #include <optional>

@@ -3,7 +3,6 @@
 #include <xcb/xcb.h>
 
 #include <QRect>
-
 #include <cstdint>
 #include <map>
 #include <optional>

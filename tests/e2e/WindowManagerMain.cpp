@@ -1,13 +1,12 @@
 #include "support/ProcessRunner.h"
 #include "support/XvfbDisplay.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QByteArray>
 #include <QCursor>
 #include <QScreen>
-
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdio>
 #include <optional>

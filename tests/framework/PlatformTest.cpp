@@ -1,9 +1,9 @@
 #include "Platform.h"
 
+#include <gtest/gtest.h>
+
 #include <QByteArray>
 #include <QtGlobal>
-
-#include <gtest/gtest.h>
 
 namespace
 {

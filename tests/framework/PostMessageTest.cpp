@@ -2,10 +2,9 @@
 #include "PostedMessage.h"
 #include "WindowRegistry.h"
 
-#include <QApplication>
-
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <thread>
 #include <vector>
 
@@ -98,6 +97,7 @@ TEST(PostMessage, KeepsEachThreadsOrderAndLosesNothing)
     constexpr int kThreads = 4;
     constexpr int kEach = 5000;
     std::vector<std::thread> posters;
+    posters.reserve(kThreads);
     for (int thread = 0; thread < kThreads; ++thread)
     {
         posters.emplace_back(

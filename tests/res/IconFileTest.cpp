@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QImageReader>
 #include <QString>
-
 #include <cstdint>
 #include <cstdlib>
 #include <set>
@@ -40,7 +39,9 @@ QByteArray readIconFile()
 {
     QFile file(iconPath());
     if (!file.open(QIODevice::ReadOnly))
+    {
         return {};
+    }
     return file.readAll();
 }
 
@@ -62,7 +63,7 @@ std::int32_t les32(const QByteArray& data, std::size_t at)
 
 std::size_t rowStride(int width, int bitCount)
 {
-    return static_cast<std::size_t>((width * bitCount + 31) / 32 * 4);
+    return (static_cast<std::size_t>(width) * static_cast<std::size_t>(bitCount) + 31) / 32 * 4;
 }
 
 std::vector<IconEntry> parseDirectory(const QByteArray& data)
@@ -289,12 +290,16 @@ TEST(QtIcoReaderTest, PalettePicturesMatchTheTrueColourOne)
     for (std::size_t i = 0; i < entries.size(); ++i)
     {
         if (entries[i].bitCount == 24)
+        {
             continue;
+        }
         const QImage* reference = nullptr;
         for (std::size_t j = 0; j < entries.size(); ++j)
         {
             if (entries[j].bitCount == 24 && entries[j].width == entries[i].width)
+            {
                 reference = &images[j];
+            }
         }
         ASSERT_NE(reference, nullptr);
         SCOPED_TRACE(testing::Message()
@@ -310,7 +315,9 @@ TEST(QtIcoReaderTest, PalettePicturesMatchTheTrueColourOne)
                 const QRgb b = reference->pixel(x, y);
                 // Only the palette picture carries its mask through Qt's reader.
                 if (qAlpha(a) == 0)
+                {
                     continue;
+                }
                 ++opaque;
                 difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
                               std::abs(qBlue(a) - qBlue(b));

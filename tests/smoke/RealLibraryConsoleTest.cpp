@@ -2,7 +2,6 @@
 #include "DeviceLibrary.h"
 
 #include <QComboBox>
-
 #include <string>
 
 // The console on the real stand-in libvelkor.so, offscreen, with no device: start-up shows the

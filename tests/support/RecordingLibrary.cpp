@@ -102,6 +102,7 @@ void RecordingLibrary::raiseFromThreads(int threads, int count,
         return;
     }
     std::vector<std::thread> workers;
+    workers.reserve(static_cast<std::size_t>(threads));
     for (int thread = 0; thread < threads; ++thread)
     {
         workers.emplace_back(

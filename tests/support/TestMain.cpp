@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QByteArray>
-
-#include <gtest/gtest.h>
 
 // GUI tests run on the offscreen platform unless the environment names another (Xvfb runs).
 int main(int argc, char** argv)

@@ -26,7 +26,9 @@ protected:
         auto emulator = std::make_unique<Emulator>(VELKOR_DEVICE_PATH, std::move(options), port);
         EXPECT_TRUE(emulator->ready());
         if (emulator->ready())
+        {
             pointAt(emulator->port());
+        }
         return emulator;
     }
 
@@ -63,7 +65,9 @@ TEST_F(EndToEndTest, OpensAnOpenDeviceAndFollowsItsEvents)
     EXPECT_EQ(m_api->Open(), 777);
     EXPECT_TRUE(m_listener.waitFor("dev", 0, SessionStatusConnected));
     for (int channel = 1; channel <= 3; ++channel)
+    {
         EXPECT_TRUE(m_listener.waitFor("dev", channel, 1)) << channel;
+    }
     ASSERT_TRUE(
         m_listener.waitFor([](const RecordedEvent& event) { return event.kind == "alarm"; }));
     for (const RecordedEvent& event : m_listener.events())

@@ -29,7 +29,9 @@ TEST(EventDispatcher, DeliversEachEventOnceToEachListener)
     EXPECT_FALSE(dispatcher.addListener(&first));
     EXPECT_TRUE(dispatcher.addListener(&second));
     for (int i = 0; i < 5; ++i)
+    {
         dispatcher.post([](IAppListener& listener) { listener.OnDevStatus(0, 1); });
+    }
     dispatcher.flush();
     EXPECT_EQ(first.calls, 5);
     EXPECT_EQ(second.calls, 5);
@@ -41,17 +43,23 @@ TEST(EventDispatcher, DeliversOnItsOwnThreadInOrder)
     std::vector<int> order;
     std::atomic<bool> onOwnThread{true};
     for (int i = 0; i < 50; ++i)
+    {
         dispatcher.postTask(
             [&, i]
             {
                 order.push_back(i);
                 if (!dispatcher.isDispatcherThread())
+                {
                     onOwnThread = false;
+                }
             });
+    }
     dispatcher.flush();
     ASSERT_EQ(order.size(), 50U);
     for (int i = 0; i < 50; ++i)
+    {
         EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
+    }
     EXPECT_TRUE(onOwnThread);
 }
 
@@ -84,11 +92,15 @@ TEST(EventDispatcher, DropsEventsBeyondItsCapacity)
         [&]
         {
             while (!release)
+            {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
         });
     int accepted = 0;
     for (int i = 0; i < 100; ++i)
+    {
         accepted += dispatcher.postTask([&] { ++ran; }) ? 1 : 0;
+    }
     release = true;
     dispatcher.flush();
     EXPECT_LE(accepted, 5);
@@ -119,7 +131,9 @@ TEST(EventDispatcher, ClearingWaitsForARunningDelivery)
     dispatcher.addListener(&slow);
     dispatcher.post([](IAppListener& l) { l.OnDevStatus(0, 0); });
     while (!inside)
+    {
         std::this_thread::yield();
+    }
     dispatcher.clearListeners();
     EXPECT_TRUE(finished);
     dispatcher.post([](IAppListener& l) { l.OnDevStatus(0, 0); });

@@ -28,7 +28,9 @@ FrameWatcher watcher;
 int main(int argc, char** argv)
 {
     if (argc < 3)
+    {
         return 2;
+    }
     DeviceLibrary* api = GetVelkorAPI();
     api->Slot042(&watcher);
     api->SetHttpPort(std::atoi(argv[1]));
@@ -46,13 +48,21 @@ int main(int argc, char** argv)
         api->SetVideoWindow(window);
     }
     if (api->Open() < 0 || api->PlayLive(1, nullptr, 0, nullptr) != 0)
+    {
         return 3;
+    }
     for (int i = 0; i < 500 && !watcher.seen; ++i)
+    {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     if (!watcher.seen)
+    {
         return 4;
+    }
     const bool viaExit = std::strcmp(argv[2], "exit") == 0;
     if (viaExit)
+    {
         std::exit(0);
+    }
     return 0;
 }

@@ -20,16 +20,21 @@ Frame checkerboard(int width, int height)
     Frame frame;
     frame.width = width;
     frame.height = height;
-    frame.pixels.resize(static_cast<std::size_t>(width * height * 4));
+    frame.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
     for (int y = 0; y < height; ++y)
+    {
         for (int x = 0; x < width; ++x)
         {
-            std::uint8_t* pixel = &frame.pixels[static_cast<std::size_t>((y * width + x) * 4)];
+            std::uint8_t* pixel =
+                &frame.pixels[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                               static_cast<std::size_t>(x)) *
+                              4];
             pixel[0] = static_cast<std::uint8_t>(x);
             pixel[1] = static_cast<std::uint8_t>(y);
             pixel[2] = 7;
             pixel[3] = 255;
         }
+    }
     return frame;
 }
 
@@ -61,6 +66,7 @@ TEST(FrameScaler, MapsEveryTargetPixelToTheNearestSource)
         std::vector<std::uint8_t> target(stride * static_cast<std::size_t>(height) + 4, 0xEE);
         scaler.scale(source, target.data(), width, height, stride);
         for (int y = 0; y < height; ++y)
+        {
             for (int x = 0; x < width; ++x)
             {
                 const std::uint8_t* pixel =
@@ -69,6 +75,7 @@ TEST(FrameScaler, MapsEveryTargetPixelToTheNearestSource)
                 EXPECT_EQ(pixel[1], (2 * y + 1) * 2 / (2 * height)) << width << "x" << height;
                 EXPECT_EQ(pixel[2], 7);
             }
+        }
         // The bytes between rows belong to someone else.
         EXPECT_EQ(target[static_cast<std::size_t>(width) * 4], 0xEE);
         EXPECT_EQ(target.back(), 0xEE);

@@ -183,7 +183,9 @@ TEST_F(PropertiesTest, TextGettersNeverOverrunSmallBuffers)
             EXPECT_EQ(std::strlen(buffer), static_cast<std::size_t>(size - 1));
             EXPECT_EQ(full.compare(0, static_cast<std::size_t>(size - 1), buffer), 0);
             for (std::size_t guard = static_cast<std::size_t>(size); guard < sizeof buffer; ++guard)
+            {
                 EXPECT_EQ(buffer[guard], 'G') << "guard byte " << guard << " at size " << size;
+            }
         }
         char untouched[4] = {'G', 'G', 'G', 'G'};
         EXPECT_LT((m_api->*get)(untouched, 0), 0);

@@ -29,7 +29,7 @@ int closedPort()
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    EXPECT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     socklen_t length = sizeof address;
     ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
     ::close(probe);
@@ -49,7 +49,7 @@ std::string httpResponse(const std::string& status, const std::string& body,
            body;
 }
 
-LoopbackServer::Handler answering(std::string response)
+LoopbackServer::Handler answering(const std::string& response)
 {
     return [response](const std::string&, const std::string&, LoopbackConnection& connection)
     { connection.send(response); };
@@ -74,7 +74,9 @@ TEST_F(SessionTest, ListenerRegisteredAtBothSlotsHearsEachEventOnce)
     EXPECT_EQ(m_api->Slot042(&m_listener), 0);
     pointAt(closedPort());
     for (int i = 0; i < 3; ++i)
+    {
         EXPECT_EQ(m_api->Open(), DeviceUnreachable);
+    }
     // Events arrive in order, so once this last one is here every earlier delivery is done.
     LoopbackServer notADevice(answering("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"));
     pointAt(notADevice.port());
@@ -119,7 +121,9 @@ TEST_F(SessionTest, OpenGivesUpOnASilentPeer)
         [](const std::string&, const std::string&, LoopbackConnection& connection)
         {
             while (!connection.stopping())
+            {
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
         });
     pointAt(server.port());
     EXPECT_EQ(m_api->Open(), DeviceTimedOut);
@@ -135,7 +139,9 @@ TEST_F(SessionTest, AListenerCallingBackIntoTheLibraryDoesNotDeadlock)
         void OnError(int32_t, const char*) override
         {
             if (m_calls++ > 0)
+            {
                 return;
+            }
             char buffer[64];
             m_api->GetIPAddr(buffer, sizeof buffer);
             m_api->SetHttpPort(m_api->GetHttpPort());
@@ -285,13 +291,15 @@ TEST_F(SessionTest, AHostileLiveStreamIsAStreamErrorAndNothingWorse)
         {"oversized part",
          head + "--velkorframe\r\nContent-Type: image/jpeg\r\nContent-Length: 9000000\r\n\r\n"},
         {"oversized part without length",
-         head + "--velkorframe\r\n\r\n" + std::string(9 * 1024 * 1024, 'x')},
+         head + "--velkorframe\r\n\r\n" + std::string(std::size_t{9} * 1024 * 1024, 'x')},
         {"too many headers", head + "--velkorframe\r\n" +
                                  []
                                  {
                                      std::string headers;
                                      for (int i = 0; i < 40; ++i)
+                                     {
                                          headers += "X-H" + std::to_string(i) + ": v\r\n";
+                                     }
                                      return headers;
                                  }()},
         {"endless header", head + "--velkorframe\r\nX-Long: " + std::string(100000, 'h')},
@@ -309,7 +317,9 @@ TEST_F(SessionTest, AHostileLiveStreamIsAStreamErrorAndNothingWorse)
         {
             connection.send(bytes);
             while (!connection.stopping() && connection.send(""))
+            {
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
         };
         FakeDevice device(options);
         pointAt(device.port());
@@ -334,7 +344,9 @@ TEST_F(SessionTest, UndecodablePicturesAreReportedOnceAndTheStreamGoesOn)
         {
             if (!connection.send(
                     FakeDevice::part("b", n % 2 == 0 ? std::string("not a picture") : good)))
+            {
                 return;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     };
@@ -349,6 +361,8 @@ TEST_F(SessionTest, UndecodablePicturesAreReportedOnceAndTheStreamGoesOn)
     ASSERT_TRUE(m_listener.waitFor("dev", 0, SessionStatusClosed));
     std::size_t errors = 0;
     for (const RecordedEvent& event : m_listener.events())
+    {
         errors += event.kind == "error" ? 1 : 0;
+    }
     EXPECT_EQ(errors, 1U);
 }

@@ -22,7 +22,7 @@ using velkortest::XvfbDisplay;
 namespace
 {
 
-constexpr std::uint32_t white = 0xFFFFFF;
+constexpr std::uint32_t kWhite = 0xFFFFFF;
 
 // The test's own X client: makes windows and reads back what the library drew into them.
 class TestWindows
@@ -37,7 +37,7 @@ public:
     {
         xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
         const std::uint32_t window = xcb_generate_id(m_connection);
-        const std::uint32_t background = white;
+        const std::uint32_t background = kWhite;
         xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, width,
                           height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                           XCB_CW_BACK_PIXEL, &background);
@@ -62,12 +62,16 @@ public:
                                               width, height, ~0U),
                                 nullptr);
         if (reply == nullptr)
+        {
             return pixels;
+        }
         const std::uint8_t* data = xcb_get_image_data(reply);
         const int length = xcb_get_image_data_length(reply);
         for (int i = 0; i + 3 < length; i += 4)
+        {
             pixels.push_back(
                 static_cast<std::uint32_t>(data[i] | (data[i + 1] << 8) | (data[i + 2] << 16)));
+        }
         std::free(reply);
         return pixels;
     }
@@ -116,7 +120,9 @@ protected:
         while (std::chrono::steady_clock::now() < deadline)
         {
             if (done(m_windows->read(window, width, height)))
+            {
                 return true;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         return false;
@@ -156,8 +162,8 @@ TEST_F(LiveVideoTest, DrawsChangingPicturesScaledToTheWindowAndClearsToBlack)
                                   const std::size_t last = pixels.size() - 1;
                                   const bool covered =
                                       pixels.size() == std::size_t{width} * height &&
-                                      pixels[0] != white && pixels[width - 1] != white &&
-                                      pixels[last - width + 1] != white && pixels[last] != white;
+                                      pixels[0] != kWhite && pixels[width - 1] != kWhite &&
+                                      pixels[last - width + 1] != kWhite && pixels[last] != kWhite;
                                   if (covered)
                                       first = pixels;
                                   return covered && !allOf(pixels, 0);
@@ -186,7 +192,7 @@ TEST_F(LiveVideoTest, ABogusWindowIsRefusedAndPlayGoesOnWithoutIt)
     EXPECT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240));
     EXPECT_EQ(m_api->ClearImage(), 0);
     // Nothing was drawn into the window that was let go.
-    EXPECT_TRUE(allOf(m_windows->read(window, 64, 48), white));
+    EXPECT_TRUE(allOf(m_windows->read(window, 64, 48), kWhite));
 }
 
 TEST_F(LiveVideoTest, AWindowDestroyedWhilePlayingOnlyEndsDrawingIntoIt)
@@ -197,7 +203,7 @@ TEST_F(LiveVideoTest, AWindowDestroyedWhilePlayingOnlyEndsDrawingIntoIt)
     ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
     ASSERT_TRUE(waitForPixels(doomed, 200, 150,
                               [](const auto& pixels)
-                              { return !pixels.empty() && pixels[0] != white; }));
+                              { return !pixels.empty() && pixels[0] != kWhite; }));
     m_windows->destroy(doomed);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(m_api->ClearImage(), 0);
@@ -208,5 +214,5 @@ TEST_F(LiveVideoTest, AWindowDestroyedWhilePlayingOnlyEndsDrawingIntoIt)
     ASSERT_EQ(m_api->SetVideoWindow(next), 0);
     ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
     EXPECT_TRUE(waitForPixels(
-        next, 100, 75, [](const auto& pixels) { return !pixels.empty() && pixels[0] != white; }));
+        next, 100, 75, [](const auto& pixels) { return !pixels.empty() && pixels[0] != kWhite; }));
 }

@@ -46,13 +46,13 @@ std::string scanned(const std::string& body)
 }
 
 // Bodies that contain the things a parser could mistake for structure.
-const std::string trickyBody = std::string("ab\r\n--velkorfram\r\n\r\n--velkor\0xyz", 30);
+const std::string kTrickyBody = std::string("ab\r\n--velkorfram\r\n\r\n--velkor\0xyz", 30);
 
 } // namespace
 
 TEST(MultipartParser, ReadsCountedAndScannedPartsWhateverTheSplit)
 {
-    const std::string stream = "preamble text\r\n" + counted("first") + counted(trickyBody) +
+    const std::string stream = "preamble text\r\n" + counted("first") + counted(kTrickyBody) +
                                scanned("third part") + scanned("") + counted("") +
                                "--velkorframe--\r\nepilogue";
     for (std::size_t split = 0; split <= stream.size(); ++split)
@@ -63,7 +63,7 @@ TEST(MultipartParser, ReadsCountedAndScannedPartsWhateverTheSplit)
         ASSERT_TRUE(feedAll(parser, stream.substr(split))) << split << parser.error();
         ASSERT_EQ(collected.bodies.size(), 5U) << "split at " << split;
         EXPECT_EQ(collected.bodies[0], "first");
-        EXPECT_EQ(collected.bodies[1], trickyBody);
+        EXPECT_EQ(collected.bodies[1], kTrickyBody);
         EXPECT_EQ(collected.bodies[2], "third part");
         EXPECT_EQ(collected.bodies[3], "");
         EXPECT_EQ(collected.bodies[4], "");
@@ -73,14 +73,16 @@ TEST(MultipartParser, ReadsCountedAndScannedPartsWhateverTheSplit)
 
 TEST(MultipartParser, ReadsAStreamFedOneByteAtATime)
 {
-    const std::string stream = counted(trickyBody) + scanned(trickyBody) + counted("x");
+    const std::string stream = counted(kTrickyBody) + scanned(kTrickyBody) + counted("x");
     Collected collected;
     MultipartParser parser = makeParser(collected);
     for (char c : stream)
+    {
         ASSERT_TRUE(feedAll(parser, std::string(1, c)));
+    }
     ASSERT_EQ(collected.bodies.size(), 3U);
-    EXPECT_EQ(collected.bodies[0], trickyBody);
-    EXPECT_EQ(collected.bodies[1], trickyBody);
+    EXPECT_EQ(collected.bodies[0], kTrickyBody);
+    EXPECT_EQ(collected.bodies[1], kTrickyBody);
     EXPECT_EQ(collected.bodies[2], "x");
 }
 
@@ -110,7 +112,9 @@ TEST(MultipartParser, RefusesWhatBreaksTheLimits)
          {
              std::string lines;
              for (int i = 0; i < 100; ++i)
+             {
                  lines += "--wrongboundary\r\n";
+             }
              return lines;
          }()},
     };

@@ -78,7 +78,9 @@ TEST(SseParser, RefusesOverlongLinesAndData)
         SseParser parser = makeParser(events, 64, 100);
         std::string stream;
         for (int i = 0; i < 10; ++i)
+        {
             stream += "data: " + std::string(20, 'y') + "\n";
+        }
         EXPECT_FALSE(parser.feed(stream.data(), stream.size()));
         EXPECT_TRUE(events.empty());
     }
@@ -94,9 +96,13 @@ TEST(SseParser, SurvivesGarbage)
         SseParser parser = makeParser(events, 256, 1024);
         std::string garbage(4096, '\0');
         for (char& c : garbage)
+        {
             c = static_cast<char>(byte(random));
+        }
         parser.feed(garbage.data(), garbage.size());
         for (const auto& [type, data] : events)
+        {
             EXPECT_LE(data.size(), 1024U);
+        }
     }
 }

@@ -1,4 +1,5 @@
 #include "TextRules.h"
+
 #include "ResultCode.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,9 @@ TEST(TextRules, AcceptsAddressLiteralsAndHostNames)
           "::ffff:192.0.2.1", "localhost", "camera-01", "cam.example.org", "cam.example.org.", "a",
           "x1.y2", "3com.example",
           "a23456789012345678901234567890123456789012345678901234567890123.b"})
+    {
         EXPECT_EQ(TextRules::checkAddress(address), Ok) << address;
+    }
 }
 
 TEST(TextRules, RefusesWhatIsNoAddress)
@@ -23,7 +26,9 @@ TEST(TextRules, RefusesWhatIsNoAddress)
     const std::string longLabel(64, 'a');
     std::string longName;
     for (int i = 0; i < 64; ++i)
+    {
         longName += "abc.";
+    }
     longName += "xyz";
     for (const std::string& address :
          {std::string(), std::string("."), std::string("256.1.1.1"), std::string("1.2.3"),
@@ -32,7 +37,9 @@ TEST(TextRules, RefusesWhatIsNoAddress)
           std::string("cam_01"), std::string("cam 01"), std::string("cam\n"),
           std::string("h\xC3\xA9llo"), longLabel, longName, std::string("http://cam"),
           std::string("cam:80")})
+    {
         EXPECT_EQ(TextRules::checkAddress(address), AddressInvalid) << address;
+    }
 }
 
 TEST(TextRules, ChecksCredentials)
@@ -64,7 +71,9 @@ TEST(TextRules, CopiesOutWithinTheBufferAndTerminates)
         EXPECT_EQ(text.compare(0, length, buffer), 0);
         EXPECT_NE(length, 3U) << "half a character left at size " << size;
         for (std::size_t i = static_cast<std::size_t>(size); i < sizeof buffer; ++i)
+        {
             EXPECT_EQ(buffer[i], 'G') << "overrun at size " << size;
+        }
     }
     char untouched = 'G';
     EXPECT_EQ(TextRules::copyOut(text, &untouched, 0), InvalidArgument);

@@ -66,7 +66,9 @@ void FakeDevice::serveEvents(LoopbackConnection& connection)
             "HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\nConnection: close\r\n\r\n"
             "event: channel\ndata: channel=1 status=1\n\n"
             "event: channel\ndata: channel=2 status=1\n\n"))
+    {
         return;
+    }
     int idle = 0;
     while (!connection.stopping())
     {
@@ -80,9 +82,13 @@ void FakeDevice::serveEvents(LoopbackConnection& connection)
             }
         }
         if (next.empty() && ++idle % 10 == 0)
+        {
             next = ": keepalive\n\n";
+        }
         if (!next.empty() && !connection.send(next))
+        {
             return;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
 }
@@ -96,17 +102,26 @@ void FakeDevice::serveLive(const std::string& path, LoopbackConnection& connecti
     }
     int width = 320;
     if (const auto at = path.find("width="); at != std::string::npos)
+    {
         width = std::stoi(path.substr(at + 6));
+    }
     const int height = width * 3 / 4;
     std::vector<std::string> frames;
+    frames.reserve(4);
     for (int phase = 0; phase < 4; ++phase)
+    {
         frames.push_back(makeJpeg(width, height, phase));
+    }
     if (!connection.send(multipartHead("velkorframe")))
+    {
         return;
+    }
     for (std::size_t n = 0; !connection.stopping(); ++n)
     {
         if (!connection.send(part("velkorframe", frames[n % frames.size()])))
+        {
             return;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
     }
 }

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <system_error>
 
 namespace velkortest
 {
@@ -16,10 +18,14 @@ bool LoopbackConnection::send(std::string_view bytes)
     while (!bytes.empty())
     {
         if (stopping())
+        {
             return false;
+        }
         const ssize_t sent = ::send(m_socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (sent <= 0)
+        {
             return false;
+        }
         bytes.remove_prefix(static_cast<std::size_t>(sent));
     }
     return true;
@@ -37,8 +43,11 @@ LoopbackServer::LoopbackServer(Handler handler) : m_handler(std::move(handler))
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = 0;
-    ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(m_listener, 16);
+    if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(m_listener, 16) != 0)
+    {
+        throw std::system_error(errno, std::generic_category(), "loopback listener");
+    }
     socklen_t length = sizeof address;
     ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
     m_port = ntohs(address.sin_port);
@@ -53,7 +62,9 @@ LoopbackServer::~LoopbackServer()
 void LoopbackServer::stop()
 {
     if (m_stop.exchange(true))
+    {
         return;
+    }
     m_acceptor.join();
     ::close(m_listener);
     dropConnections();
@@ -63,14 +74,18 @@ void LoopbackServer::stop()
         threads.swap(m_threads);
     }
     for (auto& thread : threads)
+    {
         thread.join();
+    }
 }
 
 void LoopbackServer::dropConnections()
 {
     std::lock_guard lock(m_mutex);
     for (int socket : m_sockets)
+    {
         ::shutdown(socket, SHUT_RDWR);
+    }
 }
 
 void LoopbackServer::acceptLoop()
@@ -79,10 +94,14 @@ void LoopbackServer::acceptLoop()
     {
         pollfd waiting{m_listener, POLLIN, 0};
         if (::poll(&waiting, 1, 50) <= 0)
+        {
             continue;
+        }
         const int socket = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (socket < 0)
+        {
             continue;
+        }
         std::lock_guard lock(m_mutex);
         m_sockets.push_back(socket);
         m_threads.emplace_back([this, socket] { serve(socket); });
@@ -97,7 +116,9 @@ void LoopbackServer::serve(int socket)
     {
         const ssize_t got = ::recv(socket, buffer, sizeof buffer, 0);
         if (got <= 0)
+        {
             break;
+        }
         head.append(buffer, static_cast<std::size_t>(got));
     }
     const auto firstSpace = head.find(' ');

@@ -1,10 +1,11 @@
 #include "ProcessRunner.h"
 
-#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 namespace velkortest
 {
@@ -18,10 +19,15 @@ bool ProcessRunner::start(const std::vector<std::string>& arguments)
 {
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
+    {
         return false;
+    }
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (const std::string& argument : arguments)
+    {
         argv.push_back(const_cast<char*>(argument.c_str()));
+    }
     argv.push_back(nullptr);
     const int pid = ::fork();
     if (pid == 0)
@@ -56,14 +62,20 @@ std::optional<std::string> ProcessRunner::readLine(std::chrono::milliseconds tim
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (m_output < 0 || left.count() <= 0)
+        {
             return std::nullopt;
+        }
         pollfd waiting{m_output, POLLIN, 0};
         if (::poll(&waiting, 1, static_cast<int>(left.count())) <= 0)
+        {
             continue;
+        }
         char buffer[256];
         const ssize_t got = ::read(m_output, buffer, sizeof buffer);
         if (got <= 0)
+        {
             return std::nullopt;
+        }
         m_pending.append(buffer, static_cast<std::size_t>(got));
     }
 }
@@ -80,7 +92,9 @@ std::optional<int> ProcessRunner::waitForExit(std::chrono::milliseconds timeout)
             return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
         }
         if (std::chrono::steady_clock::now() >= deadline)
+        {
             return std::nullopt;
+        }
         ::usleep(10000);
     }
     return std::nullopt;

@@ -10,7 +10,9 @@ XvfbDisplay::XvfbDisplay()
 {
     if (!m_server.start(
             {"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}))
+    {
         return;
+    }
     if (const auto number = m_server.readLine(std::chrono::seconds(20)); number && !number->empty())
     {
         m_name = ":" + *number;
