@@ -33,14 +33,14 @@ Qt::WindowFlags windowFlagsOf(unsigned style)
 {
     // An application window is a top-level window of its own; a dialog belongs to another window,
     // or to the application, and window managers keep it above that.
-    Qt::WindowFlags flags = (style & WindowStyle::AppWindow) != 0U ? Qt::Window : Qt::Dialog;
+    Qt::WindowFlags flags = (style & WindowStyle::kAppWindow) != 0U ? Qt::Window : Qt::Dialog;
     flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
              Qt::WindowCloseButtonHint;
-    if ((style & WindowStyle::MinimizeBox) != 0U)
+    if ((style & WindowStyle::kMinimizeBox) != 0U)
     {
         flags |= Qt::WindowMinimizeButtonHint;
     }
-    if ((style & WindowStyle::MaximizeBox) != 0U)
+    if ((style & WindowStyle::kMaximizeBox) != 0U)
     {
         flags |= Qt::WindowMaximizeButtonHint;
     }

@@ -32,10 +32,10 @@ inline constexpr unsigned kWantReturn = 1U << 9;
 // The window's own frame; by default a dialog has a title, a system menu and a close box only.
 namespace WindowStyle
 {
-inline constexpr unsigned MinimizeBox = 1U << 0;
-inline constexpr unsigned MaximizeBox = 1U << 1;
+inline constexpr unsigned kMinimizeBox = 1U << 0;
+inline constexpr unsigned kMaximizeBox = 1U << 1;
 // A window of its own on the task bar, not one that belongs to another window.
-inline constexpr unsigned AppWindow = 1U << 2;
+inline constexpr unsigned kAppWindow = 1U << 2;
 } // namespace WindowStyle
 
 inline constexpr int kNoControlId = -1;

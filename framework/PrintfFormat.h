@@ -47,15 +47,8 @@ template <typename T> constexpr Argument argumentOf()
     {
         return std::is_same_v<Value, long double> ? Argument::LongDouble : Argument::Double;
     }
-    else if constexpr (!std::is_integral_v<Value>)
-    {
-        return Argument::Unsupported;
-    }
-    else if constexpr (sizeof(Value) < sizeof(int) || std::is_same_v<Value, bool>)
-    {
-        return Argument::Int;
-    }
-    else if constexpr (std::is_same_v<Value, int>)
+    else if constexpr (std::is_integral_v<Value> &&
+                       (sizeof(Value) < sizeof(int) || std::is_same_v<Value, int>))
     {
         return Argument::Int;
     }

@@ -64,7 +64,7 @@ const DialogTemplate& ConsoleTemplate()
             {kNoControlId, T, "H264Resolution", 15, 153, 60, 8, 0},
         },
         {{IDC_DEVICETYPE, "a"}},
-        WindowStyle::MinimizeBox | WindowStyle::MaximizeBox | WindowStyle::AppWindow,
+        WindowStyle::kMinimizeBox | WindowStyle::kMaximizeBox | WindowStyle::kAppWindow,
     };
     return layout;
 }

@@ -7,9 +7,10 @@
 namespace velkor
 {
 
-FramePipeline::FramePipeline(std::string boundary, VideoOutput* output, LiveObserver& observer)
+FramePipeline::FramePipeline(const std::string& boundary, VideoOutput* output,
+                             LiveObserver& observer)
     : m_output(output), m_observer(observer),
-      m_parser(std::move(boundary), [this](const MultipartPart& part) { onPart(part); })
+      m_parser(boundary, [this](const MultipartPart& part) { onPart(part); })
 {
 }
 

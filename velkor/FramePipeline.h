@@ -19,7 +19,7 @@ class VideoOutput;
 class FramePipeline
 {
 public:
-    FramePipeline(std::string boundary, VideoOutput* output, LiveObserver& observer);
+    FramePipeline(const std::string& boundary, VideoOutput* output, LiveObserver& observer);
 
     bool feed(const std::uint8_t* data, std::size_t size);
     bool failed() const { return m_parser.failed(); }

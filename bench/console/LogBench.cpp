@@ -250,17 +250,18 @@ int runChild(int argc, char** argv)
 
     const double lines = progress.lines;
     const double tailSeconds = progress.seconds - progress.ninetyPercentSeconds;
+    const int ninetyPercent = total - total / 10;
+    const double ninetyPercentLines = ninetyPercent;
     const double perLine = 1024.0 / lines;
-    std::printf(
-        "RESULT %s %s %d lines=%d timeout=%d ok=%d wall=%.3f rate=%.0f tail=%.0f "
-        "cpu=%.3f gui=%.3f poster=%.3f rss=%.0f trimmed=%.0f peak=%.0f load=%.2f/%.2f\n",
-        approach.c_str(), mode.c_str(), total, progress.lines, progress.timedOut ? 1 : 0,
-        ok ? 1 : 0, progress.seconds, lines / progress.seconds,
-        tailSeconds > 0 ? (lines - static_cast<double>(total - total / 10)) / tailSeconds : 0.0,
-        cpu, progress.guiCpuSeconds, posterCpu, static_cast<double>(endKb - baseKb) * perLine,
-        static_cast<double>(trimmedKb - baseKb) * perLine,
-        static_cast<double>(peakKb - std::max(baseKb, basePeakKb)) * perLine, loadBefore,
-        loadAfter);
+    std::printf("RESULT %s %s %d lines=%d timeout=%d ok=%d wall=%.3f rate=%.0f tail=%.0f "
+                "cpu=%.3f gui=%.3f poster=%.3f rss=%.0f trimmed=%.0f peak=%.0f load=%.2f/%.2f\n",
+                approach.c_str(), mode.c_str(), total, progress.lines, progress.timedOut ? 1 : 0,
+                ok ? 1 : 0, progress.seconds, lines / progress.seconds,
+                tailSeconds > 0 ? (lines - ninetyPercentLines) / tailSeconds : 0.0, cpu,
+                progress.guiCpuSeconds, posterCpu, static_cast<double>(endKb - baseKb) * perLine,
+                static_cast<double>(trimmedKb - baseKb) * perLine,
+                static_cast<double>(peakKb - std::max(baseKb, basePeakKb)) * perLine, loadBefore,
+                loadAfter);
     std::fflush(stdout);
     // Tearing down a million-line document takes long and tells nothing.
     std::_Exit(0);
