@@ -1,15 +1,15 @@
 #include "ChannelSource.h"
 
-#include "FrameRenderer.h"
+#include "FrameHandOver.h"
+#include "StreamProducer.h"
 
-#include <algorithm>
 #include <vector>
 
 namespace velkordevice
 {
 
 ChannelSource::ChannelSource(int channel, int fps)
-    : m_channel(channel), m_period(std::chrono::nanoseconds(1'000'000'000LL / fps))
+    : m_channel(channel), m_fps(fps), m_epoch(std::chrono::steady_clock::now())
 {
 }
 
@@ -21,25 +21,33 @@ ChannelSource::~ChannelSource()
 void ChannelSource::start()
 {
     std::lock_guard lock(m_mutex);
-    if (m_thread.joinable() || m_stopping)
+    if (m_started || m_stopping)
     {
         return;
     }
-    m_thread = std::thread([this] { run(); });
+    m_started = true;
+    for (auto& [key, stream] : m_streams)
+    {
+        stream.producer->start();
+    }
 }
 
 void ChannelSource::stop()
 {
+    std::vector<std::unique_ptr<StreamProducer>> ending;
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
+        for (auto& [key, stream] : m_streams)
+        {
+            if (stream.producer)
+            {
+                ending.push_back(std::move(stream.producer));
+            }
+        }
     }
-    m_frameReady.notify_all();
-    m_readersChanged.notify_all();
-    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
-    {
-        m_thread.join();
-    }
+    // Joined outside the lock: a producer may be in the middle of a picture.
+    ending.clear();
 }
 
 bool ChannelSource::stopped() const
@@ -48,107 +56,54 @@ bool ChannelSource::stopped() const
     return m_stopping;
 }
 
-void ChannelSource::addReader(int width)
-{
-    {
-        std::lock_guard lock(m_mutex);
-        ++m_widths[width].readers;
-    }
-    m_readersChanged.notify_all();
-}
-
-void ChannelSource::removeReader(int width)
+std::shared_ptr<FrameHandOver> ChannelSource::addReader(StreamKey key)
 {
     std::lock_guard lock(m_mutex);
-    auto it = m_widths.find(width);
-    if (it != m_widths.end() && --it->second.readers <= 0)
+    Stream& stream = m_streams[key];
+    ++stream.readers;
+    if (m_stopping)
     {
-        m_widths.erase(it);
+        auto closed = std::make_shared<FrameHandOver>(1);
+        closed->close();
+        return closed;
     }
+    if (!stream.producer)
+    {
+        stream.producer = std::make_unique<StreamProducer>(m_channel, key, m_fps, m_epoch);
+        if (m_started)
+        {
+            stream.producer->start();
+        }
+    }
+    return stream.producer->frames();
 }
 
-std::shared_ptr<const EncodedFrame> ChannelSource::waitForFrame(int width, uint64_t from,
-                                                                std::chrono::milliseconds timeout)
+void ChannelSource::removeReader(StreamKey key)
 {
-    std::unique_lock lock(m_mutex);
-    std::shared_ptr<const EncodedFrame> frame;
-    m_frameReady.wait_for(lock, timeout,
-                          [&]
-                          {
-                              if (m_stopping)
-                              {
-                                  return true;
-                              }
-                              auto it = m_widths.find(width);
-                              if (it != m_widths.end() && it->second.latest &&
-                                  it->second.latest->number >= from)
-                              {
-                                  frame = it->second.latest;
-                              }
-                              return frame != nullptr;
-                          });
-    return m_stopping ? nullptr : frame;
+    std::unique_ptr<StreamProducer> ending;
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_streams.find(key);
+        if (it == m_streams.end() || --it->second.readers > 0)
+        {
+            return;
+        }
+        ending = std::move(it->second.producer);
+        m_streams.erase(it);
+    }
+    // Outside the lock, so the channel's other readers are not held up while it finishes.
+    ending.reset();
 }
 
-void ChannelSource::run()
+std::size_t ChannelSource::activeStreams() const
 {
-    using Clock = std::chrono::steady_clock;
-    // Renderers live on this thread only; they are dropped with the last reader of their width.
-    std::map<int, std::unique_ptr<FrameRenderer>> renderers;
-    const Clock::time_point start = Clock::now();
-    uint64_t tick = 0;
-
-    std::unique_lock lock(m_mutex);
-    while (!m_stopping)
+    std::lock_guard lock(m_mutex);
+    std::size_t count = 0;
+    for (const auto& [key, stream] : m_streams)
     {
-        if (m_widths.empty())
-        {
-            renderers.clear();
-            m_readersChanged.wait(lock, [this] { return m_stopping || !m_widths.empty(); });
-            continue;
-        }
-        std::vector<int> widths;
-        for (const auto& [width, state] : m_widths)
-        {
-            widths.push_back(width);
-        }
-        lock.unlock();
-
-        std::erase_if(
-            renderers, [&](const auto& entry)
-            { return std::find(widths.begin(), widths.end(), entry.first) == widths.end(); });
-        const auto wallClock = std::chrono::system_clock::now();
-        std::vector<std::pair<int, std::shared_ptr<const EncodedFrame>>> produced;
-        for (int width : widths)
-        {
-            auto& renderer = renderers[width];
-            if (!renderer)
-            {
-                renderer = std::make_unique<FrameRenderer>(m_channel, width);
-            }
-            produced.emplace_back(width, renderer->render(tick, wallClock));
-        }
-
-        lock.lock();
-        for (auto& [width, frame] : produced)
-        {
-            auto it = m_widths.find(width);
-            if (it != m_widths.end() && frame)
-            {
-                it->second.latest = std::move(frame);
-            }
-        }
-        lock.unlock();
-        m_frameReady.notify_all();
-
-        // Ticks are counted from the start so a late frame is skipped rather than caught up.
-        const auto elapsed = Clock::now() - start;
-        const uint64_t nextTick = static_cast<uint64_t>(elapsed / m_period) + 1;
-        tick = std::max(tick + 1, nextTick);
-        lock.lock();
-        m_readersChanged.wait_until(lock, start + m_period * static_cast<int64_t>(tick),
-                                    [this] { return m_stopping; });
+        count += stream.producer ? 1 : 0;
     }
+    return count;
 }
 
 } // namespace velkordevice

@@ -1,22 +1,21 @@
 #pragma once
 
-#include "EncodedFrame.h"
+#include "StreamKey.h"
 
 #include <chrono>
-#include <condition_variable>
-#include <cstdint>
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace velkordevice
 {
 
-class FrameRenderer;
+class FrameHandOver;
+class StreamProducer;
 
-// Produces one channel's frames on its own thread, once per tick and only for the widths that
-// have readers; every reader of a width shares the same encoded frame.
+// One channel's streams: each (format, width) is drawn and encoded only while it has readers,
+// once for all of them, on its own thread.
 class ChannelSource
 {
 public:
@@ -25,36 +24,33 @@ public:
     ChannelSource(const ChannelSource&) = delete;
     ChannelSource& operator=(const ChannelSource&) = delete;
 
+    // Streams are produced from now on; readers added before wait until then.
     void start();
-    // Wakes every waiting reader; frames stop.
+    // Ends every stream; readers added later get a closed hand-over.
     void stop();
-
-    void addReader(int width);
-    void removeReader(int width);
-    // The newest frame of this width if it is numbered `from` or later, waiting up to `timeout`
-    // for one. nullptr on timeout or once stopped.
-    std::shared_ptr<const EncodedFrame> waitForFrame(int width, uint64_t from,
-                                                     std::chrono::milliseconds timeout);
     bool stopped() const;
+
+    // Each addReader() is matched by one removeReader() of the same key.
+    std::shared_ptr<FrameHandOver> addReader(StreamKey key);
+    void removeReader(StreamKey key);
+    // Streams being encoded now.
+    std::size_t activeStreams() const;
     int channel() const { return m_channel; }
 
 private:
-    struct WidthState
+    struct Stream
     {
         int readers = 0;
-        std::shared_ptr<const EncodedFrame> latest;
+        std::unique_ptr<StreamProducer> producer;
     };
 
-    void run();
-
     int m_channel;
-    std::chrono::nanoseconds m_period;
+    int m_fps;
+    std::chrono::steady_clock::time_point m_epoch;
     mutable std::mutex m_mutex;
-    std::condition_variable m_frameReady;
-    std::condition_variable m_readersChanged;
-    std::map<int, WidthState> m_widths;
+    std::map<StreamKey, Stream> m_streams;
+    bool m_started = false;
     bool m_stopping = false;
-    std::thread m_thread;
 };
 
 } // namespace velkordevice

@@ -3,8 +3,8 @@
 #include "ChannelSource.h"
 #include "ConnectionLimiter.h"
 #include "EventStream.h"
-#include "FrameGeometry.h"
 #include "LiveStream.h"
+#include "StreamFormats.h"
 
 #include <sys/socket.h>
 
@@ -130,9 +130,19 @@ void DeviceServer::stop()
 
 std::string DeviceServer::infoBody() const
 {
-    return "device=velkor-device\nuid=" + std::to_string(m_config.uid) +
-           "\nchannels=" + std::to_string(m_config.channels) +
-           "\nformats=jpeg\nwidths=" + FrameGeometry::widthList() + "\nversion=1\n";
+    std::string body = "device=velkor-device\nuid=" + std::to_string(m_config.uid) +
+                       "\nchannels=" + std::to_string(m_config.channels) +
+                       "\nformats=" + StreamFormats::nameList() +
+                       "\nwidths=" + StreamFormats::widthList(StreamFormat::Jpeg) + "\n";
+    for (StreamFormat format : StreamFormats::all())
+    {
+        if (format != StreamFormat::Jpeg)
+        {
+            body += "widths." + StreamFormats::name(format) + "=" +
+                    StreamFormats::widthList(format) + "\n";
+        }
+    }
+    return body + "version=2\n";
 }
 
 httplib::Server::HandlerResponse DeviceServer::screen(const httplib::Request& request,
@@ -190,16 +200,35 @@ void DeviceServer::serveLive(const httplib::Request& request, httplib::Response&
     {
         return plain(response, 404, "no such channel\n");
     }
-    const auto width = parseDecimal(request.get_param_value("width"));
-    if (!width || !FrameGeometry::isSupportedWidth(*width))
+    const auto format = request.has_param("format")
+                            ? StreamFormats::parse(request.get_param_value("format"))
+                            : std::optional<StreamFormat>(StreamFormat::Jpeg);
+    if (!format)
     {
-        return plain(response, 400, "width must be one of " + FrameGeometry::widthList() + "\n");
+        return plain(response, 400, "format must be one of " + StreamFormats::nameList() + "\n");
+    }
+    const auto width = parseDecimal(request.get_param_value("width"));
+    if (!width || !StreamFormats::offersWidth(*format, *width))
+    {
+        return plain(response, 400,
+                     "width must be one of " + StreamFormats::widthList(*format) + " for " +
+                         StreamFormats::name(*format) + "\n");
+    }
+    LiveStream::Framing framing = LiveStream::Framing::Multipart;
+    if (request.has_param("framing"))
+    {
+        const std::string value = request.get_param_value("framing");
+        if (value != "multipart" && value != "raw")
+        {
+            return plain(response, 400, "framing must be multipart or raw\n");
+        }
+        framing = value == "raw" ? LiveStream::Framing::Raw : LiveStream::Framing::Multipart;
     }
 
-    auto stream =
-        std::make_shared<LiveStream>(m_channels[static_cast<std::size_t>(*channel - 1)], *width);
+    auto stream = std::make_shared<LiveStream>(m_channels[static_cast<std::size_t>(*channel - 1)],
+                                               StreamKey{*format, *width}, framing);
     response.set_header("Cache-Control", "no-cache, no-store");
-    response.set_content_provider(LiveStream::contentType(),
+    response.set_content_provider(stream->contentType(),
                                   [stream](std::size_t, httplib::DataSink& sink)
                                   { return stream->pump(sink); });
 }

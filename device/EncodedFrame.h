@@ -6,13 +6,17 @@
 namespace velkordevice
 {
 
-// One encoded picture, shared read-only by every reader of its channel and width.
+// One encoded picture (one access unit), shared read-only by every reader of its stream.
 struct EncodedFrame
 {
-    uint64_t number = 0;
+    std::uint64_t number = 0;
     int width = 0;
     int height = 0;
-    std::vector<unsigned char> jpeg;
+    // Decodable without any earlier picture; carries the parameter sets of its stream.
+    bool keyframe = false;
+    // CLOCK_REALTIME when encoding finished, in microseconds since the Unix epoch.
+    std::int64_t encodedAtMicros = 0;
+    std::vector<unsigned char> data;
 };
 
 } // namespace velkordevice

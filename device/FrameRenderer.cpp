@@ -1,20 +1,35 @@
 #include "FrameRenderer.h"
 
 #include "FrameGeometry.h"
+#include "JpegEncoder.h"
 #include "LocalTimestamp.h"
+#include "VideoEncoder.h"
 
 #include <cstdio>
 
 namespace velkordevice
 {
 
-FrameRenderer::FrameRenderer(int channel, int width)
-    : m_channel(channel), m_width(width), m_height(FrameGeometry::heightFor(width)),
+FrameRenderer::FrameRenderer(int channel, StreamKey key, int fps)
+    : m_channel(channel), m_width(key.width), m_height(FrameGeometry::heightFor(key.width)),
       m_pattern(m_width, m_height)
 {
+    if (key.format == StreamFormat::Jpeg)
+    {
+        m_encoder = std::make_unique<JpegEncoder>();
+        return;
+    }
+    auto video = std::make_unique<VideoEncoder>(key.format, m_width, m_height, fps);
+    m_ready = video->ready();
+    m_encoder = std::move(video);
 }
 
-std::string FrameRenderer::caption(int channel, uint64_t frameNumber,
+std::string FrameRenderer::error() const
+{
+    return m_encoder->lastError();
+}
+
+std::string FrameRenderer::caption(int channel, std::uint64_t frameNumber,
                                    std::chrono::system_clock::time_point when, int width,
                                    int height)
 {
@@ -26,18 +41,26 @@ std::string FrameRenderer::caption(int channel, uint64_t frameNumber,
 }
 
 std::shared_ptr<const EncodedFrame>
-FrameRenderer::render(uint64_t frameNumber, std::chrono::system_clock::time_point when)
+FrameRenderer::render(std::uint64_t frameNumber, std::chrono::system_clock::time_point when,
+                      bool forceKeyframe)
 {
+    if (!m_ready)
+    {
+        return nullptr;
+    }
     const YuvImage& image =
         m_pattern.render(frameNumber, caption(m_channel, frameNumber, when, m_width, m_height));
     auto frame = std::make_shared<EncodedFrame>();
     frame->number = frameNumber;
     frame->width = m_width;
     frame->height = m_height;
-    if (!m_encoder.encode(image, frame->jpeg))
+    if (!m_encoder->encode(image, frameNumber, forceKeyframe, frame->data, frame->keyframe))
     {
         return nullptr;
     }
+    frame->encodedAtMicros = std::chrono::duration_cast<std::chrono::microseconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
     return frame;
 }
 

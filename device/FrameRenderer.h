@@ -1,7 +1,8 @@
 #pragma once
 
 #include "EncodedFrame.h"
-#include "JpegEncoder.h"
+#include "PictureEncoder.h"
+#include "StreamKey.h"
 #include "TestPattern.h"
 
 #include <chrono>
@@ -11,16 +12,20 @@
 namespace velkordevice
 {
 
-// Draws and encodes one channel's pictures at one width.
+// Draws and encodes one stream's pictures: one channel, one format, one width.
 class FrameRenderer
 {
 public:
-    FrameRenderer(int channel, int width);
+    FrameRenderer(int channel, StreamKey key, int fps);
 
+    // Whether the encoder could be set up; if not, error() says why.
+    bool ready() const { return m_ready; }
+    std::string error() const;
     // nullptr if encoding failed.
-    std::shared_ptr<const EncodedFrame> render(uint64_t frameNumber,
-                                               std::chrono::system_clock::time_point when);
-    static std::string caption(int channel, uint64_t frameNumber,
+    std::shared_ptr<const EncodedFrame> render(std::uint64_t frameNumber,
+                                               std::chrono::system_clock::time_point when,
+                                               bool forceKeyframe = false);
+    static std::string caption(int channel, std::uint64_t frameNumber,
                                std::chrono::system_clock::time_point when, int width, int height);
 
 private:
@@ -28,7 +33,8 @@ private:
     int m_width;
     int m_height;
     TestPattern m_pattern;
-    JpegEncoder m_encoder;
+    std::unique_ptr<PictureEncoder> m_encoder;
+    bool m_ready = true;
 };
 
 } // namespace velkordevice

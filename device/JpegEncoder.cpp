@@ -49,4 +49,11 @@ bool JpegEncoder::encode(const YuvImage& image, std::vector<unsigned char>& jpeg
     return true;
 }
 
+bool JpegEncoder::encode(const YuvImage& image, std::uint64_t, bool,
+                         std::vector<unsigned char>& out, bool& keyframe)
+{
+    keyframe = true;
+    return encode(image, out);
+}
+
 } // namespace velkordevice

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "PictureEncoder.h"
+
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -8,17 +11,19 @@ namespace velkordevice
 
 class YuvImage;
 
-// TurboJPEG compressor for 4:2:0 planes; one instance per thread.
-class JpegEncoder
+// TurboJPEG compressor for 4:2:0 planes; one instance per thread. Every picture is a keyframe.
+class JpegEncoder : public PictureEncoder
 {
 public:
     explicit JpegEncoder(int quality = 80);
-    ~JpegEncoder();
+    ~JpegEncoder() override;
     JpegEncoder(const JpegEncoder&) = delete;
     JpegEncoder& operator=(const JpegEncoder&) = delete;
 
     bool encode(const YuvImage& image, std::vector<unsigned char>& jpeg);
-    const std::string& lastError() const { return m_error; }
+    bool encode(const YuvImage& image, std::uint64_t pictureNumber, bool forceKeyframe,
+                std::vector<unsigned char>& out, bool& keyframe) override;
+    std::string lastError() const override { return m_error; }
 
 private:
     void* m_handle;

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "EncodedFrame.h"
+#include "FrameHandOver.h"
+#include "StreamKey.h"
 
 #include <httplib.h>
 
-#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -13,28 +14,39 @@ namespace velkordevice
 
 class ChannelSource;
 
-// One reader of /velkor/live: registered with its channel for as long as it exists, it sends the
-// newest frame each time the socket has taken the previous one, so a slow reader skips frames.
+// One reader of /velkor/live: registered with its channel for as long as it exists, it sends
+// the frames the hand-over gives it each time the socket has taken the previous one, so a slow
+// reader skips frames (and, between keyframes, waits for the next one).
 class LiveStream
 {
 public:
+    enum class Framing
+    {
+        // Each frame a part of a multipart/x-mixed-replace body, with its own headers.
+        Multipart,
+        // The bare elementary stream, as standard tools read it.
+        Raw
+    };
+
     static constexpr const char* kBoundary = "velkorframe";
 
-    LiveStream(std::shared_ptr<ChannelSource> source, int width);
+    LiveStream(std::shared_ptr<ChannelSource> source, StreamKey key, Framing framing);
     ~LiveStream();
     LiveStream(const LiveStream&) = delete;
     LiveStream& operator=(const LiveStream&) = delete;
 
-    // Writes at most one part; false ends the response.
+    // Writes at most one frame; false ends the response.
     bool pump(httplib::DataSink& sink);
 
-    static std::string contentType();
-    static std::string partHeader(const EncodedFrame& frame);
+    std::string contentType() const;
+    static std::string partHeader(StreamFormat format, const EncodedFrame& frame);
 
 private:
     std::shared_ptr<ChannelSource> m_source;
-    int m_width;
-    uint64_t m_next = 0;
+    StreamKey m_key;
+    Framing m_framing;
+    std::shared_ptr<FrameHandOver> m_frames;
+    FrameHandOver::Cursor m_cursor;
 };
 
 } // namespace velkordevice

@@ -17,7 +17,7 @@ namespace
 void BM_RenderAndEncode(benchmark::State& state)
 {
     const int width = static_cast<int>(state.range(0));
-    FrameRenderer renderer(1, width);
+    FrameRenderer renderer(1, {StreamFormat::Jpeg, width}, 25);
     uint64_t frame = 0;
     std::size_t bytes = 0;
     for (auto _ : state)
@@ -28,7 +28,7 @@ void BM_RenderAndEncode(benchmark::State& state)
             state.SkipWithError("encoding failed");
             break;
         }
-        bytes += encoded->jpeg.size();
+        bytes += encoded->data.size();
     }
     state.counters["fps"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);

@@ -1,5 +1,7 @@
 #include "ChannelSource.h"
 
+#include "AccessUnitProbe.h"
+#include "FrameHandOver.h"
 #include "JpegProbe.h"
 
 #include <gtest/gtest.h>
@@ -14,45 +16,89 @@ namespace
 
 using namespace std::chrono_literals;
 
-TEST(ChannelSourceTest, ReadersOfAWidthShareEachFrame)
+TEST(ChannelSourceTest, EachStreamIsEncodedOnceForAllItsReadersAndOnlyWhileRead)
 {
     ChannelSource source(1, 50);
     source.start();
-    source.addReader(320);
-    source.addReader(320);
-    auto first = source.waitForFrame(320, 0, 5s);
-    ASSERT_TRUE(first);
-    EXPECT_EQ(source.waitForFrame(320, first->number, 0ms), first)
-        << "both readers get the very same encoded frame";
-    auto next = source.waitForFrame(320, first->number + 1, 5s);
-    ASSERT_TRUE(next);
-    EXPECT_GT(next->number, first->number);
-    const auto info = JpegProbe::decode(next->jpeg);
+    const StreamKey h264{StreamFormat::H264, 320};
+    const StreamKey jpeg{StreamFormat::Jpeg, 320};
+    auto first = source.addReader(h264);
+    auto second = source.addReader(h264);
+    EXPECT_EQ(first, second);
+    auto pictures = source.addReader(jpeg);
+    EXPECT_EQ(source.activeStreams(), 2u);
+
+    auto cursorA = first->join();
+    auto cursorB = second->join();
+    auto a = first->next(cursorA, 10s);
+    ASSERT_TRUE(a);
+    EXPECT_EQ(second->next(cursorB, 10s), a) << "both readers get the very same encoded frame";
+    EXPECT_TRUE(a->keyframe);
+    EXPECT_TRUE(AccessUnitProbe::startsStream(StreamFormat::H264, a->data));
+
+    auto pictureCursor = pictures->join();
+    auto picture = pictures->next(pictureCursor, 10s);
+    ASSERT_TRUE(picture);
+    const auto info = JpegProbe::decode(picture->data);
     ASSERT_TRUE(info);
     EXPECT_EQ(info->width, 320);
+
+    source.removeReader(h264);
+    EXPECT_EQ(source.activeStreams(), 2u) << "one reader is left";
+    source.removeReader(h264);
+    source.removeReader(jpeg);
+    EXPECT_EQ(source.activeStreams(), 0u);
+    EXPECT_TRUE(first->closed()) << "the encoder stopped with its last reader";
 }
 
-TEST(ChannelSourceTest, OnlyWidthsWithReadersAreProduced)
+// A reader that stops taking frames for longer than the backlog resumes at a keyframe.
+TEST(ChannelSourceTest, SlowReaderResumesAtAKeyframe)
 {
     ChannelSource source(2, 50);
     source.start();
-    source.addReader(640);
-    ASSERT_TRUE(source.waitForFrame(640, 0, 5s));
-    EXPECT_FALSE(source.waitForFrame(320, 0, 100ms));
-    source.removeReader(640);
-    EXPECT_FALSE(source.waitForFrame(640, 0, 0ms)) << "the last reader's frame is released";
+    const StreamKey key{StreamFormat::H265, 320};
+    auto frames = source.addReader(key);
+    source.addReader(key);
+    auto fast = frames->join();
+    auto slow = frames->join();
+    std::shared_ptr<const EncodedFrame> slowLast;
+    for (int i = 0; i < 3; ++i)
+    {
+        slowLast = frames->next(slow, 10s);
+        ASSERT_TRUE(slowLast);
+    }
+    ASSERT_FALSE(slowLast->keyframe) << "the slow reader stops between keyframes";
+
+    // Fifty frames are twice the backlog at 50 fps.
+    int passed = 0;
+    while (passed < 50)
+    {
+        auto next = frames->next(fast, 10s);
+        ASSERT_TRUE(next);
+        passed += next->number > slowLast->number ? 1 : 0;
+    }
+
+    auto resumed = frames->next(slow, 10s);
+    ASSERT_TRUE(resumed);
+    EXPECT_GT(resumed->number, slowLast->number + 1);
+    EXPECT_TRUE(resumed->keyframe);
+    EXPECT_TRUE(AccessUnitProbe::startsStream(StreamFormat::H265, resumed->data));
+    source.removeReader(key);
+    source.removeReader(key);
 }
 
 TEST(ChannelSourceTest, StopReleasesWaitingReaders)
 {
     ChannelSource source(3, 1);
     source.start();
-    source.addReader(320);
-    ASSERT_TRUE(source.waitForFrame(320, 0, 5s));
+    auto frames = source.addReader({StreamFormat::Jpeg, 320});
+    auto cursor = frames->join();
+    ASSERT_TRUE(frames->next(cursor, 5s));
     std::thread stopper([&] { source.stop(); });
-    EXPECT_FALSE(source.waitForFrame(320, 1'000'000, 30s));
+    EXPECT_FALSE(frames->next(cursor, 30s));
     stopper.join();
     EXPECT_TRUE(source.stopped());
+    EXPECT_TRUE(source.addReader({StreamFormat::H264, 320})->closed());
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "AccessUnitProbe.h"
 #include "AuthParams.h"
 #include "Base64.h"
 #include "DeviceProcess.h"
@@ -5,11 +6,14 @@
 #include "FrameGeometry.h"
 #include "HttpConnection.h"
 #include "JpegProbe.h"
+#include "StreamFormats.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <regex>
 #include <thread>
@@ -25,8 +29,9 @@ using namespace std::chrono_literals;
 struct Part
 {
     std::map<std::string, std::string> headers;
-    std::vector<unsigned char> jpeg;
+    std::vector<unsigned char> data;
     uint64_t frame() const { return std::stoull(headers.at("x-frame")); }
+    bool keyframe() const { return headers.at("x-keyframe") == "1"; }
 };
 
 // One multipart part as the protocol lays it out, or nullopt at the first deviation.
@@ -61,8 +66,15 @@ std::optional<Part> readPart(HttpConnection& connection)
         }
         part.headers[name] = line->substr(colon + 2);
     }
-    if (part.headers["content-type"] != "image/jpeg" || !part.headers.count("x-frame") ||
-        !part.headers.count("content-length"))
+    for (const char* required :
+         {"content-type", "content-length", "x-frame", "x-keyframe", "x-timestamp"})
+    {
+        if (!part.headers.count(required))
+        {
+            return std::nullopt;
+        }
+    }
+    if (part.headers["x-keyframe"] != "0" && part.headers["x-keyframe"] != "1")
     {
         return std::nullopt;
     }
@@ -72,7 +84,7 @@ std::optional<Part> readPart(HttpConnection& connection)
     {
         return std::nullopt;
     }
-    part.jpeg.assign(body->begin(), body->end());
+    part.data.assign(body->begin(), body->end());
     return part;
 }
 
@@ -143,8 +155,13 @@ TEST_F(DeviceE2eTest, InfoDescribesTheDevice)
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->head.status, 200);
     EXPECT_EQ(reply->head.header("content-type"), "text/plain; charset=utf-8");
-    EXPECT_EQ(reply->body, "device=velkor-device\nuid=1234\nchannels=3\nformats=jpeg\n"
-                           "widths=320,640,800,960,1280,1920,2048\nversion=1\n");
+    EXPECT_EQ(reply->body, "device=velkor-device\nuid=1234\nchannels=3\n"
+                           "formats=jpeg,mpeg4,h264,h265\n"
+                           "widths=320,640,800,960,1280,1920,2048\n"
+                           "widths.mpeg4=320,640\n"
+                           "widths.h264=320,640,800,960,1280,1920\n"
+                           "widths.h265=320,640,800,960,1280,1920\n"
+                           "version=2\n");
     for (const char* other : {"/", "/velkor", "/velkor/info/x", "/velkor/liveX"})
     {
         auto missing = HttpConnection::get(port(), other);
@@ -156,7 +173,7 @@ TEST_F(DeviceE2eTest, InfoDescribesTheDevice)
 TEST_F(DeviceE2eTest, LiveStreamsDecodableFramesAtEveryWidth)
 {
     launch({"--fps", "30"});
-    for (int width : FrameGeometry::widths())
+    for (int width : StreamFormats::widths(StreamFormat::Jpeg))
     {
         HttpConnection connection;
         ASSERT_TRUE(connection.open(port()));
@@ -170,7 +187,9 @@ TEST_F(DeviceE2eTest, LiveStreamsDecodableFramesAtEveryWidth)
         {
             auto part = readPart(connection);
             ASSERT_TRUE(part) << width;
-            const auto info = JpegProbe::decode(part->jpeg);
+            EXPECT_EQ(part->headers["content-type"], "image/jpeg");
+            EXPECT_TRUE(part->keyframe());
+            const auto info = JpegProbe::decode(part->data);
             ASSERT_TRUE(info) << width;
             EXPECT_EQ(info->width, width);
             EXPECT_EQ(info->height, FrameGeometry::heightFor(width));
@@ -196,13 +215,149 @@ TEST_F(DeviceE2eTest, LiveRefusesUnknownChannelsAndWidths)
         {"/velkor/live?channel=1", 400},
         {"/velkor/live?channel=4&width=-640", 400},
         {"/velkor/live?channel=4&width=6400", 400},
+        {"/velkor/live?channel=1&width=640&format=jpeg", 200},
+        {"/velkor/live?channel=1&width=640&format=tessel", 400},
+        {"/velkor/live?channel=1&width=640&format=H264", 400},
+        {"/velkor/live?channel=1&width=640&format=", 400},
+        {"/velkor/live?channel=9&width=640&format=tessel", 404},
+        {"/velkor/live?channel=1&width=2048&format=h264", 400},
+        {"/velkor/live?channel=1&width=2048&format=h265", 400},
+        {"/velkor/live?channel=1&width=800&format=mpeg4", 400},
+        {"/velkor/live?channel=1&format=h264", 400},
+        {"/velkor/live?channel=1&width=640&format=h264&framing=chunked", 400},
+        {"/velkor/live?channel=1&width=640&format=h264&framing=", 400},
     };
     for (const auto& [target, status] : cases)
     {
-        auto reply = HttpConnection::get(port(), target);
-        ASSERT_TRUE(reply) << target;
-        EXPECT_EQ(reply->head.status, status) << target;
-        EXPECT_EQ(reply->head.header("content-type"), "text/plain; charset=utf-8") << target;
+        HttpConnection connection;
+        ASSERT_TRUE(connection.open(port()));
+        ASSERT_TRUE(connection.sendGet(target));
+        auto head = connection.readHead();
+        ASSERT_TRUE(head) << target;
+        EXPECT_EQ(head->status, status) << target;
+        if (status != 200)
+        {
+            EXPECT_EQ(head->header("content-type"), "text/plain; charset=utf-8") << target;
+        }
+    }
+}
+
+TEST_F(DeviceE2eTest, VideoPartsAreMarkedAndANewReaderStartsAtAKeyframe)
+{
+    launch({"--fps", "25", "--channels", "1"});
+    const auto now = []
+    {
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    };
+    for (StreamFormat format : {StreamFormat::Mpeg4, StreamFormat::H264, StreamFormat::H265})
+    {
+        const std::string name = StreamFormats::name(format);
+        const std::string target = "/velkor/live?channel=1&width=320&format=" + name;
+        HttpConnection first;
+        ASSERT_TRUE(first.open(port()));
+        ASSERT_TRUE(first.sendGet(target));
+        auto head = first.readHead();
+        ASSERT_TRUE(head);
+        ASSERT_EQ(head->status, 200);
+        EXPECT_EQ(head->header("content-type"), "multipart/x-mixed-replace; boundary=velkorframe");
+
+        // Read until the stream is between keyframes, so that the next reader joins mid-stream.
+        std::optional<Part> latest;
+        std::int64_t previousStamp = 0;
+        for (int i = 0; i < 50 && (!latest || latest->keyframe()); ++i)
+        {
+            latest = readPart(first);
+            ASSERT_TRUE(latest) << name;
+            EXPECT_EQ(latest->headers["content-type"], StreamFormats::contentType(format));
+            EXPECT_EQ(AccessUnitProbe::startsStream(format, latest->data), latest->keyframe())
+                << name;
+            const std::int64_t stamp = std::stoll(latest->headers["x-timestamp"]);
+            EXPECT_GE(stamp, previousStamp) << name;
+            EXPECT_LT(std::abs(stamp - now()), 60'000'000) << "wall clock in microseconds";
+            previousStamp = stamp;
+        }
+        ASSERT_FALSE(latest->keyframe()) << name;
+
+        HttpConnection second;
+        ASSERT_TRUE(second.open(port()));
+        ASSERT_TRUE(second.sendGet(target));
+        ASSERT_TRUE(second.readHead());
+        auto joined = readPart(second);
+        ASSERT_TRUE(joined) << name;
+        EXPECT_TRUE(joined->keyframe()) << name;
+        EXPECT_TRUE(AccessUnitProbe::startsStream(format, joined->data)) << name;
+        EXPECT_GE(joined->frame(), latest->frame()) << name;
+    }
+}
+
+// Standard tools play the bare elementary stream of each codec without a single complaint.
+TEST_F(DeviceE2eTest, FfmpegDecodesTheRawStreamOfEachCodec)
+{
+    launch({"--fps", "25", "--channels", "1"});
+    const std::pair<StreamFormat, const char*> codecs[] = {
+        {StreamFormat::Mpeg4, "m4v"}, {StreamFormat::H264, "h264"}, {StreamFormat::H265, "hevc"}};
+    constexpr int kFrames = 40; // beyond the first regular keyframe
+    std::vector<std::unique_ptr<FILE, decltype(&pclose)>> pipes;
+    for (const auto& [format, demuxer] : codecs)
+    {
+        const std::string target =
+            "/velkor/live?channel=1&width=640&format=" + StreamFormats::name(format) +
+            "&framing=raw";
+        HttpConnection raw;
+        ASSERT_TRUE(raw.open(port()));
+        ASSERT_TRUE(raw.sendGet(target));
+        auto head = raw.readHead();
+        ASSERT_TRUE(head);
+        EXPECT_EQ(head->status, 200);
+        EXPECT_EQ(head->header("content-type"), StreamFormats::contentType(format));
+        EXPECT_EQ(head->header("content-length"), "");
+        auto start = raw.readExact(16);
+        ASSERT_TRUE(start);
+        const auto units = AccessUnitProbe::units(
+            format, std::vector<unsigned char>(start->begin(), start->end()));
+        ASSERT_FALSE(units.empty());
+        EXPECT_EQ(units.front(), format == StreamFormat::H264   ? 7
+                                 : format == StreamFormat::H265 ? 32
+                                                                : 0xB0)
+            << "the stream opens with its parameter sets";
+
+        // A small probe size: by default ffmpeg reads seconds of a raw stream before it decodes.
+        const std::string command =
+            "ffmpeg -nostdin -hide_banner -v error -probesize 32 -f " + std::string(demuxer) +
+            " -i 'http://127.0.0.1:" + std::to_string(port()) + target + "' -frames:v " +
+            std::to_string(kFrames) + " -f framecrc - 2>&1";
+        pipes.emplace_back(popen(command.c_str(), "r"), &pclose);
+        ASSERT_TRUE(pipes.back());
+    }
+    for (std::size_t i = 0; i < pipes.size(); ++i)
+    {
+        int frames = 0;
+        std::string unexpected;
+        char line[512];
+        // Decoded 640x480 4:2:0 pictures are 460800 bytes.
+        const std::regex picture(R"(^0, +\d+, +\d+, +\d+, +460800, 0x[0-9a-f]{8})");
+        while (std::fgets(line, sizeof line, pipes[i].get()))
+        {
+            if (line[0] == '#')
+            {
+                continue;
+            }
+            if (std::regex_search(line, picture))
+            {
+                ++frames;
+            }
+            else
+            {
+                unexpected += line;
+            }
+        }
+        const int status = pclose(pipes[i].release());
+        const char* demuxer = codecs[i].second;
+        EXPECT_EQ(unexpected, "") << demuxer;
+        EXPECT_EQ(frames, kFrames) << demuxer;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << demuxer;
     }
 }
 
@@ -478,7 +633,7 @@ TEST_F(DeviceE2eTest, StalledReaderSkipsFramesWithoutGrowingTheDevice)
     {
         auto part = readPart(stream);
         ASSERT_TRUE(part);
-        ASSERT_TRUE(JpegProbe::decode(part->jpeg));
+        ASSERT_TRUE(JpegProbe::decode(part->data));
         newest = std::max(newest, part->frame());
     }
     EXPECT_GE(newest, before + 20);

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+
+namespace velkordevice
+{
+
+// Measures the rate a stream's pictures are actually produced at, window by window, and says
+// when it is worth telling: while the rate falls short of the target, and once when it is back.
+class FrameRateWatch
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    struct Report
+    {
+        double framesPerSecond = 0;
+        bool shortOfTarget = false;
+    };
+
+    FrameRateWatch(int targetFps, Clock::duration window);
+
+    std::optional<Report> pictureDone(Clock::time_point now);
+
+private:
+    int m_targetFps;
+    Clock::duration m_window;
+    std::optional<Clock::time_point> m_windowStart;
+    int m_pictures = 0;
+    bool m_short = false;
+};
+
+} // namespace velkordevice
