@@ -11,8 +11,8 @@ constexpr double kShortShare = 0.9;
 
 } // namespace
 
-FrameRateWatch::FrameRateWatch(int targetFps, Clock::duration window)
-    : m_targetFps(targetFps), m_window(window)
+FrameRateWatch::FrameRateWatch(int targetFps, Clock::duration window, int repeatWindows)
+    : m_targetFps(targetFps), m_window(window), m_repeatWindows(repeatWindows)
 {
 }
 
@@ -35,11 +35,13 @@ std::optional<FrameRateWatch::Report> FrameRateWatch::pictureDone(Clock::time_po
     m_short = rate < m_targetFps * kShortShare;
     m_windowStart = now;
     m_pictures = 0;
-    if (m_short || wasShort)
+    const bool repeat = m_short && ++m_quietWindows >= m_repeatWindows;
+    if (m_short == wasShort && !repeat)
     {
-        return Report{rate, m_short};
+        return std::nullopt;
     }
-    return std::nullopt;
+    m_quietWindows = 0;
+    return Report{rate, m_short};
 }
 
 } // namespace velkordevice

@@ -7,7 +7,8 @@ namespace velkordevice
 {
 
 // Measures the rate a stream's pictures are actually produced at, window by window, and says
-// when it is worth telling: while the rate falls short of the target, and once when it is back.
+// when it is worth telling: when the rate falls short of the target, again every
+// `repeatWindows` windows while it stays short, and once when it is back.
 class FrameRateWatch
 {
 public:
@@ -19,7 +20,7 @@ public:
         bool shortOfTarget = false;
     };
 
-    FrameRateWatch(int targetFps, Clock::duration window);
+    FrameRateWatch(int targetFps, Clock::duration window, int repeatWindows);
 
     std::optional<Report> pictureDone(Clock::time_point now);
 
@@ -27,8 +28,10 @@ private:
     int m_targetFps;
     Clock::duration m_window;
     std::optional<Clock::time_point> m_windowStart;
+    int m_repeatWindows;
     int m_pictures = 0;
     bool m_short = false;
+    int m_quietWindows = 0;
 };
 
 } // namespace velkordevice

@@ -16,6 +16,8 @@ namespace
 {
 
 constexpr auto kRateWindow = std::chrono::seconds(5);
+// While a stream stays short of its rate, it is said again once a minute.
+constexpr int kRepeatWindows = 12;
 
 std::size_t backlogFor(StreamKey key, int fps)
 {
@@ -84,7 +86,7 @@ void StreamProducer::run()
         m_frames->close();
         return;
     }
-    FrameRateWatch watch(m_fps, kRateWindow);
+    FrameRateWatch watch(m_fps, kRateWindow, kRepeatWindows);
     auto tick = static_cast<std::uint64_t>((Clock::now() - m_epoch) / m_period);
 
     std::unique_lock lock(m_mutex);
