@@ -1,48 +1,119 @@
 #include "FramePipeline.h"
 
+#include "JpegDecoder.h"
 #include "LiveObserver.h"
+#include "LivePart.h"
+#include "PictureSink.h"
 #include "ResultCode.h"
-#include "VideoOutput.h"
+#include "VideoDecoder.h"
 
 namespace velkor
 {
 
-FramePipeline::FramePipeline(const std::string& boundary, VideoOutput* output,
-                             LiveObserver& observer)
-    : m_output(output), m_observer(observer),
-      m_parser(boundary, [this](const MultipartPart& part) { onPart(part); })
+FramePipeline::FramePipeline(PictureSink* sink, LiveObserver& observer)
+    : m_sink(sink), m_observer(observer)
 {
+}
+
+void FramePipeline::restart(const std::string& boundary, VideoCodec requested)
+{
+    m_parser.emplace(boundary, [this](const MultipartPart& part) { onPart(part); });
+    m_requested = requested;
+    m_awaitingKeyframe = true;
+    if (m_decoder)
+    {
+        m_decoder->reset();
+    }
 }
 
 bool FramePipeline::feed(const std::uint8_t* data, std::size_t size)
 {
-    return m_parser.feed(data, size);
+    return m_parser && m_parser->feed(data, size);
 }
 
 void FramePipeline::onPart(const MultipartPart& part)
 {
-    const int oldWidth = m_frame.width;
-    const int oldHeight = m_frame.height;
-    if (!m_decoder.decode(part.body, part.size, m_frame))
+    const LivePart live = LivePart::read(part);
+    PartOutcome outcome;
+    outcome.frameNumber = live.frameNumber;
+    outcome.timestamp = live.timestamp;
+    if (decodePart(part, live, outcome) && m_sink != nullptr && m_sink->present(m_decoder->image()))
     {
-        // Once per stream: a device sending nothing but broken pictures must not flood listeners.
-        if (!m_decodeErrorReported)
-        {
-            m_observer.onFrameError(FrameUndecodable,
-                                    "a live picture could not be decoded: " + m_decoder.error());
-        }
-        m_decodeErrorReported = true;
-        return;
+        outcome.result = PartOutcome::Result::Drawn;
+    }
+    m_observer.onPartDone(outcome);
+}
+
+bool FramePipeline::decodePart(const MultipartPart& part, const LivePart& live,
+                               PartOutcome& outcome)
+{
+    if (!live.codec && part.header("Content-Type"))
+    {
+        outcome.result = PartOutcome::Result::Undecodable;
+        reportUndecodable("its type " + std::string(*part.header("Content-Type")) +
+                          " is not one this library decodes");
+        return false;
+    }
+    const VideoCodec codec = live.codec.value_or(m_requested);
+    const bool keyframe = codec == VideoCodec::Jpeg || live.keyframe.value_or(false);
+    if (m_awaitingKeyframe && live.keyframe == false && codec != VideoCodec::Jpeg)
+    {
+        outcome.result = PartOutcome::Result::Skipped;
+        return false;
+    }
+    PictureDecoder& decoder = decoderFor(codec);
+    const PictureSize fit = m_sink != nullptr ? m_sink->drawnSize() : PictureSize{};
+    if (!decoder.decode(part.body, part.size, fit))
+    {
+        outcome.result = PartOutcome::Result::Undecodable;
+        reportUndecodable(decoder.error());
+        decoder.reset();
+        m_awaitingKeyframe = true;
+        return false;
     }
     ++m_decoded;
-    if (m_decoded == 1 || m_frame.width != oldWidth || m_frame.height != oldHeight)
+    // A part that does not say whether it is a keyframe is believed when the decoder says so.
+    if (m_awaitingKeyframe && !keyframe && !decoder.keyframe())
     {
-        m_observer.onPictureSize(m_frame.width, m_frame.height, part.size);
+        outcome.result = PartOutcome::Result::Skipped;
+        return false;
     }
-    if (m_output != nullptr)
+    m_awaitingKeyframe = false;
+    outcome.result = PartOutcome::Result::Decoded;
+    const PictureSize size = decoder.pictureSize();
+    if (size.width != m_reportedSize.width || size.height != m_reportedSize.height)
     {
-        m_output->present(m_frame);
+        m_reportedSize = size;
+        m_observer.onPictureSize(size.width, size.height, part.size);
     }
+    return true;
+}
+
+PictureDecoder& FramePipeline::decoderFor(VideoCodec codec)
+{
+    if (!m_decoder || m_decoderCodec != codec)
+    {
+        if (codec == VideoCodec::Jpeg)
+        {
+            m_decoder = std::make_unique<JpegDecoder>();
+        }
+        else
+        {
+            m_decoder = std::make_unique<VideoDecoder>(codec);
+        }
+        m_decoderCodec = codec;
+    }
+    return *m_decoder;
+}
+
+void FramePipeline::reportUndecodable(const std::string& reason)
+{
+    // Once per play: a device sending nothing but broken pictures must not flood listeners.
+    if (!m_decodeErrorReported)
+    {
+        m_observer.onFrameError(FrameUndecodable, "a live picture could not be decoded: " + reason);
+    }
+    m_decodeErrorReported = true;
 }
 
 } // namespace velkor

@@ -1,39 +1,56 @@
 #pragma once
 
-#include "Frame.h"
-#include "JpegDecoder.h"
 #include "MultipartParser.h"
+#include "PictureDecoder.h"
+#include "StreamFormats.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace velkor
 {
 
 class LiveObserver;
-class VideoOutput;
+class PictureSink;
+struct LivePart;
+struct PartOutcome;
 
-// The per-frame work of live play: split the multipart body into parts, decode each JPEG part
-// and hand the picture to the output (which may be null: decode only).
+// The per-frame work of one live play: split each response's multipart body into parts, decode
+// each part by its own Content-Type and hand the picture to the sink (which may be null: decode
+// only). Pictures are shown from a keyframe on, at the start of each response and again after a
+// picture that could not be decoded, so no picture is shown whose references were lost. The
+// first undecodable picture of a play is reported, the others are not.
 class FramePipeline
 {
 public:
-    FramePipeline(const std::string& boundary, VideoOutput* output, LiveObserver& observer);
+    FramePipeline(PictureSink* sink, LiveObserver& observer);
 
+    // A new response with this boundary, asked for in this format (the one assumed for parts
+    // that do not name theirs).
+    void restart(const std::string& boundary, VideoCodec requested);
     bool feed(const std::uint8_t* data, std::size_t size);
-    bool failed() const { return m_parser.failed(); }
-    const std::string& error() const { return m_parser.error(); }
+    bool failed() const { return m_parser && m_parser->failed(); }
+    std::string error() const { return m_parser ? m_parser->error() : std::string(); }
     std::size_t framesDecoded() const { return m_decoded; }
 
 private:
     void onPart(const MultipartPart& part);
+    bool decodePart(const MultipartPart& part, const LivePart& live, PartOutcome& outcome);
+    PictureDecoder& decoderFor(VideoCodec codec);
+    void reportUndecodable(const std::string& reason);
 
-    VideoOutput* m_output;
+    PictureSink* m_sink;
     LiveObserver& m_observer;
-    MultipartParser m_parser;
-    JpegDecoder m_decoder;
-    Frame m_frame;
+    std::optional<MultipartParser> m_parser;
+    VideoCodec m_requested = VideoCodec::Jpeg;
+    std::unique_ptr<PictureDecoder> m_decoder;
+    VideoCodec m_decoderCodec = VideoCodec::Jpeg;
+    bool m_awaitingKeyframe = true;
+    // 0 x 0 until the first picture is shown.
+    PictureSize m_reportedSize;
     std::size_t m_decoded = 0;
     bool m_decodeErrorReported = false;
 };

@@ -2,10 +2,57 @@
 
 #include <turbojpeg.h>
 
+#include <array>
 #include <limits>
 
 namespace velkor
 {
+namespace
+{
+
+// Rows of a plane start on this boundary, where libswscale reads them fastest.
+constexpr int kRowAlignment = 32;
+
+// TurboJPEG has fast paths for these reductions only; the others cost more than they save.
+constexpr std::array<tjscalingfactor, 3> kReductions{{{1, 8}, {1, 4}, {1, 2}}};
+
+AVPixelFormat formatOf(int subsampling)
+{
+    switch (subsampling)
+    {
+    case TJSAMP_444:
+        return AV_PIX_FMT_YUV444P;
+    case TJSAMP_422:
+        return AV_PIX_FMT_YUV422P;
+    case TJSAMP_420:
+        return AV_PIX_FMT_YUV420P;
+    case TJSAMP_GRAY:
+        return AV_PIX_FMT_GRAY8;
+    case TJSAMP_440:
+        return AV_PIX_FMT_YUV440P;
+    case TJSAMP_411:
+        return AV_PIX_FMT_YUV411P;
+    default:
+        return AV_PIX_FMT_NONE;
+    }
+}
+
+tjscalingfactor reductionFor(int width, int height, PictureSize fit)
+{
+    if (fit.width > 0 && fit.height > 0)
+    {
+        for (const tjscalingfactor& factor : kReductions)
+        {
+            if (TJSCALED(width, factor) >= fit.width && TJSCALED(height, factor) >= fit.height)
+            {
+                return factor;
+            }
+        }
+    }
+    return {1, 1};
+}
+
+} // namespace
 
 JpegDecoder::JpegDecoder() : m_handle(tjInitDecompress()) {}
 
@@ -17,7 +64,7 @@ JpegDecoder::~JpegDecoder()
     }
 }
 
-bool JpegDecoder::decode(const std::uint8_t* data, std::size_t size, Frame& frame)
+bool JpegDecoder::decode(const std::uint8_t* data, std::size_t size, PictureSize fit)
 {
     if (m_handle == nullptr)
     {
@@ -45,15 +92,56 @@ bool JpegDecoder::decode(const std::uint8_t* data, std::size_t size, Frame& fram
             "picture of " + std::to_string(width) + "x" + std::to_string(height) + " is too large";
         return false;
     }
-    frame.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
-    if (tjDecompress2(m_handle, data, static_cast<unsigned long>(size), frame.pixels.data(), width,
-                      width * 4, height, TJPF_BGRX, TJFLAG_FASTDCT | TJFLAG_STOPONWARNING) != 0)
+    const AVPixelFormat format = formatOf(subsampling);
+    if (format == AV_PIX_FMT_NONE || colorspace == TJCS_CMYK || colorspace == TJCS_YCCK)
+    {
+        m_error = "the picture's colour layout is not supported";
+        return false;
+    }
+    const tjscalingfactor factor = reductionFor(width, height, fit);
+    const int scaledWidth = TJSCALED(width, factor);
+    const int scaledHeight = TJSCALED(height, factor);
+    const int planeCount = subsampling == TJSAMP_GRAY ? 1 : 3;
+    std::array<int, 3> strides{};
+    std::array<std::size_t, 3> offsets{};
+    std::size_t bytes = 0;
+    for (int i = 0; i < planeCount; ++i)
+    {
+        const int planeWidth = tjPlaneWidth(i, scaledWidth, subsampling);
+        const int planeHeight = tjPlaneHeight(i, scaledHeight, subsampling);
+        strides[i] = (planeWidth + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
+        offsets[i] = bytes;
+        bytes += static_cast<std::size_t>(strides[i]) * static_cast<std::size_t>(planeHeight);
+    }
+    m_buffer.resize(bytes + kRowAlignment);
+    // The vector's own alignment is 16 at best; the planes start on the row boundary.
+    const std::size_t shift =
+        (kRowAlignment - reinterpret_cast<std::uintptr_t>(m_buffer.data()) % kRowAlignment) %
+        kRowAlignment;
+    std::array<unsigned char*, 3> planes{};
+    for (int i = 0; i < planeCount; ++i)
+    {
+        planes[i] = m_buffer.data() + shift + offsets[i];
+    }
+    if (tjDecompressToYUVPlanes(m_handle, data, static_cast<unsigned long>(size), planes.data(),
+                                scaledWidth, strides.data(), scaledHeight,
+                                TJFLAG_FASTDCT | TJFLAG_STOPONWARNING) != 0)
     {
         m_error = tjGetErrorStr2(m_handle);
         return false;
     }
-    frame.width = width;
-    frame.height = height;
+    m_image = PlanarImage{};
+    m_image.format = format;
+    m_image.width = scaledWidth;
+    m_image.height = scaledHeight;
+    for (int i = 0; i < planeCount; ++i)
+    {
+        m_image.planes[i] = planes[i];
+        m_image.strides[i] = strides[i];
+    }
+    m_image.fullRange = true;
+    m_image.colorspace = AVCOL_SPC_BT470BG;
+    m_pictureSize = {width, height};
     return true;
 }
 

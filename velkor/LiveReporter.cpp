@@ -35,6 +35,8 @@ void LiveReporter::onFrameError(int32_t code, const std::string& description)
                       { listener.OnError(code, description.c_str()); });
 }
 
+void LiveReporter::onPartDone(const PartOutcome& /*outcome*/) {}
+
 void LiveReporter::onEnded(int32_t code, const std::string& description)
 {
     if (code != Ok)

@@ -2,14 +2,13 @@
 
 #include "FramePipeline.h"
 #include "LiveObserver.h"
+#include "PictureSink.h"
 #include "ResultCode.h"
-
-#include <optional>
 
 namespace velkor
 {
 
-LiveStream::LiveStream(VideoOutput& output, std::unique_ptr<LiveObserver> observer)
+LiveStream::LiveStream(PictureSink& output, std::unique_ptr<LiveObserver> observer)
     : m_output(output), m_observer(std::move(observer))
 {
 }
@@ -19,51 +18,134 @@ LiveStream::~LiveStream()
     stop();
 }
 
-void LiveStream::start(HttpRequest request, int32_t channel)
+void LiveStream::start(HttpRequest device, int32_t channel, StreamChoice choice)
 {
-    m_thread.start([this, request = std::move(request), channel](const std::atomic<bool>& stop)
-                   { run(request, channel, stop); });
+    stop();
+    {
+        std::lock_guard lock(m_mutex);
+        m_choice = choice;
+        m_switching = false;
+        m_stopping = false;
+    }
+    m_thread.start([this, device = std::move(device), channel](const std::atomic<bool>&)
+                   { run(device, channel); });
+}
+
+void LiveStream::retune(StreamChoice choice)
+{
+    std::lock_guard lock(m_mutex);
+    if (choice == m_choice)
+    {
+        return;
+    }
+    m_choice = choice;
+    m_switching = true;
+    m_interrupt = true;
+}
+
+StreamChoice LiveStream::choice() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_choice;
 }
 
 void LiveStream::stop()
 {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_interrupt = true;
+    }
     m_thread.stop();
 }
 
-void LiveStream::run(const HttpRequest& request, int32_t channel, const std::atomic<bool>& stop)
+std::string LiveStream::pathFor(int32_t channel, StreamChoice choice)
 {
-    std::optional<FramePipeline> pipeline;
-    bool notMultipart = false;
-    HttpStreamSink sink;
-    sink.onResponse = [&](std::string_view contentType)
+    std::string path = "/velkor/live?channel=" + std::to_string(channel) +
+                       "&width=" + std::to_string(choice.width);
+    if (choice.codec != VideoCodec::Jpeg)
     {
-        const auto boundary = MultipartParser::boundaryOf(contentType);
-        if (!boundary)
-        {
-            notMultipart = true;
-            return false;
-        }
-        pipeline.emplace(*boundary, &m_output, *m_observer);
-        m_observer->onPlaying();
-        return true;
-    };
-    sink.onData = [&pipeline](const char* data, std::size_t size)
-    { return pipeline->feed(reinterpret_cast<const std::uint8_t*>(data), size); };
-
-    const HttpResult result = HttpClient::stream(request, sink, stop);
-    const std::string which = "live stream of channel " + std::to_string(channel);
-    if (result.outcome == HttpResult::Outcome::Stopped || stop.load())
-    {
-        m_observer->onEnded(Ok, {});
+        path += "&format=" + std::string(StreamFormats::protocolName(choice.codec));
     }
-    else if (notMultipart)
+    return path;
+}
+
+void LiveStream::run(const HttpRequest& device, int32_t channel)
+{
+    FramePipeline pipeline(&m_output, *m_observer);
+    bool announced = false;
+    while (true)
+    {
+        StreamChoice choice;
+        bool stopped = false;
+        {
+            std::lock_guard lock(m_mutex);
+            stopped = m_stopping;
+            choice = m_choice;
+            m_switching = false;
+            m_interrupt = stopped;
+        }
+        if (stopped)
+        {
+            m_observer->onEnded(Ok, {});
+            return;
+        }
+        HttpRequest request = device;
+        request.url += pathFor(channel, choice);
+        bool notMultipart = false;
+        HttpStreamSink sink;
+        sink.onResponse = [&](std::string_view contentType)
+        {
+            const auto boundary = MultipartParser::boundaryOf(contentType);
+            if (!boundary)
+            {
+                notMultipart = true;
+                return false;
+            }
+            pipeline.restart(*boundary, choice.codec);
+            if (!announced)
+            {
+                announced = true;
+                m_observer->onPlaying();
+            }
+            return true;
+        };
+        sink.onData = [&pipeline](const char* data, std::size_t size)
+        { return pipeline.feed(reinterpret_cast<const std::uint8_t*>(data), size); };
+
+        const HttpResult result = HttpClient::stream(request, sink, m_interrupt);
+        bool switching = false;
+        {
+            std::lock_guard lock(m_mutex);
+            stopped = m_stopping;
+            switching = m_switching;
+        }
+        if (stopped || (result.outcome == HttpResult::Outcome::Stopped && !switching))
+        {
+            m_observer->onEnded(Ok, {});
+            return;
+        }
+        if (switching)
+        {
+            continue;
+        }
+        reportEnd(result, notMultipart, pipeline.failed() ? pipeline.error() : std::string(),
+                  channel);
+        return;
+    }
+}
+
+void LiveStream::reportEnd(const HttpResult& result, bool notMultipart,
+                           const std::string& malformed, int32_t channel)
+{
+    const std::string which = "live stream of channel " + std::to_string(channel);
+    if (notMultipart)
     {
         m_observer->onEnded(StreamMalformed, "the " + which + " is not a multipart stream");
     }
-    else if (pipeline && pipeline->failed())
+    else if (!malformed.empty())
     {
-        m_observer->onEnded(StreamMalformed,
-                            "the " + which + " is malformed: " + pipeline->error());
+        m_observer->onEnded(StreamMalformed, "the " + which + " is malformed: " + malformed);
     }
     else if (result.status != 200 && result.status != 0)
     {

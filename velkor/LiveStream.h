@@ -1,36 +1,59 @@
 #pragma once
 
 #include "HttpClient.h"
+#include "StreamFormats.h"
 #include "WorkerThread.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <string>
 
 namespace velkor
 {
 
 class LiveObserver;
-class VideoOutput;
+class PictureSink;
 
 // One channel's live video: GET /velkor/live on a thread of its own, every picture through a
-// FramePipeline into the output, and the outcome reported to the observer.
+// FramePipeline into the output, and the outcome reported to the observer. The stream asked for
+// can change while it plays: the current request ends and the new one starts, and the picture
+// switches at the new stream's first keyframe, all within the same play.
 class LiveStream
 {
 public:
-    LiveStream(VideoOutput& output, std::unique_ptr<LiveObserver> observer);
+    LiveStream(PictureSink& output, std::unique_ptr<LiveObserver> observer);
     ~LiveStream();
     LiveStream(const LiveStream&) = delete;
     LiveStream& operator=(const LiveStream&) = delete;
 
-    void start(HttpRequest request, int32_t channel);
+    // `device` holds the device's base URL (no path) and credentials.
+    void start(HttpRequest device, int32_t channel, StreamChoice choice);
+    // Asks the device for another stream; nothing happens when it is the one asked for already.
+    void retune(StreamChoice choice);
+    // The stream asked for last.
+    StreamChoice choice() const;
     void stop();
     bool running() const { return m_thread.running(); }
 
-private:
-    void run(const HttpRequest& request, int32_t channel, const std::atomic<bool>& stop);
+    // The request path for this channel and stream; JPEG is asked for without a format, as
+    // version-1 devices know it.
+    static std::string pathFor(int32_t channel, StreamChoice choice);
 
-    VideoOutput& m_output;
+private:
+    void run(const HttpRequest& device, int32_t channel);
+    void reportEnd(const HttpResult& result, bool notMultipart, const std::string& malformed,
+                   int32_t channel);
+
+    PictureSink& m_output;
     std::unique_ptr<LiveObserver> m_observer;
+    mutable std::mutex m_mutex;
+    StreamChoice m_choice;
+    bool m_switching = false;
+    bool m_stopping = false;
+    // Ends the current request, for a stop or a switch.
+    std::atomic<bool> m_interrupt{false};
     WorkerThread m_thread;
 };
 

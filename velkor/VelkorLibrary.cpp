@@ -6,6 +6,7 @@
 #include "ResultCode.h"
 #include "TextRules.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -108,29 +109,42 @@ int32_t VelkorLibrary::PlayLive(int32_t channel, int32_t* out, int32_t mode, IAp
                                           " (it has 1 to " + std::to_string(m_info.channels) + ")");
     }
     const SettingsSnapshot settings = m_settings.snapshot();
-    if (settings.streamFormat != 0)
+    const auto codec = StreamFormats::fromCode(settings.streamFormat);
+    if (!codec || !m_info.serves(*codec))
     {
-        return refuse(FormatNotServed, "stream format " + std::to_string(settings.streamFormat) +
-                                           " is not served by this device; only JPEG (0)");
+        return refuse(FormatNotServed, notServed(settings.streamFormat, m_info.formats));
     }
-    if (m_live && m_live->running())
+    std::unique_ptr<LiveStream> ended;
     {
-        return refuse(AlreadyPlaying, "live play is running already; stop it first");
+        std::lock_guard liveLock(m_liveMutex);
+        if (m_live && m_live->running())
+        {
+            return refuse(AlreadyPlaying, "live play is running already; stop it first");
+        }
+        ended = std::move(m_live);
     }
-    stopLiveLocked();
+    ended.reset();
 
     IAppCallBack* playCallback = mode != 0 ? callback : nullptr;
     {
         std::lock_guard callbackLock(m_callbackMutex);
         m_playCallback = playCallback;
     }
-    HttpRequest request = requestFor(settings, "/velkor/live?channel=" + std::to_string(channel) +
-                                                   "&width=" + std::to_string(settings.jpegWidth));
-    request.totalTimeoutMs = 0;
-    request.stallTimeoutS = 5;
-    m_live = std::make_unique<LiveStream>(
-        m_video, std::make_unique<LiveReporter>(m_dispatcher, channel, playCallback));
-    m_live->start(std::move(request), channel);
+    HttpRequest device = requestFor(settings, "");
+    device.totalTimeoutMs = 0;
+    device.stallTimeoutS = 5;
+    {
+        std::lock_guard liveLock(m_liveMutex);
+        m_live = std::make_unique<LiveStream>(
+            m_video, std::make_unique<LiveReporter>(m_dispatcher, channel, playCallback));
+        m_liveFormats = m_info.formats;
+        // Settings changed since the snapshot above reach the stream through retuneLive, which
+        // waits for this lock.
+        const SettingsSnapshot now = m_settings.snapshot();
+        const auto wanted = StreamFormats::fromCode(now.streamFormat);
+        const VideoCodec playing = wanted && m_info.serves(*wanted) ? *wanted : *codec;
+        m_live->start(std::move(device), channel, {playing, widthFor(playing, now)});
+    }
     if (out != nullptr)
     {
         *out = channel;
@@ -217,7 +231,12 @@ int32_t VelkorLibrary::GetPassword(char* buffer, int32_t size)
 
 int32_t VelkorLibrary::SetMPEG4Resolution(int32_t resolution)
 {
-    return m_settings.setMpeg4Width(resolution);
+    const int32_t result = m_settings.setMpeg4Width(resolution);
+    if (result == Ok)
+    {
+        retuneLive(false);
+    }
+    return result;
 }
 
 int32_t VelkorLibrary::GetMPEG4Resolution()
@@ -227,7 +246,12 @@ int32_t VelkorLibrary::GetMPEG4Resolution()
 
 int32_t VelkorLibrary::SetH264Resolution(int32_t resolution)
 {
-    return m_settings.setH264Width(resolution);
+    const int32_t result = m_settings.setH264Width(resolution);
+    if (result == Ok)
+    {
+        retuneLive(false);
+    }
+    return result;
 }
 
 int32_t VelkorLibrary::GetH264Resolution()
@@ -237,7 +261,12 @@ int32_t VelkorLibrary::GetH264Resolution()
 
 int32_t VelkorLibrary::SetJPEGResolution(int32_t resolution)
 {
-    return m_settings.setJpegWidth(resolution);
+    const int32_t result = m_settings.setJpegWidth(resolution);
+    if (result == Ok)
+    {
+        retuneLive(false);
+    }
+    return result;
 }
 
 int32_t VelkorLibrary::GetJPEGResolution()
@@ -247,7 +276,12 @@ int32_t VelkorLibrary::GetJPEGResolution()
 
 int32_t VelkorLibrary::SetStreamFormat(int32_t format)
 {
-    return m_settings.setStreamFormat(format);
+    const int32_t result = m_settings.setStreamFormat(format);
+    if (result == Ok)
+    {
+        retuneLive(true);
+    }
+    return result;
 }
 
 int32_t VelkorLibrary::GetStreamFormat()
@@ -342,9 +376,64 @@ void VelkorLibrary::shutdown()
 
 int32_t VelkorLibrary::refuse(int32_t code, std::string description)
 {
+    report(code, std::move(description));
+    return code;
+}
+
+void VelkorLibrary::report(int32_t code, std::string description)
+{
     m_dispatcher.post([code, description = std::move(description)](IAppListener& listener)
                       { listener.OnError(code, description.c_str()); });
-    return code;
+}
+
+void VelkorLibrary::retuneLive(bool formatChanged)
+{
+    std::lock_guard liveLock(m_liveMutex);
+    if (!m_live || !m_live->running())
+    {
+        return;
+    }
+    const SettingsSnapshot settings = m_settings.snapshot();
+    const StreamChoice playing = m_live->choice();
+    auto codec = StreamFormats::fromCode(settings.streamFormat);
+    const bool served = codec && std::find(m_liveFormats.begin(), m_liveFormats.end(), *codec) !=
+                                     m_liveFormats.end();
+    if (!served)
+    {
+        // The setting stays, as it would while stopped; the picture stays too, rather than the
+        // play ending over a value the user may be passing through.
+        if (formatChanged)
+        {
+            report(FormatNotServed, notServed(settings.streamFormat, m_liveFormats) +
+                                        "; live play goes on in " +
+                                        std::string(StreamFormats::name(playing.codec)) + " at " +
+                                        std::to_string(playing.width));
+        }
+        codec = playing.codec;
+    }
+    m_live->retune({*codec, widthFor(*codec, settings)});
+}
+
+int32_t VelkorLibrary::widthFor(VideoCodec codec, const SettingsSnapshot& settings)
+{
+    switch (codec)
+    {
+    case VideoCodec::Mpeg4:
+        return settings.mpeg4Width;
+    // The interface has no width of its own for H.265.
+    case VideoCodec::H264:
+    case VideoCodec::H265:
+        return settings.h264Width;
+    case VideoCodec::Jpeg:
+        break;
+    }
+    return settings.jpegWidth;
+}
+
+std::string VelkorLibrary::notServed(int32_t format, const std::vector<VideoCodec>& served)
+{
+    return "stream format " + std::to_string(format) + " (" + StreamFormats::nameOfCode(format) +
+           ") is not served by this device, which serves " + StreamFormats::describe(served);
 }
 
 void VelkorLibrary::endSessionLocked()
@@ -357,10 +446,15 @@ void VelkorLibrary::endSessionLocked()
 
 void VelkorLibrary::stopLiveLocked()
 {
-    if (m_live)
+    std::unique_ptr<LiveStream> live;
     {
-        m_live->stop();
-        m_live.reset();
+        std::lock_guard liveLock(m_liveMutex);
+        live = std::move(m_live);
+    }
+    if (live)
+    {
+        live->stop();
+        live.reset();
     }
     std::lock_guard callbackLock(m_callbackMutex);
     m_playCallback = nullptr;

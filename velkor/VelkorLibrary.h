@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace velkor
 {
@@ -71,6 +72,11 @@ public:
 
 private:
     int32_t refuse(int32_t code, std::string description);
+    void report(int32_t code, std::string description);
+    // Asks the live stream, if one plays, for the stream the settings now name.
+    void retuneLive(bool formatChanged);
+    static int32_t widthFor(VideoCodec codec, const SettingsSnapshot& settings);
+    static std::string notServed(int32_t format, const std::vector<VideoCodec>& served);
     int32_t registerListener(IAppListener* listener);
     void endSessionLocked();
     void stopLiveLocked();
@@ -87,7 +93,11 @@ private:
     DeviceInfo m_info;
     std::string m_deviceName;
     EventStream m_events;
+
+    // Held briefly, never while a stream stops: setters reach the live stream through it.
+    std::mutex m_liveMutex;
     std::unique_ptr<LiveStream> m_live;
+    std::vector<VideoCodec> m_liveFormats;
 
     std::atomic<bool> m_open{false};
     std::atomic<bool> m_lost{false};

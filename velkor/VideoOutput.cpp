@@ -85,10 +85,10 @@ void VideoOutput::clear()
     drainErrorsLocked();
 }
 
-bool VideoOutput::present(const Frame& frame)
+bool VideoOutput::present(const PlanarImage& image)
 {
     std::lock_guard lock(m_mutex);
-    if (m_connection == nullptr || m_gc == 0 || m_windowLost || frame.width <= 0)
+    if (m_connection == nullptr || m_gc == 0 || m_windowLost || image.width <= 0)
     {
         return false;
     }
@@ -125,7 +125,10 @@ bool VideoOutput::present(const Frame& frame)
     const std::size_t bytes = stride * static_cast<std::size_t>(height);
     if (m_shmUsable && m_shm.reserve(m_connection, bytes))
     {
-        m_scaler.scale(frame, m_shm.data(), width, height, stride);
+        if (!m_scaler.draw(image, m_shm.data(), width, height, stride))
+        {
+            return false;
+        }
         xcb_shm_put_image(m_connection, m_window, m_gc, static_cast<std::uint16_t>(width),
                           static_cast<std::uint16_t>(height), 0, 0,
                           static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 0,
@@ -135,11 +138,21 @@ bool VideoOutput::present(const Frame& frame)
     {
         m_shmUsable = false;
         m_staging.resize(bytes);
-        m_scaler.scale(frame, m_staging.data(), width, height, stride);
+        if (!m_scaler.draw(image, m_staging.data(), width, height, stride))
+        {
+            return false;
+        }
         putImageLocked(m_staging.data(), width, height, geometry->depth);
     }
     xcb_flush(m_connection);
+    m_drawnWidth = width;
+    m_drawnHeight = height;
     return true;
+}
+
+PictureSize VideoOutput::drawnSize() const
+{
+    return {m_drawnWidth.load(), m_drawnHeight.load()};
 }
 
 void VideoOutput::putImageLocked(const std::uint8_t* pixels, int width, int height,
@@ -222,6 +235,8 @@ void VideoOutput::forgetWindowLocked()
     m_gc = 0;
     m_window = 0;
     m_windowLost = false;
+    m_drawnWidth = 0;
+    m_drawnHeight = 0;
 }
 
 void VideoOutput::drainErrorsLocked()

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "Frame.h"
-#include "FrameScaler.h"
+#include "PictureScaler.h"
+#include "PictureSink.h"
 #include "ShmSegment.h"
 
 #include <xcb/xcb.h>
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -17,11 +18,11 @@ namespace velkor
 // window's size of the moment. xcb reports errors per request, so a window that is no window or
 // disappears only ends drawing into it. Without a display it accepts a window and draws nothing.
 // Safe to use from any thread.
-class VideoOutput
+class VideoOutput final : public PictureSink
 {
 public:
     VideoOutput() = default;
-    ~VideoOutput();
+    ~VideoOutput() override;
     VideoOutput(const VideoOutput&) = delete;
     VideoOutput& operator=(const VideoOutput&) = delete;
 
@@ -30,8 +31,8 @@ public:
     int32_t setWindow(std::uintptr_t window);
     // Paints the whole window black and waits until the server has done it.
     void clear();
-    // False when nothing was drawn.
-    bool present(const Frame& frame);
+    bool present(const PlanarImage& image) override;
+    PictureSize drawnSize() const override;
 
 private:
     bool connectLocked();
@@ -50,8 +51,10 @@ private:
     std::uint32_t m_gc = 0;
     bool m_windowLost = false;
     ShmSegment m_shm;
-    FrameScaler m_scaler;
+    PictureScaler m_scaler;
     std::vector<std::uint8_t> m_staging;
+    std::atomic<int> m_drawnWidth{0};
+    std::atomic<int> m_drawnHeight{0};
 };
 
 } // namespace velkor

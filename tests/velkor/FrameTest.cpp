@@ -2,15 +2,23 @@
 #include "FrameScaler.h"
 #include "JpegDecoder.h"
 #include "LiveObserver.h"
+#include "LivePart.h"
+#include "MultipartPart.h"
+#include "PictureScaler.h"
+#include "PictureSink.h"
 #include "ResultCode.h"
+#include "VideoDecoder.h"
 #include "support/FakeDevice.h"
 #include "support/TestJpeg.h"
+#include "support/TestVideo.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 using namespace velkor;
+using velkortest::AccessUnit;
+using velkortest::FakeDevice;
 
 namespace
 {
@@ -38,6 +46,22 @@ Frame checkerboard(int width, int height)
     return frame;
 }
 
+const std::uint8_t* bytesOf(const std::string& text)
+{
+    return reinterpret_cast<const std::uint8_t*>(text.data());
+}
+
+// BGRA pixels of a picture drawn at its own size.
+std::vector<std::uint8_t> drawn(const PlanarImage& image)
+{
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(image.width) *
+                                     static_cast<std::size_t>(image.height) * 4);
+    PictureScaler scaler;
+    EXPECT_TRUE(scaler.draw(image, pixels.data(), image.width, image.height,
+                            static_cast<std::size_t>(image.width) * 4));
+    return pixels;
+}
+
 class RecordingObserver : public LiveObserver
 {
 public:
@@ -47,11 +71,50 @@ public:
         sizes.emplace_back(width, height);
     }
     void onFrameError(int32_t code, const std::string&) override { errors.push_back(code); }
+    void onPartDone(const PartOutcome& outcome) override { outcomes.push_back(outcome); }
     void onEnded(int32_t, const std::string&) override {}
+
+    // The frame numbers of the parts with this result.
+    std::vector<std::uint64_t> framesWith(PartOutcome::Result result) const
+    {
+        std::vector<std::uint64_t> frames;
+        for (const PartOutcome& outcome : outcomes)
+        {
+            if (outcome.result == result)
+            {
+                frames.push_back(outcome.frameNumber.value_or(0));
+            }
+        }
+        return frames;
+    }
 
     std::vector<std::pair<int, int>> sizes;
     std::vector<int32_t> errors;
+    std::vector<PartOutcome> outcomes;
 };
+
+class RecordingSink : public PictureSink
+{
+public:
+    bool present(const PlanarImage& image) override
+    {
+        shown.emplace_back(image.width, image.height);
+        return true;
+    }
+    PictureSize drawnSize() const override { return {}; }
+
+    std::vector<std::pair<int, int>> shown;
+};
+
+std::vector<std::uint64_t> range(std::uint64_t from, std::uint64_t to)
+{
+    std::vector<std::uint64_t> numbers;
+    for (std::uint64_t n = from; n < to; ++n)
+    {
+        numbers.push_back(n);
+    }
+    return numbers;
+}
 
 } // namespace
 
@@ -82,27 +145,89 @@ TEST(FrameScaler, MapsEveryTargetPixelToTheNearestSource)
     }
 }
 
-TEST(JpegDecoder, DecodesIntoBgrxAndRefusesGarbage)
+TEST(PictureScaler, ConvertsEitherRangeIntoTargetsOfAnySize)
+{
+    // Left half black and right half white in the video range; the same samples read as full
+    // range are dark and light grey.
+    const int width = 16;
+    const int height = 8;
+    std::vector<std::uint8_t> luma(width * height);
+    std::vector<std::uint8_t> chroma(width * height / 4, 128);
+    for (int i = 0; i < width * height; ++i)
+    {
+        luma[static_cast<std::size_t>(i)] = i % width < width / 2 ? 16 : 235;
+    }
+    PlanarImage image;
+    image.format = AV_PIX_FMT_YUV420P;
+    image.width = width;
+    image.height = height;
+    image.planes = {luma.data(), chroma.data(), chroma.data(), nullptr};
+    image.strides = {width, width / 2, width / 2, 0};
+    PictureScaler scaler;
+    for (const bool fullRange : {false, true})
+    {
+        image.fullRange = fullRange;
+        for (const auto& [targetWidth, targetHeight] :
+             std::vector<std::pair<int, int>>{{16, 8}, {6, 3}, {13, 7}, {40, 30}, {8, 20}, {33, 9}})
+        {
+            // Rows packed as in the window's image, and guard bytes after the last.
+            const std::size_t stride = static_cast<std::size_t>(targetWidth) * 4;
+            std::vector<std::uint8_t> target(stride * static_cast<std::size_t>(targetHeight) + 64,
+                                             0xEE);
+            ASSERT_TRUE(scaler.draw(image, target.data(), targetWidth, targetHeight, stride));
+            for (int y = 0; y < targetHeight; ++y)
+            {
+                const std::uint8_t* row = target.data() + static_cast<std::size_t>(y) * stride;
+                const std::uint8_t* right = row + static_cast<std::size_t>(targetWidth - 1) * 4;
+                EXPECT_NEAR(row[1], fullRange ? 16 : 0, 3) << targetWidth << "x" << targetHeight;
+                EXPECT_NEAR(right[1], fullRange ? 235 : 255, 3)
+                    << targetWidth << "x" << targetHeight;
+            }
+            EXPECT_EQ(target.back(), 0xEE) << "wrote past the picture";
+        }
+    }
+    image.format = AV_PIX_FMT_NONE;
+    std::vector<std::uint8_t> target(64);
+    EXPECT_FALSE(scaler.draw(image, target.data(), 4, 4, 16));
+}
+
+TEST(JpegDecoder, DecodesIntoPlanesAndRefusesGarbage)
 {
     JpegDecoder decoder;
-    Frame frame;
     const std::string jpeg = velkortest::makeJpeg(64, 48, 0);
-    ASSERT_TRUE(
-        decoder.decode(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size(), frame));
-    EXPECT_EQ(frame.width, 64);
-    EXPECT_EQ(frame.height, 48);
-    EXPECT_EQ(frame.pixels.size(), 64U * 48U * 4U);
-    // Bottom-right block is dark red-free in phase 0 (blue channel 90 or 220, green ~ 64 + 47).
-    EXPECT_NEAR(frame.pixels[(47 * 64 + 63) * 4 + 1], 64 + 47, 12);
+    ASSERT_TRUE(decoder.decode(bytesOf(jpeg), jpeg.size(), {}));
+    EXPECT_EQ(decoder.image().width, 64);
+    EXPECT_EQ(decoder.image().height, 48);
+    EXPECT_EQ(decoder.pictureSize().width, 64);
+    EXPECT_TRUE(decoder.image().fullRange);
+    // The bottom-right pixel's green is 64 + 47 in the picture that was encoded.
+    EXPECT_NEAR(drawn(decoder.image())[(47 * 64 + 63) * 4 + 1], 64 + 47, 12);
 
     const std::string garbage = "this is no picture";
-    EXPECT_FALSE(decoder.decode(reinterpret_cast<const std::uint8_t*>(garbage.data()),
-                                garbage.size(), frame));
+    EXPECT_FALSE(decoder.decode(bytesOf(garbage), garbage.size(), {}));
     EXPECT_FALSE(decoder.error().empty());
-    EXPECT_FALSE(decoder.decode(nullptr, 0, frame));
+    EXPECT_FALSE(decoder.decode(nullptr, 0, {}));
     const std::string truncated = jpeg.substr(0, jpeg.size() / 2);
-    EXPECT_FALSE(decoder.decode(reinterpret_cast<const std::uint8_t*>(truncated.data()),
-                                truncated.size(), frame));
+    EXPECT_FALSE(decoder.decode(bytesOf(truncated), truncated.size(), {}));
+}
+
+TEST(JpegDecoder, DecodesAtReducedSizeOnlyWhatStillCoversTheTarget)
+{
+    JpegDecoder decoder;
+    const std::string jpeg = velkortest::makeJpeg(640, 480, 0);
+    const std::vector<std::pair<PictureSize, std::pair<int, int>>> cases = {
+        {{}, {640, 480}},         {{800, 600}, {640, 480}}, {{640, 480}, {640, 480}},
+        {{320, 200}, {320, 240}}, {{321, 200}, {640, 480}}, {{100, 60}, {160, 120}},
+        {{80, 60}, {80, 60}},
+    };
+    for (const auto& [fit, size] : cases)
+    {
+        ASSERT_TRUE(decoder.decode(bytesOf(jpeg), jpeg.size(), fit));
+        EXPECT_EQ(decoder.image().width, size.first) << fit.width << "x" << fit.height;
+        EXPECT_EQ(decoder.image().height, size.second) << fit.width << "x" << fit.height;
+        EXPECT_EQ(decoder.pictureSize().width, 640);
+        EXPECT_EQ(decoder.pictureSize().height, 480);
+    }
 }
 
 TEST(JpegDecoder, RefusesHugeDeclaredSizesBeforeAllocating)
@@ -111,29 +236,146 @@ TEST(JpegDecoder, RefusesHugeDeclaredSizesBeforeAllocating)
     // The SOF0 marker carries height and width as big-endian 16-bit values.
     const auto sof = jpeg.find("\xFF\xC0");
     ASSERT_NE(sof, std::string::npos);
-    jpeg[sof + 5] = '\xFF';
-    jpeg[sof + 6] = '\xF0';
-    jpeg[sof + 7] = '\xFF';
-    jpeg[sof + 8] = '\xF0';
+    jpeg[sof + 5] = '\x20';
+    jpeg[sof + 6] = '\x00';
+    jpeg[sof + 7] = '\x20';
+    jpeg[sof + 8] = '\x00';
     JpegDecoder decoder;
-    Frame frame;
-    EXPECT_FALSE(
-        decoder.decode(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size(), frame));
-    EXPECT_TRUE(frame.pixels.empty());
+    EXPECT_FALSE(decoder.decode(bytesOf(jpeg), jpeg.size(), {}));
+    EXPECT_NE(decoder.error().find("too large"), std::string::npos);
+}
+
+TEST(LivePart, ReadsWhatThePartHeadersSay)
+{
+    MultipartPart part;
+    part.headers = {{"content-type", "video/h264"},
+                    {"X-Keyframe", "1"},
+                    {"X-Frame", "18446744073709551615"},
+                    {"X-Timestamp", "1765000000123456"}};
+    LivePart live = LivePart::read(part);
+    EXPECT_EQ(live.codec, VideoCodec::H264);
+    EXPECT_EQ(live.keyframe, true);
+    EXPECT_EQ(live.frameNumber, 18446744073709551615ULL);
+    EXPECT_EQ(live.timestamp, 1765000000123456LL);
+
+    part.headers = {{"Content-Type", "video/MP4V-ES; config=x"}, {"X-Keyframe", "0"}};
+    live = LivePart::read(part);
+    EXPECT_EQ(live.codec, VideoCodec::Mpeg4);
+    EXPECT_EQ(live.keyframe, false);
+    EXPECT_FALSE(live.frameNumber);
+
+    part.headers = {{"Content-Type", "video/tessel"},
+                    {"X-Keyframe", "yes"},
+                    {"X-Frame", "-1"},
+                    {"X-Timestamp", "12 "}};
+    live = LivePart::read(part);
+    EXPECT_FALSE(live.codec);
+    EXPECT_FALSE(live.keyframe);
+    EXPECT_FALSE(live.frameNumber);
+    EXPECT_FALSE(live.timestamp);
 }
 
 TEST(FramePipeline, ReportsSizeChangesAndOneDecodeError)
 {
     RecordingObserver observer;
-    FramePipeline pipeline("velkorframe", nullptr, observer);
+    FramePipeline pipeline(nullptr, observer);
+    pipeline.restart("velkorframe", VideoCodec::Jpeg);
     std::string stream;
-    stream += velkortest::FakeDevice::part("velkorframe", velkortest::makeJpeg(32, 24, 0));
-    stream += velkortest::FakeDevice::part("velkorframe", velkortest::makeJpeg(32, 24, 1));
-    stream += velkortest::FakeDevice::part("velkorframe", "broken");
-    stream += velkortest::FakeDevice::part("velkorframe", "broken again");
-    stream += velkortest::FakeDevice::part("velkorframe", velkortest::makeJpeg(48, 32, 2));
-    ASSERT_TRUE(pipeline.feed(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size()));
+    stream += FakeDevice::part("velkorframe", velkortest::makeJpeg(32, 24, 0));
+    stream += FakeDevice::part("velkorframe", velkortest::makeJpeg(32, 24, 1));
+    stream += FakeDevice::part("velkorframe", "broken");
+    stream += FakeDevice::part("velkorframe", "broken again");
+    stream += FakeDevice::part("velkorframe", velkortest::makeJpeg(48, 32, 2));
+    ASSERT_TRUE(pipeline.feed(bytesOf(stream), stream.size()));
     EXPECT_EQ(pipeline.framesDecoded(), 3U);
     EXPECT_EQ(observer.sizes, (std::vector<std::pair<int, int>>{{32, 24}, {48, 32}}));
     EXPECT_EQ(observer.errors, std::vector<int32_t>{FrameUndecodable});
 }
+
+class VideoFormatTest : public ::testing::TestWithParam<std::string>
+{
+protected:
+    static VideoCodec codec()
+    {
+        return StreamFormats::fromProtocolName(GetParam()).value_or(VideoCodec::Jpeg);
+    }
+    // Three keyframe intervals of ten frames.
+    static const std::vector<AccessUnit>& units()
+    {
+        static std::map<std::string, std::vector<AccessUnit>> cache;
+        auto& video = cache[GetParam()];
+        if (video.empty())
+        {
+            video = velkortest::encodeTestVideo(GetParam(), 96, 72, 30, 10);
+        }
+        return video;
+    }
+    // Damage every decoder notices: all after the first start code turned to 0xFF. (Damage to
+    // the middle of an H.265 picture, its headers intact, can pass libavcodec unnoticed.)
+    static std::string garbled(std::string bytes)
+    {
+        std::fill(bytes.begin() + 4, bytes.end(), '\xFF');
+        return bytes;
+    }
+};
+
+TEST_P(VideoFormatTest, DecodesOnePicturePerUnitAndRefusesADamagedOne)
+{
+    ASSERT_EQ(units().size(), 30U);
+    VideoDecoder decoder(codec());
+    for (std::size_t i = 0; i < units().size(); ++i)
+    {
+        const AccessUnit& unit = units()[i];
+        EXPECT_EQ(unit.keyframe, i % 10 == 0) << i;
+        ASSERT_TRUE(decoder.decode(bytesOf(unit.bytes), unit.bytes.size(), {}))
+            << i << ": " << decoder.error();
+        EXPECT_EQ(decoder.pictureSize().width, 96);
+        EXPECT_EQ(decoder.pictureSize().height, 72);
+        EXPECT_EQ(decoder.keyframe(), unit.keyframe) << i;
+    }
+    const std::vector<std::uint8_t> last = drawn(decoder.image());
+    EXPECT_NE(last, (decoder.decode(bytesOf(units()[0].bytes), units()[0].bytes.size(), {}),
+                     drawn(decoder.image())))
+        << "the pictures do not move";
+
+    const std::string damaged = garbled(units()[13].bytes);
+    EXPECT_FALSE(decoder.decode(bytesOf(damaged), damaged.size(), {}));
+    EXPECT_FALSE(decoder.error().empty());
+}
+
+TEST_P(VideoFormatTest, JoinsAtAKeyframeAndRecoversAtTheNextAfterDamage)
+{
+    RecordingObserver observer;
+    RecordingSink sink;
+    FramePipeline pipeline(&sink, observer);
+    pipeline.restart("velkorframe", codec());
+    // Joins at frame 4, in the middle of the first keyframe interval; frame 13 is damaged.
+    std::string stream;
+    for (std::size_t n = 4; n < units().size(); ++n)
+    {
+        AccessUnit unit = units()[n];
+        if (n == 13)
+        {
+            unit.bytes = garbled(unit.bytes);
+        }
+        stream += FakeDevice::videoPart(GetParam(), unit, n);
+    }
+    ASSERT_TRUE(pipeline.feed(bytesOf(stream), stream.size()));
+
+    EXPECT_EQ(observer.errors, std::vector<int32_t>{FrameUndecodable});
+    EXPECT_EQ(observer.framesWith(PartOutcome::Result::Undecodable),
+              std::vector<std::uint64_t>{13});
+    std::vector<std::uint64_t> skipped = range(4, 10);
+    const std::vector<std::uint64_t> afterDamage = range(14, 20);
+    skipped.insert(skipped.end(), afterDamage.begin(), afterDamage.end());
+    EXPECT_EQ(observer.framesWith(PartOutcome::Result::Skipped), skipped);
+    std::vector<std::uint64_t> shown = range(10, 13);
+    const std::vector<std::uint64_t> recovered = range(20, 30);
+    shown.insert(shown.end(), recovered.begin(), recovered.end());
+    EXPECT_EQ(observer.framesWith(PartOutcome::Result::Drawn), shown);
+    EXPECT_EQ(sink.shown.size(), shown.size());
+    EXPECT_EQ(observer.sizes, (std::vector<std::pair<int, int>>{{96, 72}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, VideoFormatTest, ::testing::Values("mpeg4", "h264", "h265"),
+                         [](const auto& info) { return info.param; });

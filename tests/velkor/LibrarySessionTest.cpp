@@ -215,13 +215,9 @@ TEST_F(SessionTest, LivePlayIsRefusedForEachReason)
     ASSERT_EQ(m_api->SetStreamFormat(2), 0);
     EXPECT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), FormatNotServed);
     ASSERT_TRUE(m_listener.waitFor(errorWith(FormatNotServed)));
-    for (const RecordedEvent& event : m_listener.events())
-    {
-        if (event.a == FormatNotServed)
-        {
-            EXPECT_EQ(event.text, "stream format 2 is not served by this device; only JPEG (0)");
-        }
-    }
+    EXPECT_EQ(m_listener.events().back().text,
+              "stream format 2 (Tessel) is not served by this device, which serves JPEG (0), "
+              "MPEG-4 (1), H.264 (3) and H.265 (6)");
     ASSERT_EQ(m_api->SetStreamFormat(0), 0);
     int32_t handle = -1;
     EXPECT_EQ(m_api->PlayLive(2, &handle, 0, nullptr), 0);
@@ -365,4 +361,101 @@ TEST_F(SessionTest, UndecodablePicturesAreReportedOnceAndTheStreamGoesOn)
         errors += event.kind == "error" ? 1 : 0;
     }
     EXPECT_EQ(errors, 1U);
+}
+
+TEST_F(SessionTest, EachServedFormatPlaysAtItsOwnWidth)
+{
+    FakeDevice device;
+    pointAt(device.port());
+    ASSERT_EQ(m_api->SetJPEGResolution(320), 0);
+    ASSERT_EQ(m_api->SetMPEG4Resolution(320), 0);
+    ASSERT_EQ(m_api->SetH264Resolution(640), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    // H.265 has no width of its own and plays at the H.264 width.
+    const std::vector<std::pair<int32_t, int32_t>> formats = {
+        {0, 320}, {1, 320}, {3, 640}, {6, 640}};
+    for (const auto& [format, width] : formats)
+    {
+        m_listener.reset();
+        ASSERT_EQ(m_api->SetStreamFormat(format), 0);
+        ASSERT_EQ(m_api->PlayLive(2, nullptr, 0, nullptr), 0);
+        EXPECT_TRUE(m_listener.waitFor("image", 0, width * 65536 + width * 3 / 4)) << format;
+        ASSERT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+        ASSERT_TRUE(m_listener.waitFor("play", 2, 0));
+        EXPECT_EQ(m_listener.count("error"), 0U)
+            << format << ": " << m_listener.events().front().text;
+    }
+    EXPECT_EQ(device.liveRequests(),
+              (std::vector<std::string>{"/velkor/live?channel=2&width=320",
+                                        "/velkor/live?channel=2&width=320&format=mpeg4",
+                                        "/velkor/live?channel=2&width=640&format=h264",
+                                        "/velkor/live?channel=2&width=640&format=h265"}));
+}
+
+TEST_F(SessionTest, ADeviceOfTheFirstProtocolPlaysJpegAndRefusesTheRest)
+{
+    FakeDevice::Options options;
+    options.info = "device=velkor-device\nuid=4242\nchannels=2\nformats=jpeg\nversion=1\n";
+    FakeDevice device(options);
+    pointAt(device.port());
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->SetStreamFormat(3), 0);
+    EXPECT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), FormatNotServed);
+    ASSERT_TRUE(m_listener.waitFor(errorWith(FormatNotServed)));
+    EXPECT_EQ(m_listener.events().back().text,
+              "stream format 3 (H.264) is not served by this device, which serves JPEG (0)");
+    ASSERT_EQ(m_api->SetStreamFormat(0), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    EXPECT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480));
+    // Switching while live to what the device does not serve keeps the picture.
+    ASSERT_EQ(m_api->SetStreamFormat(6), 0);
+    ASSERT_TRUE(m_listener.waitFor(
+        [](const RecordedEvent& event)
+        {
+            return event.kind == "error" &&
+                   event.text == "stream format 6 (H.265) is not served by this device, which "
+                                 "serves JPEG (0); live play goes on in JPEG at 640";
+        }));
+    EXPECT_EQ(device.liveRequests(), std::vector<std::string>{"/velkor/live?channel=1&width=640"});
+}
+
+TEST_F(SessionTest, FormatAndWidthChangesWhileLiveSwitchTheStreamWithinThePlay)
+{
+    FakeDevice device;
+    pointAt(device.port());
+    ASSERT_EQ(m_api->SetStreamFormat(3), 0);
+    ASSERT_EQ(m_api->SetH264Resolution(320), 0);
+    ASSERT_EQ(m_api->SetMPEG4Resolution(320), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240));
+
+    m_listener.reset();
+    ASSERT_EQ(m_api->SetH264Resolution(640), 0);
+    EXPECT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480));
+    ASSERT_EQ(m_api->SetStreamFormat(1), 0);
+    EXPECT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240));
+    // Not the format playing: no switch.
+    ASSERT_EQ(m_api->SetJPEGResolution(800), 0);
+    // Tessel is kept as the setting and reported; MPEG-4 plays on and still follows its width.
+    ASSERT_EQ(m_api->SetStreamFormat(2), 0);
+    EXPECT_EQ(m_api->GetStreamFormat(), 2);
+    ASSERT_TRUE(m_listener.waitFor(errorWith(FormatNotServed)));
+    EXPECT_EQ(m_listener.events().back().text,
+              "stream format 2 (Tessel) is not served by this device, which serves JPEG (0), "
+              "MPEG-4 (1), H.264 (3) and H.265 (6); live play goes on in MPEG-4 at 320");
+    m_listener.reset();
+    ASSERT_EQ(m_api->SetMPEG4Resolution(640), 0);
+    EXPECT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480));
+
+    ASSERT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(m_listener.waitFor("play", 1, 0));
+    // One play throughout: no status change but the stop.
+    EXPECT_EQ(m_listener.count("play"), 1U);
+    EXPECT_EQ(m_listener.count("error"), 0U);
+    EXPECT_EQ(device.liveRequests(),
+              (std::vector<std::string>{"/velkor/live?channel=1&width=320&format=h264",
+                                        "/velkor/live?channel=1&width=640&format=h264",
+                                        "/velkor/live?channel=1&width=320&format=mpeg4",
+                                        "/velkor/live?channel=1&width=640&format=mpeg4"}));
 }

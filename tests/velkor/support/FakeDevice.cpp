@@ -1,7 +1,5 @@
 #include "FakeDevice.h"
 
-#include "TestJpeg.h"
-
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -35,6 +33,18 @@ std::string FakeDevice::part(const std::string& boundary, const std::string& jpe
     return "--" + boundary +
            "\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(jpeg.size()) +
            "\r\n\r\n" + jpeg + "\r\n";
+}
+
+std::string FakeDevice::videoPart(const std::string& format, const AccessUnit& unit,
+                                  std::uint64_t frameNumber)
+{
+    const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::system_clock::now().time_since_epoch());
+    return "--velkorframe\r\nContent-Type: " + contentTypeOf(format) +
+           "\r\nContent-Length: " + std::to_string(unit.bytes.size()) +
+           "\r\nX-Frame: " + std::to_string(frameNumber) +
+           "\r\nX-Keyframe: " + (unit.keyframe ? "1" : "0") +
+           "\r\nX-Timestamp: " + std::to_string(now.count()) + "\r\n\r\n" + unit.bytes + "\r\n";
 }
 
 void FakeDevice::handle(const std::string& path, LoopbackConnection& connection)
@@ -93,32 +103,70 @@ void FakeDevice::serveEvents(LoopbackConnection& connection)
     }
 }
 
+std::vector<std::string> FakeDevice::liveRequests() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_liveRequests;
+}
+
+const std::vector<AccessUnit>& FakeDevice::videoFor(const std::string& format, int width)
+{
+    std::lock_guard lock(m_mutex);
+    auto& video = m_videos[{format, width}];
+    if (video.empty())
+    {
+        video = encodeTestVideo(format, width, width * 3 / 4, m_options.frames,
+                                m_options.keyframeInterval);
+    }
+    return video;
+}
+
 void FakeDevice::serveLive(const std::string& path, LoopbackConnection& connection)
 {
+    {
+        std::lock_guard lock(m_mutex);
+        m_liveRequests.push_back(path);
+    }
     if (m_options.live)
     {
         m_options.live(connection);
         return;
     }
-    int width = 320;
-    if (const auto at = path.find("width="); at != std::string::npos)
+    const auto parameter = [&path](const std::string& name) -> std::string
     {
-        width = std::stoi(path.substr(at + 6));
-    }
-    const int height = width * 3 / 4;
-    std::vector<std::string> frames;
-    frames.reserve(4);
-    for (int phase = 0; phase < 4; ++phase)
+        const auto at = path.find(name + "=");
+        if (at == std::string::npos)
+        {
+            return {};
+        }
+        const auto value = at + name.size() + 1;
+        return path.substr(value, path.find('&', value) - value);
+    };
+    const std::string format = parameter("format").empty() ? "jpeg" : parameter("format");
+    const int width = parameter("width").empty() ? 320 : std::stoi(parameter("width"));
+    const std::vector<AccessUnit>& video = videoFor(format, width);
+    if (video.empty())
     {
-        frames.push_back(makeJpeg(width, height, phase));
+        connection.send(
+            "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        return;
     }
     if (!connection.send(multipartHead("velkorframe")))
     {
         return;
     }
-    for (std::size_t n = 0; !connection.stopping(); ++n)
+    for (std::size_t sent = 0; !connection.stopping(); ++sent)
     {
-        if (!connection.send(part("velkorframe", frames[n % frames.size()])))
+        const std::size_t index =
+            (static_cast<std::size_t>(m_options.startAt) + sent) % video.size();
+        std::string bytes = video[index].bytes;
+        if (m_options.mangle)
+        {
+            m_options.mangle(sent, bytes);
+        }
+        const AccessUnit unit{std::move(bytes), video[index].keyframe};
+        if (!connection.send(
+                videoPart(format, unit, static_cast<std::uint64_t>(m_options.startAt) + sent)))
         {
             return;
         }

@@ -1,12 +1,18 @@
 #pragma once
 
 #include "LoopbackServer.h"
+#include "TestVideo.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace velkortest
 {
@@ -18,9 +24,17 @@ class FakeDevice
 public:
     struct Options
     {
-        std::string info = "device=velkor-device\nuid=4242\nchannels=2\nformats=jpeg\nversion=1\n";
+        std::string info = "device=velkor-device\nuid=4242\nchannels=2\n"
+                           "formats=jpeg,mpeg4,h264,h265\nversion=2\n";
         // Replaces the whole answer to /velkor/live (status line included) when set.
         std::function<void(LoopbackConnection&)> live;
+        // Of the served video: frames in the loop, keyframe interval, and the frame each
+        // connection starts at (a keyframe, unless a test wants to join mid-stream).
+        int frames = 20;
+        int keyframeInterval = 10;
+        int startAt = 0;
+        // May change the bytes of the `sent`th part of a connection before it goes out.
+        std::function<void(std::size_t sent, std::string& bytes)> mangle;
     };
 
     FakeDevice();
@@ -35,15 +49,24 @@ public:
 
     static std::string multipartHead(const std::string& boundary);
     static std::string part(const std::string& boundary, const std::string& jpeg);
+    // A part of boundary velkorframe as a version-2 device sends it, stamped with the time now.
+    static std::string videoPart(const std::string& format, const AccessUnit& unit,
+                                 std::uint64_t frameNumber);
+    // Every /velkor/live request so far, path and query.
+    std::vector<std::string> liveRequests() const;
 
 private:
     void handle(const std::string& path, LoopbackConnection& connection);
     void serveEvents(LoopbackConnection& connection);
     void serveLive(const std::string& path, LoopbackConnection& connection);
 
+    const std::vector<AccessUnit>& videoFor(const std::string& format, int width);
+
     Options m_options;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::deque<std::string> m_pending;
+    std::vector<std::string> m_liveRequests;
+    std::map<std::pair<std::string, int>, std::vector<AccessUnit>> m_videos;
     std::unique_ptr<LoopbackServer> m_server;
 };
 

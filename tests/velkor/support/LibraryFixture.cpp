@@ -23,6 +23,8 @@ void LibraryFixture::TearDown()
     m_api->SetPassword("");
     m_api->SetStreamFormat(0);
     m_api->SetJPEGResolution(640);
+    m_api->SetMPEG4Resolution(640);
+    m_api->SetH264Resolution(1280);
 }
 
 void LibraryFixture::pointAt(int port)
