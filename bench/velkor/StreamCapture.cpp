@@ -1,0 +1,63 @@
+#include "StreamCapture.h"
+
+#include "HttpClient.h"
+#include "LivePart.h"
+#include "MultipartParser.h"
+
+#include <atomic>
+#include <optional>
+
+namespace velkortest
+{
+
+std::vector<CapturedPart> StreamCapture::capture(const std::string& url, std::size_t count,
+                                                 std::string& error)
+{
+    std::vector<CapturedPart> parts;
+    std::optional<velkor::MultipartParser> parser;
+    std::atomic<bool> stop{false};
+    velkor::HttpStreamSink sink;
+    sink.onResponse = [&](std::string_view contentType)
+    {
+        const auto boundary = velkor::MultipartParser::boundaryOf(contentType);
+        if (!boundary)
+        {
+            return false;
+        }
+        parser.emplace(*boundary,
+                       [&, boundary = *boundary](const velkor::MultipartPart& part)
+                       {
+                           CapturedPart captured;
+                           captured.body.assign(reinterpret_cast<const char*>(part.body),
+                                                part.size);
+                           captured.bytes = "--" + boundary + "\r\n";
+                           for (const auto& [name, value] : part.headers)
+                           {
+                               captured.bytes += name + ": " + value + "\r\n";
+                           }
+                           captured.bytes += "\r\n" + captured.body + "\r\n";
+                           captured.keyframe = velkor::LivePart::read(part).keyframe.value_or(true);
+                           parts.push_back(std::move(captured));
+                       });
+        return true;
+    };
+    sink.onData = [&](const char* data, std::size_t size) {
+        return parser->feed(reinterpret_cast<const std::uint8_t*>(data), size) &&
+               parts.size() < count;
+    };
+    velkor::HttpRequest request;
+    request.url = url;
+    request.totalTimeoutMs = 0;
+    request.stallTimeoutS = 10;
+    const velkor::HttpResult result = velkor::HttpClient::stream(request, sink, stop);
+    if (parts.size() < count)
+    {
+        error = "read " + std::to_string(parts.size()) + " parts of " + url + " (HTTP " +
+                std::to_string(result.status) + ", " + result.detail + ")";
+        parts.clear();
+    }
+    parts.resize(std::min(parts.size(), count));
+    return parts;
+}
+
+} // namespace velkortest
