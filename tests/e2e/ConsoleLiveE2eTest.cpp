@@ -3,6 +3,7 @@
 #include "WindowPixels.h"
 #include "resource.h"
 #include "support/Emulator.h"
+#include "support/RecordingListener.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,7 @@ protected:
     {
         ConsoleDriver::SetUp();
         m_emulator = std::make_unique<velkortest::Emulator>(
-            VELKOR_DEVICE_PATH, std::vector<std::string>{"--uid", "23"});
+            VELKOR_DEVICE_PATH, std::vector<std::string>{"--uid", "23", "--alarm-interval", "1"});
         ASSERT_TRUE(m_emulator->ready()) << "velkor-device did not start";
         ASSERT_TRUE(m_pixels.usable());
 
@@ -59,12 +60,21 @@ protected:
         return lines;
     }
 
-    [[nodiscard]] bool logHas(const std::string& part) const
+    [[nodiscard]] bool logHas(const std::string& part) const { return logCount(part) > 0; }
+
+    [[nodiscard]] std::size_t logCount(const std::string& part) const
     {
         const std::vector<std::string> lines = logLines();
-        return std::any_of(lines.begin(), lines.end(),
-                           [&part](const std::string& line)
-                           { return line.find(part) != std::string::npos; });
+        return static_cast<std::size_t>(std::count_if(
+            lines.begin(), lines.end(),
+            [&part](const std::string& line) { return line.find(part) != std::string::npos; }));
+    }
+
+    // Picks a list item and presses the list's Set button, as a user does.
+    void choose(int listId, int position, int setId)
+    {
+        select(listId, position);
+        click(setId);
     }
 
     bool waitForLog(const std::string& part)
@@ -152,14 +162,11 @@ TEST_F(ConsoleLiveE2eTest, StartLiveShowsMovingVideoAndStopLiveLeavesTheAreaBlac
     EXPECT_EQ(dlg->m_IsLive, 0);
     EXPECT_TRUE(control(IDC_START_LIVE)->isEnabled());
     EXPECT_FALSE(control(IDC_STOP_LIVE)->isEnabled());
-    // Black at once, and no late picture after it.
     EXPECT_TRUE(WindowPixels::allBlack(videoPixels()));
-    for (int i = 0; i < 10; ++i)
-    {
-        QTest::qWait(30);
-        ASSERT_TRUE(WindowPixels::allBlack(videoPixels())) << "a picture came after Stop Live";
-    }
+    // The end of play is reported once the stream's thread is gone; after that no picture can
+    // come, so the area must still be black.
     EXPECT_TRUE(waitForLog("** Event ** OnPlayStatus(channel=1, status=0)"));
+    EXPECT_TRUE(WindowPixels::allBlack(videoPixels())) << "a picture came after Stop Live";
 
     const std::string number = R"(\[\d{4}\] )";
     EXPECT_TRUE(inOrder(logInOrder(),
@@ -180,10 +187,13 @@ TEST_F(ConsoleLiveE2eTest, ClosingTheConsoleWhileLiveLeavesTheLibraryRunning)
     ASSERT_EQ(dlg->m_IsLive, 1);
     ASSERT_TRUE(waitForMovingVideo());
 
+    // A listener of the test's own hears what the library goes on reporting, also to the
+    // console's listener, whose window is gone.
+    velkortest::RecordingListener witness;
+    GetVelkorAPI()->Slot296(&witness);
     dlg.reset();
-    // The library goes on receiving and reporting into a window and a listener target that are
-    // gone; nothing of that may reach a destroyed object.
-    QTest::qWait(500);
+    EXPECT_TRUE(witness.waitFor([](const velkortest::RecordedEvent& event)
+                                { return event.kind == "alarm"; }));
 
     DeviceLibrary* library = GetVelkorAPI();
     ASSERT_NE(library, nullptr);
@@ -193,6 +203,69 @@ TEST_F(ConsoleLiveE2eTest, ClosingTheConsoleWhileLiveLeavesTheLibraryRunning)
     EXPECT_EQ(library->SetVideoWindow(0), 0);
     EXPECT_EQ(library->Close(), 0);
     EXPECT_EQ(library->GetUID(), 0);
+    library->Slot296(nullptr);
+}
+
+TEST_F(ConsoleLiveE2eTest, EveryFormatTheDeviceServesPlaysMovingVideo)
+{
+    // Positions in the stream format list: "0 : JPEG", "1 : MPEG-4", "3 : H.264", "6 : H.265".
+    for (const int position : {0, 1, 3, 4})
+    {
+        SCOPED_TRACE(itemsOf(IDC_STREAMFORMAT)[static_cast<std::size_t>(position)].toStdString());
+        const std::string ended = "** Event ** OnPlayStatus(channel=1, status=0)";
+        const std::size_t plays = logCount(ended);
+        choose(IDC_STREAMFORMAT, position, IDC_SET_STREAMFORMAT);
+        click(IDC_START_LIVE);
+        EXPECT_TRUE(waitForMovingVideo());
+        click(IDC_STOP_LIVE);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return logCount(ended) == plays + 1; }, kPatience));
+    }
+    EXPECT_FALSE(logHas("OnError"));
+}
+
+TEST_F(ConsoleLiveE2eTest, TesselIsRefusedWithTheFormatsTheDeviceServes)
+{
+    choose(IDC_STREAMFORMAT, 2, IDC_SET_STREAMFORMAT);
+    ASSERT_TRUE(logHas("Call SetStreamFormat(format=2).(return value=0)"));
+    click(IDC_START_LIVE);
+    EXPECT_TRUE(logHas("Call PlayLive(channel=1,mode=0).(return value=-41)"));
+    EXPECT_TRUE(waitForLog("** Event ** OnError(errorCode=-41, description=stream format 2 "
+                           "(Tessel) is not served by this device, which serves JPEG (0), "
+                           "MPEG-4 (1), H.264 (3) and H.265 (6))"));
+    EXPECT_TRUE(WindowPixels::allBlack(videoPixels()));
+    click(IDC_STOP_LIVE);
+    EXPECT_EQ(dlg->m_IsLive, 0);
+    // Nothing else broke: the next format plays.
+    choose(IDC_STREAMFORMAT, 3, IDC_SET_STREAMFORMAT);
+    click(IDC_START_LIVE);
+    EXPECT_TRUE(waitForMovingVideo());
+    click(IDC_STOP_LIVE);
+}
+
+TEST_F(ConsoleLiveE2eTest, WidthAndFormatSetWhileLiveSwitchThePicture)
+{
+    choose(IDC_STREAMFORMAT, 3, IDC_SET_STREAMFORMAT);
+    choose(IDC_H264RESOLUTION, 0, IDC_SET_H264RESOLUTION);
+    choose(IDC_MPEG4RESOLUTION, 1, IDC_SET_MPEG4RESOLUTION);
+    click(IDC_START_LIVE);
+    ASSERT_TRUE(waitForMovingVideo());
+    const std::string image = "** Event ** OnImage(type=0, size=";
+    ASSERT_TRUE(waitForLog(image));
+
+    // H.264 from 320 to 640: a new size, reported.
+    choose(IDC_H264RESOLUTION, 1, IDC_SET_H264RESOLUTION);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return logCount(image) == 2; }, kPatience));
+    EXPECT_TRUE(waitForMovingVideo());
+    // To MPEG-4 at its 320.
+    choose(IDC_MPEG4RESOLUTION, 0, IDC_SET_MPEG4RESOLUTION);
+    choose(IDC_STREAMFORMAT, 1, IDC_SET_STREAMFORMAT);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return logCount(image) == 3; }, kPatience));
+    EXPECT_TRUE(waitForMovingVideo());
+
+    click(IDC_STOP_LIVE);
+    ASSERT_TRUE(waitForLog("** Event ** OnPlayStatus(channel=1, status=0)"));
+    EXPECT_EQ(logCount("** Event ** OnPlayStatus(channel=1, status=1)"), 1U);
+    EXPECT_FALSE(logHas("OnError"));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "ResultCode.h"
 #include "support/Emulator.h"
+#include "support/FakeDevice.h"
 #include "support/LibraryFixture.h"
 #include "support/XvfbDisplay.h"
 
@@ -16,7 +17,9 @@
 
 using namespace velkor;
 using velkortest::Emulator;
+using velkortest::FakeDevice;
 using velkortest::LibraryFixture;
+using velkortest::RecordedEvent;
 using velkortest::XvfbDisplay;
 
 namespace
@@ -215,4 +218,49 @@ TEST_F(LiveVideoTest, AWindowDestroyedWhilePlayingOnlyEndsDrawingIntoIt)
     ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
     EXPECT_TRUE(waitForPixels(
         next, 100, 75, [](const auto& pixels) { return !pixels.empty() && pixels[0] != kWhite; }));
+}
+
+TEST_F(LiveVideoTest, AGarbledPictureIsReportedOnceAndThePictureMovesOnFromTheNextKeyframe)
+{
+    FakeDevice::Options options;
+    options.mangle = [](std::size_t sent, std::string& bytes)
+    {
+        // A picture between keyframes, all but its start code turned to 0xFF.
+        if (sent == 13)
+        {
+            std::fill(bytes.begin() + 4, bytes.end(), '\xFF');
+        }
+    };
+    FakeDevice device(options);
+    pointAt(device.port());
+    ASSERT_EQ(m_api->SetMPEG4Resolution(320), 0);
+    ASSERT_EQ(m_api->SetH264Resolution(320), 0);
+    const std::uint32_t window = m_windows->create(160, 120);
+    ASSERT_EQ(m_api->SetVideoWindow(window), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    for (const int32_t format : {1, 3, 6})
+    {
+        m_listener.reset();
+        ASSERT_EQ(m_api->SetStreamFormat(format), 0);
+        ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+        ASSERT_TRUE(
+            m_listener.waitFor([](const RecordedEvent& event) { return event.kind == "error"; }))
+            << format;
+        EXPECT_EQ(m_listener.events().back().a, FrameUndecodable) << format;
+        std::vector<std::uint32_t> frozen = m_windows->read(window, 160, 120);
+        for (int change = 0; change < 2; ++change)
+        {
+            ASSERT_TRUE(waitForPixels(window, 160, 120,
+                                      [&](const std::vector<std::uint32_t>& pixels)
+                                      {
+                                          const bool moved = pixels != frozen;
+                                          frozen = pixels;
+                                          return moved;
+                                      }))
+                << "the picture did not come back in format " << format;
+        }
+        ASSERT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+        ASSERT_TRUE(m_listener.waitFor("play", 1, 0));
+        EXPECT_EQ(m_listener.count("error"), 1U) << format;
+    }
 }
