@@ -363,9 +363,12 @@ TEST_F(SessionTest, UndecodablePicturesAreReportedOnceAndTheStreamGoesOn)
     EXPECT_EQ(errors, 1U);
 }
 
-TEST_F(SessionTest, EachServedFormatPlaysAtItsOwnWidth)
+TEST_F(SessionTest, EachServedFormatPlaysAtItsOwnWidthFromTheFirstKeyframe)
 {
-    FakeDevice device;
+    // Every stream joins between keyframes: what comes before the first is passed over quietly.
+    FakeDevice::Options options;
+    options.startAt = 4;
+    FakeDevice device(options);
     pointAt(device.port());
     ASSERT_EQ(m_api->SetJPEGResolution(320), 0);
     ASSERT_EQ(m_api->SetMPEG4Resolution(320), 0);
