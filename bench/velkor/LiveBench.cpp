@@ -31,8 +31,6 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace
 {
 
@@ -141,6 +139,7 @@ public:
     explicit Ffmpeg(const std::vector<std::string>& arguments)
     {
         std::vector<char*> argv;
+        argv.reserve(arguments.size() + 1);
         for (const std::string& argument : arguments)
         {
             argv.push_back(const_cast<char*>(argument.c_str()));

@@ -24,21 +24,21 @@ std::vector<CapturedPart> StreamCapture::capture(const std::string& url, std::si
         {
             return false;
         }
-        parser.emplace(*boundary,
-                       [&, boundary = *boundary](const velkor::MultipartPart& part)
-                       {
-                           CapturedPart captured;
-                           captured.body.assign(reinterpret_cast<const char*>(part.body),
-                                                part.size);
-                           captured.bytes = "--" + boundary + "\r\n";
-                           for (const auto& [name, value] : part.headers)
-                           {
-                               captured.bytes += name + ": " + value + "\r\n";
-                           }
-                           captured.bytes += "\r\n" + captured.body + "\r\n";
-                           captured.keyframe = velkor::LivePart::read(part).keyframe.value_or(true);
-                           parts.push_back(std::move(captured));
-                       });
+        parser.emplace(
+            *boundary,
+            [&, boundary = *boundary](const velkor::MultipartPart& part)
+            {
+                CapturedPart captured;
+                captured.body.assign(reinterpret_cast<const char*>(part.body), part.size);
+                captured.bytes = "--" + boundary + "\r\n";
+                for (const auto& [name, value] : part.headers)
+                {
+                    captured.bytes.append(name).append(": ").append(value).append("\r\n");
+                }
+                captured.bytes.append("\r\n").append(captured.body).append("\r\n");
+                captured.keyframe = velkor::LivePart::read(part).keyframe.value_or(true);
+                parts.push_back(std::move(captured));
+            });
         return true;
     };
     sink.onData = [&](const char* data, std::size_t size) {

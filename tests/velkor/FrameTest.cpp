@@ -151,8 +151,8 @@ TEST(PictureScaler, ConvertsEitherRangeIntoTargetsOfAnySize)
     // range are dark and light grey.
     const int width = 16;
     const int height = 8;
-    std::vector<std::uint8_t> luma(width * height);
-    std::vector<std::uint8_t> chroma(width * height / 4, 128);
+    std::vector<std::uint8_t> luma(std::size_t{width} * height);
+    std::vector<std::uint8_t> chroma(std::size_t{width} * height / 4, 128);
     for (int i = 0; i < width * height; ++i)
     {
         luma[static_cast<std::size_t>(i)] = i % width < width / 2 ? 16 : 235;
