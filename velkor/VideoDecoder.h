@@ -26,7 +26,7 @@ public:
     // `threads` 0 takes defaultThreads().
     explicit VideoDecoder(VideoCodec codec, int threads = 0);
 
-    // Slice threads, as many as the machine has cores, up to 8.
+    // Slice threads: one fewer than the machine has cores, at least one and at most four.
     static int defaultThreads();
     ~VideoDecoder() override;
     VideoDecoder(const VideoDecoder&) = delete;
