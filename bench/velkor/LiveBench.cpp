@@ -303,8 +303,10 @@ int main(int argc, char** argv)
         ffmpeg = std::make_unique<Ffmpeg>(command);
     }
 
-    // Past the first keyframe, the decoders' set-up and ffmpeg's probing.
-    std::this_thread::sleep_for(std::chrono::seconds(3));
+    // Past the first keyframe and the decoders' set-up; ffmpeg first reads some five seconds of
+    // stream time to learn the stream's parameters and then decodes what it read at once, so it
+    // is given time to be through that.
+    std::this_thread::sleep_for(std::chrono::seconds(compare ? 15 : 3));
     counts.take();
     const double ourStart = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     const double theirStart = ffmpeg ? ffmpeg->cpuSeconds() : 0;
