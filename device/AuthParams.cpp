@@ -1,15 +1,12 @@
 #include "AuthParams.h"
 
+#include "AsciiText.h"
+
 namespace velkordevice
 {
 
 namespace
 {
-
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t';
-}
 
 bool isTokenChar(char c)
 {
@@ -20,19 +17,6 @@ bool isTokenChar(char c)
     return std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
 }
 
-std::string lower(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-    {
-        if (c >= 'A' && c <= 'Z')
-        {
-            c = static_cast<char>(c + 32);
-        }
-    }
-    return out;
-}
-
 class Cursor
 {
 public:
@@ -41,7 +25,7 @@ public:
     char peek() const { return m_text[m_pos]; }
     void skipSpace()
     {
-        while (!atEnd() && isSpace(peek()))
+        while (!atEnd() && AsciiText::isBlank(peek()))
         {
             ++m_pos;
         }
@@ -100,7 +84,7 @@ std::optional<AuthParams> AuthParams::parse(std::string_view header)
     AuthParams result;
     Cursor cur(header);
     cur.skipSpace();
-    result.scheme = lower(cur.token());
+    result.scheme = AsciiText::lower(cur.token());
     if (result.scheme.empty())
     {
         return std::nullopt;
@@ -109,18 +93,14 @@ std::optional<AuthParams> AuthParams::parse(std::string_view header)
     {
         return result;
     }
-    if (!isSpace(cur.peek()))
+    if (!AsciiText::isBlank(cur.peek()))
     {
         return std::nullopt;
     }
     cur.skipSpace();
 
     // token68 form: a single token optionally followed by '=' padding and nothing else.
-    std::string_view rest = cur.rest();
-    while (!rest.empty() && isSpace(rest.back()))
-    {
-        rest.remove_suffix(1);
-    }
+    const std::string_view rest = AsciiText::trim(cur.rest());
     if (rest.find(',') == std::string_view::npos && rest.find('"') == std::string_view::npos)
     {
         std::size_t eq = rest.find('=');
@@ -144,7 +124,7 @@ std::optional<AuthParams> AuthParams::parse(std::string_view header)
         {
             continue;
         }
-        std::string name = lower(cur.token());
+        std::string name = AsciiText::lower(cur.token());
         if (name.empty())
         {
             return std::nullopt;

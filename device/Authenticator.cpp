@@ -1,12 +1,11 @@
 #include "Authenticator.h"
 
+#include "AsciiText.h"
 #include "AuthParams.h"
 #include "Base64.h"
 #include "DigestCalculator.h"
 
 #include <openssl/crypto.h>
-
-#include <charconv>
 
 namespace velkordevice
 {
@@ -19,31 +18,18 @@ bool constantTimeEquals(std::string_view a, std::string_view b)
     return a.size() == b.size() && CRYPTO_memcmp(a.data(), b.data(), a.size()) == 0;
 }
 
-std::string lowerCase(std::string s)
-{
-    for (char& c : s)
-    {
-        if (c >= 'A' && c <= 'Z')
-        {
-            c = static_cast<char>(c + 32);
-        }
-    }
-    return s;
-}
-
-std::optional<uint32_t> parseNonceCount(const std::string& nc)
+std::optional<std::uint32_t> parseNonceCount(const std::string& nc)
 {
     if (nc.size() != 8)
     {
         return std::nullopt;
     }
-    uint32_t value = 0;
-    auto [ptr, ec] = std::from_chars(nc.data(), nc.data() + nc.size(), value, 16);
-    if (ec != std::errc() || ptr != nc.data() + nc.size())
+    const auto value = AsciiText::parseHex(nc);
+    if (!value)
     {
         return std::nullopt;
     }
-    return value;
+    return static_cast<std::uint32_t>(*value);
 }
 
 } // namespace
@@ -121,7 +107,7 @@ AuthDecision Authenticator::checkDigest(std::string_view method, std::string_vie
         return deny(false);
     }
 
-    const bool userhash = lowerCase(p.value("userhash")) == "true";
+    const bool userhash = AsciiText::lower(p.value("userhash")) == "true";
     const std::string expectedUser =
         userhash ? DigestCalculator::userhash(*algorithm, m_user, kRealm) : m_user;
     if (!constantTimeEquals(p.value("username"), expectedUser))
@@ -139,7 +125,7 @@ AuthDecision Authenticator::checkDigest(std::string_view method, std::string_vie
         m_user,        std::string(kRealm), m_password, std::string(method), p.value("uri"), nonce,
         p.value("nc"), p.value("cnonce"),   "auth"};
     const std::string expected = DigestCalculator::response(*algorithm, input);
-    if (!constantTimeEquals(lowerCase(p.value("response")), expected))
+    if (!constantTimeEquals(AsciiText::lower(p.value("response")), expected))
     {
         return deny(false);
     }

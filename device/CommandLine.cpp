@@ -1,8 +1,10 @@
 #include "CommandLine.h"
 
-#include <charconv>
-#include <optional>
-#include <string_view>
+#include "AsciiText.h"
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
 
 namespace velkordevice
 {
@@ -10,24 +12,63 @@ namespace velkordevice
 namespace
 {
 
-std::optional<long long> parseInteger(std::string_view text, long long low, long long high)
+constexpr std::size_t kOptionColumn = 26;
+
+// CLI11's own layout, with the usage line first and "-h, --help" spelled as in our manual.
+class UsageFormatter : public CLI::Formatter
 {
-    long long value = 0;
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end || value < low || value > high)
+public:
+    std::string make_help(const CLI::App* app, std::string name,
+                          CLI::AppFormatMode mode) const override
     {
-        return std::nullopt;
+        return make_usage(app, std::move(name)) + "\n" + make_description(app) +
+               make_groups(app, mode) + "\n" + make_footer(app);
     }
-    return value;
+    std::string make_option_name(const CLI::Option* option, bool positional) const override
+    {
+        std::string names = CLI::Formatter::make_option_name(option, positional);
+        for (std::size_t comma = names.find(','); comma != std::string::npos;
+             comma = names.find(',', comma + 2))
+        {
+            names.insert(comma + 1, " ");
+        }
+        return names;
+    }
+};
+
+[[noreturn]] void refuse(const std::string& message)
+{
+    throw CLI::ValidationError(message, CLI::ExitCodes::ValidationError);
 }
 
-struct IntegerOption
+void addOption(CLI::App& app, const std::string& name, const std::string& valueName,
+               const std::string& description, const std::function<void(const std::string&)>& store)
 {
-    std::string_view name;
-    long long low;
-    long long high;
-};
+    app.add_option_function<std::string>(name, store, description)->option_text(valueName);
+}
+
+void addInteger(CLI::App& app, const std::string& name, const std::string& valueName,
+                const std::string& description, std::uint64_t low, std::uint64_t high,
+                std::function<void(std::uint64_t)> store)
+{
+    addOption(app, name, valueName, description,
+              [name, low, high, store = std::move(store)](const std::string& text)
+              {
+                  const auto value = AsciiText::parseDecimal(text);
+                  if (!value || *value < low || *value > high)
+                  {
+                      refuse("option " + name + " expects an integer from " + std::to_string(low) +
+                             " to " + std::to_string(high) + ", got '" + text + "'");
+                  }
+                  store(*value);
+              });
+}
+
+// CLI11 names the option first in the text of a missing value: "--port: 1 required ...".
+std::string optionNamedIn(const std::string& message)
+{
+    return message.substr(0, message.find(':'));
+}
 
 } // namespace
 
@@ -36,8 +77,6 @@ CommandLineResult CommandLine::parse(const std::vector<std::string>& args)
     CommandLineResult result;
     DeviceConfig& config = result.config;
     bool authGiven = false;
-    bool userGiven = false;
-    bool passwordGiven = false;
 
     auto fail = [&result](std::string message)
     {
@@ -46,159 +85,41 @@ CommandLineResult CommandLine::parse(const std::vector<std::string>& args)
         return result;
     };
 
-    for (std::size_t i = 0; i < args.size(); ++i)
+    CLI::App app;
+    describe(app, config, authGiven);
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try
     {
-        std::string name = args[i];
-        std::optional<std::string> value;
-        if (name == "--help" || name == "-h")
-        {
-            result.action = CommandLineResult::Action::ShowHelp;
-            return result;
-        }
-        if (name.rfind("--", 0) != 0)
-        {
-            return fail("unexpected argument '" + name + "'");
-        }
-        if (auto eq = name.find('='); eq != std::string::npos)
-        {
-            value = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        auto takeValue = [&]() -> std::optional<std::string>
-        {
-            if (value)
-            {
-                return value;
-            }
-            if (i + 1 >= args.size())
-            {
-                return std::nullopt;
-            }
-            return args[++i];
-        };
-
-        const std::optional<std::string> text = takeValue();
-        if (!text)
-        {
-            return fail("option " + name + " needs a value");
-        }
-
-        auto integer = [&](long long low, long long high) -> std::optional<long long>
-        { return parseInteger(*text, low, high); };
-        auto badRange = [&](long long low, long long high)
-        {
-            return fail("option " + name + " expects an integer from " + std::to_string(low) +
-                        " to " + std::to_string(high) + ", got '" + *text + "'");
-        };
-
-        if (name == "--address")
-        {
-            if (text->empty())
-            {
-                return fail("option --address needs a non-empty value");
-            }
-            config.address = *text;
-        }
-        else if (name == "--port")
-        {
-            auto v = integer(0, 65535);
-            if (!v)
-            {
-                return badRange(0, 65535);
-            }
-            config.port = static_cast<int>(*v);
-        }
-        else if (name == "--channels")
-        {
-            auto v = integer(1, 64);
-            if (!v)
-            {
-                return badRange(1, 64);
-            }
-            config.channels = static_cast<int>(*v);
-        }
-        else if (name == "--fps")
-        {
-            auto v = integer(1, 60);
-            if (!v)
-            {
-                return badRange(1, 60);
-            }
-            config.fps = static_cast<int>(*v);
-        }
-        else if (name == "--user")
-        {
-            if (text->empty() || text->find(':') != std::string::npos)
-            {
-                return fail("option --user needs a non-empty name without ':'");
-            }
-            config.user = *text;
-            userGiven = true;
-        }
-        else if (name == "--password")
-        {
-            config.password = *text;
-            passwordGiven = true;
-        }
-        else if (name == "--auth")
-        {
-            if (*text == "digest")
-            {
-                config.auth = AuthMode::Digest;
-            }
-            else if (*text == "basic")
-            {
-                config.auth = AuthMode::Basic;
-            }
-            else
-            {
-                return fail("option --auth expects 'digest' or 'basic', got '" + *text + "'");
-            }
-            authGiven = true;
-        }
-        else if (name == "--nonce-lifetime")
-        {
-            auto v = integer(1, 86400);
-            if (!v)
-            {
-                return badRange(1, 86400);
-            }
-            config.nonceLifetimeSeconds = static_cast<int>(*v);
-        }
-        else if (name == "--alarm-interval")
-        {
-            auto v = integer(0, 86400);
-            if (!v)
-            {
-                return badRange(0, 86400);
-            }
-            config.alarmIntervalSeconds = static_cast<int>(*v);
-        }
-        else if (name == "--uid")
-        {
-            auto v = integer(0, 2147483647);
-            if (!v)
-            {
-                return badRange(0, 2147483647);
-            }
-            config.uid = *v;
-        }
-        else if (name == "--max-connections")
-        {
-            auto v = integer(1, 1024);
-            if (!v)
-            {
-                return badRange(1, 1024);
-            }
-            config.maxConnections = static_cast<int>(*v);
-        }
-        else
-        {
-            return fail("unknown option " + name);
-        }
+        app.parse(reversed);
+    }
+    catch (const CLI::CallForHelp&)
+    {
+        result.action = CommandLineResult::Action::ShowHelp;
+        return result;
+    }
+    catch (const CLI::ArgumentMismatch& error)
+    {
+        return fail("option " + optionNamedIn(error.what()) + " needs a value");
+    }
+    catch (const CLI::ParseError& error)
+    {
+        return fail(error.what());
     }
 
-    if (userGiven != passwordGiven)
+    const std::vector<std::string> extras = app.remaining();
+    if (!extras.empty())
+    {
+        const std::string& first = extras.front();
+        if (first.rfind("--", 0) == 0)
+        {
+            return fail("unknown option " + first.substr(0, first.find('=')));
+        }
+        return fail("unexpected argument '" + first + "'");
+    }
+
+    const bool userGiven = app.count("--user") > 0;
+    if (userGiven != (app.count("--password") > 0))
     {
         return fail("--user and --password must be given together");
     }
@@ -215,27 +136,87 @@ CommandLineResult CommandLine::parse(const std::vector<std::string>& args)
 
 std::string CommandLine::usage()
 {
-    return R"(Usage: velkor-device [OPTIONS]
+    DeviceConfig config;
+    bool authGiven = false;
+    CLI::App app;
+    describe(app, config, authGiven);
+    return app.help();
+}
 
-Emulates a network camera speaking the velkor HTTP protocol (see PROTOCOL.md).
+void CommandLine::describe(CLI::App& app, DeviceConfig& config, bool& authGiven)
+{
+    app.name("velkor-device");
+    app.description(
+        "Emulates a network camera speaking the velkor HTTP protocol (see PROTOCOL.md).");
+    app.footer("On start it prints \"velkor-device listening on http://ADDR:PORT\".\n"
+               "SIGINT or SIGTERM stops it.");
+    app.formatter(std::make_shared<UsageFormatter>());
+    app.get_formatter()->column_width(kOptionColumn);
+    app.allow_extras();
+    // A repeated option counts once, with its last value.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
-Options:
-  --address ADDR          address to listen on (default 127.0.0.1)
-  --port N                TCP port, 0 picks a free one (default 18080)
-  --channels N            number of video channels, 1..64 (default 4)
-  --fps N                 frames per second on every channel, 1..60 (default 25)
-  --user NAME             require this user name (needs --password)
-  --password PASS         password for --user
-  --auth digest|basic     authentication scheme when credentials are set (default digest)
-  --nonce-lifetime SECS   how long a digest nonce stays valid (default 300)
-  --alarm-interval SECS   seconds between emulated alarms, 0 for none (default 10)
-  --uid N                 device identifier reported by /velkor/info, 0..2147483647 (default 417)
-  --max-connections N     simultaneous connections served; more get 503 (default 16)
-  -h, --help              show this text
-
-On start it prints "velkor-device listening on http://ADDR:PORT".
-SIGINT or SIGTERM stops it.
-)";
+    addOption(app, "--address", "ADDR", "address to listen on (default 127.0.0.1)",
+              [&config](const std::string& text)
+              {
+                  if (text.empty())
+                  {
+                      refuse("option --address needs a non-empty value");
+                  }
+                  config.address = text;
+              });
+    addInteger(app, "--port", "N", "TCP port, 0 picks a free one (default 18080)", 0, 65535,
+               [&config](std::uint64_t value) { config.port = static_cast<int>(value); });
+    addInteger(app, "--channels", "N", "number of video channels, 1..64 (default 4)", 1, 64,
+               [&config](std::uint64_t value) { config.channels = static_cast<int>(value); });
+    addInteger(app, "--fps", "N", "frames per second on every channel, 1..60 (default 25)", 1, 60,
+               [&config](std::uint64_t value) { config.fps = static_cast<int>(value); });
+    addOption(app, "--user", "NAME", "require this user name (needs --password)",
+              [&config](const std::string& text)
+              {
+                  if (text.empty() || text.find(':') != std::string::npos)
+                  {
+                      refuse("option --user needs a non-empty name without ':'");
+                  }
+                  config.user = text;
+              });
+    addOption(app, "--password", "PASS", "password for --user",
+              [&config](const std::string& text) { config.password = text; });
+    addOption(app, "--auth", "digest|basic",
+              "authentication scheme when credentials are set (default digest)",
+              [&config, &authGiven](const std::string& text)
+              {
+                  if (text == "digest")
+                  {
+                      config.auth = AuthMode::Digest;
+                  }
+                  else if (text == "basic")
+                  {
+                      config.auth = AuthMode::Basic;
+                  }
+                  else
+                  {
+                      refuse("option --auth expects 'digest' or 'basic', got '" + text + "'");
+                  }
+                  authGiven = true;
+              });
+    addInteger(app, "--nonce-lifetime", "SECS", "how long a digest nonce stays valid (default 300)",
+               1, 86400,
+               [&config](std::uint64_t value)
+               { config.nonceLifetimeSeconds = static_cast<int>(value); });
+    addInteger(app, "--alarm-interval", "SECS",
+               "seconds between emulated alarms, 0 for none (default 10)", 0, 86400,
+               [&config](std::uint64_t value)
+               { config.alarmIntervalSeconds = static_cast<int>(value); });
+    addInteger(app, "--uid", "N",
+               "device identifier reported by /velkor/info, 0..2147483647 (default 417)", 0,
+               2147483647,
+               [&config](std::uint64_t value) { config.uid = static_cast<long long>(value); });
+    addInteger(app, "--max-connections", "N",
+               "simultaneous connections served; more get 503 (default 16)", 1, 1024,
+               [&config](std::uint64_t value) { config.maxConnections = static_cast<int>(value); });
+    // Last, to be listed last.
+    app.set_help_flag("-h,--help", "show this text");
 }
 
 } // namespace velkordevice

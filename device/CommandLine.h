@@ -5,6 +5,11 @@
 #include <string>
 #include <vector>
 
+namespace CLI
+{
+class App;
+}
+
 namespace velkordevice
 {
 
@@ -27,6 +32,9 @@ public:
     // args excludes the program name.
     static CommandLineResult parse(const std::vector<std::string>& args);
     static std::string usage();
+
+private:
+    static void describe(CLI::App& app, DeviceConfig& config, bool& authGiven);
 };
 
 } // namespace velkordevice

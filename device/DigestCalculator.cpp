@@ -1,5 +1,7 @@
 #include "DigestCalculator.h"
 
+#include "AsciiText.h"
+
 #include <openssl/evp.h>
 
 #include <array>
@@ -8,36 +10,13 @@
 namespace velkordevice
 {
 
-namespace
-{
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-    {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i)
-    {
-        char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 32) : a[i];
-        char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 32) : b[i];
-        if (x != y)
-        {
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace
-
 std::optional<DigestAlgorithm> DigestCalculator::algorithmFromName(std::string_view name)
 {
-    if (equalsIgnoreCase(name, "MD5"))
+    if (AsciiText::equalsIgnoreCase(name, "MD5"))
     {
         return DigestAlgorithm::Md5;
     }
-    if (equalsIgnoreCase(name, "SHA-256"))
+    if (AsciiText::equalsIgnoreCase(name, "SHA-256"))
     {
         return DigestAlgorithm::Sha256;
     }
@@ -61,15 +40,7 @@ std::string DigestCalculator::hashHex(DigestAlgorithm algorithm, std::string_vie
     {
         return {};
     }
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(std::size_t{length} * 2);
-    for (unsigned int i = 0; i < length; ++i)
-    {
-        out += kHex[digest[i] >> 4];
-        out += kHex[digest[i] & 15];
-    }
-    return out;
+    return AsciiText::hex(digest.data(), length);
 }
 
 std::string DigestCalculator::response(DigestAlgorithm algorithm, const DigestInput& input)

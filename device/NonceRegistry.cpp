@@ -1,5 +1,7 @@
 #include "NonceRegistry.h"
 
+#include "AsciiText.h"
+
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
@@ -18,18 +20,6 @@ constexpr std::size_t kTimeHexLength = 12;
 constexpr std::size_t kRandomHexLength = 16;
 constexpr std::size_t kMacHexLength = 32;
 constexpr std::size_t kMaxCountsPerNonce = 1024;
-
-std::string toHex(const unsigned char* data, std::size_t length)
-{
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string out;
-    for (std::size_t i = 0; i < length; ++i)
-    {
-        out += kHex[data[i] >> 4];
-        out += kHex[data[i] & 15];
-    }
-    return out;
-}
 
 } // namespace
 
@@ -60,7 +50,7 @@ std::string NonceRegistry::mac(std::string_view body) const
     unsigned int length = 0;
     HMAC(EVP_sha256(), m_secret, sizeof m_secret,
          reinterpret_cast<const unsigned char*>(body.data()), body.size(), digest, &length);
-    return toHex(digest, std::min<std::size_t>(length, kMacHexLength / 2));
+    return AsciiText::hex(digest, std::min<std::size_t>(length, kMacHexLength / 2));
 }
 
 std::string NonceRegistry::issue()
@@ -69,7 +59,7 @@ std::string NonceRegistry::issue()
     RAND_bytes(random, sizeof random);
     char time[kTimeHexLength + 1];
     std::snprintf(time, sizeof time, "%012llx", static_cast<unsigned long long>(nowMs()));
-    std::string body = std::string(time) + toHex(random, sizeof random);
+    std::string body = std::string(time) + AsciiText::hex(random, sizeof random);
     return body + mac(body);
 }
 
@@ -85,7 +75,12 @@ bool NonceRegistry::decode(const std::string& nonce, int64_t& issuedMs) const
     {
         return false;
     }
-    issuedMs = static_cast<int64_t>(std::stoull(nonce.substr(0, kTimeHexLength), nullptr, 16));
+    const auto issued = AsciiText::parseHex(body.substr(0, kTimeHexLength));
+    if (!issued)
+    {
+        return false;
+    }
+    issuedMs = static_cast<int64_t>(*issued);
     return true;
 }
 

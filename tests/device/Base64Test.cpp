@@ -32,7 +32,9 @@ TEST(Base64Test, KeepsBinaryBytes)
 
 TEST(Base64Test, RejectsMalformedInput)
 {
-    for (const char* bad : {"Zg", "Zg=", "Z===", "Zm9v!A==", "Zg==Zg==", "Z=g=", "Zm 9v"})
+    // Zh== and Zm9= carry bits beyond their last byte; "\tZg=" is blank-led.
+    for (const char* bad : {"Zg", "Zg=", "Z===", "====", "Zm9v!A==", "Zg==Zg==", "Z=g=", "Zm 9v",
+                            "Zh==", "Zm9=", "\tZg=", "Zm9v\n\n\n\n"})
     {
         EXPECT_FALSE(Base64::decode(bad)) << bad;
     }
