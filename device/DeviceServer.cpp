@@ -67,6 +67,7 @@ DeviceServer::DeviceServer(const DeviceConfig& config)
             int size = kSendBufferBytes;
             setsockopt(sock, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
         });
+    m_server.set_tcp_nodelay(true);
     m_server.set_read_timeout(5, 0);
     m_server.set_write_timeout(5, 0);
     m_server.set_keep_alive_timeout(2);

@@ -72,6 +72,17 @@ void HttpConnection::setTimeout(std::chrono::milliseconds timeout)
     setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
 }
 
+int HttpConnection::localPort() const
+{
+    sockaddr_in address{};
+    socklen_t size = sizeof address;
+    if (m_fd < 0 || getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+    {
+        return 0;
+    }
+    return ntohs(address.sin_port);
+}
+
 bool HttpConnection::sendGet(const std::string& target,
                              const std::vector<std::string>& extraHeaders)
 {

@@ -36,6 +36,8 @@ public:
     bool open(int port, int receiveBuffer = 0);
     void close();
     void setTimeout(std::chrono::milliseconds timeout);
+    // The loopback port of this end, 0 when not connected.
+    int localPort() const;
     bool sendGet(const std::string& target, const std::vector<std::string>& extraHeaders = {});
 
     std::optional<HttpHead> readHead();
