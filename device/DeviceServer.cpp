@@ -1,5 +1,6 @@
 #include "DeviceServer.h"
 
+#include "AsciiText.h"
 #include "ChannelSource.h"
 #include "ConnectionLimiter.h"
 #include "EventStream.h"
@@ -8,7 +9,6 @@
 
 #include <sys/socket.h>
 
-#include <charconv>
 #include <optional>
 #include <thread>
 
@@ -23,19 +23,19 @@ constexpr const char* kTextPlain = "text/plain; charset=utf-8";
 // fresh pictures as soon as it reads again. Accepted sockets inherit it from the listener.
 constexpr int kSendBufferBytes = 128 * 1024;
 
-std::optional<int> parseDecimal(const std::string& text)
+// Numbers in a request are written one way only: decimal digits, no sign and no leading zero.
+std::optional<int> parseNumber(const std::string& text)
 {
-    if (text.empty() || text.size() > 9)
+    if (text.size() > 9 || (text.size() > 1 && text.front() == '0'))
     {
         return std::nullopt;
     }
-    int value = 0;
-    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || ptr != text.data() + text.size())
+    const auto value = AsciiText::parseDecimal(text);
+    if (!value)
     {
         return std::nullopt;
     }
-    return value;
+    return static_cast<int>(*value);
 }
 
 void plain(httplib::Response& response, int status, const std::string& body)
@@ -196,7 +196,7 @@ void DeviceServer::installRoutes()
 
 void DeviceServer::serveLive(const httplib::Request& request, httplib::Response& response)
 {
-    const auto channel = parseDecimal(request.get_param_value("channel"));
+    const auto channel = parseNumber(request.get_param_value("channel"));
     if (!channel || *channel < 1 || *channel > m_config.channels)
     {
         return plain(response, 404, "no such channel\n");
@@ -208,7 +208,7 @@ void DeviceServer::serveLive(const httplib::Request& request, httplib::Response&
     {
         return plain(response, 400, "format must be one of " + StreamFormats::nameList() + "\n");
     }
-    const auto width = parseDecimal(request.get_param_value("width"));
+    const auto width = parseNumber(request.get_param_value("width"));
     if (!width || !StreamFormats::offersWidth(*format, *width))
     {
         return plain(response, 400,

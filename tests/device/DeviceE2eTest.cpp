@@ -226,6 +226,10 @@ TEST_F(DeviceE2eTest, LiveRefusesUnknownChannelsAndWidths)
         {"/velkor/live?channel=1&format=h264", 400},
         {"/velkor/live?channel=1&width=640&format=h264&framing=chunked", 400},
         {"/velkor/live?channel=1&width=640&format=h264&framing=", 400},
+        {"/velkor/live?channel=01&width=640", 404},
+        {"/velkor/live?channel=+1&width=640", 404},
+        {"/velkor/live?channel=1&width=0640", 400},
+        {"/velkor/live?channel=1&width=%20640", 400},
     };
     for (const auto& [target, status] : cases)
     {
