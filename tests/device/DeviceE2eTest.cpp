@@ -1,8 +1,8 @@
 #include "AccessUnitProbe.h"
 #include "AuthParams.h"
 #include "Base64.h"
-#include "DeviceProcess.h"
 #include "DigestCalculator.h"
+#include "Emulator.h"
 #include "FrameGeometry.h"
 #include "HttpConnection.h"
 #include "JpegProbe.h"
@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <regex>
 #include <thread>
@@ -25,6 +26,22 @@ namespace
 {
 
 using namespace std::chrono_literals;
+using velkortest::Emulator;
+
+// Asks `done` every 20 ms until it holds; false when it still does not after `patience`.
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds patience = 10s)
+{
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (!done())
+    {
+        if (std::chrono::steady_clock::now() >= deadline)
+        {
+            return false;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
 
 struct Part
 {
@@ -132,8 +149,8 @@ class DeviceE2eTest : public ::testing::Test
 protected:
     void launch(const std::vector<std::string>& args)
     {
-        m_device = std::make_unique<DeviceProcess>(args);
-        ASSERT_TRUE(m_device->started()) << m_device->banner();
+        m_device = std::make_unique<Emulator>(args);
+        ASSERT_TRUE(m_device->ready()) << m_device->banner();
     }
     void TearDown() override
     {
@@ -145,7 +162,7 @@ protected:
     }
     int port() const { return m_device->port(); }
 
-    std::unique_ptr<DeviceProcess> m_device;
+    std::unique_ptr<Emulator> m_device;
 };
 
 TEST_F(DeviceE2eTest, InfoDescribesTheDevice)
@@ -529,10 +546,17 @@ TEST_F(DigestE2eTest, ExpiredNonceIsReportedStaleAndTheNewOneWorks)
 {
     launch({"--user", "admin", "--password", "pw", "--nonce-lifetime", "1"});
     const Challenge old = firstChallenge();
-    std::this_thread::sleep_for(1100ms);
-    auto stale =
-        HttpConnection::get(port(), "/velkor/info",
-                            {authorization(old, DigestAlgorithm::Sha256, "pw", "/velkor/info")});
+    // The nonce serves until its second is over, each count once; then it turns stale.
+    int nc = 0;
+    std::optional<HttpReply> stale;
+    ASSERT_TRUE(waitUntil(
+        [&]
+        {
+            stale = HttpConnection::get(
+                port(), "/velkor/info",
+                {authorization(old, DigestAlgorithm::Sha256, "pw", "/velkor/info", ++nc)});
+            return !stale || stale->head.status != 200;
+        }));
     ASSERT_TRUE(stale);
     EXPECT_EQ(stale->head.status, 401);
     const auto renewed = challenges(stale->head);
@@ -591,18 +615,12 @@ TEST_F(DeviceE2eTest, ConnectionsBeyondTheLimitGet503)
 
     // The slot frees once the device notices the closed stream (on its next frame write).
     first.close();
-    int status = 0;
-    for (int attempt = 0; attempt < 100 && status != 200; ++attempt)
-    {
-        auto reply = HttpConnection::get(port(), "/velkor/info");
-        ASSERT_TRUE(reply);
-        status = reply->head.status;
-        if (status != 200)
+    EXPECT_TRUE(waitUntil(
+        [this]
         {
-            std::this_thread::sleep_for(50ms);
-        }
-    }
-    EXPECT_EQ(status, 200);
+            auto reply = HttpConnection::get(port(), "/velkor/info");
+            return reply && reply->head.status == 200;
+        }));
 }
 
 TEST_F(DeviceE2eTest, StalledReaderSkipsFramesWithoutGrowingTheDevice)
@@ -624,7 +642,22 @@ TEST_F(DeviceE2eTest, StalledReaderSkipsFramesWithoutGrowingTheDevice)
     const long residentBefore = m_device->residentKiB();
     ASSERT_GT(residentBefore, 0);
 
-    std::this_thread::sleep_for(2500ms);
+    // A second reader of the channel tells when 60 frames have gone by the stalled one.
+    HttpConnection watcher;
+    ASSERT_TRUE(watcher.open(port()));
+    ASSERT_TRUE(watcher.sendGet("/velkor/live?channel=1&width=320"));
+    auto watcherHead = watcher.readHead();
+    ASSERT_TRUE(watcherHead);
+    ASSERT_EQ(watcherHead->status, 200);
+    std::optional<Part> watched;
+    ASSERT_TRUE(waitUntil(
+        [&]
+        {
+            watched = readPart(watcher);
+            return !watched || watched->frame() >= before + 60;
+        }));
+    ASSERT_TRUE(watched);
+    watcher.close();
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // Queueing the ~60 frames (about 90 KB each) produced meanwhile would take over 5 MiB.
     // Sanitizer allocators hold freed memory back, so their builds skip this.
@@ -711,11 +744,11 @@ TEST_F(DigestE2eTest, LibcurlNegotiatesDigest)
 
 TEST(DeviceCommandLineE2eTest, BadOptionsExitWithCode2AndSayWhy)
 {
-    auto outcome = DeviceProcess::runToCompletion({"--fps", "fast"});
+    auto outcome = Emulator::run({"--fps", "fast"});
     EXPECT_EQ(outcome.exitCode, 2);
     EXPECT_NE(outcome.output.find("--fps"), std::string::npos) << outcome.output;
 
-    auto help = DeviceProcess::runToCompletion({"--help"});
+    auto help = Emulator::run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.output.find("--max-connections"), std::string::npos);
 }

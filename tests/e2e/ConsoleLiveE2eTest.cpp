@@ -1,8 +1,8 @@
 #include "ConsoleDriver.h"
 #include "DeviceLibrary.h"
+#include "Emulator.h"
 #include "WindowPixels.h"
 #include "resource.h"
-#include "support/Emulator.h"
 #include "support/RecordingListener.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +27,7 @@ protected:
     {
         ConsoleDriver::SetUp();
         m_emulator = std::make_unique<velkortest::Emulator>(
-            VELKOR_DEVICE_PATH, std::vector<std::string>{"--uid", "23", "--alarm-interval", "1"});
+            std::vector<std::string>{"--uid", "23", "--alarm-interval", "1"});
         ASSERT_TRUE(m_emulator->ready()) << "velkor-device did not start";
         ASSERT_TRUE(m_pixels.usable());
 

@@ -1,4 +1,4 @@
-#include "support/ProcessRunner.h"
+#include "ProcessRunner.h"
 #include "support/XvfbDisplay.h"
 
 #include <gtest/gtest.h>

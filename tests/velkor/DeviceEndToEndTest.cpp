@@ -1,5 +1,5 @@
+#include "Emulator.h"
 #include "ResultCode.h"
-#include "support/Emulator.h"
 #include "support/LibraryFixture.h"
 #include "support/XvfbDisplay.h"
 
@@ -21,9 +21,9 @@ auto errorWith(int32_t code)
 class EndToEndTest : public LibraryFixture
 {
 protected:
-    std::unique_ptr<Emulator> startEmulator(std::vector<std::string> options, int port = 0)
+    std::unique_ptr<Emulator> startEmulator(const std::vector<std::string>& options, int port = 0)
     {
-        auto emulator = std::make_unique<Emulator>(VELKOR_DEVICE_PATH, std::move(options), port);
+        auto emulator = std::make_unique<Emulator>(options, port);
         EXPECT_TRUE(emulator->ready());
         if (emulator->ready())
         {

@@ -1,5 +1,5 @@
+#include "Emulator.h"
 #include "ResultCode.h"
-#include "support/Emulator.h"
 #include "support/FakeDevice.h"
 #include "support/LibraryFixture.h"
 #include "support/XvfbDisplay.h"
@@ -101,8 +101,7 @@ protected:
         LibraryFixture::SetUp();
         m_windows = std::make_unique<TestWindows>();
         ASSERT_TRUE(m_windows->usable());
-        m_emulator =
-            std::make_unique<Emulator>(VELKOR_DEVICE_PATH, std::vector<std::string>{"--uid", "5"});
+        m_emulator = std::make_unique<Emulator>(std::vector<std::string>{"--uid", "5"});
         ASSERT_TRUE(m_emulator->ready());
         pointAt(m_emulator->port());
         ASSERT_EQ(m_api->SetJPEGResolution(320), 0);

@@ -15,7 +15,7 @@ ProcessRunner::~ProcessRunner()
     kill(SIGKILL);
 }
 
-bool ProcessRunner::start(const std::vector<std::string>& arguments)
+bool ProcessRunner::start(const std::vector<std::string>& arguments, bool withErrors)
 {
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
@@ -33,6 +33,10 @@ bool ProcessRunner::start(const std::vector<std::string>& arguments)
     if (pid == 0)
     {
         ::dup2(pipeEnds[1], STDOUT_FILENO);
+        if (withErrors)
+        {
+            ::dup2(pipeEnds[1], STDERR_FILENO);
+        }
         ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
@@ -98,6 +102,14 @@ std::optional<int> ProcessRunner::waitForExit(std::chrono::milliseconds timeout)
         ::usleep(10000);
     }
     return std::nullopt;
+}
+
+void ProcessRunner::signal(int signal)
+{
+    if (m_pid > 0)
+    {
+        ::kill(m_pid, signal);
+    }
 }
 
 void ProcessRunner::kill(int signal)

@@ -18,14 +18,19 @@ public:
     ProcessRunner(const ProcessRunner&) = delete;
     ProcessRunner& operator=(const ProcessRunner&) = delete;
 
-    bool start(const std::vector<std::string>& arguments);
-    // The next line of standard output, or nothing when none came within `timeout`.
+    // withErrors: standard error goes to the same pipe as standard output.
+    bool start(const std::vector<std::string>& arguments, bool withErrors = false);
+    // The next line of output, or nothing when none came within `timeout` or output ended.
     std::optional<std::string> readLine(std::chrono::milliseconds timeout);
+    // Sends `signal` and reaps the process.
     void kill(int signal);
+    // Sends `signal` only; waitForExit() tells how it ended.
+    void signal(int signal);
     // The exit code once the process ended by itself within `timeout`; -signal when a signal
     // ended it; nothing when it is still running.
     std::optional<int> waitForExit(std::chrono::milliseconds timeout);
     bool running() const { return m_pid > 0; }
+    int pid() const { return m_pid; }
 
 private:
     int m_pid = -1;
