@@ -14,7 +14,7 @@ namespace velkordevice
 
 // The server's task queue: one job per accepted connection. Up to `limit` connections are served
 // by their own worker; any beyond that run on a small overflow pool with rejectingThisThread()
-// set, so the request handler can answer 503 and the socket is still closed by the server.
+// set, so the connection is refused at once.
 class ConnectionLimiter : public httplib::TaskQueue
 {
 public:

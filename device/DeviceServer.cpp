@@ -2,7 +2,6 @@
 
 #include "AsciiText.h"
 #include "ChannelSource.h"
-#include "ConnectionLimiter.h"
 #include "EventStream.h"
 #include "LiveStream.h"
 #include "StreamFormats.h"
@@ -50,15 +49,14 @@ DeviceServer::DeviceServer(const DeviceConfig& config)
     : m_config(config), m_authenticator(config.auth, config.user, config.password,
                                         std::chrono::seconds(config.nonceLifetimeSeconds)),
       m_alarms(m_events, config.channels,
-               std::chrono::milliseconds(config.alarmIntervalSeconds * 1000LL))
+               std::chrono::milliseconds(config.alarmIntervalSeconds * 1000LL)),
+      m_server(RequestLimits{}, static_cast<std::size_t>(config.maxConnections))
 {
     for (int channel = 1; channel <= config.channels; ++channel)
     {
         m_channels.push_back(std::make_shared<ChannelSource>(channel, config.fps));
     }
 
-    const std::size_t limit = static_cast<std::size_t>(config.maxConnections);
-    m_server.new_task_queue = [limit] { return new ConnectionLimiter(limit); };
     m_server.set_socket_options(
         [](socket_t sock)
         {
@@ -68,11 +66,6 @@ DeviceServer::DeviceServer(const DeviceConfig& config)
             setsockopt(sock, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
         });
     m_server.set_tcp_nodelay(true);
-    m_server.set_read_timeout(5, 0);
-    m_server.set_write_timeout(5, 0);
-    m_server.set_keep_alive_timeout(2);
-    m_server.set_keep_alive_max_count(100);
-    m_server.set_payload_max_length(4096);
     installRoutes();
 }
 
@@ -83,11 +76,14 @@ DeviceServer::~DeviceServer()
 
 int DeviceServer::bind()
 {
-    if (m_config.port == 0)
+    const int port = m_config.port == 0 ? m_server.bind_to_any_port(m_config.address)
+                     : m_server.bind_to_port(m_config.address, m_config.port) ? m_config.port
+                                                                              : -1;
+    if (port > 0)
     {
-        return m_server.bind_to_any_port(m_config.address);
+        m_server.widenBacklog();
     }
-    return m_server.bind_to_port(m_config.address, m_config.port) ? m_config.port : -1;
+    return port;
 }
 
 bool DeviceServer::run()
@@ -126,7 +122,7 @@ void DeviceServer::stop()
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    m_server.stop();
+    m_server.shutdown();
 }
 
 std::string DeviceServer::infoBody() const
@@ -149,13 +145,6 @@ std::string DeviceServer::infoBody() const
 httplib::Server::HandlerResponse DeviceServer::screen(const httplib::Request& request,
                                                       httplib::Response& response)
 {
-    if (ConnectionLimiter::rejectingThisThread())
-    {
-        response.set_header("Retry-After", "1");
-        response.set_header("Connection", "close");
-        plain(response, 503, "too many connections\n");
-        return httplib::Server::HandlerResponse::Handled;
-    }
     const AuthDecision decision = m_authenticator.check(request.method, request.target,
                                                         request.get_header_value("Authorization"));
     if (decision.allowed)

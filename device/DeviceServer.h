@@ -4,6 +4,7 @@
 #include "Authenticator.h"
 #include "DeviceConfig.h"
 #include "EventBus.h"
+#include "GuardedHttpServer.h"
 
 #include <httplib.h>
 
@@ -47,7 +48,7 @@ private:
     EventBus m_events;
     AlarmSchedule m_alarms;
     std::vector<std::shared_ptr<ChannelSource>> m_channels;
-    httplib::Server m_server;
+    GuardedHttpServer m_server;
     std::atomic<bool> m_runEntered{false};
     std::atomic<bool> m_runReturned{false};
     std::atomic<bool> m_stopping{false};

@@ -623,6 +623,119 @@ TEST_F(DeviceE2eTest, ConnectionsBeyondTheLimitGet503)
         }));
 }
 
+// Connections that hold a slot and say nothing must not keep anyone else from a quick answer.
+TEST_F(DeviceE2eTest, ClientsOverTheLimitAreRefusedAtOnceAndClosed)
+{
+    launch({"--max-connections", "4", "--channels", "1", "--alarm-interval", "0"});
+    std::vector<std::unique_ptr<HttpConnection>> held;
+    for (int i = 0; i < 4; ++i)
+    {
+        held.push_back(std::make_unique<HttpConnection>());
+        ASSERT_TRUE(held.back()->open(port()));
+        ASSERT_TRUE(held.back()->sendGet("/velkor/events"));
+        auto head = held.back()->readHead();
+        ASSERT_TRUE(head);
+        ASSERT_EQ(head->status, 200);
+    }
+    std::vector<std::unique_ptr<HttpConnection>> idle;
+    for (int i = 0; i < 100; ++i)
+    {
+        idle.push_back(std::make_unique<HttpConnection>());
+        ASSERT_TRUE(idle.back()->open(port()));
+    }
+    HttpConnection late;
+    ASSERT_TRUE(late.open(port()));
+    // Well below the 5 s the device allows a request to arrive.
+    late.setTimeout(3s);
+    ASSERT_TRUE(late.sendGet("/velkor/info"));
+    auto refused = late.readReply();
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->head.status, 503);
+    EXPECT_EQ(refused->head.header("retry-after"), "1");
+    EXPECT_EQ(refused->head.header("connection"), "close");
+    EXPECT_TRUE(refused->head.all("keep-alive").empty());
+    EXPECT_TRUE(late.atEnd());
+    // The silent ones got the same, without having asked.
+    auto silent = idle.front()->readReply();
+    ASSERT_TRUE(silent);
+    EXPECT_EQ(silent->head.status, 503);
+}
+
+// Each case is sent until the device answers: it must answer while the request is still
+// arriving, and without buffering it.
+TEST_F(DeviceE2eTest, OversizedRequestsAreRefusedBeforeTheyAreBuffered)
+{
+    launch({"--channels", "1", "--alarm-interval", "0"});
+    constexpr std::size_t kChunk = std::size_t{64} * 1024;
+    const std::string headerLine = "X-Fill: " + std::string(8000, 'a') + "\r\n";
+    const std::string oversizedHeader = "X-Fill: " + std::string(8200, 'a') + "\r\n";
+    struct Case
+    {
+        const char* name;
+        std::string start;
+        std::string repeated;
+        int status;
+    };
+    const Case cases[] = {
+        {"request line", "GET /velkor/info?x=", std::string(kChunk, 'a'), 414},
+        {"header lines", "GET /velkor/info HTTP/1.1\r\n", headerLine, 431},
+        {"header line", "GET /velkor/info HTTP/1.1\r\n" + oversizedHeader, headerLine, 431},
+    };
+    const long residentBefore = m_device->residentKiB();
+    for (const Case& c : cases)
+    {
+        HttpConnection connection;
+        ASSERT_TRUE(connection.open(port()));
+        ASSERT_TRUE(connection.sendRaw(c.start)) << c.name;
+        std::string chunk;
+        while (chunk.size() < kChunk)
+        {
+            chunk += c.repeated;
+        }
+        // 64 MiB at most; a device that reads it all without answering fails the test.
+        for (int i = 0; i < 1024 && !connection.readable(0ms) && connection.sendRaw(chunk); ++i)
+        {
+        }
+        auto reply = connection.readReply();
+        ASSERT_TRUE(reply) << c.name;
+        EXPECT_EQ(reply->head.status, c.status) << c.name;
+        EXPECT_EQ(reply->head.header("connection"), "close") << c.name;
+    }
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    EXPECT_LT(m_device->residentKiB() - residentBefore, 2 * 1024);
+#endif
+}
+
+TEST_F(DeviceE2eTest, BodiesAreBoundedAndPipelinedRequestsAnsweredInOrder)
+{
+    launch({"--channels", "1", "--alarm-interval", "0"});
+    const std::string info = "GET /velkor/info HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+    for (const std::string length : {"5000", "1099511627776"})
+    {
+        HttpConnection connection;
+        ASSERT_TRUE(connection.open(port()));
+        std::string request = info;
+        request += "Content-Length: " + length + "\r\n\r\n";
+        ASSERT_TRUE(connection.sendRaw(request));
+        auto reply = connection.readReply();
+        ASSERT_TRUE(reply) << length;
+        EXPECT_EQ(reply->head.status, 413) << length;
+        EXPECT_EQ(reply->head.header("connection"), "close") << length;
+    }
+
+    // One segment: a request with a small body, two without, the last for a missing path.
+    HttpConnection connection;
+    ASSERT_TRUE(connection.open(port()));
+    ASSERT_TRUE(connection.sendRaw(info + "Content-Length: 5\r\n\r\nabcde" + info + "\r\n" +
+                                   "GET /elsewhere HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+    for (int expected : {200, 200, 404})
+    {
+        auto reply = connection.readReply();
+        ASSERT_TRUE(reply) << expected;
+        EXPECT_EQ(reply->head.status, expected);
+    }
+}
+
 TEST_F(DeviceE2eTest, StalledReaderSkipsFramesWithoutGrowingTheDevice)
 {
     launch({"--fps", "25", "--channels", "1"});

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -92,10 +93,15 @@ bool HttpConnection::sendGet(const std::string& target,
         request += header + "\r\n";
     }
     request += "\r\n";
+    return sendRaw(request);
+}
+
+bool HttpConnection::sendRaw(std::string_view bytes)
+{
     std::size_t sent = 0;
-    while (sent < request.size())
+    while (sent < bytes.size())
     {
-        const ssize_t n = send(m_fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+        const ssize_t n = send(m_fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n <= 0)
         {
             return false;
@@ -103,6 +109,17 @@ bool HttpConnection::sendGet(const std::string& target,
         sent += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+bool HttpConnection::readable(std::chrono::milliseconds timeout)
+{
+    pollfd wait{m_fd, POLLIN, 0};
+    return !m_buffer.empty() || poll(&wait, 1, static_cast<int>(timeout.count())) > 0;
+}
+
+bool HttpConnection::atEnd()
+{
+    return m_buffer.empty() && !fill();
 }
 
 bool HttpConnection::fill()
@@ -183,6 +200,22 @@ std::optional<HttpHead> HttpConnection::readHead()
     }
 }
 
+std::optional<HttpReply> HttpConnection::readReply()
+{
+    auto head = readHead();
+    if (!head)
+    {
+        return std::nullopt;
+    }
+    const std::string length = head->header("content-length");
+    auto body = readExact(length.empty() ? 0 : std::stoul(length));
+    if (!body)
+    {
+        return std::nullopt;
+    }
+    return HttpReply{std::move(*head), std::move(*body)};
+}
+
 std::optional<HttpReply> HttpConnection::get(int port, const std::string& target,
                                              const std::vector<std::string>& extraHeaders)
 {
@@ -191,16 +224,5 @@ std::optional<HttpReply> HttpConnection::get(int port, const std::string& target
     {
         return std::nullopt;
     }
-    auto head = connection.readHead();
-    if (!head)
-    {
-        return std::nullopt;
-    }
-    const std::string length = head->header("content-length");
-    auto body = connection.readExact(length.empty() ? 0 : std::stoul(length));
-    if (!body)
-    {
-        return std::nullopt;
-    }
-    return HttpReply{std::move(*head), std::move(*body)};
+    return connection.readReply();
 }

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct HttpHead
@@ -39,11 +40,18 @@ public:
     // The loopback port of this end, 0 when not connected.
     int localPort() const;
     bool sendGet(const std::string& target, const std::vector<std::string>& extraHeaders = {});
+    bool sendRaw(std::string_view bytes);
+    // Whether a byte (or the end) can be read within `timeout`.
+    bool readable(std::chrono::milliseconds timeout);
+    // True once the peer has closed and everything before was read.
+    bool atEnd();
 
     std::optional<HttpHead> readHead();
     // Up to and without the "\n" (and a "\r" before it).
     std::optional<std::string> readLine();
     std::optional<std::string> readExact(std::size_t size);
+    // A head and its body by Content-Length.
+    std::optional<HttpReply> readReply();
 
     // One request on its own connection, body read by Content-Length.
     static std::optional<HttpReply> get(int port, const std::string& target,
