@@ -3,13 +3,13 @@
 // DISPLAY) fed parts captured from the emulator, against TurboJPEG's or libavcodec's decode of
 // those parts alone with the library's decoder settings. CPU is the whole process's, decoder
 // threads included. Without DISPLAY the path stops after decoding.
+#include "Emulator.h"
 #include "FramePipeline.h"
 #include "LiveObserver.h"
 #include "ProcessClock.h"
 #include "StreamCapture.h"
 #include "VideoDecoder.h"
 #include "VideoOutput.h"
-#include "support/Emulator.h"
 
 #include <benchmark/benchmark.h>
 #include <turbojpeg.h>
@@ -90,7 +90,7 @@ struct BenchWindow
 // The emulator's frames of one stream, captured once per run.
 const std::vector<CapturedPart>& framesOf(const std::string& format, int width, std::string& error)
 {
-    static velkortest::Emulator emulator(VELKOR_DEVICE_PATH, {"--channels", "1"});
+    static velkortest::Emulator emulator(std::vector<std::string>{"--channels", "1"});
     static std::map<std::pair<std::string, int>, std::vector<CapturedPart>> captured;
     auto& frames = captured[{format, width}];
     if (frames.empty() && emulator.ready())

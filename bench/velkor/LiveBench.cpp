@@ -6,13 +6,13 @@
 // on the same stream (one encoding serves both readers) and compares the CPU both spent meanwhile.
 //
 // Usage: velkor_live_bench FORMAT WIDTH [SECONDS=10] [FPS=25] [ffmpeg]
+#include "Emulator.h"
 #include "HttpClient.h"
 #include "LiveObserver.h"
 #include "LiveStream.h"
 #include "ProcessClock.h"
 #include "ResultCode.h"
 #include "VideoOutput.h"
-#include "support/Emulator.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -258,9 +258,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no window to draw into: run under Xvfb with DISPLAY set\n");
         return 1;
     }
-    velkortest::Emulator emulator(
-        VELKOR_DEVICE_PATH,
-        {"--channels", "1", "--fps", std::to_string(fps), "--alarm-interval", "0"});
+    velkortest::Emulator emulator(std::vector<std::string>{
+        "--channels", "1", "--fps", std::to_string(fps), "--alarm-interval", "0"});
     if (!emulator.ready())
     {
         std::fprintf(stderr, "velkor-device did not start\n");
