@@ -661,6 +661,32 @@ TEST_F(DeviceE2eTest, ClientsOverTheLimitAreRefusedAtOnceAndClosed)
     EXPECT_EQ(silent->head.status, 503);
 }
 
+// Each line keeps the connection busy, but the request as a whole has 5 s to arrive.
+TEST_F(DeviceE2eTest, ADrippedRequestLosesItsSlotAtTheDeadline)
+{
+    launch({"--max-connections", "1", "--channels", "1", "--alarm-interval", "0"});
+    HttpConnection dripping;
+    ASSERT_TRUE(dripping.open(port()));
+    ASSERT_TRUE(dripping.sendRaw("GET /velkor/info HTTP/1.1\r\n"));
+    auto other = HttpConnection::get(port(), "/velkor/info");
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->head.status, 503);
+    // Four times the deadline at most, a header line whenever 250 ms pass without an answer.
+    for (int i = 0; i < 80 && !dripping.readable(250ms) && dripping.sendRaw("X-Drip: 1\r\n"); ++i)
+    {
+    }
+    auto reply = dripping.readReply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->head.status, 408);
+    EXPECT_EQ(reply->head.header("connection"), "close");
+    EXPECT_TRUE(waitUntil(
+        [this]
+        {
+            auto info = HttpConnection::get(port(), "/velkor/info");
+            return info && info->head.status == 200;
+        }));
+}
+
 // Each case is sent until the device answers: it must answer while the request is still
 // arriving, and without buffering it.
 TEST_F(DeviceE2eTest, OversizedRequestsAreRefusedBeforeTheyAreBuffered)
