@@ -7,6 +7,8 @@
 #include "ResultCode.h"
 #include "VideoDecoder.h"
 
+#include <string>
+
 namespace velkor
 {
 
@@ -71,6 +73,16 @@ bool FramePipeline::decodePart(const MultipartPart& part, const LivePart& live,
         m_awaitingKeyframe = true;
         return false;
     }
+    const PictureSize size = decoder.pictureSize();
+    if (size.width > kMaxReportedWidth || size.height > kMaxReportedHeight)
+    {
+        outcome.result = PartOutcome::Result::Undecodable;
+        reportUndecodable("its size " + std::to_string(size.width) + "x" +
+                          std::to_string(size.height) + " is larger than a picture size can be " +
+                          "reported (width at most " + std::to_string(kMaxReportedWidth) +
+                          ", height at most " + std::to_string(kMaxReportedHeight) + ")");
+        return false;
+    }
     ++m_decoded;
     // A part that does not say whether it is a keyframe is believed when the decoder says so.
     if (m_awaitingKeyframe && !keyframe && !decoder.keyframe())
@@ -80,7 +92,6 @@ bool FramePipeline::decodePart(const MultipartPart& part, const LivePart& live,
     }
     m_awaitingKeyframe = false;
     outcome.result = PartOutcome::Result::Decoded;
-    const PictureSize size = decoder.pictureSize();
     if (size.width != m_reportedSize.width || size.height != m_reportedSize.height)
     {
         m_reportedSize = size;

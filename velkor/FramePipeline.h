@@ -26,6 +26,10 @@ struct PartOutcome;
 class FramePipeline
 {
 public:
+    // OnImage reports a size as width * 65536 + height in a signed 32-bit value.
+    static constexpr int kMaxReportedWidth = 32767;
+    static constexpr int kMaxReportedHeight = 65535;
+
     FramePipeline(PictureSink* sink, LiveObserver& observer);
 
     // A new response with this boundary, asked for in this format (the one assumed for parts

@@ -52,6 +52,14 @@ tjscalingfactor reductionFor(int width, int height, PictureSize fit)
     return {1, 1};
 }
 
+// A JPEG that starts as one but lacks its end marker was cut short on the way.
+bool looksCutShort(const std::uint8_t* data, std::size_t size)
+{
+    const bool starts = size >= 2 && data[0] == 0xFF && data[1] == 0xD8;
+    const bool ends = size >= 4 && data[size - 2] == 0xFF && data[size - 1] == 0xD9;
+    return starts && !ends;
+}
+
 } // namespace
 
 JpegDecoder::JpegDecoder() : m_handle(tjInitDecompress()) {}
@@ -83,10 +91,14 @@ bool JpegDecoder::decode(const std::uint8_t* data, std::size_t size, PictureSize
     if (tjDecompressHeader3(m_handle, data, static_cast<unsigned long>(size), &width, &height,
                             &subsampling, &colorspace) != 0)
     {
-        m_error = tjGetErrorStr2(m_handle);
-        return false;
+        return fail(data, size, tjGetErrorStr2(m_handle));
     }
-    if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > kMaxPixels)
+    // TurboJPEG reports a header cut short before its frame marker as a picture of no size.
+    if (width <= 0 || height <= 0)
+    {
+        return fail(data, size, "it ends before its size is given");
+    }
+    if (static_cast<long long>(width) * height > kMaxPixels)
     {
         m_error =
             "picture of " + std::to_string(width) + "x" + std::to_string(height) + " is too large";
@@ -127,8 +139,7 @@ bool JpegDecoder::decode(const std::uint8_t* data, std::size_t size, PictureSize
                                 scaledWidth, strides.data(), scaledHeight,
                                 TJFLAG_FASTDCT | TJFLAG_STOPONWARNING) != 0)
     {
-        m_error = tjGetErrorStr2(m_handle);
-        return false;
+        return fail(data, size, tjGetErrorStr2(m_handle));
     }
     m_image = PlanarImage{};
     m_image.format = format;
@@ -143,6 +154,17 @@ bool JpegDecoder::decode(const std::uint8_t* data, std::size_t size, PictureSize
     m_image.colorspace = AVCOL_SPC_BT470BG;
     m_pictureSize = {width, height};
     return true;
+}
+
+bool JpegDecoder::fail(const std::uint8_t* data, std::size_t size, const std::string& reason)
+{
+    m_error = looksCutShort(data, size) ? "the picture is truncated after " + std::to_string(size) +
+                                              " bytes (" + reason + ")"
+                                        : reason;
+    // A header that broke off can leave the handle unable to read the next, whole picture.
+    tjDestroy(m_handle);
+    m_handle = tjInitDecompress();
+    return false;
 }
 
 } // namespace velkor

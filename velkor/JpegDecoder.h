@@ -32,6 +32,8 @@ public:
     const std::string& error() const override { return m_error; }
 
 private:
+    bool fail(const std::uint8_t* data, std::size_t size, const std::string& reason);
+
     void* m_handle = nullptr;
     std::vector<std::uint8_t> m_buffer;
     PlanarImage m_image;

@@ -70,7 +70,11 @@ public:
     {
         sizes.emplace_back(width, height);
     }
-    void onFrameError(int32_t code, const std::string&) override { errors.push_back(code); }
+    void onFrameError(int32_t code, const std::string& text) override
+    {
+        errors.push_back(code);
+        errorTexts.push_back(text);
+    }
     void onPartDone(const PartOutcome& outcome) override { outcomes.push_back(outcome); }
     void onEnded(int32_t, const std::string&) override {}
 
@@ -90,6 +94,7 @@ public:
 
     std::vector<std::pair<int, int>> sizes;
     std::vector<int32_t> errors;
+    std::vector<std::string> errorTexts;
     std::vector<PartOutcome> outcomes;
 };
 
@@ -206,9 +211,18 @@ TEST(JpegDecoder, DecodesIntoPlanesAndRefusesGarbage)
     const std::string garbage = "this is no picture";
     EXPECT_FALSE(decoder.decode(bytesOf(garbage), garbage.size(), {}));
     EXPECT_FALSE(decoder.error().empty());
+    EXPECT_EQ(decoder.error().find("truncated"), std::string::npos) << decoder.error();
     EXPECT_FALSE(decoder.decode(nullptr, 0, {}));
-    const std::string truncated = jpeg.substr(0, jpeg.size() / 2);
-    EXPECT_FALSE(decoder.decode(bytesOf(truncated), truncated.size(), {}));
+    // Cut inside the header, before the size is known, and inside the picture data.
+    for (const std::size_t length : {std::size_t{20}, jpeg.size() / 2, jpeg.size() - 2})
+    {
+        const std::string truncated = jpeg.substr(0, length);
+        EXPECT_FALSE(decoder.decode(bytesOf(truncated), truncated.size(), {}));
+        EXPECT_NE(decoder.error().find("truncated"), std::string::npos)
+            << length << ": " << decoder.error();
+    }
+    EXPECT_TRUE(decoder.decode(bytesOf(jpeg), jpeg.size(), {}))
+        << "a cut-short picture spoilt the decoder: " << decoder.error();
 }
 
 TEST(JpegDecoder, DecodesAtReducedSizeOnlyWhatStillCoversTheTarget)
@@ -290,6 +304,21 @@ TEST(FramePipeline, ReportsSizeChangesAndOneDecodeError)
     EXPECT_EQ(pipeline.framesDecoded(), 3U);
     EXPECT_EQ(observer.sizes, (std::vector<std::pair<int, int>>{{32, 24}, {48, 32}}));
     EXPECT_EQ(observer.errors, std::vector<int32_t>{FrameUndecodable});
+}
+
+TEST(FramePipeline, RefusesPicturesWhoseSizeDoesNotFitTheSizeReport)
+{
+    // OnImage packs the size as width * 65536 + height into 32 bits.
+    RecordingObserver observer;
+    FramePipeline pipeline(nullptr, observer);
+    pipeline.restart("b", VideoCodec::Jpeg);
+    const std::string stream = FakeDevice::part("b", velkortest::makeJpeg(40000, 16, 0)) +
+                               FakeDevice::part("b", velkortest::makeJpeg(32767, 8, 0));
+    ASSERT_TRUE(pipeline.feed(bytesOf(stream), stream.size()));
+    EXPECT_EQ(observer.errors, std::vector<int32_t>{FrameUndecodable});
+    ASSERT_EQ(observer.errorTexts.size(), 1U);
+    EXPECT_NE(observer.errorTexts[0].find("40000x16"), std::string::npos) << observer.errorTexts[0];
+    EXPECT_EQ(observer.sizes, (std::vector<std::pair<int, int>>{{32767, 8}}));
 }
 
 class VideoFormatTest : public ::testing::TestWithParam<std::string>
