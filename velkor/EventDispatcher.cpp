@@ -1,6 +1,10 @@
 #include "EventDispatcher.h"
 
+#include "ResultCode.h"
+
 #include <algorithm>
+#include <new>
+#include <string>
 
 namespace velkor
 {
@@ -36,24 +40,54 @@ void EventDispatcher::clearListeners()
     }
 }
 
-bool EventDispatcher::post(ListenerEvent event)
+bool EventDispatcher::post(ListenerEvent event, Task callback)
 {
-    return enqueue(Item{std::move(event), nullptr});
+    return enqueue(Item{std::move(event), std::move(callback), Kind::Always, 0});
 }
 
 bool EventDispatcher::postTask(Task task)
 {
-    return enqueue(Item{nullptr, std::move(task)});
+    return enqueue(Item{nullptr, std::move(task), Kind::Always, 0});
+}
+
+bool EventDispatcher::postDroppable(ListenerEvent event, Task callback)
+{
+    return enqueue(Item{std::move(event), std::move(callback), Kind::Droppable, 0});
+}
+
+bool EventDispatcher::postState(std::uint64_t key, ListenerEvent event, Task callback)
+{
+    return enqueue(Item{std::move(event), std::move(callback), Kind::State, key});
 }
 
 bool EventDispatcher::enqueue(Item item)
 {
     {
         std::lock_guard lock(m_mutex);
-        if (m_stopping || m_queue.size() >= m_capacity)
+        if (m_stopping)
+        {
+            return false;
+        }
+        if (m_queue.size() >= m_capacity && item.kind != Kind::Always)
         {
             ++m_dropped;
-            return false;
+            ++m_unreported;
+            if (item.kind == Kind::Droppable)
+            {
+                return false;
+            }
+            const auto older =
+                std::find_if(m_queue.begin(), m_queue.end(),
+                             [&item](const Item& queued)
+                             { return queued.kind == Kind::State && queued.key == item.key; });
+            if (older != m_queue.end())
+            {
+                *older = std::move(item);
+                return true;
+            }
+            // Nothing to merge with: it is a new state and joins the queue after all.
+            --m_dropped;
+            --m_unreported;
         }
         m_queue.push_back(std::move(item));
     }
@@ -109,8 +143,20 @@ bool EventDispatcher::isDispatcherThread() const
     return std::this_thread::get_id() == m_thread.get_id();
 }
 
+void EventDispatcher::reportDropsLocked()
+{
+    const std::string description =
+        "the listeners fell behind a flood of device events: " + std::to_string(m_unreported) +
+        " alarms and status changes were dropped or merged into later ones";
+    m_unreported = 0;
+    m_queue.push_front(Item{[description](IAppListener& listener)
+                            { listener.OnError(EventsDropped, description.c_str()); },
+                            nullptr, Kind::Always, 0});
+}
+
 void EventDispatcher::run()
 {
+    std::vector<IAppListener*> listeners;
     std::unique_lock lock(m_mutex);
     while (true)
     {
@@ -121,26 +167,60 @@ void EventDispatcher::run()
         }
         Item item = std::move(m_queue.front());
         m_queue.pop_front();
-        const std::vector<IAppListener*> listeners = m_listeners;
         m_delivering = true;
-        lock.unlock();
-        if (item.task)
+        try
         {
-            item.task();
-        }
-        if (item.event)
-        {
-            for (IAppListener* listener : listeners)
+            listeners = m_listeners;
+            lock.unlock();
+            deliver(item, listeners);
+            lock.lock();
+            if (m_unreported > 0 && m_queue.size() <= m_capacity / 2)
             {
-                item.event(*listener);
+                reportDropsLocked();
             }
         }
-        lock.lock();
+        catch (const std::bad_alloc&)
+        {
+            // Out of memory: this event is lost, the next may fare better.
+            if (!lock.owns_lock())
+            {
+                lock.lock();
+            }
+        }
         m_delivering = false;
         m_idle.notify_all();
     }
     m_exited = true;
     m_idle.notify_all();
+}
+
+void EventDispatcher::deliver(const Item& item, const std::vector<IAppListener*>& listeners)
+{
+    // A listener's exception is its own affair: it must neither end this thread nor keep the
+    // event from the other listeners.
+    if (item.event)
+    {
+        for (IAppListener* listener : listeners)
+        {
+            try
+            {
+                item.event(*listener);
+            }
+            catch (...)
+            {
+            }
+        }
+    }
+    if (item.callback)
+    {
+        try
+        {
+            item.callback();
+        }
+        catch (...)
+        {
+        }
+    }
 }
 
 } // namespace velkor

@@ -2,8 +2,10 @@
 
 #include "IAppListener.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -14,9 +16,13 @@ namespace velkor
 {
 
 // Delivers events to the registered listeners on a thread of its own, in the order posted. A
-// listener is called with no lock of the library held, so it may call back into the library.
-// The queue is bounded: when a listener is too slow, new events are dropped, never queued
-// without end.
+// listener is called with no lock of the library held, so it may call back into the library, and
+// one that throws loses only that delivery.
+//
+// The queue holds `capacity` events before it is under pressure. Events that change state (the
+// session, play, errors) are always queued; under pressure an alarm is dropped and a channel's
+// status replaces its own undelivered predecessor. Once the queue has drained to half, the
+// listeners hear how many were lost through OnError(EventsDropped).
 class EventDispatcher
 {
 public:
@@ -33,8 +39,15 @@ public:
     // Returns once no delivery to a removed listener is running (unless called from a listener).
     void clearListeners();
 
-    bool post(ListenerEvent event);
+    // `callback`, when set, runs on the dispatcher thread right after the listeners heard `event`.
+    // False only after shutdown.
+    bool post(ListenerEvent event, Task callback = nullptr);
     bool postTask(Task task);
+    // False when dropped under pressure.
+    bool postDroppable(ListenerEvent event, Task callback = nullptr);
+    // The newest state of `key` (a channel's status, say): under pressure it takes the place of an
+    // undelivered event of the same key. False only after shutdown.
+    bool postState(std::uint64_t key, ListenerEvent event, Task callback = nullptr);
 
     // Blocks until every event posted before the call has been delivered.
     void flush();
@@ -42,18 +55,29 @@ public:
     // still running, then leaves the thread to finish on its own.
     void shutdown(std::chrono::milliseconds patience = std::chrono::milliseconds(2000));
 
+    // Events dropped or merged under pressure since the start.
     std::size_t droppedCount() const;
     bool isDispatcherThread() const;
 
 private:
+    enum class Kind
+    {
+        Always,
+        Droppable,
+        State
+    };
     struct Item
     {
         ListenerEvent event;
-        Task task;
+        Task callback;
+        Kind kind = Kind::Always;
+        std::uint64_t key = 0;
     };
 
     bool enqueue(Item item);
     void run();
+    void deliver(const Item& item, const std::vector<IAppListener*>& listeners);
+    void reportDropsLocked();
 
     const std::size_t m_capacity;
     mutable std::mutex m_mutex;
@@ -62,6 +86,7 @@ private:
     std::deque<Item> m_queue;
     std::vector<IAppListener*> m_listeners;
     std::size_t m_dropped = 0;
+    std::size_t m_unreported = 0;
     bool m_delivering = false;
     bool m_stopping = false;
     bool m_exited = false;

@@ -2,14 +2,26 @@
 
 #include "SseParser.h"
 
+#include <exception>
+
 namespace velkor
 {
 
 void EventStream::start(HttpRequest request, EventHandler onEvent, EndHandler onEnd)
 {
-    m_thread.start([request = std::move(request), onEvent = std::move(onEvent),
-                    onEnd = std::move(onEnd)](const std::atomic<bool>& stop)
-                   { run(request, onEvent, onEnd, stop); });
+    m_thread.start(
+        [request = std::move(request), onEvent = std::move(onEvent),
+         onEnd = std::move(onEnd)](StopSignal& stop)
+        {
+            try
+            {
+                run(request, onEvent, onEnd, stop);
+            }
+            catch (const std::exception& error)
+            {
+                onEnd(std::string("the library failed to follow it: ") + error.what());
+            }
+        });
 }
 
 void EventStream::stop()
@@ -18,7 +30,7 @@ void EventStream::stop()
 }
 
 void EventStream::run(const HttpRequest& request, const EventHandler& onEvent,
-                      const EndHandler& onEnd, const std::atomic<bool>& stop)
+                      const EndHandler& onEnd, StopSignal& stop)
 {
     SseParser parser(
         [&onEvent](std::string_view type, std::string_view data)
@@ -38,7 +50,7 @@ void EventStream::run(const HttpRequest& request, const EventHandler& onEvent,
     sink.onData = [&parser](const char* data, std::size_t size) { return parser.feed(data, size); };
 
     const HttpResult result = HttpClient::stream(request, sink, stop);
-    if (result.outcome == HttpResult::Outcome::Stopped || stop.load())
+    if (result.outcome == HttpResult::Outcome::Stopped || stop.requested())
     {
         return;
     }

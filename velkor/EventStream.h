@@ -28,7 +28,7 @@ public:
 
 private:
     static void run(const HttpRequest& request, const EventHandler& onEvent,
-                    const EndHandler& onEnd, const std::atomic<bool>& stop);
+                    const EndHandler& onEnd, StopSignal& stop);
 
     WorkerThread m_thread;
 };

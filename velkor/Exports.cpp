@@ -21,5 +21,13 @@ velkor::VelkorLibrary* theLibrary()
 
 extern "C" __attribute__((visibility("default"))) DeviceLibrary* GetVelkorAPI()
 {
-    return theLibrary();
+    // A library that cannot be made (no memory, no thread) is no library; the caller checks.
+    try
+    {
+        return theLibrary();
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
 }

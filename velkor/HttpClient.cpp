@@ -1,11 +1,14 @@
 #include "HttpClient.h"
 
 #include "CurlRuntime.h"
+#include "StopSignal.h"
 #include "TextRules.h"
 
 #include <curl/curl.h>
 #include <strings.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 
 namespace velkor
@@ -13,7 +16,11 @@ namespace velkor
 namespace
 {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr std::size_t kMaxFetchedBody = std::size_t{64} * 1024;
+// The longest single wait for the sockets; curl shortens it to its own timers, a stop ends it.
+constexpr int kLongestWaitMs = 1000;
 
 struct Transfer
 {
@@ -23,11 +30,13 @@ struct Transfer
     std::string contentType;
     bool passing = false;
     bool refused = false;
+    Clock::time_point lastArrival;
 };
 
 std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* context)
 {
     auto* transfer = static_cast<Transfer*>(context);
+    transfer->lastArrival = Clock::now();
     const std::string_view line(data, size * count);
     if (line.substr(0, 5) == "HTTP/")
     {
@@ -69,6 +78,7 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* cont
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* context)
 {
     auto* transfer = static_cast<Transfer*>(context);
+    transfer->lastArrival = Clock::now();
     const std::size_t length = size * count;
     if (!transfer->passing)
     {
@@ -118,11 +128,6 @@ EasyHandle prepare(const HttpRequest& request, Transfer& transfer, char* errorBu
     curl_easy_setopt(handle, CURLOPT_PROXY, "");
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, request.connectTimeoutMs);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, request.totalTimeoutMs);
-    if (request.stallTimeoutS > 0)
-    {
-        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, request.stallTimeoutS);
-    }
     curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBody);
@@ -161,6 +166,106 @@ HttpResult finish(CURLcode code, const Transfer& transfer, const char* errorBuff
     return result;
 }
 
+struct MultiDeleter
+{
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
+
+// Keeps the stop signal's waker pointing at a multi handle for as long as the handle lives.
+class WakerInstalled
+{
+public:
+    WakerInstalled(StopSignal& stop, CURLM* multi)
+        : m_stop(stop), m_previous(m_stop.setWaker([multi] { curl_multi_wakeup(multi); }))
+    {
+    }
+    ~WakerInstalled() { m_stop.setWaker(std::move(m_previous)); }
+    WakerInstalled(const WakerInstalled&) = delete;
+    WakerInstalled& operator=(const WakerInstalled&) = delete;
+
+private:
+    StopSignal& m_stop;
+    std::function<void()> m_previous;
+};
+
+HttpResult perform(const HttpRequest& request, Transfer& transfer, StopSignal& stop)
+{
+    char errorBuffer[CURL_ERROR_SIZE];
+    EasyHandle easy = prepare(request, transfer, errorBuffer);
+    MultiHandle multi(curl_multi_init());
+    if (!easy || !multi)
+    {
+        return HttpResult{HttpResult::Outcome::TransportFailed, 0, {}, "libcurl unavailable"};
+    }
+    curl_multi_add_handle(multi.get(), easy.get());
+    const WakerInstalled waker(stop, multi.get());
+    // curl's own low-speed check averages over its window and notices silence late; this one
+    // counts from the last byte that arrived.
+    const auto stallTime = std::chrono::milliseconds(request.stallTimeoutMs);
+    transfer.lastArrival = Clock::now();
+    CURLcode code = CURLE_OK;
+    enum class End
+    {
+        Running,
+        Done,
+        Stalled,
+        Stopped
+    } end = End::Running;
+    while (end == End::Running)
+    {
+        int running = 0;
+        if (stop.requested())
+        {
+            end = End::Stopped;
+        }
+        else if (curl_multi_perform(multi.get(), &running) != CURLM_OK)
+        {
+            code = CURLE_RECV_ERROR;
+            end = End::Done;
+        }
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued))
+        {
+            if (message->msg == CURLMSG_DONE && end == End::Running)
+            {
+                code = message->data.result;
+                end = End::Done;
+            }
+        }
+        if (end != End::Running)
+        {
+            break;
+        }
+        int waitMs = kLongestWaitMs;
+        if (request.stallTimeoutMs > 0)
+        {
+            const auto quiet = Clock::now() - transfer.lastArrival;
+            if (quiet >= stallTime)
+            {
+                end = End::Stalled;
+                break;
+            }
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(stallTime - quiet);
+            waitMs = static_cast<int>(std::min<long long>(left.count(), waitMs));
+        }
+        curl_multi_poll(multi.get(), nullptr, 0, waitMs, nullptr);
+    }
+    HttpResult result = finish(code, transfer, errorBuffer);
+    if (end == End::Stalled)
+    {
+        result.outcome = HttpResult::Outcome::TimedOut;
+        result.detail =
+            "nothing arrived for " + std::to_string(request.stallTimeoutMs) + " milliseconds";
+    }
+    else if (end == End::Stopped)
+    {
+        result.outcome = HttpResult::Outcome::Stopped;
+    }
+    curl_multi_remove_handle(multi.get(), easy.get());
+    return result;
+}
+
 } // namespace
 
 std::string HttpClient::baseUrl(const std::string& host, int port)
@@ -170,72 +275,22 @@ std::string HttpClient::baseUrl(const std::string& host, int port)
            std::to_string(port);
 }
 
-HttpResult HttpClient::fetch(const HttpRequest& request)
+HttpResult HttpClient::fetch(const HttpRequest& request, StopSignal& stop)
 {
     Transfer transfer;
     std::string body;
     transfer.body = &body;
-    char errorBuffer[CURL_ERROR_SIZE];
-    EasyHandle easy = prepare(request, transfer, errorBuffer);
-    if (!easy)
-    {
-        return HttpResult{HttpResult::Outcome::TransportFailed, 0, {}, "libcurl unavailable"};
-    }
-    HttpResult result = finish(curl_easy_perform(easy.get()), transfer, errorBuffer);
+    HttpResult result = perform(request, transfer, stop);
     result.body = std::move(body);
     return result;
 }
 
 HttpResult HttpClient::stream(const HttpRequest& request, const HttpStreamSink& sink,
-                              const std::atomic<bool>& stop)
+                              StopSignal& stop)
 {
     Transfer transfer;
     transfer.sink = &sink;
-    char errorBuffer[CURL_ERROR_SIZE];
-    EasyHandle easy = prepare(request, transfer, errorBuffer);
-    CURLM* multi = curl_multi_init();
-    if (!easy || multi == nullptr)
-    {
-        if (multi != nullptr)
-        {
-            curl_multi_cleanup(multi);
-        }
-        return HttpResult{HttpResult::Outcome::TransportFailed, 0, {}, "libcurl unavailable"};
-    }
-    curl_multi_add_handle(multi, easy.get());
-    CURLcode code = CURLE_OK;
-    bool done = false;
-    while (!done && !stop.load())
-    {
-        int running = 0;
-        if (curl_multi_perform(multi, &running) != CURLM_OK)
-        {
-            code = CURLE_RECV_ERROR;
-            break;
-        }
-        int queued = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &queued))
-        {
-            if (message->msg == CURLMSG_DONE)
-            {
-                code = message->data.result;
-                done = true;
-            }
-        }
-        if (!done)
-        {
-            curl_multi_poll(multi, nullptr, 0, 100, nullptr);
-        }
-    }
-    const bool stopped = !done && stop.load();
-    HttpResult result = finish(code, transfer, errorBuffer);
-    if (stopped)
-    {
-        result.outcome = HttpResult::Outcome::Stopped;
-    }
-    curl_multi_remove_handle(multi, easy.get());
-    curl_multi_cleanup(multi);
-    return result;
+    return perform(request, transfer, stop);
 }
 
 } // namespace velkor

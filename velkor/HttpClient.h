@@ -1,12 +1,13 @@
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <string>
 #include <string_view>
 
 namespace velkor
 {
+
+class StopSignal;
 
 struct HttpRequest
 {
@@ -17,7 +18,7 @@ struct HttpRequest
     // Whole transfer; 0 for a stream that runs until stopped.
     long totalTimeoutMs = 3000;
     // A stream that delivers nothing for this long is given up; 0 never.
-    long stallTimeoutS = 0;
+    long stallTimeoutMs = 0;
 };
 
 struct HttpResult
@@ -55,12 +56,13 @@ class HttpClient
 public:
     static std::string baseUrl(const std::string& host, int port);
 
-    // Reads a small body (at most 64 KiB) whole.
-    static HttpResult fetch(const HttpRequest& request);
-    // Runs until the body ends, the sink refuses, the connection breaks or `stop` turns true,
-    // which it notices within 100 ms.
+    // Reads a small body (at most 64 KiB) whole. A stop requested meanwhile ends it at once with
+    // the outcome Stopped.
+    static HttpResult fetch(const HttpRequest& request, StopSignal& stop);
+    // Runs until the body ends, the sink refuses, the connection breaks, nothing arrives for the
+    // request's stall time, or a stop is requested, which ends it at once.
     static HttpResult stream(const HttpRequest& request, const HttpStreamSink& sink,
-                             const std::atomic<bool>& stop);
+                             StopSignal& stop);
 };
 
 } // namespace velkor

@@ -10,8 +10,9 @@
 namespace velkor
 {
 
-LiveReporter::LiveReporter(EventDispatcher& dispatcher, int32_t channel, IAppCallBack* callback)
-    : m_dispatcher(dispatcher), m_channel(channel), m_callback(callback)
+LiveReporter::LiveReporter(EventDispatcher& dispatcher, int32_t channel, IAppCallBack* callback,
+                           Hooks hooks)
+    : m_dispatcher(dispatcher), m_channel(channel), m_callback(callback), m_hooks(std::move(hooks))
 {
 }
 
@@ -27,6 +28,11 @@ void LiveReporter::onPictureSize(int width, int height, std::size_t bytes)
         static_cast<int32_t>(std::min<std::size_t>(bytes, std::numeric_limits<int32_t>::max()));
     m_dispatcher.post([packed, size](IAppListener& listener)
                       { listener.OnImage(0, packed, size); });
+    if (!m_sawPicture && m_hooks.picturesFlow)
+    {
+        m_hooks.picturesFlow();
+    }
+    m_sawPicture = true;
 }
 
 void LiveReporter::onFrameError(int32_t code, const std::string& description)
@@ -44,17 +50,20 @@ void LiveReporter::onEnded(int32_t code, const std::string& description)
         onFrameError(code, description);
     }
     reportPlayStatus(0);
+    if (code == StreamLost && m_hooks.lost)
+    {
+        m_hooks.lost();
+    }
 }
 
 void LiveReporter::reportPlayStatus(int32_t status)
 {
     const int32_t channel = m_channel;
-    m_dispatcher.post([channel, status](IAppListener& listener)
-                      { listener.OnPlayStatus(channel, status); });
-    if (IAppCallBack* callback = m_callback)
-    {
-        m_dispatcher.postTask([callback, status] { callback->OnPlayStatusCB(status); });
-    }
+    IAppCallBack* callback = m_callback;
+    m_dispatcher.post(
+        [channel, status](IAppListener& listener) { listener.OnPlayStatus(channel, status); },
+        callback == nullptr ? EventDispatcher::Task{}
+                            : [callback, status] { callback->OnPlayStatusCB(status); });
 }
 
 } // namespace velkor

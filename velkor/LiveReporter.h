@@ -2,6 +2,8 @@
 
 #include "LiveObserver.h"
 
+#include <functional>
+
 class IAppCallBack;
 
 namespace velkor
@@ -10,11 +12,20 @@ namespace velkor
 class EventDispatcher;
 
 // Turns a live stream's reports into listener events (OnPlayStatus, OnImage, OnError) and, for
-// play started with a play mode, IAppCallBack calls, all on the dispatcher thread.
+// play started with a play mode, IAppCallBack calls, all on the dispatcher thread. The library
+// hears through the hooks, on the stream's thread, when pictures flow and when the stream broke
+// off in a way worth trying again.
 class LiveReporter final : public LiveObserver
 {
 public:
-    LiveReporter(EventDispatcher& dispatcher, int32_t channel, IAppCallBack* callback);
+    struct Hooks
+    {
+        std::function<void()> picturesFlow;
+        std::function<void()> lost;
+    };
+
+    LiveReporter(EventDispatcher& dispatcher, int32_t channel, IAppCallBack* callback,
+                 Hooks hooks = {});
 
     void onPlaying() override;
     void onPictureSize(int width, int height, std::size_t bytes) override;
@@ -28,6 +39,8 @@ private:
     EventDispatcher& m_dispatcher;
     const int32_t m_channel;
     IAppCallBack* const m_callback;
+    const Hooks m_hooks;
+    bool m_sawPicture = false;
 };
 
 } // namespace velkor

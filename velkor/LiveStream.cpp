@@ -5,6 +5,8 @@
 #include "PictureSink.h"
 #include "ResultCode.h"
 
+#include <exception>
+
 namespace velkor
 {
 
@@ -27,8 +29,20 @@ void LiveStream::start(HttpRequest device, int32_t channel, StreamChoice choice)
         m_switching = false;
         m_stopping = false;
     }
-    m_thread.start([this, device = std::move(device), channel](const std::atomic<bool>&)
-                   { run(device, channel); });
+    m_thread.start(
+        [this, device = std::move(device), channel](StopSignal&)
+        {
+            try
+            {
+                run(device, channel);
+            }
+            catch (const std::exception& error)
+            {
+                m_observer->onEnded(InternalFailure,
+                                    "live play of channel " + std::to_string(channel) +
+                                        " failed inside the library: " + error.what());
+            }
+        });
 }
 
 void LiveStream::retune(StreamChoice choice)
@@ -40,7 +54,7 @@ void LiveStream::retune(StreamChoice choice)
     }
     m_choice = choice;
     m_switching = true;
-    m_interrupt = true;
+    m_interrupt.request();
 }
 
 StreamChoice LiveStream::choice() const
@@ -54,7 +68,7 @@ void LiveStream::stop()
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
-        m_interrupt = true;
+        m_interrupt.request();
     }
     m_thread.stop();
 }
@@ -83,7 +97,10 @@ void LiveStream::run(const HttpRequest& device, int32_t channel)
             stopped = m_stopping;
             choice = m_choice;
             m_switching = false;
-            m_interrupt = stopped;
+            if (!stopped)
+            {
+                m_interrupt.reset();
+            }
         }
         if (stopped)
         {

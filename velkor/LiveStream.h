@@ -1,10 +1,10 @@
 #pragma once
 
 #include "HttpClient.h"
+#include "StopSignal.h"
 #include "StreamFormats.h"
 #include "WorkerThread.h"
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -53,7 +53,7 @@ private:
     bool m_switching = false;
     bool m_stopping = false;
     // Ends the current request, for a stop or a switch.
-    std::atomic<bool> m_interrupt{false};
+    StopSignal m_interrupt;
     WorkerThread m_thread;
 };
 

@@ -31,6 +31,7 @@ enum ResultCode : int32_t
     AlreadyOpen = -34,
     NotOpen = -35,
     DeviceRequestFailed = -36,
+    DeviceBusy = -37,
 
     ChannelUnknown = -40,
     FormatNotServed = -41,
@@ -42,6 +43,7 @@ enum ResultCode : int32_t
     StreamRefused = -52,
     FrameUndecodable = -53,
     SessionLost = -54,
+    EventsDropped = -55,
 
     InternalFailure = -60,
 };

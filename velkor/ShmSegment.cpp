@@ -1,15 +1,15 @@
 #include "ShmSegment.h"
 
+#include "XConnection.h"
+
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <xcb/shm.h>
 
-#include <cstdlib>
-
 namespace velkor
 {
 
-bool ShmSegment::reserve(xcb_connection_t* connection, std::size_t bytes)
+bool ShmSegment::reserve(XConnection& connection, std::size_t bytes)
 {
     if (m_address != nullptr && m_size >= bytes)
     {
@@ -27,14 +27,13 @@ bool ShmSegment::reserve(xcb_connection_t* connection, std::size_t bytes)
         shmctl(id, IPC_RMID, nullptr);
         return false;
     }
-    const std::uint32_t segment = xcb_generate_id(connection);
-    xcb_generic_error_t* error = xcb_request_check(
-        connection, xcb_shm_attach_checked(connection, segment, static_cast<std::uint32_t>(id), 0));
+    const std::uint32_t segment = xcb_generate_id(connection.get());
+    const bool attached = connection.accepted(
+        xcb_shm_attach_checked(connection.get(), segment, static_cast<std::uint32_t>(id), 0));
     // Marked for removal at once: the block goes away with the last process that detaches.
     shmctl(id, IPC_RMID, nullptr);
-    if (error != nullptr)
+    if (!attached)
     {
-        std::free(error);
         shmdt(address);
         return false;
     }
@@ -44,18 +43,17 @@ bool ShmSegment::reserve(xcb_connection_t* connection, std::size_t bytes)
     return true;
 }
 
-void ShmSegment::release(xcb_connection_t* connection)
+void ShmSegment::release(XConnection& connection)
 {
     if (m_address == nullptr)
     {
         return;
     }
-    if (connection != nullptr)
+    // The server must be done with the block before it disappears from under it.
+    if (connection.sync())
     {
-        // The server must be done with the block before it disappears from under it.
-        free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
-        xcb_shm_detach(connection, m_segment);
-        xcb_flush(connection);
+        xcb_shm_detach(connection.get(), m_segment);
+        xcb_flush(connection.get());
     }
     shmdt(m_address);
     m_address = nullptr;

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <xcb/xcb.h>
-
 #include <cstddef>
 #include <cstdint>
 
 namespace velkor
 {
+
+class XConnection;
 
 // A System V shared-memory block attached to an X server through MIT-SHM, so a picture reaches
 // the server without passing through the socket.
@@ -18,8 +18,9 @@ public:
     ShmSegment& operator=(const ShmSegment&) = delete;
 
     // Keeps the current block when it is large enough; false when the server cannot attach one.
-    bool reserve(xcb_connection_t* connection, std::size_t bytes);
-    void release(xcb_connection_t* connection);
+    bool reserve(XConnection& connection, std::size_t bytes);
+    // With a connection that is still open, the server lets go of the block first.
+    void release(XConnection& connection);
 
     std::uint8_t* data() const { return m_address; }
     std::uint32_t id() const { return m_segment; }

@@ -2,31 +2,82 @@
 
 #include "DeviceEvent.h"
 #include "HttpClient.h"
+#include "IAppCallBack.h"
 #include "LiveReporter.h"
 #include "ResultCode.h"
 #include "TextRules.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
+#include <exception>
 
 namespace velkor
 {
+namespace
+{
+
+// The device sends a keepalive every second; silence well beyond that means it is gone.
+constexpr long kEventSilenceMs = 6000;
+constexpr long kLiveSilenceMs = 5000;
+
+std::uint64_t stateKey(DeviceEvent::Kind kind, int32_t channel)
+{
+    return (static_cast<std::uint64_t>(kind) << 32) | static_cast<std::uint32_t>(channel);
+}
+
+} // namespace
+
+template <typename Operation>
+int32_t VelkorLibrary::guarded(const char* operation, Operation&& body) noexcept
+{
+    try
+    {
+        return body();
+    }
+    catch (const std::exception& error)
+    {
+        return internalFailure(operation, error.what());
+    }
+    catch (...)
+    {
+        return internalFailure(operation, "an exception of unknown kind");
+    }
+}
+
+int32_t VelkorLibrary::internalFailure(const char* operation, const char* what) noexcept
+{
+    try
+    {
+        const std::string description =
+            std::string(operation) + " failed inside the library: " + what;
+        m_dispatcher.post([description](IAppListener& listener)
+                          { listener.OnError(InternalFailure, description.c_str()); });
+    }
+    catch (...)
+    {
+        // Without memory even for the report, the result code has to say it alone.
+    }
+    return InternalFailure;
+}
 
 int32_t VelkorLibrary::Open()
 {
+    return guarded("Open", [this] { return open(); });
+}
+
+int32_t VelkorLibrary::open()
+{
     std::lock_guard lock(m_operationMutex);
+    const SettingsSnapshot settings = m_settings.snapshot();
     if (sessionUsable())
     {
-        return refuse(AlreadyOpen,
-                      "a session with " + m_deviceName + " is open already; close it first");
+        std::lock_guard streams(m_streamsMutex);
+        return refuse(AlreadyOpen, "a session with " + nameOf(m_sessionSettings) +
+                                       " is open already; close it first");
     }
     endSessionLocked();
 
-    const SettingsSnapshot settings = m_settings.snapshot();
-    const std::string name =
-        "the device at " + HttpClient::baseUrl(settings.address, settings.port);
-    const HttpResult result = HttpClient::fetch(requestFor(settings, "/velkor/info"));
+    const std::string name = nameOf(settings);
+    const HttpResult result = HttpClient::fetch(requestFor(settings, "/velkor/info"), m_exiting);
     switch (result.outcome)
     {
     case HttpResult::Outcome::Unreachable:
@@ -48,6 +99,11 @@ int32_t VelkorLibrary::Open()
         return refuse(CredentialsRefused, anonymous ? name + " requires a user name and password"
                                                     : name + " refused the user name and password");
     }
+    if (result.status == 503)
+    {
+        return refuse(DeviceBusy, "device busy: " + name +
+                                      " serves no more connections at the moment (HTTP 503)");
+    }
     if (result.status != 200)
     {
         return refuse(NotVelkorDevice, name + " answered HTTP " + std::to_string(result.status) +
@@ -58,27 +114,17 @@ int32_t VelkorLibrary::Open()
     {
         return refuse(NotVelkorDevice, name + " does not describe itself as a velkor device");
     }
-
-    m_info = *info;
-    m_deviceName = name;
-    m_uid = info->uid;
-    m_lost = false;
-    m_open = true;
-    const uint64_t generation = ++m_generation;
-    HttpRequest events = requestFor(settings, "/velkor/events");
-    events.totalTimeoutMs = 0;
-    // The device sends a keepalive every 2 s; silence well beyond that means it is gone.
-    events.stallTimeoutS = 6;
-    m_dispatcher.post([](IAppListener& listener)
-                      { listener.OnDevStatus(0, SessionStatusConnected); });
-    m_events.start(
-        std::move(events), [this](const DeviceEvent& event) { onDeviceEvent(event); },
-        [this, generation](const std::string& description)
-        { onSessionEnded(generation, description); });
+    std::lock_guard streams(m_streamsMutex);
+    establishSessionLocked(*info, settings);
     return info->uid;
 }
 
 int32_t VelkorLibrary::Close()
+{
+    return guarded("Close", [this] { return close(); });
+}
+
+int32_t VelkorLibrary::close()
 {
     std::lock_guard lock(m_operationMutex);
     const bool announce = sessionUsable();
@@ -93,58 +139,66 @@ int32_t VelkorLibrary::Close()
 
 int32_t VelkorLibrary::GetUID()
 {
-    return sessionUsable() ? m_uid.load() : 0;
+    return guarded("GetUID", [this] { return sessionUsable() ? m_uid.load() : 0; });
 }
 
 int32_t VelkorLibrary::PlayLive(int32_t channel, int32_t* out, int32_t mode, IAppCallBack* callback)
+{
+    return guarded("PlayLive", [&] { return playLive(channel, out, mode, callback); });
+}
+
+int32_t VelkorLibrary::playLive(int32_t channel, int32_t* out, int32_t mode, IAppCallBack* callback)
 {
     std::lock_guard lock(m_operationMutex);
     if (!sessionUsable())
     {
         return refuse(NotOpen, "no session with a device: open one before live play");
     }
-    if (channel < 1 || channel > m_info.channels)
+    DeviceInfo info;
+    bool streaming = false;
+    {
+        std::lock_guard streams(m_streamsMutex);
+        info = m_info;
+        streaming = m_live && m_live->running();
+    }
+    if (channel < 1 || channel > info.channels)
     {
         return refuse(ChannelUnknown, "the device has no channel " + std::to_string(channel) +
-                                          " (it has 1 to " + std::to_string(m_info.channels) + ")");
+                                          " (it has 1 to " + std::to_string(info.channels) + ")");
     }
     const SettingsSnapshot settings = m_settings.snapshot();
     const auto codec = StreamFormats::fromCode(settings.streamFormat);
-    if (!codec || !m_info.serves(*codec))
+    if (!codec || !info.serves(*codec))
     {
-        return refuse(FormatNotServed, notServed(settings.streamFormat, m_info.formats));
+        return refuse(FormatNotServed, notServed(settings.streamFormat, info.formats));
     }
-    std::unique_ptr<LiveStream> ended;
+    if (streaming || m_reconnector.recovering())
     {
-        std::lock_guard liveLock(m_liveMutex);
-        if (m_live && m_live->running())
-        {
-            return refuse(AlreadyPlaying, "live play is running already; stop it first");
-        }
-        ended = std::move(m_live);
+        return refuse(AlreadyPlaying, "live play is running already; stop it first");
     }
-    ended.reset();
+    stopPlayLocked();
 
-    IAppCallBack* playCallback = mode != 0 ? callback : nullptr;
     {
         std::lock_guard callbackLock(m_callbackMutex);
-        m_playCallback = playCallback;
+        m_playCallback = mode != 0 ? callback : nullptr;
     }
     HttpRequest device = requestFor(settings, "");
     device.totalTimeoutMs = 0;
-    device.stallTimeoutS = 5;
+    device.stallTimeoutMs = kLiveSilenceMs;
     {
-        std::lock_guard liveLock(m_liveMutex);
-        m_live = std::make_unique<LiveStream>(
-            m_video, std::make_unique<LiveReporter>(m_dispatcher, channel, playCallback));
+        std::lock_guard streams(m_streamsMutex);
+        m_liveRequest = std::move(device);
+        m_liveChannel = channel;
         m_liveFormats = m_info.formats;
         // Settings changed since the snapshot above reach the stream through retuneLive, which
         // waits for this lock.
         const SettingsSnapshot now = m_settings.snapshot();
         const auto wanted = StreamFormats::fromCode(now.streamFormat);
         const VideoCodec playing = wanted && m_info.serves(*wanted) ? *wanted : *codec;
-        m_live->start(std::move(device), channel, {playing, widthFor(playing, now)});
+        m_liveChoice = {playing, widthFor(playing, now)};
+        startLiveLocked();
     }
+    m_reconnector.start([this](StopSignal& stop) { return restorePlay(stop); });
     if (out != nullptr)
     {
         *out = channel;
@@ -155,148 +209,175 @@ int32_t VelkorLibrary::PlayLive(int32_t channel, int32_t* out, int32_t mode, IAp
 int32_t VelkorLibrary::PlayControl(int32_t first, int32_t second, int32_t* out, int32_t /*mode*/,
                                    IAppCallBack* /*callback*/)
 {
-    if (first != 1 || second != 1)
-    {
-        return NotSupported;
-    }
-    std::lock_guard lock(m_operationMutex);
-    stopLiveLocked();
-    if (out != nullptr)
-    {
-        *out = 0;
-    }
-    return Ok;
+    return guarded("PlayControl",
+                   [&]
+                   {
+                       if (first != 1 || second != 1)
+                       {
+                           return static_cast<int32_t>(NotSupported);
+                       }
+                       std::lock_guard lock(m_operationMutex);
+                       stopPlayLocked();
+                       if (out != nullptr)
+                       {
+                           *out = 0;
+                       }
+                       return static_cast<int32_t>(Ok);
+                   });
 }
 
 int32_t VelkorLibrary::SetVideoWindow(VideoWindowHandle window)
 {
-    return m_video.setWindow(window);
+    return guarded("SetVideoWindow", [&] { return m_drawing.setWindow(window); });
 }
 
 int32_t VelkorLibrary::ClearImage()
 {
-    m_video.clear();
-    return Ok;
+    return guarded("ClearImage",
+                   [this]
+                   {
+                       m_drawing.clear();
+                       return static_cast<int32_t>(Ok);
+                   });
 }
 
 int32_t VelkorLibrary::SetDeviceType(int32_t type)
 {
-    return m_settings.setDeviceType(type);
+    return guarded("SetDeviceType", [&] { return m_settings.setDeviceType(type); });
 }
 
 int32_t VelkorLibrary::GetDeviceType()
 {
-    return m_settings.snapshot().deviceType;
+    return guarded("GetDeviceType", [this] { return m_settings.snapshot().deviceType; });
 }
 
 int32_t VelkorLibrary::SetIPAddr(const char* ipaddr)
 {
-    return m_settings.setAddress(ipaddr);
+    return guarded("SetIPAddr", [&] { return m_settings.setAddress(ipaddr); });
 }
 
 int32_t VelkorLibrary::GetIPAddr(char* buffer, int32_t size)
 {
-    return TextRules::copyOut(m_settings.snapshot().address, buffer, size);
+    return guarded("GetIPAddr",
+                   [&] { return TextRules::copyOut(m_settings.snapshot().address, buffer, size); });
 }
 
 int32_t VelkorLibrary::SetHttpPort(int32_t port)
 {
-    return m_settings.setPort(port);
+    return guarded("SetHttpPort", [&] { return m_settings.setPort(port); });
 }
 
 int32_t VelkorLibrary::GetHttpPort()
 {
-    return m_settings.snapshot().port;
+    return guarded("GetHttpPort", [this] { return m_settings.snapshot().port; });
 }
 
 int32_t VelkorLibrary::SetUserName(const char* userName)
 {
-    return m_settings.setUserName(userName);
+    return guarded("SetUserName", [&] { return m_settings.setUserName(userName); });
 }
 
 int32_t VelkorLibrary::GetUserName(char* buffer, int32_t size)
 {
-    return TextRules::copyOut(m_settings.snapshot().userName, buffer, size);
+    return guarded("GetUserName", [&]
+                   { return TextRules::copyOut(m_settings.snapshot().userName, buffer, size); });
 }
 
 int32_t VelkorLibrary::SetPassword(const char* password)
 {
-    return m_settings.setPassword(password);
+    return guarded("SetPassword", [&] { return m_settings.setPassword(password); });
 }
 
 int32_t VelkorLibrary::GetPassword(char* buffer, int32_t size)
 {
-    return TextRules::copyOut(m_settings.snapshot().password, buffer, size);
+    return guarded("GetPassword", [&]
+                   { return TextRules::copyOut(m_settings.snapshot().password, buffer, size); });
 }
 
 int32_t VelkorLibrary::SetMPEG4Resolution(int32_t resolution)
 {
-    const int32_t result = m_settings.setMpeg4Width(resolution);
-    if (result == Ok)
-    {
-        retuneLive(false);
-    }
-    return result;
+    return guarded("SetMPEG4Resolution",
+                   [&]
+                   {
+                       const int32_t result = m_settings.setMpeg4Width(resolution);
+                       if (result == Ok)
+                       {
+                           retuneLive(false);
+                       }
+                       return result;
+                   });
 }
 
 int32_t VelkorLibrary::GetMPEG4Resolution()
 {
-    return m_settings.snapshot().mpeg4Width;
+    return guarded("GetMPEG4Resolution", [this] { return m_settings.snapshot().mpeg4Width; });
 }
 
 int32_t VelkorLibrary::SetH264Resolution(int32_t resolution)
 {
-    const int32_t result = m_settings.setH264Width(resolution);
-    if (result == Ok)
-    {
-        retuneLive(false);
-    }
-    return result;
+    return guarded("SetH264Resolution",
+                   [&]
+                   {
+                       const int32_t result = m_settings.setH264Width(resolution);
+                       if (result == Ok)
+                       {
+                           retuneLive(false);
+                       }
+                       return result;
+                   });
 }
 
 int32_t VelkorLibrary::GetH264Resolution()
 {
-    return m_settings.snapshot().h264Width;
+    return guarded("GetH264Resolution", [this] { return m_settings.snapshot().h264Width; });
 }
 
 int32_t VelkorLibrary::SetJPEGResolution(int32_t resolution)
 {
-    const int32_t result = m_settings.setJpegWidth(resolution);
-    if (result == Ok)
-    {
-        retuneLive(false);
-    }
-    return result;
+    return guarded("SetJPEGResolution",
+                   [&]
+                   {
+                       const int32_t result = m_settings.setJpegWidth(resolution);
+                       if (result == Ok)
+                       {
+                           retuneLive(false);
+                       }
+                       return result;
+                   });
 }
 
 int32_t VelkorLibrary::GetJPEGResolution()
 {
-    return m_settings.snapshot().jpegWidth;
+    return guarded("GetJPEGResolution", [this] { return m_settings.snapshot().jpegWidth; });
 }
 
 int32_t VelkorLibrary::SetStreamFormat(int32_t format)
 {
-    const int32_t result = m_settings.setStreamFormat(format);
-    if (result == Ok)
-    {
-        retuneLive(true);
-    }
-    return result;
+    return guarded("SetStreamFormat",
+                   [&]
+                   {
+                       const int32_t result = m_settings.setStreamFormat(format);
+                       if (result == Ok)
+                       {
+                           retuneLive(true);
+                       }
+                       return result;
+                   });
 }
 
 int32_t VelkorLibrary::GetStreamFormat()
 {
-    return m_settings.snapshot().streamFormat;
+    return guarded("GetStreamFormat", [this] { return m_settings.snapshot().streamFormat; });
 }
 
 int32_t VelkorLibrary::Slot042(IAppListener* listener)
 {
-    return registerListener(listener);
+    return guarded("Slot042", [&] { return registerListener(listener); });
 }
 
 int32_t VelkorLibrary::Slot296(IAppListener* listener)
 {
-    return registerListener(listener);
+    return guarded("Slot296", [&] { return registerListener(listener); });
 }
 
 int32_t VelkorLibrary::registerListener(IAppListener* listener)
@@ -314,22 +395,14 @@ int32_t VelkorLibrary::registerListener(IAppListener* listener)
 
 int32_t VelkorLibrary::Slot196(int32_t value)
 {
-    if (value <= 0 || value > 16384)
-    {
-        return InvalidArgument;
-    }
-    m_preferredHeight = value;
-    return Ok;
+    // A preferred picture height; pictures are drawn at the window's size, so it is only checked.
+    return value <= 0 || value > 16384 ? InvalidArgument : Ok;
 }
 
 int32_t VelkorLibrary::Slot198(int32_t value)
 {
-    if (value <= 0 || value > 16384)
-    {
-        return InvalidArgument;
-    }
-    m_preferredWidth = value;
-    return Ok;
+    // A preferred picture width, checked like the height and otherwise unused.
+    return value <= 0 || value > 16384 ? InvalidArgument : Ok;
 }
 
 int32_t VelkorLibrary::Slot066(int32_t /*value*/)
@@ -359,19 +432,22 @@ int32_t VelkorLibrary::Slot332(int32_t /*value*/)
 
 void VelkorLibrary::shutdown()
 {
-    // Polled with try_lock rather than a timed wait: ThreadSanitizer does not follow the clock
-    // lock that a timed wait uses, and an exit that waits a few milliseconds longer costs nothing.
-    std::unique_lock lock(m_operationMutex, std::defer_lock);
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(4);
-    while (!lock.try_lock() && std::chrono::steady_clock::now() < giveUp)
+    try
     {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        m_exiting.request();
+        // Every operation holding this lock ends promptly now: Open's request is stopped, and
+        // stopping a stream or the reconnector never waits for the device or the X server.
+        {
+            std::lock_guard lock(m_operationMutex);
+            endSessionLocked();
+        }
+        m_drawing.shutdown();
+        m_dispatcher.shutdown();
     }
-    if (lock.owns_lock())
+    catch (...)
     {
-        endSessionLocked();
+        // Leaving the process: nothing is left to tell.
     }
-    m_dispatcher.shutdown();
 }
 
 int32_t VelkorLibrary::refuse(int32_t code, std::string description)
@@ -388,7 +464,7 @@ void VelkorLibrary::report(int32_t code, std::string description)
 
 void VelkorLibrary::retuneLive(bool formatChanged)
 {
-    std::lock_guard liveLock(m_liveMutex);
+    std::lock_guard streams(m_streamsMutex);
     if (!m_live || !m_live->running())
     {
         return;
@@ -411,7 +487,8 @@ void VelkorLibrary::retuneLive(bool formatChanged)
         }
         codec = playing.codec;
     }
-    m_live->retune({*codec, widthFor(*codec, settings)});
+    m_liveChoice = {*codec, widthFor(*codec, settings)};
+    m_live->retune(m_liveChoice);
 }
 
 int32_t VelkorLibrary::widthFor(VideoCodec codec, const SettingsSnapshot& settings)
@@ -436,28 +513,110 @@ std::string VelkorLibrary::notServed(int32_t format, const std::vector<VideoCode
            ") is not served by this device, which serves " + StreamFormats::describe(served);
 }
 
+void VelkorLibrary::stopPlayLocked()
+{
+    m_reconnector.stop();
+    {
+        std::lock_guard streams(m_streamsMutex);
+        if (m_live)
+        {
+            m_live->stop();
+            m_live.reset();
+        }
+        m_liveChannel = 0;
+    }
+    {
+        std::lock_guard callbackLock(m_callbackMutex);
+        m_playCallback = nullptr;
+    }
+    m_drawing.endNoSignal();
+}
+
 void VelkorLibrary::endSessionLocked()
 {
-    stopLiveLocked();
+    stopPlayLocked();
+    std::lock_guard streams(m_streamsMutex);
     m_events.stop();
     m_open = false;
     m_uid = 0;
 }
 
-void VelkorLibrary::stopLiveLocked()
+void VelkorLibrary::establishSessionLocked(const DeviceInfo& info, const SettingsSnapshot& settings)
 {
-    std::unique_ptr<LiveStream> live;
+    m_info = info;
+    m_sessionSettings = settings;
+    m_uid = info.uid;
+    m_lost = false;
+    m_open = true;
+    const uint64_t generation = ++m_generation;
+    HttpRequest events = requestFor(settings, "/velkor/events");
+    events.totalTimeoutMs = 0;
+    events.stallTimeoutMs = kEventSilenceMs;
+    m_dispatcher.post([](IAppListener& listener)
+                      { listener.OnDevStatus(0, SessionStatusConnected); });
+    m_events.start(
+        std::move(events),
+        [this, channels = info.channels](const DeviceEvent& event)
+        { onDeviceEvent(event, channels); },
+        [this, generation](const std::string& description)
+        { onSessionEnded(generation, description); });
+}
+
+void VelkorLibrary::startLiveLocked()
+{
+    if (m_live)
     {
-        std::lock_guard liveLock(m_liveMutex);
-        live = std::move(m_live);
+        m_live->stop();
     }
-    if (live)
+    IAppCallBack* callback = nullptr;
     {
-        live->stop();
-        live.reset();
+        std::lock_guard callbackLock(m_callbackMutex);
+        callback = m_playCallback;
     }
-    std::lock_guard callbackLock(m_callbackMutex);
-    m_playCallback = nullptr;
+    LiveReporter::Hooks hooks{[this] { m_reconnector.settled(); }, [this] { onLiveLost(); }};
+    m_live = std::make_unique<LiveStream>(
+        m_drawing,
+        std::make_unique<LiveReporter>(m_dispatcher, m_liveChannel, callback, std::move(hooks)));
+    m_live->start(m_liveRequest, m_liveChannel, m_liveChoice);
+}
+
+bool VelkorLibrary::restorePlay(StopSignal& stop)
+{
+    SettingsSnapshot settings;
+    {
+        std::lock_guard streams(m_streamsMutex);
+        settings = m_sessionSettings;
+    }
+    // A quiet question first: a device that is still away costs no events.
+    const HttpResult result = HttpClient::fetch(requestFor(settings, "/velkor/info"), stop);
+    if (stop.requested())
+    {
+        return true;
+    }
+    if (result.outcome != HttpResult::Outcome::Completed || result.status != 200)
+    {
+        return false;
+    }
+    const auto info = DeviceInfo::parse(result.body);
+    if (!info)
+    {
+        return false;
+    }
+    std::lock_guard streams(m_streamsMutex);
+    if (stop.requested())
+    {
+        return true;
+    }
+    if (!sessionUsable())
+    {
+        establishSessionLocked(*info, settings);
+        m_liveFormats = info->formats;
+    }
+    if (!m_live || !m_live->running())
+    {
+        startLiveLocked();
+    }
+    return true;
 }
 
 bool VelkorLibrary::sessionUsable() const
@@ -465,41 +624,41 @@ bool VelkorLibrary::sessionUsable() const
     return m_open.load() && !m_lost.load();
 }
 
-void VelkorLibrary::onDeviceEvent(const DeviceEvent& event)
+void VelkorLibrary::onDeviceEvent(const DeviceEvent& event, int32_t channels)
 {
+    const int32_t channel = event.channel;
+    const int32_t status = event.status;
+    // Channel 0 stands for the session itself in OnDevStatus; channels the device does not have
+    // are no news of it.
+    if (channel < 1 || channel > channels)
+    {
+        return;
+    }
     IAppCallBack* callback = nullptr;
     {
         std::lock_guard callbackLock(m_callbackMutex);
         callback = m_playCallback;
     }
-    const int32_t channel = event.channel;
-    const int32_t status = event.status;
     switch (event.kind)
     {
     case DeviceEvent::Kind::Alarm:
-        m_dispatcher.post(
+        m_dispatcher.postDroppable(
             [channel, type = event.type, time = event.time, status](IAppListener& listener)
-            { listener.OnAlmStatus(channel, type, time.c_str(), status); });
-        if (callback != nullptr)
-        {
-            m_dispatcher.postTask([callback, status] { callback->OnAlmStatusCB(status); });
-        }
+            { listener.OnAlmStatus(channel, type, time.c_str(), status); },
+            callback == nullptr ? EventDispatcher::Task{}
+                                : [callback, status] { callback->OnAlmStatusCB(status); });
         break;
     case DeviceEvent::Kind::Record:
-        m_dispatcher.post([channel, status](IAppListener& listener)
-                          { listener.OnRecStatus(channel, status); });
-        if (callback != nullptr)
-        {
-            m_dispatcher.postTask([callback, status] { callback->OnRecCB(status); });
-        }
+        m_dispatcher.postState(
+            stateKey(event.kind, channel),
+            [channel, status](IAppListener& listener) { listener.OnRecStatus(channel, status); },
+            callback == nullptr ? EventDispatcher::Task{}
+                                : [callback, status] { callback->OnRecCB(status); });
         break;
     case DeviceEvent::Kind::Channel:
-        // Channel 0 stands for the session itself in OnDevStatus.
-        if (channel > 0)
-        {
-            m_dispatcher.post([channel, status](IAppListener& listener)
-                              { listener.OnDevStatus(channel, status); });
-        }
+        m_dispatcher.postState(stateKey(event.kind, channel),
+                               [channel, status](IAppListener& listener)
+                               { listener.OnDevStatus(channel, status); });
         break;
     }
 }
@@ -516,6 +675,13 @@ void VelkorLibrary::onSessionEnded(uint64_t generation, const std::string& descr
             listener.OnError(SessionLost,
                              ("lost the session with the device: " + description).c_str());
         });
+    m_reconnector.troubled();
+}
+
+void VelkorLibrary::onLiveLost()
+{
+    m_drawing.showNoSignal();
+    m_reconnector.troubled();
 }
 
 HttpRequest VelkorLibrary::requestFor(const SettingsSnapshot& settings, const std::string& path)
@@ -525,6 +691,11 @@ HttpRequest VelkorLibrary::requestFor(const SettingsSnapshot& settings, const st
     request.userName = settings.userName;
     request.password = settings.password;
     return request;
+}
+
+std::string VelkorLibrary::nameOf(const SettingsSnapshot& settings)
+{
+    return "the device at " + HttpClient::baseUrl(settings.address, settings.port);
 }
 
 } // namespace velkor

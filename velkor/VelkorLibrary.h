@@ -2,11 +2,13 @@
 
 #include "DeviceInfo.h"
 #include "DeviceLibrary.h"
+#include "DrawingThread.h"
 #include "EventDispatcher.h"
 #include "EventStream.h"
 #include "LiveStream.h"
+#include "Reconnector.h"
 #include "Settings.h"
-#include "VideoOutput.h"
+#include "StopSignal.h"
 
 #include <atomic>
 #include <cstdint>
@@ -19,11 +21,13 @@ namespace velkor
 {
 
 struct DeviceEvent;
-struct SettingsSnapshot;
 
 // The library object behind GetVelkorAPI. Operations that talk to the device (Open, Close,
-// PlayLive, PlayControl) are serialised by one lock that no stream thread and no listener event
-// ever waits for; properties have their own short lock; events go out through the dispatcher.
+// PlayLive, PlayControl) are serialised by one lock that no thread of the library ever waits for;
+// the streams and the session they belong to have a second, short lock, which the reconnector
+// takes too when it brings play back; properties have their own; events go out through the
+// dispatcher, and X is only ever waited for within DrawingThread's bounds. No exception leaves an
+// operation: it becomes InternalFailure and an OnError.
 class VelkorLibrary final : public DeviceLibrary
 {
 public:
@@ -67,10 +71,16 @@ public:
     int32_t Slot328(int32_t value) override;
     int32_t Slot332(int32_t value) override;
 
-    // Ends every stream and the dispatcher; for process exit. Never waits more than a few seconds.
+    // Ends every stream, the drawing and the dispatcher; for process exit. Returns within about a
+    // second whatever the device and the X server do.
     void shutdown();
 
 private:
+    template <typename Operation> int32_t guarded(const char* operation, Operation&& body) noexcept;
+    int32_t internalFailure(const char* operation, const char* what) noexcept;
+    int32_t open();
+    int32_t close();
+    int32_t playLive(int32_t channel, int32_t* out, int32_t mode, IAppCallBack* callback);
     int32_t refuse(int32_t code, std::string description);
     void report(int32_t code, std::string description);
     // Asks the live stream, if one plays, for the stream the settings now name.
@@ -78,33 +88,42 @@ private:
     static int32_t widthFor(VideoCodec codec, const SettingsSnapshot& settings);
     static std::string notServed(int32_t format, const std::vector<VideoCodec>& served);
     int32_t registerListener(IAppListener* listener);
+
+    void stopPlayLocked();
     void endSessionLocked();
-    void stopLiveLocked();
+    void establishSessionLocked(const DeviceInfo& info, const SettingsSnapshot& settings);
+    void startLiveLocked();
+    bool restorePlay(StopSignal& stop);
     bool sessionUsable() const;
-    void onDeviceEvent(const DeviceEvent& event);
+    void onDeviceEvent(const DeviceEvent& event, int32_t channels);
     void onSessionEnded(uint64_t generation, const std::string& description);
+    void onLiveLost();
     static HttpRequest requestFor(const SettingsSnapshot& settings, const std::string& path);
+    static std::string nameOf(const SettingsSnapshot& settings);
 
     Settings m_settings;
     EventDispatcher m_dispatcher;
-    VideoOutput m_video;
+    DrawingThread m_drawing;
+    // Requested at exit: ends an Open that waits for the device.
+    StopSignal m_exiting;
 
-    std::timed_mutex m_operationMutex;
+    std::mutex m_operationMutex;
+    Reconnector m_reconnector;
+
+    std::mutex m_streamsMutex;
     DeviceInfo m_info;
-    std::string m_deviceName;
+    SettingsSnapshot m_sessionSettings;
     EventStream m_events;
-
-    // Held briefly, never while a stream stops: setters reach the live stream through it.
-    std::mutex m_liveMutex;
     std::unique_ptr<LiveStream> m_live;
+    HttpRequest m_liveRequest;
+    int32_t m_liveChannel = 0;
     std::vector<VideoCodec> m_liveFormats;
+    StreamChoice m_liveChoice;
 
     std::atomic<bool> m_open{false};
     std::atomic<bool> m_lost{false};
     std::atomic<int32_t> m_uid{0};
     std::atomic<uint64_t> m_generation{0};
-    std::atomic<int32_t> m_preferredWidth{640};
-    std::atomic<int32_t> m_preferredHeight{480};
 
     std::mutex m_callbackMutex;
     IAppCallBack* m_playCallback = nullptr;

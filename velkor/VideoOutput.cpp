@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 
 namespace velkor
 {
@@ -20,20 +22,30 @@ struct FreeDeleter
 };
 template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
 
+// Gives up a server that does not come back between two connection attempts.
+constexpr std::chrono::seconds kReconnectPause{1};
+
+template <typename T> XcbReply<T> replyTo(XConnection& connection, unsigned int sequence)
+{
+    xcb_generic_error_t* error = nullptr;
+    XcbReply<T> reply(static_cast<T*>(connection.waitForReply(sequence, &error)));
+    std::free(error);
+    return reply;
+}
+
 } // namespace
 
 VideoOutput::~VideoOutput()
 {
-    std::lock_guard lock(m_mutex);
-    disconnectLocked();
+    forgetWindow();
+    m_shm.release(m_connection);
 }
 
 int32_t VideoOutput::setWindow(std::uintptr_t window)
 {
-    std::lock_guard lock(m_mutex);
     if (window == 0)
     {
-        forgetWindowLocked();
+        forgetWindow();
         return Ok;
     }
     if (window > std::numeric_limits<std::uint32_t>::max())
@@ -41,83 +53,74 @@ int32_t VideoOutput::setWindow(std::uintptr_t window)
         return WindowInvalid;
     }
     const auto id = static_cast<std::uint32_t>(window);
-    if (!connectLocked())
+    if (connected() || connect())
     {
-        m_window = id;
-        m_windowLost = false;
-        return Ok;
+        const int32_t verdict = attach(id);
+        if (verdict == WindowInvalid || connected())
+        {
+            return verdict;
+        }
     }
-    xcb_generic_error_t* rawError = nullptr;
-    XcbReply<xcb_get_geometry_reply_t> geometry(
-        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, id), &rawError));
-    XcbReply<xcb_generic_error_t> error(rawError);
-    if (!geometry || !depthDrawableLocked(geometry->depth))
-    {
-        return WindowInvalid;
-    }
-    const std::uint32_t gc = xcb_generate_id(m_connection);
-    XcbReply<xcb_generic_error_t> gcError(
-        xcb_request_check(m_connection, xcb_create_gc_checked(m_connection, gc, id, 0, nullptr)));
-    if (gcError)
-    {
-        return WindowInvalid;
-    }
-    forgetWindowLocked();
+    // No display, or one that does not answer: the window is kept, and drawn into once a
+    // server answers for it.
+    forgetWindow();
     m_window = id;
-    m_gc = gc;
-    m_windowLost = false;
     return Ok;
 }
 
 void VideoOutput::clear()
 {
-    std::lock_guard lock(m_mutex);
-    if (m_connection == nullptr || m_gc == 0 || m_windowLost)
+    if (!connected() || m_gc == 0 || m_windowLost)
     {
         return;
     }
     const std::uint32_t black = 0;
-    xcb_change_gc(m_connection, m_gc, XCB_GC_FOREGROUND, &black);
+    xcb_change_gc(m_connection.get(), m_gc, XCB_GC_FOREGROUND, &black);
     const xcb_rectangle_t everything{0, 0, std::numeric_limits<std::uint16_t>::max(),
                                      std::numeric_limits<std::uint16_t>::max()};
-    xcb_poly_fill_rectangle(m_connection, m_window, m_gc, 1, &everything);
-    std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
-    drainErrorsLocked();
+    xcb_poly_fill_rectangle(m_connection.get(), m_window, m_gc, 1, &everything);
+    m_connection.sync();
+    drainErrors();
 }
 
 bool VideoOutput::present(const PlanarImage& image)
 {
-    std::lock_guard lock(m_mutex);
-    if (m_connection == nullptr || m_gc == 0 || m_windowLost || image.width <= 0)
+    if (m_window == 0 || m_windowLost || image.width <= 0)
     {
         return false;
     }
-    drainErrorsLocked();
-    if (m_windowLost || m_connection == nullptr)
+    if (!connected())
+    {
+        if (std::chrono::steady_clock::now() < m_nextConnect || !connect())
+        {
+            return false;
+        }
+        if (attach(m_window) != Ok)
+        {
+            // Refused by a server that answers: the window is gone. Unanswered: try again later.
+            m_windowLost = connected();
+            return false;
+        }
+    }
+    drainErrors();
+    if (m_windowLost || !connected() || m_gc == 0)
     {
         return false;
     }
     // Also the fence for shared memory: once the reply is here, the server has finished reading
     // the previous picture out of the block.
-    xcb_generic_error_t* rawError = nullptr;
-    XcbReply<xcb_get_geometry_reply_t> geometry(
-        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, m_window), &rawError));
-    XcbReply<xcb_generic_error_t> error(rawError);
+    const auto geometry = replyTo<xcb_get_geometry_reply_t>(
+        m_connection, xcb_get_geometry(m_connection.get(), m_window).sequence);
     if (!geometry)
     {
-        if (xcb_connection_has_error(m_connection) != 0)
-        {
-            disconnectLocked();
-        }
-        else
-        {
-            m_windowLost = true;
-        }
+        m_windowLost = connected();
         return false;
     }
+    m_windowWidth = geometry->width;
+    m_windowHeight = geometry->height;
     const int width = geometry->width;
     const int height = geometry->height;
-    if (width == 0 || height == 0 || !depthDrawableLocked(geometry->depth))
+    if (width == 0 || height == 0 || !depthDrawable(geometry->depth))
     {
         return false;
     }
@@ -129,22 +132,26 @@ bool VideoOutput::present(const PlanarImage& image)
         {
             return false;
         }
-        xcb_shm_put_image(m_connection, m_window, m_gc, static_cast<std::uint16_t>(width),
+        xcb_shm_put_image(m_connection.get(), m_window, m_gc, static_cast<std::uint16_t>(width),
                           static_cast<std::uint16_t>(height), 0, 0,
                           static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 0,
                           0, geometry->depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, m_shm.id(), 0);
     }
     else
     {
+        if (!connected())
+        {
+            return false;
+        }
         m_shmUsable = false;
         m_staging.resize(bytes);
         if (!m_scaler.draw(image, m_staging.data(), width, height, stride))
         {
             return false;
         }
-        putImageLocked(m_staging.data(), width, height, geometry->depth);
+        putImage(m_staging.data(), width, height, geometry->depth);
     }
-    xcb_flush(m_connection);
+    xcb_flush(m_connection.get());
     m_drawnWidth = width;
     m_drawnHeight = height;
     return true;
@@ -155,19 +162,18 @@ PictureSize VideoOutput::drawnSize() const
     return {m_drawnWidth.load(), m_drawnHeight.load()};
 }
 
-void VideoOutput::putImageLocked(const std::uint8_t* pixels, int width, int height,
-                                 std::uint8_t depth)
+void VideoOutput::putImage(const std::uint8_t* pixels, int width, int height, std::uint8_t depth)
 {
     const std::size_t stride = static_cast<std::size_t>(width) * 4;
     const std::size_t maxRequest =
-        static_cast<std::size_t>(xcb_get_maximum_request_length(m_connection)) * 4;
+        static_cast<std::size_t>(xcb_get_maximum_request_length(m_connection.get())) * 4;
     const std::size_t headroom = 64;
     const int rowsPerStrip =
         std::max(1, static_cast<int>((maxRequest > headroom ? maxRequest - headroom : 0) / stride));
     for (int top = 0; top < height; top += rowsPerStrip)
     {
         const int rows = std::min(rowsPerStrip, height - top);
-        xcb_put_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_window, m_gc,
+        xcb_put_image(m_connection.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, m_window, m_gc,
                       static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(rows), 0,
                       static_cast<std::int16_t>(top), 0, depth,
                       static_cast<std::uint32_t>(stride * static_cast<std::size_t>(rows)),
@@ -175,18 +181,14 @@ void VideoOutput::putImageLocked(const std::uint8_t* pixels, int width, int heig
     }
 }
 
-bool VideoOutput::connectLocked()
+bool VideoOutput::connect()
 {
-    if (m_connection != nullptr)
+    m_nextConnect = std::chrono::steady_clock::now() + kReconnectPause;
+    if (!m_connection.open())
     {
-        return true;
-    }
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(connection) != 0)
-    {
-        xcb_disconnect(connection);
         return false;
     }
+    xcb_connection_t* connection = m_connection.get();
     const xcb_setup_t* setup = xcb_get_setup(connection);
     m_littleEndian = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
     m_drawableDepths.clear();
@@ -199,38 +201,70 @@ bool VideoOutput::connectLocked()
             m_drawableDepths.push_back(formats[i].depth);
         }
     }
+    // Asked for by hand rather than through xcb's extension cache, whose wait has no bound.
+    constexpr const char* kShmName = "MIT-SHM";
+    const auto extension = replyTo<xcb_query_extension_reply_t>(
+        m_connection,
+        xcb_query_extension(connection, static_cast<std::uint16_t>(std::strlen(kShmName)), kShmName)
+            .sequence);
     m_shmUsable = false;
-    const xcb_query_extension_reply_t* shm = xcb_get_extension_data(connection, &xcb_shm_id);
-    if (shm != nullptr && shm->present != 0)
+    if (extension && extension->present != 0)
     {
-        XcbReply<xcb_shm_query_version_reply_t> version(
-            xcb_shm_query_version_reply(connection, xcb_shm_query_version(connection), nullptr));
-        m_shmUsable = version != nullptr;
+        m_shmUsable = replyTo<xcb_shm_query_version_reply_t>(
+                          m_connection, xcb_shm_query_version(connection).sequence) != nullptr;
     }
-    m_connection = connection;
-    return true;
+    return connected();
 }
 
-void VideoOutput::disconnectLocked()
+bool VideoOutput::connected()
 {
-    if (m_connection == nullptr)
+    if (m_connection.healthy())
     {
-        return;
+        return true;
     }
-    const bool healthy = xcb_connection_has_error(m_connection) == 0;
-    m_shm.release(healthy ? m_connection : nullptr);
-    xcb_disconnect(m_connection);
-    m_connection = nullptr;
+    // The server went with the connection: what it held for us is gone, the target stays.
     m_gc = 0;
-    m_window = 0;
+    m_shm.release(m_connection);
+    return false;
 }
 
-void VideoOutput::forgetWindowLocked()
+int32_t VideoOutput::attach(std::uint32_t window)
 {
-    if (m_connection != nullptr && m_gc != 0)
+    xcb_connection_t* connection = m_connection.get();
+    const unsigned int attributesRequest = xcb_get_window_attributes(connection, window).sequence;
+    const unsigned int geometryRequest = xcb_get_geometry(connection, window).sequence;
+    // A pixmap has a geometry too; only a window has attributes.
+    const auto attributes =
+        replyTo<xcb_get_window_attributes_reply_t>(m_connection, attributesRequest);
+    const auto geometry = replyTo<xcb_get_geometry_reply_t>(m_connection, geometryRequest);
+    if (!connected())
     {
-        xcb_free_gc(m_connection, m_gc);
-        xcb_flush(m_connection);
+        return InternalFailure;
+    }
+    if (!attributes || !geometry || attributes->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT ||
+        !depthDrawable(geometry->depth))
+    {
+        return WindowInvalid;
+    }
+    const std::uint32_t gc = xcb_generate_id(connection);
+    if (!m_connection.accepted(xcb_create_gc_checked(connection, gc, window, 0, nullptr)))
+    {
+        return connected() ? WindowInvalid : InternalFailure;
+    }
+    forgetWindow();
+    m_window = window;
+    m_gc = gc;
+    m_windowWidth = geometry->width;
+    m_windowHeight = geometry->height;
+    return Ok;
+}
+
+void VideoOutput::forgetWindow()
+{
+    if (m_gc != 0 && m_connection.healthy())
+    {
+        xcb_free_gc(m_connection.get(), m_gc);
+        xcb_flush(m_connection.get());
     }
     m_gc = 0;
     m_window = 0;
@@ -239,11 +273,15 @@ void VideoOutput::forgetWindowLocked()
     m_drawnHeight = 0;
 }
 
-void VideoOutput::drainErrorsLocked()
+void VideoOutput::drainErrors()
 {
+    if (!connected())
+    {
+        return;
+    }
     // Nothing is selected on the window, so all that arrives here are errors of unchecked
     // requests; left unread they would pile up in xcb.
-    while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection))
+    while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection.get()))
     {
         if (event->response_type == 0)
         {
@@ -255,13 +293,10 @@ void VideoOutput::drainErrorsLocked()
         }
         std::free(event);
     }
-    if (xcb_connection_has_error(m_connection) != 0)
-    {
-        disconnectLocked();
-    }
+    connected();
 }
 
-bool VideoOutput::depthDrawableLocked(std::uint8_t depth) const
+bool VideoOutput::depthDrawable(std::uint8_t depth) const
 {
     return m_littleEndian && std::find(m_drawableDepths.begin(), m_drawableDepths.end(), depth) !=
                                  m_drawableDepths.end();

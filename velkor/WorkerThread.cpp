@@ -1,5 +1,7 @@
 #include "WorkerThread.h"
 
+#include <cassert>
+
 namespace velkor
 {
 
@@ -8,31 +10,32 @@ WorkerThread::~WorkerThread()
     stop();
 }
 
-void WorkerThread::start(std::function<void(const std::atomic<bool>& stop)> body)
+void WorkerThread::start(std::function<void(StopSignal& stop)> body)
 {
     stop();
-    m_stop = false;
+    m_stop.reset();
     m_finished = false;
     m_thread = std::thread(
         [this, body = std::move(body)]
         {
-            body(m_stop);
+            try
+            {
+                body(m_stop);
+            }
+            catch (...)
+            {
+                // Bodies report their own failures; one that still throws must not end the
+                // process.
+            }
             m_finished = true;
         });
 }
 
 void WorkerThread::stop()
 {
-    m_stop = true;
-    if (!m_thread.joinable())
-    {
-        return;
-    }
-    if (m_thread.get_id() == std::this_thread::get_id())
-    {
-        m_thread.detach();
-    }
-    else
+    assert(!isCurrentThread() && "a worker thread cannot stop itself");
+    m_stop.request();
+    if (m_thread.joinable())
     {
         m_thread.join();
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StopSignal.h"
+
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -7,8 +9,9 @@
 namespace velkor
 {
 
-// A thread with a stop flag that its body polls. stop() may be called from the thread itself
-// (a listener ending a stream from inside its own event), where it detaches instead of joining.
+// A thread whose body is handed a StopSignal to watch. stop() requests the stop and joins; it
+// must not be called from the thread itself, which would have to detach and then outlive the
+// object it runs for.
 class WorkerThread
 {
 public:
@@ -17,12 +20,13 @@ public:
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
 
-    void start(std::function<void(const std::atomic<bool>& stop)> body);
+    void start(std::function<void(StopSignal& stop)> body);
     void stop();
     bool running() const { return m_thread.joinable() && !m_finished.load(); }
+    bool isCurrentThread() const { return m_thread.get_id() == std::this_thread::get_id(); }
 
 private:
-    std::atomic<bool> m_stop{false};
+    StopSignal m_stop;
     std::atomic<bool> m_finished{false};
     std::thread m_thread;
 };

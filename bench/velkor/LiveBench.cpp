@@ -274,7 +274,7 @@ int main(int argc, char** argv)
     velkor::HttpRequest device;
     device.url = base;
     device.totalTimeoutMs = 0;
-    device.stallTimeoutS = 5;
+    device.stallTimeoutMs = 5000;
     live.start(device, 1, {*codec, width});
 
     std::unique_ptr<Ffmpeg> ffmpeg;

@@ -3,8 +3,8 @@
 #include "HttpClient.h"
 #include "LivePart.h"
 #include "MultipartParser.h"
+#include "StopSignal.h"
 
-#include <atomic>
 #include <optional>
 
 namespace velkortest
@@ -15,7 +15,7 @@ std::vector<CapturedPart> StreamCapture::capture(const std::string& url, std::si
 {
     std::vector<CapturedPart> parts;
     std::optional<velkor::MultipartParser> parser;
-    std::atomic<bool> stop{false};
+    velkor::StopSignal stop;
     velkor::HttpStreamSink sink;
     sink.onResponse = [&](std::string_view contentType)
     {
@@ -48,7 +48,7 @@ std::vector<CapturedPart> StreamCapture::capture(const std::string& url, std::si
     velkor::HttpRequest request;
     request.url = url;
     request.totalTimeoutMs = 0;
-    request.stallTimeoutS = 10;
+    request.stallTimeoutMs = 10000;
     const velkor::HttpResult result = velkor::HttpClient::stream(request, sink, stop);
     if (parts.size() < count)
     {

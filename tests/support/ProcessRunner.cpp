@@ -104,7 +104,7 @@ std::optional<int> ProcessRunner::waitForExit(std::chrono::milliseconds timeout)
     return std::nullopt;
 }
 
-void ProcessRunner::signal(int signal)
+void ProcessRunner::signal(int signal) const
 {
     if (m_pid > 0)
     {

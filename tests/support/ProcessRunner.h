@@ -24,8 +24,8 @@ public:
     std::optional<std::string> readLine(std::chrono::milliseconds timeout);
     // Sends `signal` and reaps the process.
     void kill(int signal);
-    // Sends `signal` only; waitForExit() tells how it ended.
-    void signal(int signal);
+    // Sends `signal` only (also to stop or continue it); waitForExit() tells how it ended.
+    void signal(int signal) const;
     // The exit code once the process ended by itself within `timeout`; -signal when a signal
     // ended it; nothing when it is still running.
     std::optional<int> waitForExit(std::chrono::milliseconds timeout);

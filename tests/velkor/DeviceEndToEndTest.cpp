@@ -158,4 +158,46 @@ TEST_F(EndToEndTest, LeavingTheProcessWithStreamsRunningIsClean)
         ASSERT_TRUE(probe.start({VELKOR_EXIT_PROBE_PATH, std::to_string(emulator->port()), how}));
         EXPECT_EQ(probe.waitForExit(std::chrono::seconds(20)), 0) << how;
     }
+    // The probe stops the X server once its window is handed over; leaving must not wait for it.
+    velkortest::ProcessRunner probe;
+    ASSERT_TRUE(probe.start({VELKOR_EXIT_PROBE_PATH, std::to_string(emulator->port()), "return",
+                             std::to_string(display.pid())}));
+    const auto exited = probe.waitForExit(std::chrono::seconds(5));
+    display.resume();
+    EXPECT_EQ(exited, 0) << "leaving main waited for a stopped X server";
+}
+
+TEST_F(EndToEndTest, LivePlayComesBackByItselfWhenTheDeviceDoes)
+{
+    auto emulator = startEmulator({"--uid", "777"});
+    ASSERT_TRUE(emulator->ready());
+    const int port = emulator->port();
+    ASSERT_EQ(m_api->Open(), 777);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480));
+    emulator->kill();
+    EXPECT_TRUE(m_listener.waitFor("dev", 0, SessionStatusLost));
+    EXPECT_TRUE(m_listener.waitFor("play", 1, 0));
+    EXPECT_EQ(m_api->GetUID(), 0);
+
+    // Retries are at most 5 s apart, and coming back takes a moment more.
+    m_listener.reset();
+    auto restarted = startEmulator({"--uid", "778"}, port);
+    ASSERT_TRUE(restarted->ready());
+    EXPECT_TRUE(m_listener.waitFor("dev", 0, SessionStatusConnected, std::chrono::seconds(6)));
+    EXPECT_TRUE(m_listener.waitFor("play", 1, 1, std::chrono::seconds(6)));
+    EXPECT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480, std::chrono::seconds(6)));
+    EXPECT_EQ(m_api->GetUID(), 778);
+    EXPECT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), AlreadyPlaying);
+
+    // Close ends the retrying at once: the next device is opened by hand or not at all.
+    restarted->kill();
+    EXPECT_TRUE(m_listener.waitFor("dev", 0, SessionStatusLost));
+    const auto closing = std::chrono::steady_clock::now();
+    EXPECT_EQ(m_api->Close(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(1));
+    auto third = startEmulator({"--uid", "779"}, port);
+    ASSERT_TRUE(third->ready());
+    EXPECT_EQ(m_api->GetUID(), 0);
+    EXPECT_EQ(m_api->Open(), 779);
 }

@@ -4,7 +4,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <stdexcept>
+#include <string>
 #include <thread>
+#include <vector>
 
 using velkor::EventDispatcher;
 
@@ -83,29 +89,92 @@ TEST(EventDispatcher, ListenersMayCallBackIntoIt)
     EXPECT_EQ(nested, 2);
 }
 
-TEST(EventDispatcher, DropsEventsBeyondItsCapacity)
+TEST(EventDispatcher, UnderPressureDropsAlarmsMergesStatesAndKeepsTheRest)
 {
+    class Recorder : public IAppListener
+    {
+    public:
+        void OnError(int32_t code, const char* text) override
+        {
+            log.push_back("error " + std::to_string(code) + " " + text);
+        }
+        void OnDevStatus(int32_t channel, int32_t status) override
+        {
+            log.push_back("dev " + std::to_string(channel) + " " + std::to_string(status));
+        }
+        void OnAlmStatus(int32_t, int32_t, const char*, int32_t) override { ++alarms; }
+        std::vector<std::string> log;
+        int alarms = 0;
+    } recorder;
     EventDispatcher dispatcher(4);
-    std::atomic<bool> release{false};
-    std::atomic<int> ran{0};
+    dispatcher.addListener(&recorder);
+    // Holds the dispatcher thread, with an empty queue, until the queue has been flooded.
+    std::mutex gateMutex;
+    std::condition_variable gateChanged;
+    bool entered = false;
+    bool open = false;
     dispatcher.postTask(
         [&]
         {
-            while (!release)
-            {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
+            std::unique_lock lock(gateMutex);
+            entered = true;
+            gateChanged.notify_all();
+            gateChanged.wait(lock, [&] { return open; });
         });
-    int accepted = 0;
-    for (int i = 0; i < 100; ++i)
     {
-        accepted += dispatcher.postTask([&] { ++ran; }) ? 1 : 0;
+        std::unique_lock lock(gateMutex);
+        gateChanged.wait(lock, [&] { return entered; });
     }
-    release = true;
+    const auto status = [](int32_t channel, int32_t value)
+    { return [channel, value](IAppListener& listener) { listener.OnDevStatus(channel, value); }; };
+    const auto alarm = [](IAppListener& listener) { listener.OnAlmStatus(1, 1, "", 1); };
+    for (int i = 0; i < 4; ++i)
+    {
+        EXPECT_TRUE(dispatcher.postDroppable(alarm));
+    }
+    EXPECT_FALSE(dispatcher.postDroppable(alarm));
+    EXPECT_TRUE(dispatcher.postState(7, status(7, 1)));
+    EXPECT_TRUE(dispatcher.postState(7, status(7, 0)));
+    EXPECT_TRUE(dispatcher.postState(8, status(8, 1)));
+    EXPECT_TRUE(dispatcher.post(status(0, 0)));
+    {
+        std::lock_guard lock(gateMutex);
+        open = true;
+    }
+    gateChanged.notify_all();
     dispatcher.flush();
-    EXPECT_LE(accepted, 5);
-    EXPECT_EQ(ran, accepted);
-    EXPECT_EQ(dispatcher.droppedCount(), static_cast<std::size_t>(100 - accepted));
+
+    EXPECT_EQ(recorder.alarms, 4);
+    // Channel 7's first status gave way to its second; nothing that changes state was lost, and
+    // the listeners heard how much was.
+    std::vector<std::string> statuses;
+    std::vector<std::string> reports;
+    for (const std::string& line : recorder.log)
+    {
+        (line.rfind("error -55 ", 0) == 0 ? reports : statuses).push_back(line);
+    }
+    EXPECT_EQ(statuses, (std::vector<std::string>{"dev 7 0", "dev 8 1", "dev 0 0"}));
+    ASSERT_EQ(reports.size(), 1U);
+    EXPECT_NE(reports[0].find(": 2 "), std::string::npos) << reports[0];
+    EXPECT_EQ(dispatcher.droppedCount(), 2U);
+}
+
+TEST(EventDispatcher, AListenerThatThrowsLosesOnlyThatDelivery)
+{
+    class Throwing : public IAppListener
+    {
+    public:
+        void OnDevStatus(int32_t, int32_t) override { throw std::runtime_error("listener bug"); }
+    } throwing;
+    CountingListener counting;
+    EventDispatcher dispatcher;
+    dispatcher.addListener(&throwing);
+    dispatcher.addListener(&counting);
+    dispatcher.post([](IAppListener& listener) { listener.OnDevStatus(0, 1); },
+                    [] { throw std::bad_alloc(); });
+    dispatcher.post([](IAppListener& listener) { listener.OnDevStatus(0, 2); });
+    dispatcher.flush();
+    EXPECT_EQ(counting.calls, 2);
 }
 
 TEST(EventDispatcher, ClearingWaitsForARunningDelivery)

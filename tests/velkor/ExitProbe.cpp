@@ -1,11 +1,14 @@
 // Opens the device given on the command line, starts live play into a window if one can be
 // made, and leaves main while every library thread still runs: the process must end cleanly.
+// Usage: velkor_exit_probe PORT return|exit [X_SERVER_PID]; with the pid, the X server is
+// stopped (SIGSTOP) once the window is handed over, and the one who runs the probe continues it.
 #include "DeviceLibrary.h"
 
 #include <xcb/xcb.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -46,6 +49,10 @@ int main(int argc, char** argv)
         xcb_map_window(connection, window);
         xcb_flush(connection);
         api->SetVideoWindow(window);
+    }
+    if (argc > 3)
+    {
+        ::kill(std::atoi(argv[3]), SIGSTOP);
     }
     if (api->Open() < 0 || api->PlayLive(1, nullptr, 0, nullptr) != 0)
     {

@@ -10,7 +10,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <thread>
 
 using namespace velkor;
@@ -92,17 +95,23 @@ TEST_F(SessionTest, RefusalsTellWhatKindOfPeerAnswered)
         const char* what;
         std::string response;
         int32_t code;
+        const char* says;
     };
     const std::vector<Case> cases = {
-        {"not a device", httpResponse("200 OK", "hello"), NotVelkorDevice},
-        {"another device", httpResponse("200 OK", "device=other\nuid=12\n"), NotVelkorDevice},
-        {"device without uid", httpResponse("200 OK", "device=velkor-device\n"), NotVelkorDevice},
-        {"no such path", httpResponse("404 Not Found", ""), NotVelkorDevice},
+        {"not a device", httpResponse("200 OK", "hello"), NotVelkorDevice, "not"},
+        {"another device", httpResponse("200 OK", "device=other\nuid=12\n"), NotVelkorDevice,
+         "not"},
+        {"device without uid", httpResponse("200 OK", "device=velkor-device\n"), NotVelkorDevice,
+         "not"},
+        {"no such path", httpResponse("404 Not Found", ""), NotVelkorDevice, "HTTP 404"},
         {"credentials wanted",
          httpResponse("401 Unauthorized", "",
                       "WWW-Authenticate: Basic realm=\"velkor-device\"\r\n"),
-         CredentialsRefused},
-        {"not http", "SSH-2.0-OpenSSH_9.2\r\n", DeviceRequestFailed},
+         CredentialsRefused, "requires a user name"},
+        {"busy",
+         httpResponse("503 Service Unavailable", "too many connections\n", "Retry-After: 1\r\n"),
+         DeviceBusy, "device busy"},
+        {"not http", "SSH-2.0-OpenSSH_9.2\r\n", DeviceRequestFailed, "failed"},
     };
     for (const Case& test : cases)
     {
@@ -111,20 +120,19 @@ TEST_F(SessionTest, RefusalsTellWhatKindOfPeerAnswered)
         m_listener.reset();
         EXPECT_EQ(m_api->Open(), test.code) << test.what;
         EXPECT_TRUE(m_listener.waitFor(errorWith(test.code))) << test.what;
+        for (const RecordedEvent& event : m_listener.events())
+        {
+            EXPECT_NE(event.text.find(test.says), std::string::npos)
+                << test.what << ": " << event.text;
+        }
         EXPECT_EQ(m_api->GetUID(), 0) << test.what;
     }
 }
 
 TEST_F(SessionTest, OpenGivesUpOnASilentPeer)
 {
-    LoopbackServer server(
-        [](const std::string&, const std::string&, LoopbackConnection& connection)
-        {
-            while (!connection.stopping())
-            {
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-        });
+    LoopbackServer server([](const std::string&, const std::string&, LoopbackConnection& connection)
+                          { connection.waitUntilStopping(); });
     pointAt(server.port());
     EXPECT_EQ(m_api->Open(), DeviceTimedOut);
     EXPECT_TRUE(m_listener.waitFor(errorWith(DeviceTimedOut)));
@@ -179,6 +187,12 @@ TEST_F(SessionTest, SessionReportsTheDeviceAndItsEvents)
     EXPECT_TRUE(m_listener.waitFor("dev", 1, 1));
     EXPECT_TRUE(m_listener.waitFor("dev", 2, 1));
 
+    // Channels the device does not have are no news: the device has channels 1 and 2.
+    device.pushEvent("record", "channel=-2 status=1");
+    device.pushEvent("record", "channel=3 status=1");
+    device.pushEvent("alarm", "channel=0 type=3 status=1 time=2024-01-02T03:04:05.678");
+    device.pushEvent("alarm", "channel=7 type=3 status=1 time=2024-01-02T03:04:05.678");
+    device.pushEvent("channel", "channel=3 status=1");
     device.pushEvent("alarm", "channel=2 type=3 status=1 time=2024-01-02T03:04:05.678");
     device.pushEvent("record", "channel=1 status=1");
     device.pushEvent("channel", "channel=2 status=0");
@@ -194,6 +208,13 @@ TEST_F(SessionTest, SessionReportsTheDeviceAndItsEvents)
     }
     EXPECT_TRUE(m_listener.waitFor("rec", 1, 1));
     EXPECT_TRUE(m_listener.waitFor("dev", 2, 0));
+    for (const RecordedEvent& event : m_listener.events())
+    {
+        if (event.kind == "rec" || event.kind == "alarm" || (event.kind == "dev" && event.a != 0))
+        {
+            EXPECT_TRUE(event.a == 1 || event.a == 2) << event.kind << " for channel " << event.a;
+        }
+    }
 
     EXPECT_EQ(m_api->Open(), AlreadyOpen);
     EXPECT_TRUE(m_listener.waitFor(errorWith(AlreadyOpen)));
@@ -243,7 +264,7 @@ TEST_F(SessionTest, LivePlayWithoutAWindowDecodesAndReports)
     ASSERT_TRUE(
         m_listener.waitFor([](const RecordedEvent& event)
                            { return event.kind == "image" && event.b == 320 * 65536 + 240; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(device.waitForFramesServed(device.framesServed(), 8));
     EXPECT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
     ASSERT_TRUE(m_listener.waitFor("play", 1, 0));
     // Frames of one size give one OnImage, however many arrived before the stop.
@@ -312,10 +333,7 @@ TEST_F(SessionTest, AHostileLiveStreamIsAStreamErrorAndNothingWorse)
         options.live = [bytes = bytes](LoopbackConnection& connection)
         {
             connection.send(bytes);
-            while (!connection.stopping() && connection.send(""))
-            {
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
+            connection.waitUntilStopping();
         };
         FakeDevice device(options);
         pointAt(device.port());
@@ -336,31 +354,132 @@ TEST_F(SessionTest, UndecodablePicturesAreReportedOnceAndTheStreamGoesOn)
     {
         connection.send(FakeDevice::multipartHead("b"));
         const std::string good = velkortest::makeJpeg(64, 48, 1);
-        for (int n = 0; !connection.stopping(); ++n)
+        for (int n = 0; n < 10; ++n)
         {
-            if (!connection.send(
-                    FakeDevice::part("b", n % 2 == 0 ? std::string("not a picture") : good)))
-            {
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            connection.send(
+                FakeDevice::part("b", n % 2 == 0 ? std::string("not a picture") : good));
         }
+        // Pictures arrive in order, so once this one is seen every broken one before it was too.
+        connection.send(FakeDevice::part("b", velkortest::makeJpeg(80, 60, 1)));
+        connection.waitUntilStopping();
     };
     FakeDevice device(options);
     pointAt(device.port());
     ASSERT_GE(m_api->Open(), 0);
     ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
-    ASSERT_TRUE(m_listener.waitFor(errorWith(FrameUndecodable)));
-    ASSERT_TRUE(m_listener.waitFor("image", 0, 64 * 65536 + 48));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(m_listener.waitFor("image", 0, 80 * 65536 + 60));
+    EXPECT_TRUE(m_listener.waitFor("image", 0, 64 * 65536 + 48));
     ASSERT_EQ(m_api->Close(), 0);
     ASSERT_TRUE(m_listener.waitFor("dev", 0, SessionStatusClosed));
-    std::size_t errors = 0;
+    EXPECT_EQ(m_listener.count("error"), 1U);
+    EXPECT_TRUE(m_listener.waitFor(errorWith(FrameUndecodable), std::chrono::milliseconds(0)));
+}
+
+TEST_F(SessionTest, AFloodOfAlarmsNeverCostsTheEventsThatChangeState)
+{
+    // Holds the dispatcher inside the first alarm until the whole flood and the loss are queued.
+    class BlockingListener : public IAppListener
+    {
+    public:
+        void OnAlmStatus(int32_t, int32_t, const char*, int32_t) override
+        {
+            std::unique_lock lock(m_mutex);
+            m_released.wait(lock, [this] { return m_open; });
+        }
+        void release()
+        {
+            {
+                std::lock_guard lock(m_mutex);
+                m_open = true;
+            }
+            m_released.notify_all();
+        }
+
+    private:
+        std::mutex m_mutex;
+        std::condition_variable m_released;
+        bool m_open = false;
+    } blocking;
+    FakeDevice device;
+    pointAt(device.port());
+    ASSERT_GE(m_api->Open(), 0);
+    m_api->Slot296(&blocking);
+    constexpr int kAlarms = 3000;
+    for (int i = 0; i < kAlarms; ++i)
+    {
+        device.pushEvent("alarm", "channel=1 type=1 status=" + std::to_string(i % 2) +
+                                      " time=2024-01-02T03:04:05.678");
+    }
+    // The stream is read in order, so the session ends after every alarm has been queued.
+    device.endEventStreams();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (m_api->GetUID() != 0 && std::chrono::steady_clock::now() < deadline)
+    {
+        std::this_thread::yield();
+    }
+    ASSERT_EQ(m_api->GetUID(), 0);
+    blocking.release();
+
+    EXPECT_TRUE(m_listener.waitFor("dev", 0, SessionStatusLost));
+    EXPECT_TRUE(m_listener.waitFor(errorWith(SessionLost)));
+    ASSERT_TRUE(m_listener.waitFor(errorWith(EventsDropped)))
+        << m_listener.count("alarm") << " alarms heard";
+    std::size_t dropped = 0;
     for (const RecordedEvent& event : m_listener.events())
     {
-        errors += event.kind == "error" ? 1 : 0;
+        if (event.a == EventsDropped)
+        {
+            dropped += std::stoul(event.text.substr(event.text.find_first_of("0123456789")));
+        }
     }
-    EXPECT_EQ(errors, 1U);
+    EXPECT_GT(dropped, 0U);
+    EXPECT_EQ(m_listener.count("alarm") + dropped, std::size_t{kAlarms});
+    m_api->Slot042(nullptr);
+}
+
+TEST_F(SessionTest, SilentStreamsAreGivenUpWithinTheirTimes)
+{
+    using Clock = std::chrono::steady_clock;
+    std::mutex mutex;
+    Clock::time_point lastPicture;
+    FakeDevice::Options options;
+    options.keepalive = false;
+    options.live = [&](LoopbackConnection& connection)
+    {
+        connection.send(FakeDevice::multipartHead("b") +
+                        FakeDevice::part("b", velkortest::makeJpeg(32, 24, 0)));
+        {
+            // Live play comes back by itself after the loss; only the first stream counts.
+            std::lock_guard lock(mutex);
+            if (lastPicture == Clock::time_point{})
+            {
+                lastPicture = Clock::now();
+            }
+        }
+        connection.waitUntilStopping();
+    };
+    FakeDevice device(options);
+    pointAt(device.port());
+    ASSERT_GE(m_api->Open(), 0);
+    const Clock::time_point lastEvent = Clock::now();
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(m_listener.waitFor("image", 0, 32 * 65536 + 24));
+
+    ASSERT_TRUE(m_listener.waitFor(errorWith(StreamLost), std::chrono::seconds(15)));
+    ASSERT_TRUE(m_listener.waitFor(errorWith(SessionLost), std::chrono::seconds(15)));
+    std::map<int32_t, Clock::time_point> noticed;
+    for (const RecordedEvent& event : m_listener.events())
+    {
+        noticed.emplace(event.a, event.at);
+    }
+    const auto seconds = [](Clock::duration span)
+    { return std::chrono::duration<double>(span).count(); };
+    std::lock_guard lock(mutex);
+    // Live pictures: 5 s; events: 6 s (the device sends a keepalive every second).
+    EXPECT_GE(seconds(noticed[StreamLost] - lastPicture), 4.9);
+    EXPECT_LE(seconds(noticed[StreamLost] - lastPicture), 5.9);
+    EXPECT_GE(seconds(noticed[SessionLost] - lastEvent), 5.9);
+    EXPECT_LE(seconds(noticed[SessionLost] - lastEvent), 6.9);
 }
 
 TEST_F(SessionTest, EachServedFormatPlaysAtItsOwnWidthFromTheFirstKeyframe)

@@ -8,10 +8,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -26,6 +28,52 @@ namespace
 {
 
 constexpr std::uint32_t kWhite = 0xFFFFFF;
+constexpr std::uint32_t kNoSignalBackground = 0x282C34;
+constexpr auto kPromptly = std::chrono::seconds(1);
+
+// Stops the X server while it lives, but never for longer than a few seconds: a library that
+// hangs on the server then fails its test instead of hanging it.
+class ServerPause
+{
+public:
+    explicit ServerPause(const XvfbDisplay& display) : m_display(display)
+    {
+        m_display.pause();
+        m_watchdog = std::thread(
+            [this]
+            {
+                std::unique_lock lock(m_mutex);
+                m_ended.wait_for(lock, std::chrono::seconds(8), [this] { return m_over; });
+                m_display.resume();
+            });
+    }
+    ~ServerPause()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_over = true;
+        }
+        m_ended.notify_all();
+        m_watchdog.join();
+    }
+    ServerPause(const ServerPause&) = delete;
+    ServerPause& operator=(const ServerPause&) = delete;
+
+private:
+    const XvfbDisplay& m_display;
+    std::mutex m_mutex;
+    std::condition_variable m_ended;
+    bool m_over = false;
+    std::thread m_watchdog;
+};
+
+// How long `call` took.
+template <typename Call> std::chrono::duration<double> timed(Call call)
+{
+    const auto start = std::chrono::steady_clock::now();
+    call();
+    return std::chrono::steady_clock::now() - start;
+}
 
 // The test's own X client: makes windows and reads back what the library drew into them.
 class TestWindows
@@ -53,6 +101,15 @@ public:
     {
         xcb_destroy_window(m_connection, window);
         sync();
+    }
+
+    std::uint32_t createPixmap(std::uint16_t width, std::uint16_t height)
+    {
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+        const std::uint32_t pixmap = xcb_generate_id(m_connection);
+        xcb_create_pixmap(m_connection, screen->root_depth, pixmap, screen->root, width, height);
+        sync();
+        return pixmap;
     }
 
     // The window's pixels as 0xRRGGBB values, row by row.
@@ -137,6 +194,20 @@ protected:
                            [value](std::uint32_t pixel) { return pixel == value; });
     }
 
+    // Mostly the no-signal picture's background, with lettering on it.
+    static bool showsNoSignal(const std::vector<std::uint32_t>& pixels)
+    {
+        const auto background = std::count(pixels.begin(), pixels.end(), kNoSignalBackground);
+        return !pixels.empty() && background > static_cast<long>(pixels.size()) / 2 &&
+               background < static_cast<long>(pixels.size());
+    }
+
+    static bool showsVideo(const std::vector<std::uint32_t>& pixels)
+    {
+        return !pixels.empty() && pixels[0] != kWhite && !showsNoSignal(pixels) &&
+               !allOf(pixels, 0);
+    }
+
     static std::unique_ptr<XvfbDisplay> s_display;
     std::unique_ptr<TestWindows> m_windows;
     std::unique_ptr<Emulator> m_emulator;
@@ -185,6 +256,7 @@ TEST_F(LiveVideoTest, DrawsChangingPicturesScaledToTheWindowAndClearsToBlack)
 TEST_F(LiveVideoTest, ABogusWindowIsRefusedAndPlayGoesOnWithoutIt)
 {
     EXPECT_EQ(m_api->SetVideoWindow(0x3FFFFF), WindowInvalid);
+    EXPECT_EQ(m_api->SetVideoWindow(m_windows->createPixmap(64, 48)), WindowInvalid);
     const std::uint32_t window = m_windows->create(64, 48);
     ASSERT_EQ(m_api->SetVideoWindow(window), 0);
     EXPECT_EQ(m_api->SetVideoWindow(0x3FFFFE), WindowInvalid);
@@ -207,7 +279,7 @@ TEST_F(LiveVideoTest, AWindowDestroyedWhilePlayingOnlyEndsDrawingIntoIt)
                               [](const auto& pixels)
                               { return !pixels.empty() && pixels[0] != kWhite; }));
     m_windows->destroy(doomed);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Painting into the window that is gone, as the next picture would.
     EXPECT_EQ(m_api->ClearImage(), 0);
     ASSERT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
     ASSERT_TRUE(m_listener.waitFor("play", 1, 0));
@@ -262,4 +334,55 @@ TEST_F(LiveVideoTest, AGarbledPictureIsReportedOnceAndThePictureMovesOnFromTheNe
         ASSERT_TRUE(m_listener.waitFor("play", 1, 0));
         EXPECT_EQ(m_listener.count("error"), 1U) << format;
     }
+}
+
+TEST_F(LiveVideoTest, AStalledXServerHoldsUpNeitherStoppingNorClosing)
+{
+    const std::uint32_t window = m_windows->create(160, 120);
+    ASSERT_EQ(m_api->SetVideoWindow(window), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    {
+        const ServerPause pause(*s_display);
+        ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+        // A decoded picture is on its way to the stopped server.
+        ASSERT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240));
+        EXPECT_LT(timed([this] { m_api->PlayControl(1, 1, nullptr, 0, nullptr); }), kPromptly);
+        EXPECT_LT(timed([this] { m_api->ClearImage(); }), kPromptly);
+        EXPECT_LT(timed([this] { m_api->SetVideoWindow(0); }), kPromptly);
+        EXPECT_LT(timed([this] { m_api->Close(); }), kPromptly);
+    }
+    // Once the server goes on, so does the drawing.
+    ASSERT_EQ(m_api->SetVideoWindow(window), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    EXPECT_TRUE(waitForPixels(window, 160, 120, showsVideo));
+}
+
+TEST_F(LiveVideoTest, ALostDeviceShowsNoSignalUntilPlayComesBackByItself)
+{
+    const std::uint32_t window = m_windows->create(320, 240);
+    ASSERT_EQ(m_api->SetVideoWindow(window), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(waitForPixels(window, 320, 240, showsVideo));
+
+    const int port = m_emulator->port();
+    m_emulator->kill();
+    std::vector<std::uint32_t> lost;
+    ASSERT_TRUE(waitForPixels(window, 320, 240,
+                              [&](const std::vector<std::uint32_t>& pixels)
+                              {
+                                  lost = pixels;
+                                  return showsNoSignal(pixels);
+                              }))
+        << "the last picture stayed";
+    // The time since the loss goes on.
+    EXPECT_TRUE(waitForPixels(window, 320, 240,
+                              [&](const std::vector<std::uint32_t>& pixels)
+                              { return showsNoSignal(pixels) && pixels != lost; }));
+
+    m_emulator = std::make_unique<Emulator>(std::vector<std::string>{"--uid", "5"}, port);
+    ASSERT_TRUE(m_emulator->ready());
+    EXPECT_TRUE(waitForPixels(window, 320, 240, showsVideo));
+    EXPECT_EQ(m_api->GetUID(), 5);
 }

@@ -16,10 +16,50 @@ FakeDevice::FakeDevice(Options options) : m_options(std::move(options))
         { handle(path, connection); });
 }
 
+FakeDevice::~FakeDevice()
+{
+    stop();
+}
+
+void FakeDevice::stop()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    m_server->stop();
+}
+
+void FakeDevice::endEventStreams()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_endingEvents = true;
+    }
+    m_changed.notify_all();
+}
+
 void FakeDevice::pushEvent(const std::string& kind, const std::string& data)
 {
+    {
+        std::lock_guard lock(m_mutex);
+        m_pending.push_back("event: " + kind + "\ndata: " + data + "\n\n");
+    }
+    m_changed.notify_all();
+}
+
+std::size_t FakeDevice::framesServed() const
+{
     std::lock_guard lock(m_mutex);
-    m_pending.push_back("event: " + kind + "\ndata: " + data + "\n\n");
+    return m_framesServed;
+}
+
+bool FakeDevice::waitForFramesServed(std::size_t since, std::size_t count,
+                                     std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] { return m_framesServed >= since + count; });
 }
 
 std::string FakeDevice::multipartHead(const std::string& boundary)
@@ -79,27 +119,35 @@ void FakeDevice::serveEvents(LoopbackConnection& connection)
     {
         return;
     }
-    int idle = 0;
-    while (!connection.stopping())
+    while (true)
     {
         std::string next;
         {
-            std::lock_guard lock(m_mutex);
-            if (!m_pending.empty())
+            std::unique_lock lock(m_mutex);
+            const bool woken = m_changed.wait_for(
+                lock, std::chrono::seconds(1),
+                [this] { return m_stopping || m_endingEvents || !m_pending.empty(); });
+            if (m_stopping || (m_endingEvents && m_pending.empty()))
             {
-                next = m_pending.front();
-                m_pending.pop_front();
+                return;
             }
-        }
-        if (next.empty() && ++idle % 10 == 0)
-        {
-            next = ": keepalive\n\n";
+            if (woken)
+            {
+                // Everything queued goes out at once, as a device does in a burst of events.
+                for (; !m_pending.empty(); m_pending.pop_front())
+                {
+                    next += m_pending.front();
+                }
+            }
+            else if (m_options.keepalive)
+            {
+                next = ": keepalive\n\n";
+            }
         }
         if (!next.empty() && !connection.send(next))
         {
             return;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
 }
 
@@ -170,6 +218,12 @@ void FakeDevice::serveLive(const std::string& path, LoopbackConnection& connecti
         {
             return;
         }
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_framesServed;
+        }
+        m_changed.notify_all();
+        // The pace of a camera at 25 frames a second.
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
     }
 }

@@ -3,6 +3,8 @@
 #include "LoopbackServer.h"
 #include "TestVideo.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -35,17 +37,29 @@ public:
         int startAt = 0;
         // May change the bytes of the `sent`th part of a connection before it goes out.
         std::function<void(std::size_t sent, std::string& bytes)> mangle;
+        // A keepalive comment on the event stream after each second without events.
+        bool keepalive = true;
     };
 
     FakeDevice();
     explicit FakeDevice(Options options);
+    ~FakeDevice();
+    FakeDevice(const FakeDevice&) = delete;
+    FakeDevice& operator=(const FakeDevice&) = delete;
 
     int port() const { return m_server->port(); }
     // Queues one event-stream event (kind and data) for every event stream client.
     void pushEvent(const std::string& kind, const std::string& data);
-    // Every open connection breaks, as when the device disappears.
-    void dropConnections() { m_server->dropConnections(); }
-    void stop() { m_server->stop(); }
+    // Closes every connection and stops answering, as a device that is switched off.
+    void stop();
+    // Event streams send what is queued and then end.
+    void endEventStreams();
+
+    // Pictures sent by the built-in live stream so far.
+    std::size_t framesServed() const;
+    // True once `count` pictures more than `since` have been sent.
+    bool waitForFramesServed(std::size_t since, std::size_t count,
+                             std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
     static std::string multipartHead(const std::string& boundary);
     static std::string part(const std::string& boundary, const std::string& jpeg);
@@ -64,9 +78,13 @@ private:
 
     Options m_options;
     mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
     std::deque<std::string> m_pending;
     std::vector<std::string> m_liveRequests;
     std::map<std::pair<std::string, int>, std::vector<AccessUnit>> m_videos;
+    std::size_t m_framesServed = 0;
+    bool m_stopping = false;
+    bool m_endingEvents = false;
     std::unique_ptr<LoopbackServer> m_server;
 };
 

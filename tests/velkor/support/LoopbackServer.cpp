@@ -36,6 +36,14 @@ bool LoopbackConnection::stopping() const
     return m_stop != nullptr && m_stop->load();
 }
 
+void LoopbackConnection::waitUntilStopping() const
+{
+    if (m_stop != nullptr)
+    {
+        m_stop->wait(false);
+    }
+}
+
 LoopbackServer::LoopbackServer(Handler handler) : m_handler(std::move(handler))
 {
     m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -65,6 +73,7 @@ void LoopbackServer::stop()
     {
         return;
     }
+    m_stop.notify_all();
     m_acceptor.join();
     ::close(m_listener);
     dropConnections();

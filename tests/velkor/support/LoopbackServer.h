@@ -20,6 +20,8 @@ public:
     // False once the peer is gone or the server is stopping.
     bool send(std::string_view bytes);
     bool stopping() const;
+    // Returns once the server stops, as a peer that never answers.
+    void waitUntilStopping() const;
     void setStopFlag(const std::atomic<bool>* flag) { m_stop = flag; }
 
 private:

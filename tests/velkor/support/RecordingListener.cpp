@@ -38,6 +38,7 @@ void RecordingListener::OnImage(int32_t type, int32_t packedSize, int32_t size)
 
 void RecordingListener::record(RecordedEvent event)
 {
+    event.at = std::chrono::steady_clock::now();
     {
         std::lock_guard lock(m_mutex);
         m_events.push_back(std::move(event));

@@ -21,6 +21,7 @@ struct RecordedEvent
     int32_t b = 0;
     int32_t c = 0;
     std::string text;
+    std::chrono::steady_clock::time_point at{};
 };
 
 // Keeps every event it receives, for a test to wait for and inspect.

@@ -22,7 +22,19 @@ XvfbDisplay::XvfbDisplay()
 
 XvfbDisplay::~XvfbDisplay()
 {
+    // A stopped server would hold its termination until it is continued.
+    resume();
     m_server.kill(SIGTERM);
+}
+
+void XvfbDisplay::pause() const
+{
+    m_server.signal(SIGSTOP);
+}
+
+void XvfbDisplay::resume() const
+{
+    m_server.signal(SIGCONT);
 }
 
 } // namespace velkortest

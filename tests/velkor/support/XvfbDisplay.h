@@ -18,6 +18,10 @@ public:
 
     bool ready() const { return !m_name.empty(); }
     const std::string& name() const { return m_name; }
+    int pid() const { return m_server.pid(); }
+    // Stops and continues the server, as a machine under a debugger or swapping hard would.
+    void pause() const;
+    void resume() const;
 
 private:
     ProcessRunner m_server;
