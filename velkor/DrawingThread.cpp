@@ -4,6 +4,7 @@
 #include "PictureCopy.h"
 #include "ResultCode.h"
 
+#include <exception>
 #include <utility>
 
 namespace velkor
@@ -198,70 +199,87 @@ void DrawingThread::run(const std::shared_ptr<State>& state)
     std::unique_lock lock(state->mutex);
     while (!state->stopping)
     {
-        const auto heard = [&state]
+        try
         {
-            state->unresponsive = false;
-            state->answered.notify_all();
-        };
-        if (state->windowRequest != windowHandled)
-        {
-            const std::uint64_t request = state->windowRequest;
-            const std::uintptr_t window = state->window;
-            lock.unlock();
-            const int32_t verdict = output.setWindow(window);
-            lock.lock();
-            windowHandled = request;
-            state->windowVerdict = verdict;
-            state->windowAnswered = request;
-            heard();
-        }
-        else if (state->clearRequest != state->clearAnswered)
-        {
-            const std::uint64_t request = state->clearRequest;
-            lock.unlock();
-            output.clear();
-            lock.lock();
-            state->clearAnswered = request;
-            heard();
-        }
-        else if (state->hasPending)
-        {
-            drawing.swap(state->pending);
-            state->hasPending = false;
-            lock.unlock();
-            output.present(drawing.image());
-            lock.lock();
-            heard();
-        }
-        else if (state->noSignalSince && Clock::now() >= state->noSignalDue)
-        {
-            const auto lost =
-                std::chrono::floor<std::chrono::seconds>(Clock::now() - *state->noSignalSince);
-            state->noSignalDue = *state->noSignalSince + lost + std::chrono::seconds(1);
-            lock.unlock();
-            const bool sized = output.windowWidth() > 0 && output.windowHeight() > 0;
-            NoSignalPicture::render(noSignal, sized ? output.windowWidth() : kFallbackWidth,
-                                    sized ? output.windowHeight() : kFallbackHeight, lost);
-            output.present(asImage(noSignal));
-            lock.lock();
-            heard();
-        }
-        else
-        {
-            const auto work = [&state, &windowHandled]
+            const auto heard = [&state]
             {
-                return state->stopping || state->windowRequest != windowHandled ||
-                       state->clearRequest != state->clearAnswered || state->hasPending ||
-                       (state->noSignalSince && Clock::now() >= state->noSignalDue);
+                state->unresponsive = false;
+                state->answered.notify_all();
             };
-            if (state->noSignalSince)
+            if (state->windowRequest != windowHandled)
             {
-                state->wake.wait_until(lock, state->noSignalDue, work);
+                const std::uint64_t request = state->windowRequest;
+                const std::uintptr_t window = state->window;
+                lock.unlock();
+                const int32_t verdict = output.setWindow(window);
+                lock.lock();
+                windowHandled = request;
+                state->windowVerdict = verdict;
+                state->windowAnswered = request;
+                heard();
+            }
+            else if (state->clearRequest != state->clearAnswered)
+            {
+                const std::uint64_t request = state->clearRequest;
+                lock.unlock();
+                output.clear();
+                lock.lock();
+                state->clearAnswered = request;
+                heard();
+            }
+            else if (state->hasPending)
+            {
+                drawing.swap(state->pending);
+                state->hasPending = false;
+                lock.unlock();
+                output.present(drawing.image());
+                lock.lock();
+                heard();
+            }
+            else if (state->noSignalSince && Clock::now() >= state->noSignalDue)
+            {
+                const auto lost =
+                    std::chrono::floor<std::chrono::seconds>(Clock::now() - *state->noSignalSince);
+                state->noSignalDue = *state->noSignalSince + lost + std::chrono::seconds(1);
+                lock.unlock();
+                const bool sized = output.windowWidth() > 0 && output.windowHeight() > 0;
+                NoSignalPicture::render(noSignal, sized ? output.windowWidth() : kFallbackWidth,
+                                        sized ? output.windowHeight() : kFallbackHeight, lost);
+                output.present(asImage(noSignal));
+                lock.lock();
+                heard();
             }
             else
             {
-                state->wake.wait(lock, work);
+                const auto work = [&state, &windowHandled]
+                {
+                    return state->stopping || state->windowRequest != windowHandled ||
+                           state->clearRequest != state->clearAnswered || state->hasPending ||
+                           (state->noSignalSince && Clock::now() >= state->noSignalDue);
+                };
+                if (state->noSignalSince)
+                {
+                    state->wake.wait_until(lock, state->noSignalDue, work);
+                }
+                else
+                {
+                    state->wake.wait(lock, work);
+                }
             }
+        }
+        catch (const std::exception&)
+        {
+            // Out of memory for a picture: it is lost and every request counts as answered, so
+            // no caller waits for it; the next picture may fare better.
+            if (!lock.owns_lock())
+            {
+                lock.lock();
+            }
+            windowHandled = state->windowRequest;
+            state->windowAnswered = state->windowRequest;
+            state->windowVerdict = InternalFailure;
+            state->clearAnswered = state->clearRequest;
+            state->answered.notify_all();
         }
     }
     state->exited = true;
