@@ -1,11 +1,11 @@
 #include "HttpClient.h"
 
+#include "AsciiText.h"
 #include "CurlRuntime.h"
 #include "StopSignal.h"
 #include "TextRules.h"
 
 #include <curl/curl.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <chrono>
@@ -43,19 +43,9 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* cont
         transfer->contentType.clear();
         transfer->passing = false;
     }
-    else if (line.size() >= 13 && strncasecmp(line.data(), "content-type:", 13) == 0)
+    else if (AsciiText::startsWithNoCase(line, "content-type:"))
     {
-        std::string_view value = line.substr(13);
-        while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
-        {
-            value.remove_prefix(1);
-        }
-        while (!value.empty() &&
-               (value.back() == '\r' || value.back() == '\n' || value.back() == ' '))
-        {
-            value.remove_suffix(1);
-        }
-        transfer->contentType = value;
+        transfer->contentType = AsciiText::trim(line.substr(13));
     }
     else if (line == "\r\n" || line == "\n")
     {

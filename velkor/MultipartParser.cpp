@@ -1,28 +1,14 @@
 #include "MultipartParser.h"
 
-#include <strings.h>
+#include "AsciiText.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 namespace velkor
 {
 namespace
 {
-
-std::string_view trim(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-    {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-    {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 bool isUsableBoundary(std::string_view boundary)
 {
@@ -32,12 +18,6 @@ bool isUsableBoundary(std::string_view boundary)
     }
     return boundary.back() != ' ' && std::all_of(boundary.begin(), boundary.end(),
                                                  [](char c) { return c >= ' ' && c < 0x7F; });
-}
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() &&
-           strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
 }
 
 } // namespace
@@ -59,7 +39,7 @@ MultipartParser::MultipartParser(const std::string& boundary, Handler handler, L
 
 std::optional<std::string> MultipartParser::boundaryOf(std::string_view contentType)
 {
-    if (!startsWithNoCase(trim(contentType), "multipart/"))
+    if (!AsciiText::startsWithNoCase(AsciiText::trim(contentType), "multipart/"))
     {
         return std::nullopt;
     }
@@ -72,8 +52,8 @@ std::optional<std::string> MultipartParser::boundaryOf(std::string_view contentT
             return std::nullopt;
         }
         rest.remove_prefix(semicolon + 1);
-        const std::string_view parameter = trim(rest.substr(0, rest.find(';')));
-        if (!startsWithNoCase(parameter, "boundary="))
+        const std::string_view parameter = AsciiText::trim(rest.substr(0, rest.find(';')));
+        if (!AsciiText::startsWithNoCase(parameter, "boundary="))
         {
             continue;
         }
@@ -151,7 +131,7 @@ std::size_t MultipartParser::takeLine(const std::uint8_t* data, std::size_t size
 
 void MultipartParser::delimiterLine(std::string_view line)
 {
-    line = trim(line);
+    line = AsciiText::trim(line);
     if (line == m_delimiter)
     {
         m_state = State::Headers;
@@ -199,7 +179,7 @@ void MultipartParser::headerLine(std::string_view line)
         return;
     }
     m_part.headers.emplace_back(std::string(line.substr(0, colon)),
-                                std::string(trim(line.substr(colon + 1))));
+                                std::string(AsciiText::trim(line.substr(colon + 1))));
 }
 
 void MultipartParser::startBody()

@@ -1,6 +1,6 @@
 #include "MultipartPart.h"
 
-#include <strings.h>
+#include "AsciiText.h"
 
 namespace velkor
 {
@@ -9,7 +9,7 @@ std::optional<std::string_view> MultipartPart::header(std::string_view name) con
 {
     for (const auto& [key, value] : headers)
     {
-        if (key.size() == name.size() && strncasecmp(key.data(), name.data(), name.size()) == 0)
+        if (AsciiText::equalsNoCase(key, name))
         {
             return std::string_view(value);
         }

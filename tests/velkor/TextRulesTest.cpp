@@ -1,5 +1,6 @@
 #include "TextRules.h"
 
+#include "AsciiText.h"
 #include "ResultCode.h"
 
 #include <gtest/gtest.h>
@@ -80,4 +81,18 @@ TEST(TextRules, CopiesOutWithinTheBufferAndTerminates)
     EXPECT_EQ(TextRules::copyOut(text, &untouched, -3), InvalidArgument);
     EXPECT_EQ(untouched, 'G');
     EXPECT_EQ(TextRules::copyOut(text, nullptr, 8), InvalidArgument);
+}
+
+TEST(AsciiText, FoldsOnlyAsciiLettersAndTrimsBlanks)
+{
+    EXPECT_TRUE(AsciiText::equalsNoCase("Content-LENGTH", "content-length"));
+    EXPECT_FALSE(AsciiText::equalsNoCase("content-length", "content-lengt"));
+    // Bytes beyond ASCII and the punctuation next to the letters are not letters.
+    EXPECT_FALSE(AsciiText::equalsNoCase("\xC3\x84", "\xC3\xA4"));
+    EXPECT_FALSE(AsciiText::equalsNoCase("@[`{", "`{@["));
+    EXPECT_TRUE(AsciiText::startsWithNoCase("Multipart/x-mixed-replace", "multipart/"));
+    EXPECT_FALSE(AsciiText::startsWithNoCase("multi", "multipart/"));
+    EXPECT_EQ(AsciiText::trim(" \t image/jpeg \r\n"), "image/jpeg");
+    EXPECT_EQ(AsciiText::trim(" \t\r\n"), "");
+    EXPECT_EQ(AsciiText::trim("a b"), "a b");
 }
