@@ -71,7 +71,10 @@ bool CQuillonDlg::OnInitDialog()
         m_Listener.m_hTargetWnd.store(GetSafeHwnd());
     }
 
+    // Slot198: a preferred picture width, the video area's. The stand-in checks it (1 to 16384)
+    // and keeps nothing: it draws at the window's own size.
     m_Library->Slot198(kVideoWidth);
+    // Slot196: the matching preferred height, checked and not kept in the same way.
     m_Library->Slot196(kVideoHeight);
     m_Library->SetVideoWindow(VideoWindow());
     m_Library->ClearImage();
@@ -91,12 +94,20 @@ bool CQuillonDlg::OnInitDialog()
     UpdateData(false);
 
     IAppListener* listener = &m_Listener;
+    // Slot220: meaning unknown, given 0; the stand-in accepts and ignores it.
     m_Library->Slot220(0);
+    // Slot042: registers the listener; the stand-in adds it to its one list of listeners.
     m_Library->Slot042(listener);
+    // Slot328: meaning unknown, given 0; accepted and ignored.
     m_Library->Slot328(0);
+    // Slot296: registers the same listener again; the stand-in's one list keeps it once, so it
+    // hears each event once.
     m_Library->Slot296(listener);
+    // Slot066: meaning unknown, given 0; accepted and ignored.
     m_Library->Slot066(0);
+    // Slot332: meaning unknown, given 0; accepted and ignored.
     m_Library->Slot332(0);
+    // Slot298: meaning unknown, given 0 and 1; accepted and ignored.
     m_Library->Slot298(0, 1);
 
     UpdateData(true);
