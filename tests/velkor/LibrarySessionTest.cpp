@@ -415,7 +415,7 @@ TEST_F(SessionTest, AFloodOfAlarmsNeverCostsTheEventsThatChangeState)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (m_api->GetUID() != 0 && std::chrono::steady_clock::now() < deadline)
     {
-        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ASSERT_EQ(m_api->GetUID(), 0);
     blocking.release();
