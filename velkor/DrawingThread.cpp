@@ -242,10 +242,13 @@ void DrawingThread::run(const std::shared_ptr<State>& state)
                     std::chrono::floor<std::chrono::seconds>(Clock::now() - *state->noSignalSince);
                 state->noSignalDue = *state->noSignalSince + lost + std::chrono::seconds(1);
                 lock.unlock();
-                const bool sized = output.windowWidth() > 0 && output.windowHeight() > 0;
-                NoSignalPicture::render(noSignal, sized ? output.windowWidth() : kFallbackWidth,
-                                        sized ? output.windowHeight() : kFallbackHeight, lost);
-                output.present(asImage(noSignal));
+                if (output.hasWindow())
+                {
+                    const bool sized = output.windowWidth() > 0 && output.windowHeight() > 0;
+                    NoSignalPicture::render(noSignal, sized ? output.windowWidth() : kFallbackWidth,
+                                            sized ? output.windowHeight() : kFallbackHeight, lost);
+                    output.present(asImage(noSignal));
+                }
                 lock.lock();
                 heard();
             }

@@ -36,6 +36,7 @@ public:
     // False when nothing was drawn.
     bool present(const PlanarImage& image) override;
     PictureSize drawnSize() const override;
+    bool hasWindow() const { return m_window != 0 && !m_windowLost; }
     // The window's size when it was last asked for; 0 x 0 before that.
     int windowWidth() const { return m_windowWidth; }
     int windowHeight() const { return m_windowHeight; }
