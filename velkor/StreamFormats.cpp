@@ -1,6 +1,6 @@
 #include "StreamFormats.h"
 
-#include <strings.h>
+#include "AsciiText.h"
 
 #include <array>
 
@@ -37,11 +37,6 @@ const FormatEntry& entryOf(VideoCodec codec)
         }
     }
     return kFormats.front();
-}
-
-bool equalNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
 } // namespace
@@ -86,7 +81,7 @@ std::optional<VideoCodec> StreamFormats::fromProtocolName(std::string_view name)
 {
     for (const FormatEntry& entry : kFormats)
     {
-        if (equalNoCase(entry.protocolName, name))
+        if (AsciiText::equalsNoCase(entry.protocolName, name))
         {
             return entry.codec;
         }
@@ -96,14 +91,10 @@ std::optional<VideoCodec> StreamFormats::fromProtocolName(std::string_view name)
 
 std::optional<VideoCodec> StreamFormats::fromContentType(std::string_view contentType)
 {
-    std::string_view type = contentType.substr(0, contentType.find(';'));
-    while (!type.empty() && (type.back() == ' ' || type.back() == '\t'))
-    {
-        type.remove_suffix(1);
-    }
+    const std::string_view type = AsciiText::trim(contentType.substr(0, contentType.find(';')));
     for (const FormatEntry& entry : kFormats)
     {
-        if (equalNoCase(entry.contentType, type))
+        if (AsciiText::equalsNoCase(entry.contentType, type))
         {
             return entry.codec;
         }
