@@ -127,9 +127,12 @@ TEST_F(EndToEndTest, AKilledDeviceEndsTheSessionAndARestartedOneOpensAgain)
     auto emulator = startEmulator({"--uid", "777"});
     ASSERT_TRUE(emulator->ready());
     const int port = emulator->port();
+    // Play comes back in the format and width it played in, not the JPEG default.
+    ASSERT_EQ(m_api->SetStreamFormat(3), 0);
+    ASSERT_EQ(m_api->SetH264Resolution(320), 0);
     ASSERT_EQ(m_api->Open(), 777);
     ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
-    ASSERT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480));
+    ASSERT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240));
     emulator->kill();
     EXPECT_TRUE(m_listener.waitFor("dev", 0, SessionStatusLost));
     EXPECT_TRUE(m_listener.waitFor(errorWith(SessionLost)));
@@ -172,9 +175,12 @@ TEST_F(EndToEndTest, LivePlayComesBackByItselfWhenTheDeviceDoes)
     auto emulator = startEmulator({"--uid", "777"});
     ASSERT_TRUE(emulator->ready());
     const int port = emulator->port();
+    // Play comes back in the format and width it played in, not the JPEG default.
+    ASSERT_EQ(m_api->SetStreamFormat(3), 0);
+    ASSERT_EQ(m_api->SetH264Resolution(320), 0);
     ASSERT_EQ(m_api->Open(), 777);
     ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
-    ASSERT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480));
+    ASSERT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240));
     emulator->kill();
     EXPECT_TRUE(m_listener.waitFor("dev", 0, SessionStatusLost));
     EXPECT_TRUE(m_listener.waitFor("play", 1, 0));
@@ -186,7 +192,7 @@ TEST_F(EndToEndTest, LivePlayComesBackByItselfWhenTheDeviceDoes)
     ASSERT_TRUE(restarted->ready());
     EXPECT_TRUE(m_listener.waitFor("dev", 0, SessionStatusConnected, std::chrono::seconds(6)));
     EXPECT_TRUE(m_listener.waitFor("play", 1, 1, std::chrono::seconds(6)));
-    EXPECT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480, std::chrono::seconds(6)));
+    EXPECT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240, std::chrono::seconds(6)));
     EXPECT_EQ(m_api->GetUID(), 778);
     EXPECT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), AlreadyPlaying);
 
