@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -42,6 +43,14 @@ int closedPort()
 auto errorWith(int32_t code)
 {
     return [code](const RecordedEvent& event) { return event.kind == "error" && event.a == code; };
+}
+
+// The text of the latest error of this code; other events may have come after it.
+std::string lastErrorText(const velkortest::RecordingListener& listener, int32_t code)
+{
+    const std::vector<RecordedEvent> events = listener.events();
+    const auto found = std::find_if(events.rbegin(), events.rend(), errorWith(code));
+    return found == events.rend() ? std::string() : found->text;
 }
 
 std::string httpResponse(const std::string& status, const std::string& body,
@@ -236,7 +245,7 @@ TEST_F(SessionTest, LivePlayIsRefusedForEachReason)
     ASSERT_EQ(m_api->SetStreamFormat(2), 0);
     EXPECT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), FormatNotServed);
     ASSERT_TRUE(m_listener.waitFor(errorWith(FormatNotServed)));
-    EXPECT_EQ(m_listener.events().back().text,
+    EXPECT_EQ(lastErrorText(m_listener, FormatNotServed),
               "stream format 2 (Tessel) is not served by this device, which serves JPEG (0), "
               "MPEG-4 (1), H.264 (3) and H.265 (6)");
     ASSERT_EQ(m_api->SetStreamFormat(0), 0);
@@ -534,7 +543,7 @@ TEST_F(SessionTest, ADeviceOfTheFirstProtocolPlaysJpegAndRefusesTheRest)
     ASSERT_EQ(m_api->SetStreamFormat(3), 0);
     EXPECT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), FormatNotServed);
     ASSERT_TRUE(m_listener.waitFor(errorWith(FormatNotServed)));
-    EXPECT_EQ(m_listener.events().back().text,
+    EXPECT_EQ(lastErrorText(m_listener, FormatNotServed),
               "stream format 3 (H.264) is not served by this device, which serves JPEG (0)");
     ASSERT_EQ(m_api->SetStreamFormat(0), 0);
     ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
@@ -573,7 +582,7 @@ TEST_F(SessionTest, FormatAndWidthChangesWhileLiveSwitchTheStreamWithinThePlay)
     ASSERT_EQ(m_api->SetStreamFormat(2), 0);
     EXPECT_EQ(m_api->GetStreamFormat(), 2);
     ASSERT_TRUE(m_listener.waitFor(errorWith(FormatNotServed)));
-    EXPECT_EQ(m_listener.events().back().text,
+    EXPECT_EQ(lastErrorText(m_listener, FormatNotServed),
               "stream format 2 (Tessel) is not served by this device, which serves JPEG (0), "
               "MPEG-4 (1), H.264 (3) and H.265 (6); live play goes on in MPEG-4 at 320");
     m_listener.reset();
