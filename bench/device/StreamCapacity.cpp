@@ -138,7 +138,7 @@ int main(int argc, char** argv)
         int good = 0;
         int bad = 0;
         Measurement best;
-        for (int n = 1; n <= kMostStreams && bad == 0; n *= 2)
+        const auto tryCount = [&](int n)
         {
             const Measurement m = measure(key, n, seconds);
             std::printf("  %-10s x %2d: slowest %5.1f fps, %.2f cores busy, load %.2f\n",
@@ -152,22 +152,14 @@ int main(int argc, char** argv)
             {
                 bad = n;
             }
+        };
+        for (int n = 1; n <= kMostStreams && bad == 0; n *= 2)
+        {
+            tryCount(n);
         }
         while (bad > good + 1)
         {
-            const int n = (good + bad) / 2;
-            const Measurement m = measure(key, n, seconds);
-            std::printf("  %-10s x %2d: slowest %5.1f fps, %.2f cores busy, load %.2f\n",
-                        kind.c_str(), n, m.slowestFps, m.cpuCores, LoadAverage());
-            if (kept(m))
-            {
-                good = n;
-                best = m;
-            }
-            else
-            {
-                bad = n;
-            }
+            tryCount((good + bad) / 2);
         }
         std::printf("%-10s: %d stream(s) kept at %d fps (%.2f cores busy)\n", kind.c_str(), good,
                     kFps, best.cpuCores);

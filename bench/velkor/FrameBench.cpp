@@ -3,6 +3,7 @@
 // DISPLAY) fed parts captured from the emulator, against TurboJPEG's or libavcodec's decode of
 // those parts alone with the library's decoder settings. CPU is the whole process's, decoder
 // threads included. Without DISPLAY the path stops after decoding.
+#include "BenchWindow.h"
 #include "Emulator.h"
 #include "FramePipeline.h"
 #include "LiveObserver.h"
@@ -13,7 +14,6 @@
 
 #include <benchmark/benchmark.h>
 #include <turbojpeg.h>
-#include <xcb/xcb.h>
 
 extern "C"
 {
@@ -50,41 +50,6 @@ public:
 
     std::size_t drawn = 0;
     std::size_t errors = 0;
-};
-
-// A mapped 800 x 600 window on DISPLAY for the library to draw into, or none without a display.
-struct BenchWindow
-{
-    BenchWindow()
-    {
-        if (std::getenv("DISPLAY") == nullptr)
-        {
-            return;
-        }
-        connection = xcb_connect(nullptr, nullptr);
-        if (xcb_connection_has_error(connection) != 0)
-        {
-            return;
-        }
-        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-        window = xcb_generate_id(connection);
-        xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 800, 600, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-        xcb_map_window(connection, window);
-        std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
-    }
-    ~BenchWindow()
-    {
-        if (connection != nullptr)
-        {
-            xcb_disconnect(connection);
-        }
-    }
-    BenchWindow(const BenchWindow&) = delete;
-    BenchWindow& operator=(const BenchWindow&) = delete;
-
-    xcb_connection_t* connection = nullptr;
-    std::uint32_t window = 0;
 };
 
 // The emulator's frames of one stream, captured once per run.
@@ -209,7 +174,7 @@ void wholeFrame(benchmark::State& state, const std::string& format, int width)
     }
     static BenchWindow window;
     velkor::VideoOutput output;
-    const bool drawing = window.window != 0 && output.setWindow(window.window) == 0;
+    const bool drawing = window.id() != 0 && output.setWindow(window.id()) == 0;
     CountingObserver observer;
     velkor::FramePipeline pipeline(drawing ? &output : nullptr, observer);
     pipeline.restart("velkorframe", *velkor::StreamFormats::fromProtocolName(format));

@@ -6,6 +6,7 @@
 // on the same stream (one encoding serves both readers) and compares the CPU both spent meanwhile.
 //
 // Usage: velkor_live_bench FORMAT WIDTH [SECONDS=10] [FPS=25] [ffmpeg]
+#include "BenchWindow.h"
 #include "Emulator.h"
 #include "HttpClient.h"
 #include "LiveObserver.h"
@@ -18,7 +19,6 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <chrono>
@@ -107,29 +107,6 @@ private:
     std::mutex m_mutex;
     Counts m_counts;
     std::uint64_t m_lastFrame = 0;
-};
-
-struct Window
-{
-    Window() : connection(xcb_connect(nullptr, nullptr))
-    {
-        if (xcb_connection_has_error(connection) != 0)
-        {
-            return;
-        }
-        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-        id = xcb_generate_id(connection);
-        xcb_create_window(connection, XCB_COPY_FROM_PARENT, id, screen->root, 0, 0, 800, 600, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-        xcb_map_window(connection, id);
-        std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
-    }
-    ~Window() { xcb_disconnect(connection); }
-    Window(const Window&) = delete;
-    Window& operator=(const Window&) = delete;
-
-    xcb_connection_t* connection;
-    std::uint32_t id = 0;
 };
 
 // ffmpeg as a child whose CPU time can be read while it runs.
@@ -251,9 +228,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bad arguments\n");
         return 2;
     }
-    Window window;
+    BenchWindow window;
     velkor::VideoOutput output;
-    if (window.id == 0 || output.setWindow(window.id) != velkor::Ok)
+    if (window.id() == 0 || output.setWindow(window.id()) != velkor::Ok)
     {
         std::fprintf(stderr, "no window to draw into: run under Xvfb with DISPLAY set\n");
         return 1;
