@@ -9,6 +9,7 @@
 #include "ResultCode.h"
 #include "support/FakeDevice.h"
 #include "support/RecordingListener.h"
+#include "support/ServerPause.h"
 #include "support/TestJpeg.h"
 #include "support/XvfbDisplay.h"
 
@@ -16,7 +17,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -24,7 +24,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace
@@ -43,42 +42,6 @@ double timed(const std::function<void()>& call)
     call();
     return secondsOf(Clock::now() - start);
 }
-
-// Continues a stopped X server after a few seconds at the latest, so a library that hangs on it
-// ends the measurement with a large figure rather than never.
-class ServerPause
-{
-public:
-    explicit ServerPause(const velkortest::XvfbDisplay& display) : m_display(display)
-    {
-        m_display.pause();
-        m_watchdog = std::thread(
-            [this]
-            {
-                std::unique_lock lock(m_mutex);
-                m_ended.wait_for(lock, std::chrono::seconds(20), [this] { return m_over; });
-                m_display.resume();
-            });
-    }
-    ~ServerPause()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_over = true;
-        }
-        m_ended.notify_all();
-        m_watchdog.join();
-    }
-    ServerPause(const ServerPause&) = delete;
-    ServerPause& operator=(const ServerPause&) = delete;
-
-private:
-    const velkortest::XvfbDisplay& m_display;
-    std::mutex m_mutex;
-    std::condition_variable m_ended;
-    bool m_over = false;
-    std::thread m_watchdog;
-};
 
 std::uint32_t makeWindow(xcb_connection_t* connection)
 {
@@ -107,7 +70,7 @@ bool stallRound(DeviceLibrary& api, velkortest::RecordingListener& listener,
     {
         return false;
     }
-    const ServerPause pause(display);
+    const velkortest::ServerPause pause(display, std::chrono::seconds(20));
     if (api.PlayLive(1, nullptr, 0, nullptr) != velkor::Ok ||
         !listener.waitFor("image", 0, 320 * 65536 + 240))
     {

@@ -54,6 +54,26 @@ protected:
             EXPECT_EQ(m_api->GetUID(), 0) << what;
         }
     }
+
+    // Plays H.264 at 320 from a device that is then killed; returns the port the device listened
+    // on, for a restarted one, once the loss is reported.
+    int playUntilTheDeviceIsKilled()
+    {
+        auto emulator = startEmulator({"--uid", "777"});
+        if (!emulator->ready())
+        {
+            return 0;
+        }
+        const int port = emulator->port();
+        EXPECT_EQ(m_api->SetStreamFormat(3), 0);
+        EXPECT_EQ(m_api->SetH264Resolution(320), 0);
+        EXPECT_EQ(m_api->Open(), 777);
+        EXPECT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+        EXPECT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240));
+        emulator->kill();
+        EXPECT_TRUE(m_listener.waitFor("dev", 0, SessionStatusLost));
+        return port;
+    }
 };
 
 } // namespace
@@ -124,17 +144,8 @@ TEST_F(EndToEndTest, LivePlayWithCredentialsDecodesFrames)
 
 TEST_F(EndToEndTest, AKilledDeviceEndsTheSessionAndARestartedOneOpensAgain)
 {
-    auto emulator = startEmulator({"--uid", "777"});
-    ASSERT_TRUE(emulator->ready());
-    const int port = emulator->port();
-    // Play comes back in the format and width it played in, not the JPEG default.
-    ASSERT_EQ(m_api->SetStreamFormat(3), 0);
-    ASSERT_EQ(m_api->SetH264Resolution(320), 0);
-    ASSERT_EQ(m_api->Open(), 777);
-    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
-    ASSERT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240));
-    emulator->kill();
-    EXPECT_TRUE(m_listener.waitFor("dev", 0, SessionStatusLost));
+    const int port = playUntilTheDeviceIsKilled();
+    ASSERT_NE(port, 0);
     EXPECT_TRUE(m_listener.waitFor(errorWith(SessionLost)));
     EXPECT_TRUE(m_listener.waitFor("play", 1, 0));
     EXPECT_EQ(m_api->GetUID(), 0);
@@ -172,17 +183,9 @@ TEST_F(EndToEndTest, LeavingTheProcessWithStreamsRunningIsClean)
 
 TEST_F(EndToEndTest, LivePlayComesBackByItselfWhenTheDeviceDoes)
 {
-    auto emulator = startEmulator({"--uid", "777"});
-    ASSERT_TRUE(emulator->ready());
-    const int port = emulator->port();
-    // Play comes back in the format and width it played in, not the JPEG default.
-    ASSERT_EQ(m_api->SetStreamFormat(3), 0);
-    ASSERT_EQ(m_api->SetH264Resolution(320), 0);
-    ASSERT_EQ(m_api->Open(), 777);
-    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
-    ASSERT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240));
-    emulator->kill();
-    EXPECT_TRUE(m_listener.waitFor("dev", 0, SessionStatusLost));
+    // Play comes back in the format and width it played in (H.264 at 320), not the JPEG default.
+    const int port = playUntilTheDeviceIsKilled();
+    ASSERT_NE(port, 0);
     EXPECT_TRUE(m_listener.waitFor("play", 1, 0));
     EXPECT_EQ(m_api->GetUID(), 0);
 

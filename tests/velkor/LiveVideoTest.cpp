@@ -2,18 +2,17 @@
 #include "ResultCode.h"
 #include "support/FakeDevice.h"
 #include "support/LibraryFixture.h"
+#include "support/ServerPause.h"
 #include "support/XvfbDisplay.h"
 
 #include <xcb/xcb.h>
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -22,6 +21,7 @@ using velkortest::Emulator;
 using velkortest::FakeDevice;
 using velkortest::LibraryFixture;
 using velkortest::RecordedEvent;
+using velkortest::ServerPause;
 using velkortest::XvfbDisplay;
 
 namespace
@@ -30,42 +30,6 @@ namespace
 constexpr std::uint32_t kWhite = 0xFFFFFF;
 constexpr std::uint32_t kNoSignalBackground = 0x282C34;
 constexpr auto kPromptly = std::chrono::seconds(1);
-
-// Stops the X server while it lives, but never for longer than a few seconds: a library that
-// hangs on the server then fails its test instead of hanging it.
-class ServerPause
-{
-public:
-    explicit ServerPause(const XvfbDisplay& display) : m_display(display)
-    {
-        m_display.pause();
-        m_watchdog = std::thread(
-            [this]
-            {
-                std::unique_lock lock(m_mutex);
-                m_ended.wait_for(lock, std::chrono::seconds(8), [this] { return m_over; });
-                m_display.resume();
-            });
-    }
-    ~ServerPause()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_over = true;
-        }
-        m_ended.notify_all();
-        m_watchdog.join();
-    }
-    ServerPause(const ServerPause&) = delete;
-    ServerPause& operator=(const ServerPause&) = delete;
-
-private:
-    const XvfbDisplay& m_display;
-    std::mutex m_mutex;
-    std::condition_variable m_ended;
-    bool m_over = false;
-    std::thread m_watchdog;
-};
 
 // How long `call` took.
 template <typename Call> std::chrono::duration<double> timed(Call call)
@@ -342,7 +306,7 @@ TEST_F(LiveVideoTest, AStalledXServerHoldsUpNeitherStoppingNorClosing)
     ASSERT_EQ(m_api->SetVideoWindow(window), 0);
     ASSERT_GE(m_api->Open(), 0);
     {
-        const ServerPause pause(*s_display);
+        const ServerPause pause(*s_display, std::chrono::seconds(8));
         ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
         // A decoded picture is on its way to the stopped server.
         ASSERT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240));

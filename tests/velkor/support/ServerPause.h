@@ -1,0 +1,31 @@
+#pragma once
+
+#include "XvfbDisplay.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace velkortest
+{
+
+// Stops an X server for as long as it lives, and continues it after `longest` at the latest, so
+// that code which hangs on the stopped server fails, or is measured, rather than hanging too.
+class ServerPause
+{
+public:
+    ServerPause(const XvfbDisplay& display, std::chrono::seconds longest);
+    ~ServerPause();
+    ServerPause(const ServerPause&) = delete;
+    ServerPause& operator=(const ServerPause&) = delete;
+
+private:
+    const XvfbDisplay& m_display;
+    std::mutex m_mutex;
+    std::condition_variable m_ended;
+    bool m_over = false;
+    std::thread m_watchdog;
+};
+
+} // namespace velkortest
