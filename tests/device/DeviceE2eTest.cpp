@@ -707,7 +707,7 @@ TEST_F(DeviceE2eTest, OversizedRequestsAreRefusedBeforeTheyAreBuffered)
         {"header lines", "GET /velkor/info HTTP/1.1\r\n", headerLine, 431},
         {"header line", "GET /velkor/info HTTP/1.1\r\n" + oversizedHeader, headerLine, 431},
     };
-    const long residentBefore = m_device->residentKiB();
+    [[maybe_unused]] const long residentBefore = m_device->residentKiB();
     for (const Case& c : cases)
     {
         HttpConnection connection;
