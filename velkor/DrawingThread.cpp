@@ -53,6 +53,8 @@ struct DrawingThread::State
     std::uint64_t clearAnswered = 0;
     PictureCopy pending;
     bool hasPending = false;
+    std::uint64_t drawn = 0;
+    std::uint64_t replaced = 0;
     std::optional<Clock::time_point> noSignalSince;
     Clock::time_point noSignalDue;
 
@@ -103,6 +105,10 @@ bool DrawingThread::present(const PlanarImage& image)
         {
             return false;
         }
+        if (m_state->hasPending)
+        {
+            ++m_state->replaced;
+        }
         m_state->hasPending = m_state->pending.assign(image);
         if (!m_state->hasPending)
         {
@@ -112,6 +118,18 @@ bool DrawingThread::present(const PlanarImage& image)
     }
     m_state->wake.notify_all();
     return true;
+}
+
+std::uint64_t DrawingThread::drawnCount() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->drawn;
+}
+
+std::uint64_t DrawingThread::replacedCount() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->replaced;
 }
 
 PictureSize DrawingThread::drawnSize() const
@@ -234,6 +252,7 @@ void DrawingThread::run(const std::shared_ptr<State>& state)
                 lock.unlock();
                 output.present(drawing.image());
                 lock.lock();
+                ++state->drawn;
                 heard();
             }
             else if (state->noSignalSince && Clock::now() >= state->noSignalDue)

@@ -42,6 +42,10 @@ public:
     void endNoSignal();
     // Ends the thread, waiting for it no longer than kAnswerTime.
     void shutdown();
+    // Pictures drawn, and pictures a newer one replaced before they could be drawn, since the
+    // thread started: what a measurement of the whole path counts.
+    std::uint64_t drawnCount() const;
+    std::uint64_t replacedCount() const;
 
 private:
     struct State;

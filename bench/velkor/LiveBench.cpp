@@ -1,19 +1,20 @@
 // Live play as the console runs it, measured: the library plays one emulator stream into an
-// 800 x 600 window on DISPLAY for a while, and reports frames received, drawn and lost, the
-// latency from the emulator's X-Timestamp to the picture drawn, and the CPU the process spent per
-// frame. With "ffmpeg" it also runs
+// 800 x 600 window on DISPLAY through its drawing thread for a while, and reports frames received,
+// handed to the drawing thread, drawn and replaced there before being drawn, the latency from the
+// emulator's X-Timestamp to the hand-over, and the CPU the process spent per drawn frame. With
+// "ffmpeg" it also runs
 //   ffmpeg -threads 1 -f FMT -i RAW_URL -vf scale=800:600 -pix_fmt bgra -f null -
 // on the same stream (one encoding serves both readers) and compares the CPU both spent meanwhile.
 //
 // Usage: velkor_live_bench FORMAT WIDTH [SECONDS=10] [FPS=25] [ffmpeg]
 #include "BenchWindow.h"
+#include "DrawingThread.h"
 #include "Emulator.h"
 #include "HttpClient.h"
 #include "LiveObserver.h"
 #include "LiveStream.h"
 #include "ProcessClock.h"
 #include "ResultCode.h"
-#include "VideoOutput.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -229,7 +230,7 @@ int main(int argc, char** argv)
         return 2;
     }
     BenchWindow window;
-    velkor::VideoOutput output;
+    velkor::DrawingThread output;
     if (window.id() == 0 || output.setWindow(window.id()) != velkor::Ok)
     {
         std::fprintf(stderr, "no window to draw into: run under Xvfb with DISPLAY set\n");
@@ -284,11 +285,15 @@ int main(int argc, char** argv)
     // is given time to be through that.
     std::this_thread::sleep_for(std::chrono::seconds(compare ? 15 : 3));
     counts.take();
+    const std::uint64_t drawnStart = output.drawnCount();
+    const std::uint64_t replacedStart = output.replacedCount();
     const double ourStart = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     const double theirStart = ffmpeg ? ffmpeg->cpuSeconds() : 0;
     const auto wallStart = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const Counts measured = counts.take();
+    const std::uint64_t drawn = output.drawnCount() - drawnStart;
+    const std::uint64_t replaced = output.replacedCount() - replacedStart;
     const double ours = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - ourStart;
     const double theirs = ffmpeg ? ffmpeg->cpuSeconds() - theirStart : 0;
     const double wall =
@@ -298,15 +303,17 @@ int main(int argc, char** argv)
 
     std::printf("%s %d at %d fps for %.1f s (load average %.2f before, %.2f after)\n",
                 format.c_str(), width, fps, wall, loadBefore, LoadAverage());
-    std::printf("  parts received %zu, drawn %zu, skipped %zu, undecodable %zu; not sent by the "
-                "emulator %zu\n",
+    std::printf("  parts received %zu, handed to the drawing thread %zu, skipped %zu, undecodable "
+                "%zu; not sent by the emulator %zu\n",
                 measured.received, measured.drawn, measured.skipped, measured.undecodable,
                 measured.notSent);
-    std::printf("  latency X-Timestamp to drawn: p50 %.1f ms, p99 %.1f ms, max %.1f ms\n",
+    std::printf("  drawing thread: drawn %llu, replaced by a newer picture before drawing %llu\n",
+                static_cast<unsigned long long>(drawn), static_cast<unsigned long long>(replaced));
+    std::printf("  latency X-Timestamp to hand-over: p50 %.1f ms, p99 %.1f ms, max %.1f ms\n",
                 percentile(measured.latenciesMs, 0.5), percentile(measured.latenciesMs, 0.99),
                 percentile(measured.latenciesMs, 1.0));
     std::printf("  library CPU %.1f %% of a core, %.3f ms per drawn frame\n", 100 * ours / wall,
-                measured.drawn > 0 ? 1000 * ours / static_cast<double>(measured.drawn) : 0.0);
+                drawn > 0 ? 1000 * ours / static_cast<double>(drawn) : 0.0);
     if (compare)
     {
         std::string shown;
