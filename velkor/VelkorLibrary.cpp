@@ -296,16 +296,7 @@ int32_t VelkorLibrary::GetPassword(char* buffer, int32_t size)
 
 int32_t VelkorLibrary::SetMPEG4Resolution(int32_t resolution)
 {
-    return guarded("SetMPEG4Resolution",
-                   [&]
-                   {
-                       const int32_t result = m_settings.setMpeg4Width(resolution);
-                       if (result == Ok)
-                       {
-                           retuneLive(false);
-                       }
-                       return result;
-                   });
+    return setForLive("SetMPEG4Resolution", &Settings::setMpeg4Width, resolution, false);
 }
 
 int32_t VelkorLibrary::GetMPEG4Resolution()
@@ -315,16 +306,7 @@ int32_t VelkorLibrary::GetMPEG4Resolution()
 
 int32_t VelkorLibrary::SetH264Resolution(int32_t resolution)
 {
-    return guarded("SetH264Resolution",
-                   [&]
-                   {
-                       const int32_t result = m_settings.setH264Width(resolution);
-                       if (result == Ok)
-                       {
-                           retuneLive(false);
-                       }
-                       return result;
-                   });
+    return setForLive("SetH264Resolution", &Settings::setH264Width, resolution, false);
 }
 
 int32_t VelkorLibrary::GetH264Resolution()
@@ -334,16 +316,7 @@ int32_t VelkorLibrary::GetH264Resolution()
 
 int32_t VelkorLibrary::SetJPEGResolution(int32_t resolution)
 {
-    return guarded("SetJPEGResolution",
-                   [&]
-                   {
-                       const int32_t result = m_settings.setJpegWidth(resolution);
-                       if (result == Ok)
-                       {
-                           retuneLive(false);
-                       }
-                       return result;
-                   });
+    return setForLive("SetJPEGResolution", &Settings::setJpegWidth, resolution, false);
 }
 
 int32_t VelkorLibrary::GetJPEGResolution()
@@ -353,16 +326,7 @@ int32_t VelkorLibrary::GetJPEGResolution()
 
 int32_t VelkorLibrary::SetStreamFormat(int32_t format)
 {
-    return guarded("SetStreamFormat",
-                   [&]
-                   {
-                       const int32_t result = m_settings.setStreamFormat(format);
-                       if (result == Ok)
-                       {
-                           retuneLive(true);
-                       }
-                       return result;
-                   });
+    return setForLive("SetStreamFormat", &Settings::setStreamFormat, format, true);
 }
 
 int32_t VelkorLibrary::GetStreamFormat()
@@ -460,6 +424,21 @@ void VelkorLibrary::report(int32_t code, std::string description)
 {
     m_dispatcher.post([code, description = std::move(description)](IAppListener& listener)
                       { listener.OnError(code, description.c_str()); });
+}
+
+int32_t VelkorLibrary::setForLive(const char* operation, int32_t (Settings::*set)(int32_t),
+                                  int32_t value, bool formatChanged)
+{
+    return guarded(operation,
+                   [&]
+                   {
+                       const int32_t result = (m_settings.*set)(value);
+                       if (result == Ok)
+                       {
+                           retuneLive(formatChanged);
+                       }
+                       return result;
+                   });
 }
 
 void VelkorLibrary::retuneLive(bool formatChanged)

@@ -84,6 +84,9 @@ private:
     int32_t refuse(int32_t code, std::string description);
     void report(int32_t code, std::string description);
     // Asks the live stream, if one plays, for the stream the settings now name.
+    // A setter of a value live play depends on: a change that was accepted reaches the stream.
+    int32_t setForLive(const char* operation, int32_t (Settings::*set)(int32_t), int32_t value,
+                       bool formatChanged);
     void retuneLive(bool formatChanged);
     static int32_t widthFor(VideoCodec codec, const SettingsSnapshot& settings);
     static std::string notServed(int32_t format, const std::vector<VideoCodec>& served);

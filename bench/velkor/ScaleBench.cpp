@@ -72,21 +72,21 @@ void copyForTheDrawingThread(benchmark::State& state)
     }
 }
 
+// Every width the streams offer.
+void atStreamWidths(benchmark::internal::Benchmark* benchmark)
+{
+    benchmark->Arg(320)->Arg(640)->Arg(1280)->Arg(1920);
+}
+
 } // namespace
 
 BENCHMARK(copyForTheDrawingThread)
-    ->Arg(320)
-    ->Arg(640)
-    ->Arg(1280)
-    ->Arg(1920)
+    ->Apply(atStreamWidths)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime();
 
 BENCHMARK(drawInto800x600)
-    ->Arg(320)
-    ->Arg(640)
-    ->Arg(1280)
-    ->Arg(1920)
+    ->Apply(atStreamWidths)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime();
 
