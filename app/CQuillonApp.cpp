@@ -1,7 +1,7 @@
-#include "CQuillonApp.h"
+#include "app/CQuillonApp.h"
 
-#include "CQuillonDlg.h"
-#include "version.h"
+#include "console/CQuillonDlg.h"
+#include "res/version.h"
 
 #include <QCoreApplication>
 

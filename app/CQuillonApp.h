@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CWinApp.h"
+#include "framework/CWinApp.h"
 
 // The application: runs the console as its one modal window, then ends the program.
 class CQuillonApp : public CWinApp

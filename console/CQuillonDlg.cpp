@@ -1,11 +1,11 @@
-#include "CQuillonDlg.h"
+#include "console/CQuillonDlg.h"
 
-#include "AppIcon.h"
-#include "CDataExchange.h"
-#include "ConsoleTemplate.h"
-#include "DataExchange.h"
-#include "PostedMessage.h"
-#include "resource.h"
+#include "framework/CDataExchange.h"
+#include "framework/DataExchange.h"
+#include "framework/PostedMessage.h"
+#include "res/AppIcon.h"
+#include "res/ConsoleTemplate.h"
+#include "res/resource.h"
 
 #include <malloc.h>
 

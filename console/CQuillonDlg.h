@@ -1,13 +1,13 @@
 #pragma once
 
-#include "CAppListener.h"
-#include "CButton.h"
-#include "CComboBox.h"
-#include "CDialog.h"
-#include "CEdit.h"
-#include "FormatText.h"
-#include "LogText.h"
-#include "PrintfFormat.h"
+#include "console/CAppListener.h"
+#include "console/LogText.h"
+#include "framework/CButton.h"
+#include "framework/CComboBox.h"
+#include "framework/CDialog.h"
+#include "framework/CEdit.h"
+#include "framework/FormatText.h"
+#include "framework/PrintfFormat.h"
 
 #include <QIcon>
 #include <array>

@@ -1,8 +1,8 @@
-#include "CQuillonDlg.h"
-#include "ChoiceList.h"
-#include "DeviceLibrary.h"
-#include "MessageBox.h"
-#include "resource.h"
+#include "console/CQuillonDlg.h"
+#include "console/ChoiceList.h"
+#include "devicelib/DeviceLibrary.h"
+#include "framework/MessageBox.h"
+#include "res/resource.h"
 
 #include <array>
 #include <cstring>

@@ -1,7 +1,7 @@
-#include "LogText.h"
+#include "console/LogText.h"
 
-#include "CDataExchange.h"
-#include "LogView.h"
+#include "console/LogView.h"
+#include "framework/CDataExchange.h"
 
 #include <QPlainTextEdit>
 

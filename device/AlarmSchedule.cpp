@@ -1,7 +1,7 @@
-#include "AlarmSchedule.h"
+#include "device/AlarmSchedule.h"
 
-#include "EventBus.h"
-#include "LocalTimestamp.h"
+#include "device/EventBus.h"
+#include "device/LocalTimestamp.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "AsciiText.h"
+#include "device/AsciiText.h"
 
 #include <charconv>
 

@@ -1,6 +1,6 @@
-#include "AuthParams.h"
+#include "device/AuthParams.h"
 
-#include "AsciiText.h"
+#include "device/AsciiText.h"
 
 namespace velkordevice
 {

@@ -1,9 +1,9 @@
-#include "Authenticator.h"
+#include "device/Authenticator.h"
 
-#include "AsciiText.h"
-#include "AuthParams.h"
-#include "Base64.h"
-#include "DigestCalculator.h"
+#include "device/AsciiText.h"
+#include "device/AuthParams.h"
+#include "device/Base64.h"
+#include "device/DigestCalculator.h"
 
 #include <openssl/crypto.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DeviceConfig.h"
-#include "NonceRegistry.h"
+#include "device/DeviceConfig.h"
+#include "device/NonceRegistry.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "BitmapFont.h"
+#include "device/BitmapFont.h"
 
-#include "YuvImage.h"
+#include "device/YuvImage.h"
 
 #include <algorithm>
 #include <array>

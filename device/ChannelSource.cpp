@@ -1,7 +1,7 @@
-#include "ChannelSource.h"
+#include "device/ChannelSource.h"
 
-#include "FrameHandOver.h"
-#include "StreamProducer.h"
+#include "device/FrameHandOver.h"
+#include "device/StreamProducer.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StreamKey.h"
+#include "device/StreamKey.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,6 +1,6 @@
-#include "CommandLine.h"
+#include "device/CommandLine.h"
 
-#include "AsciiText.h"
+#include "device/AsciiText.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DeviceConfig.h"
+#include "device/DeviceConfig.h"
 
 #include <string>
 #include <vector>

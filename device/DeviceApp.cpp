@@ -1,7 +1,7 @@
-#include "DeviceApp.h"
+#include "device/DeviceApp.h"
 
-#include "CommandLine.h"
-#include "DeviceServer.h"
+#include "device/CommandLine.h"
+#include "device/DeviceServer.h"
 
 #include <pthread.h>
 #include <signal.h>

@@ -1,10 +1,10 @@
-#include "DeviceServer.h"
+#include "device/DeviceServer.h"
 
-#include "AsciiText.h"
-#include "ChannelSource.h"
-#include "EventStream.h"
-#include "LiveStream.h"
-#include "StreamFormats.h"
+#include "device/AsciiText.h"
+#include "device/ChannelSource.h"
+#include "device/EventStream.h"
+#include "device/LiveStream.h"
+#include "device/StreamFormats.h"
 
 #include <sys/socket.h>
 

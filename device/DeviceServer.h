@@ -1,10 +1,10 @@
 #pragma once
 
-#include "AlarmSchedule.h"
-#include "Authenticator.h"
-#include "DeviceConfig.h"
-#include "EventBus.h"
-#include "GuardedHttpServer.h"
+#include "device/AlarmSchedule.h"
+#include "device/Authenticator.h"
+#include "device/DeviceConfig.h"
+#include "device/EventBus.h"
+#include "device/GuardedHttpServer.h"
 
 #include <httplib.h>
 

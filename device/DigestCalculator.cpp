@@ -1,6 +1,6 @@
-#include "DigestCalculator.h"
+#include "device/DigestCalculator.h"
 
-#include "AsciiText.h"
+#include "device/AsciiText.h"
 
 #include <openssl/evp.h>
 

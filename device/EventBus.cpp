@@ -1,4 +1,4 @@
-#include "EventBus.h"
+#include "device/EventBus.h"
 
 namespace velkordevice
 {

@@ -1,6 +1,6 @@
-#include "EventStream.h"
+#include "device/EventStream.h"
 
-#include "EventBus.h"
+#include "device/EventBus.h"
 
 #include <string>
 

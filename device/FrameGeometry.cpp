@@ -1,4 +1,4 @@
-#include "FrameGeometry.h"
+#include "device/FrameGeometry.h"
 
 namespace velkordevice
 {

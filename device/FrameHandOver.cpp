@@ -1,4 +1,4 @@
-#include "FrameHandOver.h"
+#include "device/FrameHandOver.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "EncodedFrame.h"
+#include "device/EncodedFrame.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "FrameRateWatch.h"
+#include "device/FrameRateWatch.h"
 
 namespace velkordevice
 {

@@ -1,9 +1,9 @@
-#include "FrameRenderer.h"
+#include "device/FrameRenderer.h"
 
-#include "FrameGeometry.h"
-#include "JpegEncoder.h"
-#include "LocalTimestamp.h"
-#include "VideoEncoder.h"
+#include "device/FrameGeometry.h"
+#include "device/JpegEncoder.h"
+#include "device/LocalTimestamp.h"
+#include "device/VideoEncoder.h"
 
 #include <cstdio>
 

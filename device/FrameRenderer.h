@@ -1,9 +1,9 @@
 #pragma once
 
-#include "EncodedFrame.h"
-#include "PictureEncoder.h"
-#include "StreamKey.h"
-#include "TestPattern.h"
+#include "device/EncodedFrame.h"
+#include "device/PictureEncoder.h"
+#include "device/StreamKey.h"
+#include "device/TestPattern.h"
 
 #include <chrono>
 #include <memory>

@@ -1,8 +1,8 @@
-#include "GuardedHttpServer.h"
+#include "device/GuardedHttpServer.h"
 
-#include "ConnectionLimiter.h"
-#include "RequestReader.h"
-#include "RequestStream.h"
+#include "device/ConnectionLimiter.h"
+#include "device/RequestReader.h"
+#include "device/RequestStream.h"
 
 #include <sys/eventfd.h>
 #include <sys/socket.h>

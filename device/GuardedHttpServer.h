@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LingeringCloser.h"
-#include "RequestLimits.h"
+#include "device/LingeringCloser.h"
+#include "device/RequestLimits.h"
 
 #include <httplib.h>
 

@@ -1,6 +1,6 @@
-#include "JpegEncoder.h"
+#include "device/JpegEncoder.h"
 
-#include "YuvImage.h"
+#include "device/YuvImage.h"
 
 #include <turbojpeg.h>
 

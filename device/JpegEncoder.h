@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PictureEncoder.h"
+#include "device/PictureEncoder.h"
 
 #include <cstdint>
 #include <string>

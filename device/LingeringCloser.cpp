@@ -1,4 +1,4 @@
-#include "LingeringCloser.h"
+#include "device/LingeringCloser.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

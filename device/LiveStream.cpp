@@ -1,6 +1,6 @@
-#include "LiveStream.h"
+#include "device/LiveStream.h"
 
-#include "ChannelSource.h"
+#include "device/ChannelSource.h"
 
 namespace velkordevice
 {

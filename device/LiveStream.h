@@ -1,8 +1,8 @@
 #pragma once
 
-#include "EncodedFrame.h"
-#include "FrameHandOver.h"
-#include "StreamKey.h"
+#include "device/EncodedFrame.h"
+#include "device/FrameHandOver.h"
+#include "device/StreamKey.h"
 
 #include <httplib.h>
 

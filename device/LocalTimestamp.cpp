@@ -1,4 +1,4 @@
-#include "LocalTimestamp.h"
+#include "device/LocalTimestamp.h"
 
 #include <cstdio>
 #include <ctime>

@@ -1,6 +1,6 @@
-#include "NonceRegistry.h"
+#include "device/NonceRegistry.h"
 
-#include "AsciiText.h"
+#include "device/AsciiText.h"
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>

@@ -1,6 +1,6 @@
-#include "RequestReader.h"
+#include "device/RequestReader.h"
 
-#include "AsciiText.h"
+#include "device/AsciiText.h"
 
 #include <poll.h>
 #include <sys/socket.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RequestLimits.h"
+#include "device/RequestLimits.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,6 +1,6 @@
-#include "RequestStream.h"
+#include "device/RequestStream.h"
 
-#include "AsciiText.h"
+#include "device/AsciiText.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,4 +1,4 @@
-#include "StreamFormats.h"
+#include "device/StreamFormats.h"
 
 #include <algorithm>
 #include <array>

@@ -1,9 +1,9 @@
-#include "StreamProducer.h"
+#include "device/StreamProducer.h"
 
-#include "FrameGeometry.h"
-#include "FrameHandOver.h"
-#include "FrameRateWatch.h"
-#include "FrameRenderer.h"
+#include "device/FrameGeometry.h"
+#include "device/FrameHandOver.h"
+#include "device/FrameRateWatch.h"
+#include "device/FrameRenderer.h"
 
 #include <algorithm>
 #include <cstdio>

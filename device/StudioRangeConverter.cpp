@@ -1,6 +1,6 @@
-#include "StudioRangeConverter.h"
+#include "device/StudioRangeConverter.h"
 
-#include "YuvImage.h"
+#include "device/YuvImage.h"
 
 extern "C"
 {

@@ -1,6 +1,6 @@
-#include "TestPattern.h"
+#include "device/TestPattern.h"
 
-#include "BitmapFont.h"
+#include "device/BitmapFont.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "YuvImage.h"
+#include "device/YuvImage.h"
 
 #include <cstdint>
 #include <string_view>

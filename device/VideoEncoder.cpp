@@ -1,6 +1,6 @@
-#include "VideoEncoder.h"
+#include "device/VideoEncoder.h"
 
-#include "YuvImage.h"
+#include "device/YuvImage.h"
 
 extern "C"
 {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "PictureEncoder.h"
-#include "StreamFormats.h"
-#include "StudioRangeConverter.h"
+#include "device/PictureEncoder.h"
+#include "device/StreamFormats.h"
+#include "device/StudioRangeConverter.h"
 
 #include <cstdint>
 #include <string>

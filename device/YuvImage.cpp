@@ -1,4 +1,4 @@
-#include "YuvImage.h"
+#include "device/YuvImage.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "DeviceApp.h"
+#include "device/DeviceApp.h"
 
 #include <iostream>
 

@@ -11,8 +11,8 @@
 // Plain C++ with no dependency beyond the standard headers, so a library can be built against it
 // alone.
 
-#include "IAppCallBack.h"
-#include "IAppListener.h"
+#include "devicelib/IAppCallBack.h"
+#include "devicelib/IAppListener.h"
 
 #include <cstdint>
 

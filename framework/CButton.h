@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CWnd.h"
+#include "framework/CWnd.h"
 
 // A push button of a dialog; it works through its click, which the dialog routes by id.
 class CButton : public CWnd

@@ -1,4 +1,4 @@
-#include "CComboBox.h"
+#include "framework/CComboBox.h"
 
 #include <QComboBox>
 #include <QSignalBlocker>

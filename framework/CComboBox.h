@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CWnd.h"
+#include "framework/CWnd.h"
 
 #include <string_view>
 

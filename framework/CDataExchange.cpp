@@ -1,6 +1,6 @@
-#include "CDataExchange.h"
+#include "framework/CDataExchange.h"
 
-#include "CDialog.h"
+#include "framework/CDialog.h"
 
 CDataExchange::CDataExchange(CDialog* dialog, bool saveAndValidate)
     : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog)

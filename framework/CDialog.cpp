@@ -1,11 +1,11 @@
-#include "CDialog.h"
+#include "framework/CDialog.h"
 
-#include "CDataExchange.h"
-#include "DropDownList.h"
-#include "MessageBox.h"
-#include "NativeFrame.h"
-#include "PostedMessageQueue.h"
-#include "WindowRegistry.h"
+#include "framework/CDataExchange.h"
+#include "framework/DropDownList.h"
+#include "framework/MessageBox.h"
+#include "framework/NativeFrame.h"
+#include "framework/PostedMessageQueue.h"
+#include "framework/WindowRegistry.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "CWnd.h"
-#include "DialogTemplate.h"
-#include "DialogUnits.h"
-#include "WinTypes.h"
+#include "framework/CWnd.h"
+#include "framework/DialogTemplate.h"
+#include "framework/DialogUnits.h"
+#include "framework/WinTypes.h"
 
 #include <QDialog>
 #include <map>

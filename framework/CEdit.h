@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CWnd.h"
+#include "framework/CWnd.h"
 
 // An edit field of a dialog; its text moves through the data exchange.
 class CEdit : public CWnd

@@ -1,6 +1,6 @@
-#include "CWinApp.h"
+#include "framework/CWinApp.h"
 
-#include "Platform.h"
+#include "framework/Platform.h"
 
 #include <QApplication>
 #include <QFileInfo>

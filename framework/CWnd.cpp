@@ -1,6 +1,6 @@
-#include "CWnd.h"
+#include "framework/CWnd.h"
 
-#include "FrameGeometryKeeper.h"
+#include "framework/FrameGeometryKeeper.h"
 
 #include <optional>
 

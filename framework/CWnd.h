@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WinTypes.h"
+#include "framework/WinTypes.h"
 
 #include <QFlags>
 #include <QPointer>

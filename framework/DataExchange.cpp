@@ -1,8 +1,8 @@
-#include "DataExchange.h"
+#include "framework/DataExchange.h"
 
-#include "CDataExchange.h"
-#include "CWnd.h"
-#include "WholeNumber.h"
+#include "framework/CDataExchange.h"
+#include "framework/CWnd.h"
+#include "framework/WholeNumber.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>

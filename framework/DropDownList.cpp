@@ -1,4 +1,4 @@
-#include "DropDownList.h"
+#include "framework/DropDownList.h"
 
 #include <QAbstractItemView>
 #include <QScreen>

@@ -1,4 +1,4 @@
-#include "FormatText.h"
+#include "framework/FormatText.h"
 
 #include <algorithm>
 #include <cstdarg>

@@ -1,4 +1,4 @@
-#include "FrameGeometryKeeper.h"
+#include "framework/FrameGeometryKeeper.h"
 
 #include <QEvent>
 #include <QWidget>

@@ -1,6 +1,6 @@
-#include "MessageBox.h"
+#include "framework/MessageBox.h"
 
-#include "CWinApp.h"
+#include "framework/CWinApp.h"
 
 #include <QApplication>
 #include <QMessageBox>

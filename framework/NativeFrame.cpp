@@ -1,4 +1,4 @@
-#include "NativeFrame.h"
+#include "framework/NativeFrame.h"
 
 #include <xcb/xcb.h>
 

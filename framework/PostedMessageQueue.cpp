@@ -1,4 +1,4 @@
-#include "PostedMessageQueue.h"
+#include "framework/PostedMessageQueue.h"
 
 #include <QCoreApplication>
 #include <QEvent>

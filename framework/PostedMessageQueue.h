@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PostedMessage.h"
+#include "framework/PostedMessage.h"
 
 #include <deque>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "WholeNumber.h"
+#include "framework/WholeNumber.h"
 
 #include <charconv>
 #include <limits>

@@ -1,6 +1,6 @@
-#include "WindowRegistry.h"
+#include "framework/WindowRegistry.h"
 
-#include "PostedMessageQueue.h"
+#include "framework/PostedMessageQueue.h"
 
 #include <mutex>
 #include <unordered_map>

@@ -1,6 +1,6 @@
-#include "ConsoleTemplate.h"
+#include "res/ConsoleTemplate.h"
 
-#include "resource.h"
+#include "res/resource.h"
 
 namespace
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DialogTemplate.h"
+#include "framework/DialogTemplate.h"
 
 // Dialog template 102: the console's window layout.
 const DialogTemplate& ConsoleTemplate();

@@ -1,4 +1,4 @@
-#include "AsciiText.h"
+#include "velkor/AsciiText.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "CurlRuntime.h"
+#include "velkor/CurlRuntime.h"
 
 #include <curl/curl.h>
 

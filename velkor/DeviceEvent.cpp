@@ -1,6 +1,6 @@
-#include "DeviceEvent.h"
+#include "velkor/DeviceEvent.h"
 
-#include "KeyValueText.h"
+#include "velkor/KeyValueText.h"
 
 #include <limits>
 

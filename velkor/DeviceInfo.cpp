@@ -1,6 +1,6 @@
-#include "DeviceInfo.h"
+#include "velkor/DeviceInfo.h"
 
-#include "KeyValueText.h"
+#include "velkor/KeyValueText.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,8 +1,8 @@
-#include "DrawingThread.h"
+#include "velkor/DrawingThread.h"
 
-#include "NoSignalPicture.h"
-#include "PictureCopy.h"
-#include "ResultCode.h"
+#include "velkor/NoSignalPicture.h"
+#include "velkor/PictureCopy.h"
+#include "velkor/ResultCode.h"
 
 #include <exception>
 #include <utility>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PictureSink.h"
-#include "VideoOutput.h"
+#include "velkor/PictureSink.h"
+#include "velkor/VideoOutput.h"
 
 #include <chrono>
 #include <condition_variable>

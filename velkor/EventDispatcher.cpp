@@ -1,6 +1,6 @@
-#include "EventDispatcher.h"
+#include "velkor/EventDispatcher.h"
 
-#include "ResultCode.h"
+#include "velkor/ResultCode.h"
 
 #include <algorithm>
 #include <new>

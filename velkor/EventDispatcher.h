@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IAppListener.h"
+#include "devicelib/IAppListener.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,6 +1,6 @@
-#include "EventStream.h"
+#include "velkor/EventStream.h"
 
-#include "SseParser.h"
+#include "velkor/SseParser.h"
 
 #include <exception>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DeviceEvent.h"
-#include "HttpClient.h"
-#include "WorkerThread.h"
+#include "velkor/DeviceEvent.h"
+#include "velkor/HttpClient.h"
+#include "velkor/WorkerThread.h"
 
 #include <functional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "VelkorLibrary.h"
+#include "velkor/VelkorLibrary.h"
 
 #include <cstdlib>
 

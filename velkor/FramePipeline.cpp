@@ -1,11 +1,11 @@
-#include "FramePipeline.h"
+#include "velkor/FramePipeline.h"
 
-#include "JpegDecoder.h"
-#include "LiveObserver.h"
-#include "LivePart.h"
-#include "PictureSink.h"
-#include "ResultCode.h"
-#include "VideoDecoder.h"
+#include "velkor/JpegDecoder.h"
+#include "velkor/LiveObserver.h"
+#include "velkor/LivePart.h"
+#include "velkor/PictureSink.h"
+#include "velkor/ResultCode.h"
+#include "velkor/VideoDecoder.h"
 
 #include <string>
 

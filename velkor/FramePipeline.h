@@ -1,8 +1,8 @@
 #pragma once
 
-#include "MultipartParser.h"
-#include "PictureDecoder.h"
-#include "StreamFormats.h"
+#include "velkor/MultipartParser.h"
+#include "velkor/PictureDecoder.h"
+#include "velkor/StreamFormats.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "FrameScaler.h"
+#include "velkor/FrameScaler.h"
 
 #include <cstring>
 

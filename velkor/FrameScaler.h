@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Frame.h"
+#include "velkor/Frame.h"
 
 #include <cstddef>
 #include <cstdint>

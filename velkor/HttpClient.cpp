@@ -1,9 +1,9 @@
-#include "HttpClient.h"
+#include "velkor/HttpClient.h"
 
-#include "AsciiText.h"
-#include "CurlRuntime.h"
-#include "StopSignal.h"
-#include "TextRules.h"
+#include "velkor/AsciiText.h"
+#include "velkor/CurlRuntime.h"
+#include "velkor/StopSignal.h"
+#include "velkor/TextRules.h"
 
 #include <curl/curl.h>
 

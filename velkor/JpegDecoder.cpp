@@ -1,4 +1,4 @@
-#include "JpegDecoder.h"
+#include "velkor/JpegDecoder.h"
 
 #include <turbojpeg.h>
 

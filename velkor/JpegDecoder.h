@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PictureDecoder.h"
+#include "velkor/PictureDecoder.h"
 
 #include <cstddef>
 #include <cstdint>

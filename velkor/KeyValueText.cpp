@@ -1,4 +1,4 @@
-#include "KeyValueText.h"
+#include "velkor/KeyValueText.h"
 
 #include <charconv>
 

@@ -1,6 +1,6 @@
-#include "LivePart.h"
+#include "velkor/LivePart.h"
 
-#include "MultipartPart.h"
+#include "velkor/MultipartPart.h"
 
 #include <charconv>
 #include <string_view>

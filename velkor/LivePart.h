@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StreamFormats.h"
+#include "velkor/StreamFormats.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,8 +1,8 @@
-#include "LiveReporter.h"
+#include "velkor/LiveReporter.h"
 
-#include "EventDispatcher.h"
-#include "IAppCallBack.h"
-#include "ResultCode.h"
+#include "devicelib/IAppCallBack.h"
+#include "velkor/EventDispatcher.h"
+#include "velkor/ResultCode.h"
 
 #include <algorithm>
 #include <limits>

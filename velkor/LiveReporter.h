@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LiveObserver.h"
+#include "velkor/LiveObserver.h"
 
 #include <functional>
 

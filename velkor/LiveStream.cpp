@@ -1,9 +1,9 @@
-#include "LiveStream.h"
+#include "velkor/LiveStream.h"
 
-#include "FramePipeline.h"
-#include "LiveObserver.h"
-#include "PictureSink.h"
-#include "ResultCode.h"
+#include "velkor/FramePipeline.h"
+#include "velkor/LiveObserver.h"
+#include "velkor/PictureSink.h"
+#include "velkor/ResultCode.h"
 
 #include <exception>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "HttpClient.h"
-#include "StopSignal.h"
-#include "StreamFormats.h"
-#include "WorkerThread.h"
+#include "velkor/HttpClient.h"
+#include "velkor/StopSignal.h"
+#include "velkor/StreamFormats.h"
+#include "velkor/WorkerThread.h"
 
 #include <cstdint>
 #include <memory>

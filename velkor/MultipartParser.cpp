@@ -1,6 +1,6 @@
-#include "MultipartParser.h"
+#include "velkor/MultipartParser.h"
 
-#include "AsciiText.h"
+#include "velkor/AsciiText.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MultipartPart.h"
+#include "velkor/MultipartPart.h"
 
 #include <cstddef>
 #include <cstdint>

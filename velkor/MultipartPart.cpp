@@ -1,6 +1,6 @@
-#include "MultipartPart.h"
+#include "velkor/MultipartPart.h"
 
-#include "AsciiText.h"
+#include "velkor/AsciiText.h"
 
 namespace velkor
 {

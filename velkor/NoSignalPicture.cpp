@@ -1,4 +1,4 @@
-#include "NoSignalPicture.h"
+#include "velkor/NoSignalPicture.h"
 
 #include <cairo.h>
 

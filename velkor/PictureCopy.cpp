@@ -1,4 +1,4 @@
-#include "PictureCopy.h"
+#include "velkor/PictureCopy.h"
 
 extern "C"
 {

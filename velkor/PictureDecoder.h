@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PictureSink.h"
-#include "PlanarImage.h"
+#include "velkor/PictureSink.h"
+#include "velkor/PlanarImage.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "PictureScaler.h"
+#include "velkor/PictureScaler.h"
 
 extern "C"
 {

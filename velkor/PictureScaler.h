@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Frame.h"
-#include "FrameScaler.h"
-#include "PlanarImage.h"
+#include "velkor/Frame.h"
+#include "velkor/FrameScaler.h"
+#include "velkor/PlanarImage.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PlanarImage.h"
+#include "velkor/PlanarImage.h"
 
 namespace velkor
 {

@@ -1,4 +1,4 @@
-#include "Reconnector.h"
+#include "velkor/Reconnector.h"
 
 #include <algorithm>
 

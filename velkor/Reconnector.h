@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WorkerThread.h"
+#include "velkor/WorkerThread.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,7 +1,7 @@
-#include "Settings.h"
+#include "velkor/Settings.h"
 
-#include "ResultCode.h"
-#include "TextRules.h"
+#include "velkor/ResultCode.h"
+#include "velkor/TextRules.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
-#include "ShmSegment.h"
+#include "velkor/ShmSegment.h"
 
-#include "XConnection.h"
+#include "velkor/XConnection.h"
 
 #include <sys/ipc.h>
 #include <sys/shm.h>

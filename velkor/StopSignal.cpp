@@ -1,4 +1,4 @@
-#include "StopSignal.h"
+#include "velkor/StopSignal.h"
 
 namespace velkor
 {

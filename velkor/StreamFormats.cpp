@@ -1,6 +1,6 @@
-#include "StreamFormats.h"
+#include "velkor/StreamFormats.h"
 
-#include "AsciiText.h"
+#include "velkor/AsciiText.h"
 
 #include <array>
 

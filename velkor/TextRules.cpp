@@ -1,6 +1,6 @@
-#include "TextRules.h"
+#include "velkor/TextRules.h"
 
-#include "ResultCode.h"
+#include "velkor/ResultCode.h"
 
 #include <arpa/inet.h>
 

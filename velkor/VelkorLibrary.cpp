@@ -1,11 +1,11 @@
-#include "VelkorLibrary.h"
+#include "velkor/VelkorLibrary.h"
 
-#include "DeviceEvent.h"
-#include "HttpClient.h"
-#include "IAppCallBack.h"
-#include "LiveReporter.h"
-#include "ResultCode.h"
-#include "TextRules.h"
+#include "devicelib/IAppCallBack.h"
+#include "velkor/DeviceEvent.h"
+#include "velkor/HttpClient.h"
+#include "velkor/LiveReporter.h"
+#include "velkor/ResultCode.h"
+#include "velkor/TextRules.h"
 
 #include <algorithm>
 #include <exception>

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "DeviceInfo.h"
-#include "DeviceLibrary.h"
-#include "DrawingThread.h"
-#include "EventDispatcher.h"
-#include "EventStream.h"
-#include "LiveStream.h"
-#include "Reconnector.h"
-#include "Settings.h"
-#include "StopSignal.h"
+#include "devicelib/DeviceLibrary.h"
+#include "velkor/DeviceInfo.h"
+#include "velkor/DrawingThread.h"
+#include "velkor/EventDispatcher.h"
+#include "velkor/EventStream.h"
+#include "velkor/LiveStream.h"
+#include "velkor/Reconnector.h"
+#include "velkor/Settings.h"
+#include "velkor/StopSignal.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "VideoDecoder.h"
+#include "velkor/VideoDecoder.h"
 
 extern "C"
 {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PictureDecoder.h"
-#include "StreamFormats.h"
+#include "velkor/PictureDecoder.h"
+#include "velkor/StreamFormats.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "VideoOutput.h"
+#include "velkor/VideoOutput.h"
 
-#include "ResultCode.h"
+#include "velkor/ResultCode.h"
 
 #include <xcb/shm.h>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "PictureScaler.h"
-#include "PictureSink.h"
-#include "ShmSegment.h"
-#include "XConnection.h"
+#include "velkor/PictureScaler.h"
+#include "velkor/PictureSink.h"
+#include "velkor/ShmSegment.h"
+#include "velkor/XConnection.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "WorkerThread.h"
+#include "velkor/WorkerThread.h"
 
 #include <cassert>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StopSignal.h"
+#include "velkor/StopSignal.h"
 
 #include <atomic>
 #include <functional>

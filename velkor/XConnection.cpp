@@ -1,4 +1,4 @@
-#include "XConnection.h"
+#include "velkor/XConnection.h"
 
 #include <poll.h>
 #include <sys/socket.h>

@@ -13,10 +13,10 @@
 //   cmake --build <build> --target console_log_bench   (needs QUILLON_BUILD_TESTS=ON)
 //   <build>/bin/console_log_bench                               every case, one table
 //   <build>/bin/console_log_bench --child <approach> <mode> N   one case, one RESULT line
-#include "CQuillonDlg.h"
-#include "ProcessClock.h"
-#include "WindowRegistry.h"
-#include "resource.h"
+#include "bench/support/ProcessClock.h"
+#include "console/CQuillonDlg.h"
+#include "framework/WindowRegistry.h"
+#include "res/resource.h"
 
 #include <malloc.h>
 #include <sys/resource.h>

@@ -1,8 +1,8 @@
 // One channel must draw and encode a 1920x1440 frame in under 33 ms on one core to keep 30 fps.
-#include "FrameGeometry.h"
-#include "FrameRenderer.h"
-#include "JpegEncoder.h"
-#include "TestPattern.h"
+#include "device/FrameGeometry.h"
+#include "device/FrameRenderer.h"
+#include "device/JpegEncoder.h"
+#include "device/TestPattern.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // Requests on loopback must not wait for the peer's delayed ACK: a keep-alive request, and the
 // two requests of a digest-authenticated open, each take a few milliseconds at most (median).
-#include "DeviceConfig.h"
-#include "DeviceServer.h"
+#include "device/DeviceConfig.h"
+#include "device/DeviceServer.h"
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>

@@ -7,10 +7,10 @@
 //
 // Defaults: 4 s of measuring per step; jpeg:640 jpeg:1920 mpeg4:640 h264:640 h264:1920
 // h265:640 h265:1920.
-#include "ChannelSource.h"
-#include "FrameHandOver.h"
-#include "ProcessClock.h"
-#include "StreamFormats.h"
+#include "bench/support/ProcessClock.h"
+#include "device/ChannelSource.h"
+#include "device/FrameHandOver.h"
+#include "device/StreamFormats.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,9 +1,9 @@
 // What one picture of each stream costs the emulator: drawing the test pattern and encoding it,
 // per format and width, as a stream's thread does once per tick. CPU time is the whole
 // process's, so libx265's own worker threads are counted.
-#include "FrameRenderer.h"
-#include "ProcessClock.h"
-#include "StreamFormats.h"
+#include "bench/support/ProcessClock.h"
+#include "device/FrameRenderer.h"
+#include "device/StreamFormats.h"
 
 #include <benchmark/benchmark.h>
 

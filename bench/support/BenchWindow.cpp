@@ -1,4 +1,4 @@
-#include "BenchWindow.h"
+#include "bench/support/BenchWindow.h"
 
 #include <xcb/xcb.h>
 

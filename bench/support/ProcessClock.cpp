@@ -1,4 +1,4 @@
-#include "ProcessClock.h"
+#include "bench/support/ProcessClock.h"
 
 #include <cstdio>
 

@@ -3,14 +3,14 @@
 // DISPLAY) fed parts captured from the emulator, against TurboJPEG's or libavcodec's decode of
 // those parts alone with the library's decoder settings. CPU is the whole process's, decoder
 // threads included. Without DISPLAY the path stops after decoding.
-#include "BenchWindow.h"
-#include "Emulator.h"
-#include "FramePipeline.h"
-#include "LiveObserver.h"
-#include "ProcessClock.h"
-#include "StreamCapture.h"
-#include "VideoDecoder.h"
-#include "VideoOutput.h"
+#include "bench/support/BenchWindow.h"
+#include "bench/support/ProcessClock.h"
+#include "bench/velkor/StreamCapture.h"
+#include "tests/support/Emulator.h"
+#include "velkor/FramePipeline.h"
+#include "velkor/LiveObserver.h"
+#include "velkor/VideoDecoder.h"
+#include "velkor/VideoOutput.h"
 
 #include <benchmark/benchmark.h>
 #include <turbojpeg.h>

@@ -7,14 +7,14 @@
 // on the same stream (one encoding serves both readers) and compares the CPU both spent meanwhile.
 //
 // Usage: velkor_live_bench FORMAT WIDTH [SECONDS=10] [FPS=25] [ffmpeg]
-#include "BenchWindow.h"
-#include "DrawingThread.h"
-#include "Emulator.h"
-#include "HttpClient.h"
-#include "LiveObserver.h"
-#include "LiveStream.h"
-#include "ProcessClock.h"
-#include "ResultCode.h"
+#include "bench/support/BenchWindow.h"
+#include "bench/support/ProcessClock.h"
+#include "tests/support/Emulator.h"
+#include "velkor/DrawingThread.h"
+#include "velkor/HttpClient.h"
+#include "velkor/LiveObserver.h"
+#include "velkor/LiveStream.h"
+#include "velkor/ResultCode.h"
 
 #include <fcntl.h>
 #include <spawn.h>

@@ -3,8 +3,8 @@
 // the copy that hands the picture from the stream's thread to the drawing thread. Set against
 // velkor_frame_bench's bareDecode figures, it shows how much of a whole frame the drawing side
 // alone takes.
-#include "PictureCopy.h"
-#include "PictureScaler.h"
+#include "velkor/PictureCopy.h"
+#include "velkor/PictureScaler.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,14 +4,14 @@
 // how soon a silent live stream and a silent event stream are given up, counted from the last
 // byte each brought. Prints the median and the worst of each over the rounds, and the load.
 // Usage: velkor_stall_bench [ROUNDS]   (default 3; runs its own Xvfb and emulator)
-#include "DeviceLibrary.h"
-#include "Emulator.h"
-#include "ResultCode.h"
-#include "support/FakeDevice.h"
-#include "support/RecordingListener.h"
-#include "support/ServerPause.h"
-#include "support/TestJpeg.h"
-#include "support/XvfbDisplay.h"
+#include "devicelib/DeviceLibrary.h"
+#include "tests/support/Emulator.h"
+#include "tests/velkor/support/FakeDevice.h"
+#include "tests/velkor/support/RecordingListener.h"
+#include "tests/velkor/support/ServerPause.h"
+#include "tests/velkor/support/TestJpeg.h"
+#include "tests/velkor/support/XvfbDisplay.h"
+#include "velkor/ResultCode.h"
 
 #include <xcb/xcb.h>
 

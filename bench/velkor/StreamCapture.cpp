@@ -1,9 +1,9 @@
-#include "StreamCapture.h"
+#include "bench/velkor/StreamCapture.h"
 
-#include "HttpClient.h"
-#include "LivePart.h"
-#include "MultipartParser.h"
-#include "StopSignal.h"
+#include "velkor/HttpClient.h"
+#include "velkor/LivePart.h"
+#include "velkor/MultipartParser.h"
+#include "velkor/StopSignal.h"
 
 #include <optional>
 

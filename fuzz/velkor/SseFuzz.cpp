@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the event-stream parser in arbitrary pieces and every event it yields
 // to the device-event reader. The first input byte picks the piece size.
-#include "DeviceEvent.h"
-#include "SseParser.h"
+#include "velkor/DeviceEvent.h"
+#include "velkor/SseParser.h"
 
 #include <cstdint>
 #include <cstdlib>

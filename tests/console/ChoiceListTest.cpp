@@ -1,6 +1,6 @@
-#include "ChoiceList.h"
+#include "console/ChoiceList.h"
 
-#include "CComboBox.h"
+#include "framework/CComboBox.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "ConsoleFixture.h"
-#include "ConsoleTemplate.h"
-#include "DialogUnits.h"
+#include "framework/DialogUnits.h"
+#include "res/ConsoleTemplate.h"
+#include "tests/support/ConsoleFixture.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "CQuillonDlg.h"
+#include "console/CQuillonDlg.h"
 
 #include <cstdint>
 

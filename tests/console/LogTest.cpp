@@ -1,5 +1,5 @@
-#include "ConsoleFixture.h"
-#include "WindowRegistry.h"
+#include "framework/WindowRegistry.h"
+#include "tests/support/ConsoleFixture.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "LogView.h"
+#include "console/LogView.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ConsoleFixture.h"
+#include "tests/support/ConsoleFixture.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>

@@ -1,5 +1,5 @@
-#include "CQuillonDlg.h"
-#include "ConsoleFixture.h"
+#include "console/CQuillonDlg.h"
+#include "tests/support/ConsoleFixture.h"
 
 #include <QApplication>
 #include <QImage>

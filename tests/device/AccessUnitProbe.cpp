@@ -1,4 +1,4 @@
-#include "AccessUnitProbe.h"
+#include "tests/device/AccessUnitProbe.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StreamFormats.h"
+#include "device/StreamFormats.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "AuthParams.h"
+#include "device/AuthParams.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "Authenticator.h"
+#include "device/Authenticator.h"
 
-#include "AuthParams.h"
-#include "Base64.h"
-#include "DigestCalculator.h"
+#include "device/AuthParams.h"
+#include "device/Base64.h"
+#include "device/DigestCalculator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "ChannelSource.h"
+#include "device/ChannelSource.h"
 
-#include "AccessUnitProbe.h"
-#include "FrameHandOver.h"
-#include "JpegProbe.h"
+#include "device/FrameHandOver.h"
+#include "tests/device/AccessUnitProbe.h"
+#include "tests/device/JpegProbe.h"
 
 #include <gtest/gtest.h>
 

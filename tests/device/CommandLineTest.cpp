@@ -1,4 +1,4 @@
-#include "CommandLine.h"
+#include "device/CommandLine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ConnectionLimiter.h"
+#include "device/ConnectionLimiter.h"
 
 #include <gtest/gtest.h>
 

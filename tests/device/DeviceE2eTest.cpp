@@ -1,12 +1,12 @@
-#include "AccessUnitProbe.h"
-#include "AuthParams.h"
-#include "Base64.h"
-#include "DigestCalculator.h"
-#include "Emulator.h"
-#include "FrameGeometry.h"
-#include "HttpConnection.h"
-#include "JpegProbe.h"
-#include "StreamFormats.h"
+#include "device/AuthParams.h"
+#include "device/Base64.h"
+#include "device/DigestCalculator.h"
+#include "device/FrameGeometry.h"
+#include "device/StreamFormats.h"
+#include "tests/device/AccessUnitProbe.h"
+#include "tests/device/HttpConnection.h"
+#include "tests/device/JpegProbe.h"
+#include "tests/support/Emulator.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "DeviceServer.h"
+#include "device/DeviceServer.h"
 
-#include "DeviceConfig.h"
-#include "HttpConnection.h"
+#include "device/DeviceConfig.h"
+#include "tests/device/HttpConnection.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

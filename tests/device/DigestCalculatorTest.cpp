@@ -1,4 +1,4 @@
-#include "DigestCalculator.h"
+#include "device/DigestCalculator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "AlarmSchedule.h"
-#include "EventBus.h"
+#include "device/AlarmSchedule.h"
+#include "device/EventBus.h"
 
 #include <gtest/gtest.h>
 

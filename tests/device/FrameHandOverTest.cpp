@@ -1,6 +1,6 @@
-#include "FrameHandOver.h"
+#include "device/FrameHandOver.h"
 
-#include "FrameRateWatch.h"
+#include "device/FrameRateWatch.h"
 
 #include <gtest/gtest.h>
 

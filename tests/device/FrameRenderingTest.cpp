@@ -1,10 +1,10 @@
-#include "BitmapFont.h"
-#include "FrameGeometry.h"
-#include "FrameRenderer.h"
-#include "JpegProbe.h"
-#include "LocalTimestamp.h"
-#include "StreamFormats.h"
-#include "TestPattern.h"
+#include "device/BitmapFont.h"
+#include "device/FrameGeometry.h"
+#include "device/FrameRenderer.h"
+#include "device/LocalTimestamp.h"
+#include "device/StreamFormats.h"
+#include "device/TestPattern.h"
+#include "tests/device/JpegProbe.h"
 
 #include <gtest/gtest.h>
 #include <turbojpeg.h>

@@ -1,4 +1,4 @@
-#include "HttpConnection.h"
+#include "tests/device/HttpConnection.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

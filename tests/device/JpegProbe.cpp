@@ -1,4 +1,4 @@
-#include "JpegProbe.h"
+#include "tests/device/JpegProbe.h"
 
 #include <turbojpeg.h>
 

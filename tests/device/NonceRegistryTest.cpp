@@ -1,4 +1,4 @@
-#include "NonceRegistry.h"
+#include "device/NonceRegistry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "RequestReader.h"
+#include "device/RequestReader.h"
 
 #include <gtest/gtest.h>
 #include <sys/eventfd.h>

@@ -1,10 +1,10 @@
-#include "AccessUnitProbe.h"
-#include "FrameGeometry.h"
-#include "StreamFormats.h"
-#include "StudioRangeConverter.h"
-#include "TestPattern.h"
-#include "VideoEncoder.h"
-#include "YuvImage.h"
+#include "device/FrameGeometry.h"
+#include "device/StreamFormats.h"
+#include "device/StudioRangeConverter.h"
+#include "device/TestPattern.h"
+#include "device/VideoEncoder.h"
+#include "device/YuvImage.h"
+#include "tests/device/AccessUnitProbe.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "DeviceLibrary.h"
+#include "devicelib/DeviceLibrary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "ConsoleDriver.h"
-#include "DeviceLibrary.h"
-#include "Emulator.h"
-#include "WindowPixels.h"
-#include "resource.h"
-#include "support/RecordingListener.h"
+#include "devicelib/DeviceLibrary.h"
+#include "res/resource.h"
+#include "tests/e2e/WindowPixels.h"
+#include "tests/support/ConsoleDriver.h"
+#include "tests/support/Emulator.h"
+#include "tests/velkor/support/RecordingListener.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "support/XvfbDisplay.h"
+#include "tests/velkor/support/XvfbDisplay.h"
 
 #include <gtest/gtest.h>
 

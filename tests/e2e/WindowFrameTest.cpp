@@ -1,7 +1,7 @@
-#include "ConsoleFixture.h"
-#include "WindowInspector.h"
-#include "WindowPixels.h"
-#include "resource.h"
+#include "res/resource.h"
+#include "tests/e2e/WindowInspector.h"
+#include "tests/e2e/WindowPixels.h"
+#include "tests/support/ConsoleFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "WindowInspector.h"
+#include "tests/e2e/WindowInspector.h"
 
 #include <array>
 #include <cstdlib>

@@ -1,5 +1,5 @@
-#include "ProcessRunner.h"
-#include "support/XvfbDisplay.h"
+#include "tests/support/ProcessRunner.h"
+#include "tests/velkor/support/XvfbDisplay.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "WindowPixels.h"
+#include "tests/e2e/WindowPixels.h"
 
 #include <algorithm>
 #include <cstdlib>

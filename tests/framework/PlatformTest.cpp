@@ -1,4 +1,4 @@
-#include "Platform.h"
+#include "framework/Platform.h"
 
 #include <gtest/gtest.h>
 

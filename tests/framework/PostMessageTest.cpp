@@ -1,6 +1,6 @@
-#include "CDialog.h"
-#include "PostedMessage.h"
-#include "WindowRegistry.h"
+#include "framework/CDialog.h"
+#include "framework/PostedMessage.h"
+#include "framework/WindowRegistry.h"
 
 #include <gtest/gtest.h>
 

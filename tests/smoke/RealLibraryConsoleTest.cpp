@@ -1,5 +1,5 @@
-#include "ConsoleDriver.h"
-#include "DeviceLibrary.h"
+#include "devicelib/DeviceLibrary.h"
+#include "tests/support/ConsoleDriver.h"
 
 #include <QComboBox>
 #include <string>

@@ -1,4 +1,4 @@
-#include "ConsoleDriver.h"
+#include "tests/support/ConsoleDriver.h"
 
 #include <QApplication>
 #include <QComboBox>

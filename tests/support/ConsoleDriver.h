@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CQuillonDlg.h"
-#include "ModalBoxWatcher.h"
-#include "resource.h"
+#include "console/CQuillonDlg.h"
+#include "res/resource.h"
+#include "tests/support/ModalBoxWatcher.h"
 
 #include <gtest/gtest.h>
 

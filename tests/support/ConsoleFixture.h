@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ConsoleDriver.h"
-#include "RecordingLibrary.h"
+#include "tests/support/ConsoleDriver.h"
+#include "tests/support/RecordingLibrary.h"
 
 // A started console on the recording library.
 class ConsoleFixture : public ConsoleDriver

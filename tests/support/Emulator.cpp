@@ -1,4 +1,4 @@
-#include "Emulator.h"
+#include "tests/support/Emulator.h"
 
 #include <charconv>
 #include <csignal>

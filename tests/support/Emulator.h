@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProcessRunner.h"
+#include "tests/support/ProcessRunner.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "ModalBoxWatcher.h"
+#include "tests/support/ModalBoxWatcher.h"
 
 #include <QApplication>
 #include <QMessageBox>

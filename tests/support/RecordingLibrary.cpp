@@ -1,4 +1,4 @@
-#include "RecordingLibrary.h"
+#include "tests/support/RecordingLibrary.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DeviceLibrary.h"
+#include "devicelib/DeviceLibrary.h"
 
 #include <cstdint>
 #include <functional>

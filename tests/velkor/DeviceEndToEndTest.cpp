@@ -1,7 +1,7 @@
-#include "Emulator.h"
-#include "ResultCode.h"
-#include "support/LibraryFixture.h"
-#include "support/XvfbDisplay.h"
+#include "tests/support/Emulator.h"
+#include "tests/velkor/support/LibraryFixture.h"
+#include "tests/velkor/support/XvfbDisplay.h"
+#include "velkor/ResultCode.h"
 
 #include <string>
 

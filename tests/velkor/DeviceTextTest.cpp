@@ -1,5 +1,5 @@
-#include "DeviceEvent.h"
-#include "DeviceInfo.h"
+#include "velkor/DeviceEvent.h"
+#include "velkor/DeviceInfo.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "EventDispatcher.h"
+#include "velkor/EventDispatcher.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // made, and leaves main while every library thread still runs: the process must end cleanly.
 // Usage: velkor_exit_probe PORT return|exit [X_SERVER_PID]; with the pid, the X server is
 // stopped (SIGSTOP) once the window is handed over, and the one who runs the probe continues it.
-#include "DeviceLibrary.h"
+#include "devicelib/DeviceLibrary.h"
 
 #include <xcb/xcb.h>
 

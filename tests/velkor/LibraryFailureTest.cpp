@@ -1,6 +1,6 @@
-#include "ResultCode.h"
-#include "support/FakeDevice.h"
-#include "support/LibraryFixture.h"
+#include "tests/velkor/support/FakeDevice.h"
+#include "tests/velkor/support/LibraryFixture.h"
+#include "velkor/ResultCode.h"
 
 #include <cstdlib>
 #include <new>

@@ -1,5 +1,5 @@
-#include "ResultCode.h"
-#include "support/LibraryFixture.h"
+#include "tests/velkor/support/LibraryFixture.h"
+#include "velkor/ResultCode.h"
 
 #include <cstring>
 #include <string>

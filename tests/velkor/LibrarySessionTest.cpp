@@ -1,7 +1,7 @@
-#include "ResultCode.h"
-#include "support/FakeDevice.h"
-#include "support/LibraryFixture.h"
-#include "support/TestJpeg.h"
+#include "tests/velkor/support/FakeDevice.h"
+#include "tests/velkor/support/LibraryFixture.h"
+#include "tests/velkor/support/TestJpeg.h"
+#include "velkor/ResultCode.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

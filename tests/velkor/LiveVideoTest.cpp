@@ -1,9 +1,9 @@
-#include "Emulator.h"
-#include "ResultCode.h"
-#include "support/FakeDevice.h"
-#include "support/LibraryFixture.h"
-#include "support/ServerPause.h"
-#include "support/XvfbDisplay.h"
+#include "tests/support/Emulator.h"
+#include "tests/velkor/support/FakeDevice.h"
+#include "tests/velkor/support/LibraryFixture.h"
+#include "tests/velkor/support/ServerPause.h"
+#include "tests/velkor/support/XvfbDisplay.h"
+#include "velkor/ResultCode.h"
 
 #include <xcb/xcb.h>
 

@@ -1,4 +1,4 @@
-#include "MultipartParser.h"
+#include "velkor/MultipartParser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "SseParser.h"
+#include "velkor/SseParser.h"
 
 #include <gtest/gtest.h>
 

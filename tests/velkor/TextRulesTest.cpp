@@ -1,7 +1,7 @@
-#include "TextRules.h"
+#include "velkor/TextRules.h"
 
-#include "AsciiText.h"
-#include "ResultCode.h"
+#include "velkor/AsciiText.h"
+#include "velkor/ResultCode.h"
 
 #include <gtest/gtest.h>
 

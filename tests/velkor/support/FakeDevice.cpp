@@ -1,4 +1,4 @@
-#include "FakeDevice.h"
+#include "tests/velkor/support/FakeDevice.h"
 
 #include <chrono>
 #include <thread>

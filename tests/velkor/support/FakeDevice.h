@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LoopbackServer.h"
-#include "TestVideo.h"
+#include "tests/velkor/support/LoopbackServer.h"
+#include "tests/velkor/support/TestVideo.h"
 
 #include <chrono>
 #include <condition_variable>

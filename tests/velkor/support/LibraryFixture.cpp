@@ -1,4 +1,4 @@
-#include "LibraryFixture.h"
+#include "tests/velkor/support/LibraryFixture.h"
 
 namespace velkortest
 {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DeviceLibrary.h"
-#include "RecordingListener.h"
+#include "devicelib/DeviceLibrary.h"
+#include "tests/velkor/support/RecordingListener.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "RecordingListener.h"
+#include "tests/velkor/support/RecordingListener.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "IAppCallBack.h"
-#include "IAppListener.h"
+#include "devicelib/IAppCallBack.h"
+#include "devicelib/IAppListener.h"
 
 #include <chrono>
 #include <condition_variable>

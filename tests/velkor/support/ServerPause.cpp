@@ -1,4 +1,4 @@
-#include "ServerPause.h"
+#include "tests/velkor/support/ServerPause.h"
 
 namespace velkortest
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "XvfbDisplay.h"
+#include "tests/velkor/support/XvfbDisplay.h"
 
 #include <chrono>
 #include <condition_variable>

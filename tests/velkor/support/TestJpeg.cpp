@@ -1,4 +1,4 @@
-#include "TestJpeg.h"
+#include "tests/velkor/support/TestJpeg.h"
 
 #include <turbojpeg.h>
 

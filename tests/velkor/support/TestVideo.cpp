@@ -1,6 +1,6 @@
-#include "TestVideo.h"
+#include "tests/velkor/support/TestVideo.h"
 
-#include "TestJpeg.h"
+#include "tests/velkor/support/TestJpeg.h"
 
 extern "C"
 {

@@ -1,4 +1,4 @@
-#include "XvfbDisplay.h"
+#include "tests/velkor/support/XvfbDisplay.h"
 
 #include <csignal>
 #include <cstdlib>

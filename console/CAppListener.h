@@ -1,8 +1,8 @@
 #pragma once
 
-#include "IAppCallBack.h"
-#include "IAppListener.h"
-#include "WinTypes.h"
+#include "devicelib/IAppCallBack.h"
+#include "devicelib/IAppListener.h"
+#include "framework/WinTypes.h"
 
 #include <atomic>
 #include <string>

@@ -8,9 +8,9 @@
 //
 //   cmake --build <build> --target listener_bench   (needs QUILLON_BUILD_TESTS=ON)
 //   <build>/bin/listener_bench [posts per thread, default 100000]
-#include "CAppListener.h"
-#include "CQuillonDlg.h"
-#include "ProcessClock.h"
+#include "bench/support/ProcessClock.h"
+#include "console/CAppListener.h"
+#include "console/CQuillonDlg.h"
 
 #include <time.h>
 

@@ -1,7 +1,7 @@
-#include "CAppListener.h"
+#include "console/CAppListener.h"
 
-#include "CDialog.h"
-#include "PostedMessage.h"
+#include "framework/CDialog.h"
+#include "framework/PostedMessage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "CAppListener.h"
+#include "console/CAppListener.h"
 
-#include "FormatText.h"
-#include "WindowRegistry.h"
+#include "framework/FormatText.h"
+#include "framework/WindowRegistry.h"
 
 #include <algorithm>
 #include <cstring>
