@@ -50,6 +50,12 @@ bool EventDispatcher::postTask(Task task)
     return enqueue(Item{nullptr, std::move(task), Kind::Always, 0});
 }
 
+bool EventDispatcher::postError(int32_t code, std::string description)
+{
+    return post([code, description = std::move(description)](IAppListener& listener)
+                { listener.OnError(code, description.c_str()); });
+}
+
 bool EventDispatcher::postDroppable(ListenerEvent event, Task callback)
 {
     return enqueue(Item{std::move(event), std::move(callback), Kind::Droppable, 0});

@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -43,6 +44,8 @@ public:
     // False only after shutdown.
     bool post(ListenerEvent event, Task callback = nullptr);
     bool postTask(Task task);
+    // OnError(code, description), always queued.
+    bool postError(int32_t code, std::string description);
     // False when dropped under pressure.
     bool postDroppable(ListenerEvent event, Task callback = nullptr);
     // The newest state of `key` (a channel's status, say): under pressure it takes the place of an

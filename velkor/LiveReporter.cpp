@@ -2,6 +2,7 @@
 
 #include "devicelib/IAppCallBack.h"
 #include "velkor/EventDispatcher.h"
+#include "velkor/PlayCallbacks.h"
 #include "velkor/ResultCode.h"
 
 #include <algorithm>
@@ -10,9 +11,10 @@
 namespace velkor
 {
 
-LiveReporter::LiveReporter(EventDispatcher& dispatcher, int32_t channel, IAppCallBack* callback,
-                           Hooks hooks)
-    : m_dispatcher(dispatcher), m_channel(channel), m_callback(callback), m_hooks(std::move(hooks))
+LiveReporter::LiveReporter(EventDispatcher& dispatcher, int32_t channel,
+                           const PlayCallbacks& callbacks, Hooks hooks)
+    : m_dispatcher(dispatcher), m_channel(channel), m_callbacks(callbacks),
+      m_hooks(std::move(hooks))
 {
 }
 
@@ -37,8 +39,7 @@ void LiveReporter::onPictureSize(int width, int height, std::size_t bytes)
 
 void LiveReporter::onFrameError(int32_t code, const std::string& description)
 {
-    m_dispatcher.post([code, description](IAppListener& listener)
-                      { listener.OnError(code, description.c_str()); });
+    m_dispatcher.postError(code, description);
 }
 
 void LiveReporter::onPartDone(const PartOutcome& /*outcome*/) {}
@@ -59,11 +60,9 @@ void LiveReporter::onEnded(int32_t code, const std::string& description)
 void LiveReporter::reportPlayStatus(int32_t status)
 {
     const int32_t channel = m_channel;
-    IAppCallBack* callback = m_callback;
     m_dispatcher.post(
         [channel, status](IAppListener& listener) { listener.OnPlayStatus(channel, status); },
-        callback == nullptr ? EventDispatcher::Task{}
-                            : [callback, status] { callback->OnPlayStatusCB(status); });
+        m_callbacks.bind([status](IAppCallBack& callback) { callback.OnPlayStatusCB(status); }));
 }
 
 } // namespace velkor

@@ -4,15 +4,14 @@
 
 #include <functional>
 
-class IAppCallBack;
-
 namespace velkor
 {
 
 class EventDispatcher;
+class PlayCallbacks;
 
 // Turns a live stream's reports into listener events (OnPlayStatus, OnImage, OnError) and, for
-// play started with a play mode, IAppCallBack calls, all on the dispatcher thread. The library
+// play started with a callback, IAppCallBack calls, all on the dispatcher thread. The library
 // hears through the hooks, on the stream's thread, when pictures flow and when the stream broke
 // off in a way worth trying again.
 class LiveReporter final : public LiveObserver
@@ -24,7 +23,7 @@ public:
         std::function<void()> lost;
     };
 
-    LiveReporter(EventDispatcher& dispatcher, int32_t channel, IAppCallBack* callback,
+    LiveReporter(EventDispatcher& dispatcher, int32_t channel, const PlayCallbacks& callbacks,
                  Hooks hooks = {});
 
     void onPlaying() override;
@@ -38,7 +37,7 @@ private:
 
     EventDispatcher& m_dispatcher;
     const int32_t m_channel;
-    IAppCallBack* const m_callback;
+    const PlayCallbacks& m_callbacks;
     const Hooks m_hooks;
     bool m_sawPicture = false;
 };

@@ -10,8 +10,9 @@
 namespace velkor
 {
 
-LiveStream::LiveStream(PictureSink& output, std::unique_ptr<LiveObserver> observer)
-    : m_output(output), m_observer(std::move(observer))
+LiveStream::LiveStream(PictureSink& output, std::unique_ptr<LiveObserver> observer,
+                       HttpRequest device)
+    : m_output(output), m_observer(std::move(observer)), m_device(std::move(device))
 {
 }
 
@@ -20,7 +21,7 @@ LiveStream::~LiveStream()
     stop();
 }
 
-void LiveStream::start(HttpRequest device, int32_t channel, StreamChoice choice)
+void LiveStream::start(int32_t channel, StreamChoice choice)
 {
     stop();
     {
@@ -30,11 +31,11 @@ void LiveStream::start(HttpRequest device, int32_t channel, StreamChoice choice)
         m_stopping = false;
     }
     m_thread.start(
-        [this, device = std::move(device), channel](StopSignal&)
+        [this, channel](StopSignal&)
         {
             try
             {
-                run(device, channel);
+                run(channel);
             }
             catch (const std::exception& error)
             {
@@ -55,12 +56,6 @@ void LiveStream::retune(StreamChoice choice)
     m_choice = choice;
     m_switching = true;
     m_interrupt.request();
-}
-
-StreamChoice LiveStream::choice() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_choice;
 }
 
 void LiveStream::stop()
@@ -84,7 +79,7 @@ std::string LiveStream::pathFor(int32_t channel, StreamChoice choice)
     return path;
 }
 
-void LiveStream::run(const HttpRequest& device, int32_t channel)
+void LiveStream::run(int32_t channel)
 {
     FramePipeline pipeline(&m_output, *m_observer);
     bool announced = false;
@@ -107,7 +102,7 @@ void LiveStream::run(const HttpRequest& device, int32_t channel)
             m_observer->onEnded(Ok, {});
             return;
         }
-        HttpRequest request = device;
+        HttpRequest request = m_device;
         request.url += pathFor(channel, choice);
         bool notMultipart = false;
         HttpStreamSink sink;

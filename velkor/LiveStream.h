@@ -3,6 +3,7 @@
 #include "velkor/HttpClient.h"
 #include "velkor/StopSignal.h"
 #include "velkor/StreamFormats.h"
+#include "velkor/StreamSource.h"
 #include "velkor/WorkerThread.h"
 
 #include <cstdint>
@@ -16,38 +17,36 @@ namespace velkor
 class LiveObserver;
 class PictureSink;
 
-// One channel's live video: GET /velkor/live on a thread of its own, every picture through a
-// FramePipeline into the output, and the outcome reported to the observer. The stream asked for
-// can change while it plays: the current request ends and the new one starts, and the picture
-// switches at the new stream's first keyframe, all within the same play.
-class LiveStream
+// One channel's live video from a velkor device: GET /velkor/live on a thread of its own, every
+// picture through a FramePipeline into the output, and the outcome reported to the observer. The
+// stream asked for can change while it plays: the current request ends and the new one starts,
+// and the picture switches at the new stream's first keyframe, all within the same play.
+class LiveStream final : public StreamSource
 {
 public:
-    LiveStream(PictureSink& output, std::unique_ptr<LiveObserver> observer);
-    ~LiveStream();
+    // `device` holds the device's base URL (no path), credentials and timeouts.
+    LiveStream(PictureSink& output, std::unique_ptr<LiveObserver> observer, HttpRequest device);
+    ~LiveStream() override;
     LiveStream(const LiveStream&) = delete;
     LiveStream& operator=(const LiveStream&) = delete;
 
-    // `device` holds the device's base URL (no path) and credentials.
-    void start(HttpRequest device, int32_t channel, StreamChoice choice);
-    // Asks the device for another stream; nothing happens when it is the one asked for already.
-    void retune(StreamChoice choice);
-    // The stream asked for last.
-    StreamChoice choice() const;
-    void stop();
-    bool running() const { return m_thread.running(); }
+    void start(int32_t channel, StreamChoice choice) override;
+    void retune(StreamChoice choice) override;
+    void stop() override;
+    bool running() const override { return m_thread.running(); }
 
     // The request path for this channel and stream; JPEG is asked for without a format, as
     // version-1 devices know it.
     static std::string pathFor(int32_t channel, StreamChoice choice);
 
 private:
-    void run(const HttpRequest& device, int32_t channel);
+    void run(int32_t channel);
     void reportEnd(const HttpResult& result, bool notMultipart, const std::string& malformed,
                    int32_t channel);
 
     PictureSink& m_output;
     std::unique_ptr<LiveObserver> m_observer;
+    const HttpRequest m_device;
     mutable std::mutex m_mutex;
     StreamChoice m_choice;
     bool m_switching = false;

@@ -1,40 +1,33 @@
 #pragma once
 
 #include "devicelib/DeviceLibrary.h"
-#include "velkor/DeviceInfo.h"
+#include "velkor/DeviceEventReporter.h"
 #include "velkor/DrawingThread.h"
 #include "velkor/EventDispatcher.h"
-#include "velkor/EventStream.h"
-#include "velkor/LiveStream.h"
-#include "velkor/Reconnector.h"
+#include "velkor/LivePlay.h"
+#include "velkor/PlayCallbacks.h"
+#include "velkor/Session.h"
 #include "velkor/Settings.h"
 #include "velkor/StopSignal.h"
 
-#include <atomic>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <vector>
 
 namespace velkor
 {
 
-struct DeviceEvent;
-
-// The library object behind GetVelkorAPI. Operations that talk to the device (Open, Close,
-// PlayLive, PlayControl) are serialised by one lock that no thread of the library ever waits for;
-// the streams and the session they belong to have a second, short lock, which the reconnector
-// takes too when it brings play back; properties have their own; events go out through the
-// dispatcher, and X is only ever waited for within DrawingThread's bounds. No exception leaves an
-// operation: it becomes InternalFailure and an OnError.
+// The library object behind GetVelkorAPI: checks arguments and hands each operation to the object
+// whose job it is (Settings, Session, LivePlay, DrawingThread, EventDispatcher). Operations that
+// talk to the device (Open, Close, PlayLive, PlayControl) are serialised by one lock that no thread
+// of the library ever waits for. No exception leaves an operation: it becomes InternalFailure and
+// an OnError.
 class VelkorLibrary final : public DeviceLibrary
 {
 public:
-    VelkorLibrary() = default;
+    VelkorLibrary();
     VelkorLibrary(const VelkorLibrary&) = delete;
     VelkorLibrary& operator=(const VelkorLibrary&) = delete;
-
     int32_t Open() override;
     int32_t Close() override;
     int32_t SetDeviceType(int32_t type) override;
@@ -80,56 +73,22 @@ private:
     int32_t internalFailure(const char* operation, const char* what) noexcept;
     int32_t open();
     int32_t close();
-    int32_t playLive(int32_t channel, int32_t* out, int32_t mode, IAppCallBack* callback);
-    int32_t refuse(int32_t code, std::string description);
-    void report(int32_t code, std::string description);
-    // Asks the live stream, if one plays, for the stream the settings now name.
     // A setter of a value live play depends on: a change that was accepted reaches the stream.
     int32_t setForLive(const char* operation, int32_t (Settings::*set)(int32_t), int32_t value,
                        bool formatChanged);
-    void retuneLive(bool formatChanged);
-    static int32_t widthFor(VideoCodec codec, const SettingsSnapshot& settings);
-    static std::string notServed(int32_t format, const std::vector<VideoCodec>& served);
     int32_t registerListener(IAppListener* listener);
-
-    void stopPlayLocked();
-    void endSessionLocked();
-    void establishSessionLocked(const DeviceInfo& info, const SettingsSnapshot& settings);
-    void startLiveLocked();
-    bool restorePlay(StopSignal& stop);
-    bool sessionUsable() const;
-    void onDeviceEvent(const DeviceEvent& event, int32_t channels);
-    void onSessionEnded(uint64_t generation, const std::string& description);
-    void onLiveLost();
-    static HttpRequest requestFor(const SettingsSnapshot& settings, const std::string& path);
-    static std::string nameOf(const SettingsSnapshot& settings);
 
     Settings m_settings;
     EventDispatcher m_dispatcher;
     DrawingThread m_drawing;
     // Requested at exit: ends an Open that waits for the device.
     StopSignal m_exiting;
+    PlayCallbacks m_callbacks;
+    DeviceEventReporter m_deviceEvents{m_dispatcher, m_callbacks};
+    Session m_session{m_dispatcher, m_deviceEvents};
+    LivePlay m_play{m_session, m_settings, m_dispatcher, m_drawing, m_callbacks};
 
     std::mutex m_operationMutex;
-    Reconnector m_reconnector;
-
-    std::mutex m_streamsMutex;
-    DeviceInfo m_info;
-    SettingsSnapshot m_sessionSettings;
-    EventStream m_events;
-    std::unique_ptr<LiveStream> m_live;
-    HttpRequest m_liveRequest;
-    int32_t m_liveChannel = 0;
-    std::vector<VideoCodec> m_liveFormats;
-    StreamChoice m_liveChoice;
-
-    std::atomic<bool> m_open{false};
-    std::atomic<bool> m_lost{false};
-    std::atomic<int32_t> m_uid{0};
-    std::atomic<uint64_t> m_generation{0};
-
-    std::mutex m_callbackMutex;
-    IAppCallBack* m_playCallback = nullptr;
 };
 
 } // namespace velkor

@@ -248,12 +248,12 @@ int main(int argc, char** argv)
 
     auto observer = std::make_unique<MeasuringObserver>();
     MeasuringObserver& counts = *observer;
-    velkor::LiveStream live(output, std::move(observer));
     velkor::HttpRequest device;
     device.url = base;
     device.totalTimeoutMs = 0;
     device.stallTimeoutMs = 5000;
-    live.start(device, 1, {*codec, width});
+    velkor::LiveStream live(output, std::move(observer), device);
+    live.start(1, {*codec, width});
 
     std::unique_ptr<Ffmpeg> ffmpeg;
     std::vector<std::string> command;

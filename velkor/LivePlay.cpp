@@ -1,0 +1,211 @@
+#include "velkor/LivePlay.h"
+
+#include "velkor/DeviceAccess.h"
+#include "velkor/DrawingThread.h"
+#include "velkor/EventDispatcher.h"
+#include "velkor/LiveReporter.h"
+#include "velkor/PlayCallbacks.h"
+#include "velkor/ResultCode.h"
+#include "velkor/Session.h"
+#include "velkor/Settings.h"
+#include "velkor/StreamSource.h"
+
+#include <algorithm>
+
+namespace velkor
+{
+
+LivePlay::LivePlay(Session& session, const Settings& settings, EventDispatcher& dispatcher,
+                   DrawingThread& drawing, PlayCallbacks& callbacks)
+    : m_session(session), m_settings(settings), m_dispatcher(dispatcher), m_drawing(drawing),
+      m_callbacks(callbacks)
+{
+}
+
+LivePlay::~LivePlay()
+{
+    stop();
+}
+
+int32_t LivePlay::start(int32_t channel, IAppCallBack* callback)
+{
+    const auto refuse = [this](int32_t code, std::string description)
+    {
+        m_dispatcher.postError(code, std::move(description));
+        return code;
+    };
+    if (!m_session.usable())
+    {
+        return refuse(NotOpen, "no session with a device: open one before live play");
+    }
+    const DeviceInfo info = m_session.info();
+    if (channel < 1 || channel > info.channels)
+    {
+        return refuse(ChannelUnknown, "the device has no channel " + std::to_string(channel) +
+                                          " (it has 1 to " + std::to_string(info.channels) + ")");
+    }
+    const SettingsSnapshot settings = m_settings.snapshot();
+    const auto codec = StreamFormats::fromCode(settings.streamFormat);
+    if (!codec || !info.serves(*codec))
+    {
+        return refuse(FormatNotServed, notServed(settings.streamFormat, info.formats));
+    }
+    bool streaming = false;
+    {
+        std::lock_guard lock(m_mutex);
+        streaming = sourceRunningLocked();
+    }
+    if (streaming || m_reconnector.recovering())
+    {
+        return refuse(AlreadyPlaying, "live play is running already; stop it first");
+    }
+    stop();
+    m_callbacks.set(callback);
+    {
+        std::lock_guard lock(m_mutex);
+        m_channel = channel;
+        m_formats = info.formats;
+        // Settings changed since the snapshot above reach the stream through retune, which waits
+        // for this lock.
+        const SettingsSnapshot now = m_settings.snapshot();
+        const auto wanted = StreamFormats::fromCode(now.streamFormat);
+        const VideoCodec playing = wanted && info.serves(*wanted) ? *wanted : *codec;
+        m_choice = {playing, widthFor(playing, now)};
+        startSourceLocked();
+    }
+    m_reconnector.start([this](StopSignal& stop) { return restore(stop); });
+    return Ok;
+}
+
+void LivePlay::stop()
+{
+    m_reconnector.stop();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_source)
+        {
+            m_source->stop();
+            m_source.reset();
+        }
+        m_channel = 0;
+    }
+    m_callbacks.clear();
+    m_drawing.endNoSignal();
+}
+
+void LivePlay::retune(bool formatChanged)
+{
+    std::lock_guard lock(m_mutex);
+    if (!sourceRunningLocked())
+    {
+        return;
+    }
+    const SettingsSnapshot settings = m_settings.snapshot();
+    auto codec = StreamFormats::fromCode(settings.streamFormat);
+    const bool served =
+        codec && std::find(m_formats.begin(), m_formats.end(), *codec) != m_formats.end();
+    if (!served)
+    {
+        // The setting stays, as it would while stopped; the picture stays too, rather than the
+        // play ending over a value the user may be passing through.
+        if (formatChanged)
+        {
+            m_dispatcher.postError(FormatNotServed,
+                                   notServed(settings.streamFormat, m_formats) +
+                                       "; live play goes on in " +
+                                       std::string(StreamFormats::name(m_choice.codec)) + " at " +
+                                       std::to_string(m_choice.width));
+        }
+        codec = m_choice.codec;
+    }
+    m_choice = {*codec, widthFor(*codec, settings)};
+    m_source->retune(m_choice);
+}
+
+void LivePlay::sessionLost()
+{
+    m_reconnector.troubled();
+}
+
+bool LivePlay::restore(StopSignal& stop)
+{
+    const std::shared_ptr<const DeviceAccess> device = m_session.device();
+    if (!device)
+    {
+        return true;
+    }
+    // A quiet question first: a device that is still away costs no events.
+    const DeviceAnswer answer = device->identify(stop);
+    if (stop.requested())
+    {
+        return true;
+    }
+    if (answer.code != Ok)
+    {
+        return false;
+    }
+    std::lock_guard lock(m_mutex);
+    if (stop.requested())
+    {
+        return true;
+    }
+    if (!m_session.usable())
+    {
+        m_session.reopen(answer.info);
+        m_formats = answer.info.formats;
+    }
+    if (!sourceRunningLocked())
+    {
+        startSourceLocked();
+    }
+    return true;
+}
+
+void LivePlay::startSourceLocked()
+{
+    if (m_source)
+    {
+        m_source->stop();
+    }
+    const std::shared_ptr<const DeviceAccess> device = m_session.device();
+    LiveReporter::Hooks hooks{[this] { m_reconnector.settled(); }, [this] { sourceLost(); }};
+    m_source = device->liveSource(
+        m_drawing,
+        std::make_unique<LiveReporter>(m_dispatcher, m_channel, m_callbacks, std::move(hooks)));
+    m_source->start(m_channel, m_choice);
+}
+
+void LivePlay::sourceLost()
+{
+    m_drawing.showNoSignal();
+    m_reconnector.troubled();
+}
+
+bool LivePlay::sourceRunningLocked() const
+{
+    return m_source && m_source->running();
+}
+
+std::string LivePlay::notServed(int32_t format, const std::vector<VideoCodec>& served)
+{
+    return "stream format " + std::to_string(format) + " (" + StreamFormats::nameOfCode(format) +
+           ") is not served by this device, which serves " + StreamFormats::describe(served);
+}
+
+int32_t LivePlay::widthFor(VideoCodec codec, const SettingsSnapshot& settings)
+{
+    switch (codec)
+    {
+    case VideoCodec::Mpeg4:
+        return settings.mpeg4Width;
+    // The interface has no width of its own for H.265.
+    case VideoCodec::H264:
+    case VideoCodec::H265:
+        return settings.h264Width;
+    case VideoCodec::Jpeg:
+        break;
+    }
+    return settings.jpegWidth;
+}
+
+} // namespace velkor

@@ -1,0 +1,106 @@
+#include "velkor/VelkorDevice.h"
+
+#include "velkor/LiveObserver.h"
+#include "velkor/LiveStream.h"
+#include "velkor/ResultCode.h"
+
+namespace velkor
+{
+namespace
+{
+
+// The device sends a keepalive every second; silence well beyond that means it is gone.
+constexpr long kEventSilenceMs = 6000;
+constexpr long kLiveSilenceMs = 5000;
+
+DeviceAnswer refusal(int32_t code, std::string description)
+{
+    return DeviceAnswer{code, std::move(description), {}};
+}
+
+} // namespace
+
+VelkorDevice::VelkorDevice(SettingsSnapshot settings) : m_settings(std::move(settings)) {}
+
+std::string VelkorDevice::name() const
+{
+    return "the device at " + HttpClient::baseUrl(m_settings.address, m_settings.port);
+}
+
+DeviceAnswer VelkorDevice::identify(StopSignal& stop) const
+{
+    return answerTo(HttpClient::fetch(requestFor("/velkor/info"), stop));
+}
+
+DeviceAnswer VelkorDevice::answerTo(const HttpResult& result) const
+{
+    switch (result.outcome)
+    {
+    case HttpResult::Outcome::Unreachable:
+        return refusal(DeviceUnreachable, "cannot reach " + name() + ": " + result.detail);
+    case HttpResult::Outcome::TimedOut:
+        return refusal(DeviceTimedOut, name() + " did not answer in time: " + result.detail);
+    case HttpResult::Outcome::Completed:
+        break;
+    case HttpResult::Outcome::Refused:
+        return refusal(NotVelkorDevice,
+                       name() + " sent an oversized answer; it is not a velkor device");
+    case HttpResult::Outcome::Stopped:
+    case HttpResult::Outcome::TransportFailed:
+        return refusal(DeviceRequestFailed, "talking to " + name() + " failed: " + result.detail);
+    }
+    if (result.status == 401)
+    {
+        const bool anonymous = m_settings.userName.empty() && m_settings.password.empty();
+        return refusal(CredentialsRefused, anonymous
+                                               ? name() + " requires a user name and password"
+                                               : name() + " refused the user name and password");
+    }
+    if (result.status == 503)
+    {
+        return refusal(DeviceBusy, "device busy: " + name() +
+                                       " serves no more connections at the moment (HTTP 503)");
+    }
+    if (result.status != 200)
+    {
+        return refusal(NotVelkorDevice, name() + " answered HTTP " + std::to_string(result.status) +
+                                            " for its info; it is not a velkor device");
+    }
+    auto info = DeviceInfo::parse(result.body);
+    if (!info)
+    {
+        return refusal(NotVelkorDevice, name() + " does not describe itself as a velkor device");
+    }
+    return DeviceAnswer{Ok, {}, std::move(*info)};
+}
+
+std::unique_ptr<EventStream> VelkorDevice::followEvents(EventStream::EventHandler onEvent,
+                                                        EventStream::EndHandler onEnd) const
+{
+    HttpRequest request = requestFor("/velkor/events");
+    request.totalTimeoutMs = 0;
+    request.stallTimeoutMs = kEventSilenceMs;
+    auto events = std::make_unique<EventStream>();
+    events->start(std::move(request), std::move(onEvent), std::move(onEnd));
+    return events;
+}
+
+std::unique_ptr<StreamSource> VelkorDevice::liveSource(PictureSink& output,
+                                                       std::unique_ptr<LiveObserver> observer) const
+{
+    HttpRequest device = requestFor("");
+    device.totalTimeoutMs = 0;
+    device.stallTimeoutMs = kLiveSilenceMs;
+    return std::make_unique<LiveStream>(output, std::move(observer), std::move(device));
+}
+
+HttpRequest VelkorDevice::requestFor(const std::string& path) const
+{
+    HttpRequest request;
+    request.url = HttpClient::baseUrl(m_settings.address, m_settings.port) + path;
+    request.userName = m_settings.userName;
+    request.password = m_settings.password;
+    return request;
+}
+
+} // namespace velkor
