@@ -1,8 +1,9 @@
 #include "device/AsciiText.h"
 
+#include <algorithm>
 #include <charconv>
 
-namespace velkordevice
+namespace velkordevice::AsciiText
 {
 
 namespace
@@ -27,51 +28,37 @@ std::optional<std::uint64_t> parseDigits(std::string_view text, int base)
 
 } // namespace
 
-std::string AsciiText::lower(std::string_view text)
+std::string_view trim(std::string_view text)
+{
+    constexpr std::string_view kBlank = " \t\r\n";
+    const auto first = text.find_first_not_of(kBlank);
+    if (first == std::string_view::npos)
+    {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(kBlank) - first + 1);
+}
+
+bool equalsNoCase(std::string_view first, std::string_view second)
+{
+    return first.size() == second.size() &&
+           std::equal(first.begin(), first.end(), second.begin(),
+                      [](char a, char b) { return lowerChar(a) == lowerChar(b); });
+}
+
+std::string lower(std::string_view text)
 {
     std::string out(text);
-    for (char& c : out)
-    {
-        c = lowerChar(c);
-    }
+    std::transform(out.begin(), out.end(), out.begin(), lowerChar);
     return out;
 }
 
-bool AsciiText::equalsIgnoreCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-    {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i)
-    {
-        if (lowerChar(a[i]) != lowerChar(b[i]))
-        {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool AsciiText::isBlank(char c)
+bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
 }
 
-std::string_view AsciiText::trim(std::string_view text)
-{
-    while (!text.empty() && isBlank(text.front()))
-    {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back()))
-    {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-std::string AsciiText::hex(const unsigned char* data, std::size_t size)
+std::string hex(const unsigned char* data, std::size_t size)
 {
     static constexpr std::string_view kDigits = "0123456789abcdef";
     std::string out;
@@ -84,14 +71,14 @@ std::string AsciiText::hex(const unsigned char* data, std::size_t size)
     return out;
 }
 
-std::optional<std::uint64_t> AsciiText::parseHex(std::string_view text)
+std::optional<std::uint64_t> parseHex(std::string_view text)
 {
     return parseDigits(text, 16);
 }
 
-std::optional<std::uint64_t> AsciiText::parseDecimal(std::string_view text)
+std::optional<std::uint64_t> parseDecimal(std::string_view text)
 {
     return parseDigits(text, 10);
 }
 
-} // namespace velkordevice
+} // namespace velkordevice::AsciiText

@@ -6,23 +6,22 @@
 #include <string>
 #include <string_view>
 
-namespace velkordevice
+// Text of the wire protocols and the command line: ASCII, whatever the locale. The names and
+// the trimming are those of the library's own AsciiText.
+namespace velkordevice::AsciiText
 {
 
-// The ASCII text rules of HTTP headers and the command line, independent of the C locale.
-class AsciiText
-{
-public:
-    static std::string lower(std::string_view text);
-    static bool equalsIgnoreCase(std::string_view a, std::string_view b);
-    // Space and horizontal tab, HTTP's optional whitespace.
-    static bool isBlank(char c);
-    static std::string_view trim(std::string_view text);
-    // Lower-case hex, two digits a byte.
-    static std::string hex(const unsigned char* data, std::size_t size);
-    // Digits only: no sign, prefix or blanks; nullopt when empty or too large.
-    static std::optional<std::uint64_t> parseHex(std::string_view text);
-    static std::optional<std::uint64_t> parseDecimal(std::string_view text);
-};
+// Without spaces, tabs, carriage returns and line feeds at either end.
+std::string_view trim(std::string_view text);
+// Letters A to Z equal to a to z; every other byte only to itself.
+bool equalsNoCase(std::string_view first, std::string_view second);
+std::string lower(std::string_view text);
+// Space and horizontal tab, HTTP's optional whitespace.
+bool isBlank(char c);
+// Lower-case hex, two digits a byte.
+std::string hex(const unsigned char* data, std::size_t size);
+// Digits only: no sign, prefix or blanks; nullopt when empty or too large.
+std::optional<std::uint64_t> parseHex(std::string_view text);
+std::optional<std::uint64_t> parseDecimal(std::string_view text);
 
-} // namespace velkordevice
+} // namespace velkordevice::AsciiText

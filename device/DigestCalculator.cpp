@@ -12,11 +12,11 @@ namespace velkordevice
 
 std::optional<DigestAlgorithm> DigestCalculator::algorithmFromName(std::string_view name)
 {
-    if (AsciiText::equalsIgnoreCase(name, "MD5"))
+    if (AsciiText::equalsNoCase(name, "MD5"))
     {
         return DigestAlgorithm::Md5;
     }
-    if (AsciiText::equalsIgnoreCase(name, "SHA-256"))
+    if (AsciiText::equalsNoCase(name, "SHA-256"))
     {
         return DigestAlgorithm::Sha256;
     }

@@ -152,12 +152,12 @@ bool RequestReader::checkHeader(std::string_view line)
     }
     const std::string_view name = line.substr(0, colon);
     const std::string_view value = AsciiText::trim(line.substr(colon + 1));
-    if (AsciiText::equalsIgnoreCase(name, "Transfer-Encoding"))
+    if (AsciiText::equalsNoCase(name, "Transfer-Encoding"))
     {
         refuse(411, "a request body needs a Content-Length\n");
         return false;
     }
-    if (!AsciiText::equalsIgnoreCase(name, "Content-Length"))
+    if (!AsciiText::equalsNoCase(name, "Content-Length"))
     {
         return true;
     }
