@@ -185,6 +185,13 @@ void DeviceServer::installRoutes()
 
 void DeviceServer::serveLive(const httplib::Request& request, httplib::Response& response)
 {
+    for (const auto& [name, value] : request.params)
+    {
+        if (request.get_param_value_count(name.c_str()) > 1)
+        {
+            return plain(response, 400, "parameter " + name + " is given more than once\n");
+        }
+    }
     const auto channel = parseNumber(request.get_param_value("channel"));
     if (!channel || *channel < 1 || *channel > m_config.channels)
     {
