@@ -44,6 +44,34 @@ std::string errorText(int code)
     return text;
 }
 
+// The encoder's settings for live viewing, beyond those every codec shares.
+AVDictionary* codecOptions(StreamFormat format, AVCodecContext& context)
+{
+    AVDictionary* options = nullptr;
+    switch (format)
+    {
+    case StreamFormat::Mpeg4:
+        context.flags |= AV_CODEC_FLAG_QSCALE;
+        context.global_quality = FF_QP2LAMBDA * kMpeg4Quantiser;
+        break;
+    case StreamFormat::H264:
+        av_dict_set(&options, "preset", "superfast", 0);
+        av_dict_set(&options, "tune", "zerolatency", 0);
+        av_dict_set(&options, "forced-idr", "1", 0);
+        break;
+    case StreamFormat::H265:
+        av_dict_set(&options, "preset", "ultrafast", 0);
+        av_dict_set(&options, "tune", "zerolatency", 0);
+        av_dict_set(&options, "forced-idr", "1", 0);
+        // A closed GOP: every keyframe an IDR that a joining decoder can start at.
+        av_dict_set(&options, "x265-params", "log-level=error:open-gop=0:repeat-headers=1", 0);
+        break;
+    case StreamFormat::Jpeg:
+        break;
+    }
+    return options;
+}
+
 void quietLibraryLog()
 {
     // libx264 and libx265 report their settings for every encoder they open; the device's
@@ -111,28 +139,7 @@ bool VideoEncoder::open(StreamFormat format, int width, int height, int fps)
     // Streams are encoded side by side, each on its own thread; libx265 keeps its own pool.
     m_context->thread_count = 1;
 
-    AVDictionary* options = nullptr;
-    switch (format)
-    {
-    case StreamFormat::Mpeg4:
-        m_context->flags |= AV_CODEC_FLAG_QSCALE;
-        m_context->global_quality = FF_QP2LAMBDA * kMpeg4Quantiser;
-        break;
-    case StreamFormat::H264:
-        av_dict_set(&options, "preset", "superfast", 0);
-        av_dict_set(&options, "tune", "zerolatency", 0);
-        av_dict_set(&options, "forced-idr", "1", 0);
-        break;
-    case StreamFormat::H265:
-        av_dict_set(&options, "preset", "ultrafast", 0);
-        av_dict_set(&options, "tune", "zerolatency", 0);
-        av_dict_set(&options, "forced-idr", "1", 0);
-        // A closed GOP: every keyframe an IDR that a joining decoder can start at.
-        av_dict_set(&options, "x265-params", "log-level=error:open-gop=0:repeat-headers=1", 0);
-        break;
-    case StreamFormat::Jpeg:
-        break;
-    }
+    AVDictionary* options = codecOptions(format, *m_context);
     const int opened = avcodec_open2(m_context, codec, &options);
     av_dict_free(&options);
     if (opened < 0)
@@ -140,6 +147,11 @@ bool VideoEncoder::open(StreamFormat format, int width, int height, int fps)
         return fail(std::string("cannot open ") + encoderName(format), opened);
     }
 
+    return allocateFrame(width, height);
+}
+
+bool VideoEncoder::allocateFrame(int width, int height)
+{
     m_frame->format = AV_PIX_FMT_YUV420P;
     m_frame->width = width;
     m_frame->height = height;

@@ -34,6 +34,7 @@ public:
 
 private:
     bool open(StreamFormat format, int width, int height, int fps);
+    bool allocateFrame(int width, int height);
     bool fail(const std::string& what, int code);
 
     AVCodecContext* m_context = nullptr;
