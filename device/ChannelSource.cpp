@@ -8,8 +8,10 @@
 namespace velkordevice
 {
 
-ChannelSource::ChannelSource(int channel, int fps)
-    : m_channel(channel), m_fps(fps), m_epoch(std::chrono::steady_clock::now())
+ChannelSource::ChannelSource(int channel, int fps, LoopMode loop,
+                             std::chrono::milliseconds keepEncoder)
+    : m_channel(channel), m_fps(fps), m_loopMode(loop), m_keepEncoder(keepEncoder),
+      m_epoch(std::chrono::steady_clock::now())
 {
 }
 
@@ -28,7 +30,10 @@ void ChannelSource::start()
     m_started = true;
     for (auto& [key, stream] : m_streams)
     {
-        stream.producer->start();
+        if (stream.producer)
+        {
+            stream.producer->start();
+        }
     }
 }
 
@@ -58,6 +63,7 @@ bool ChannelSource::stopped() const
 
 std::shared_ptr<FrameHandOver> ChannelSource::addReader(StreamKey key)
 {
+    std::unique_ptr<StreamProducer> released;
     std::lock_guard lock(m_mutex);
     Stream& stream = m_streams[key];
     ++stream.readers;
@@ -67,32 +73,46 @@ std::shared_ptr<FrameHandOver> ChannelSource::addReader(StreamKey key)
         closed->close();
         return closed;
     }
+    if (stream.producer && stream.readers == 1 && !stream.producer->resume())
+    {
+        if (auto loop = stream.producer->loop())
+        {
+            stream.loop = std::move(loop);
+        }
+        // Its thread has ended: destroying it waits for nothing.
+        released = std::move(stream.producer);
+    }
     if (!stream.producer)
     {
-        stream.producer = std::make_unique<StreamProducer>(m_channel, key, m_fps, m_epoch);
-        if (m_started)
-        {
-            stream.producer->start();
-        }
+        startProducer(key, stream);
     }
     return stream.producer->frames();
 }
 
+void ChannelSource::startProducer(StreamKey key, Stream& stream)
+{
+    StreamProducer::Settings settings;
+    settings.channel = m_channel;
+    settings.key = key;
+    settings.fps = m_fps;
+    settings.epoch = m_epoch;
+    settings.loop = m_loopMode;
+    settings.keep = m_keepEncoder;
+    stream.producer = std::make_unique<StreamProducer>(settings, stream.loop);
+    if (m_started)
+    {
+        stream.producer->start();
+    }
+}
+
 void ChannelSource::removeReader(StreamKey key)
 {
-    std::unique_ptr<StreamProducer> ending;
+    std::lock_guard lock(m_mutex);
+    auto it = m_streams.find(key);
+    if (it != m_streams.end() && --it->second.readers == 0 && it->second.producer)
     {
-        std::lock_guard lock(m_mutex);
-        auto it = m_streams.find(key);
-        if (it == m_streams.end() || --it->second.readers > 0)
-        {
-            return;
-        }
-        ending = std::move(it->second.producer);
-        m_streams.erase(it);
+        it->second.producer->pause();
     }
-    // Outside the lock, so the channel's other readers are not held up while it finishes.
-    ending.reset();
 }
 
 std::size_t ChannelSource::activeStreams() const
@@ -101,7 +121,7 @@ std::size_t ChannelSource::activeStreams() const
     std::size_t count = 0;
     for (const auto& [key, stream] : m_streams)
     {
-        count += stream.producer ? 1 : 0;
+        count += stream.readers > 0 ? 1 : 0;
     }
     return count;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/DeviceConfig.h"
 #include "device/StreamKey.h"
 
 #include <chrono>
@@ -12,14 +13,19 @@ namespace velkordevice
 {
 
 class FrameHandOver;
+class FrameLoop;
 class StreamProducer;
 
 // One channel's streams: each (format, width) is drawn and encoded only while it has readers,
-// once for all of them, on its own thread.
+// once for all of them, on its own thread. Its encoder is kept for a while after the last
+// reader left, for the next one; a loop made of a stream is kept for good.
 class ChannelSource
 {
 public:
-    ChannelSource(int channel, int fps);
+    static constexpr std::chrono::milliseconds kKeepEncoder{5000};
+
+    ChannelSource(int channel, int fps, LoopMode loop = LoopMode::Auto,
+                  std::chrono::milliseconds keepEncoder = kKeepEncoder);
     ~ChannelSource();
     ChannelSource(const ChannelSource&) = delete;
     ChannelSource& operator=(const ChannelSource&) = delete;
@@ -33,7 +39,7 @@ public:
     // Each addReader() is matched by one removeReader() of the same key.
     std::shared_ptr<FrameHandOver> addReader(StreamKey key);
     void removeReader(StreamKey key);
-    // Streams being encoded now.
+    // Streams with readers now.
     std::size_t activeStreams() const;
     int channel() const { return m_channel; }
 
@@ -42,10 +48,15 @@ private:
     {
         int readers = 0;
         std::unique_ptr<StreamProducer> producer;
+        std::shared_ptr<const FrameLoop> loop;
     };
+
+    void startProducer(StreamKey key, Stream& stream);
 
     int m_channel;
     int m_fps;
+    LoopMode m_loopMode;
+    std::chrono::milliseconds m_keepEncoder;
     std::chrono::steady_clock::time_point m_epoch;
     mutable std::mutex m_mutex;
     std::map<StreamKey, Stream> m_streams;

@@ -70,6 +70,99 @@ std::string optionNamedIn(const std::string& message)
     return message.substr(0, message.find(':'));
 }
 
+void describeNetwork(CLI::App& app, DeviceConfig& config)
+{
+    addOption(app, "--address", "ADDR", "address to listen on (default 127.0.0.1)",
+              [&config](const std::string& text)
+              {
+                  if (text.empty())
+                  {
+                      refuse("option --address needs a non-empty value");
+                  }
+                  config.address = text;
+              });
+    addInteger(app, "--port", "N", "TCP port, 0 picks a free one (default 18080)", 0, 65535,
+               [&config](std::uint64_t value) { config.port = static_cast<int>(value); });
+}
+
+void describeStreams(CLI::App& app, DeviceConfig& config)
+{
+    addInteger(app, "--channels", "N", "number of video channels, 1..64 (default 4)", 1, 64,
+               [&config](std::uint64_t value) { config.channels = static_cast<int>(value); });
+    addInteger(app, "--fps", "N", "frames per second on every channel, 1..60 (default 25)", 1, 60,
+               [&config](std::uint64_t value) { config.fps = static_cast<int>(value); });
+    addOption(app, "--loop", "auto|always|never",
+              "serve streams from a few seconds encoded ahead of time: where live encoding "
+              "falls short of the frame rate (auto, the default), always or never",
+              [&config](const std::string& text)
+              {
+                  const std::pair<const char*, LoopMode> modes[] = {{"auto", LoopMode::Auto},
+                                                                    {"always", LoopMode::Always},
+                                                                    {"never", LoopMode::Never}};
+                  for (const auto& [name, mode] : modes)
+                  {
+                      if (text == name)
+                      {
+                          config.loop = mode;
+                          return;
+                      }
+                  }
+                  refuse("option --loop expects 'auto', 'always' or 'never', got '" + text + "'");
+              });
+}
+
+void describeCredentials(CLI::App& app, DeviceConfig& config, bool& authGiven)
+{
+    addOption(app, "--user", "NAME", "require this user name (needs --password)",
+              [&config](const std::string& text)
+              {
+                  if (text.empty() || text.find(':') != std::string::npos)
+                  {
+                      refuse("option --user needs a non-empty name without ':'");
+                  }
+                  config.user = text;
+              });
+    addOption(app, "--password", "PASS", "password for --user",
+              [&config](const std::string& text) { config.password = text; });
+    addOption(app, "--auth", "digest|basic",
+              "authentication scheme when credentials are set (default digest)",
+              [&config, &authGiven](const std::string& text)
+              {
+                  if (text == "digest")
+                  {
+                      config.auth = AuthMode::Digest;
+                  }
+                  else if (text == "basic")
+                  {
+                      config.auth = AuthMode::Basic;
+                  }
+                  else
+                  {
+                      refuse("option --auth expects 'digest' or 'basic', got '" + text + "'");
+                  }
+                  authGiven = true;
+              });
+    addInteger(app, "--nonce-lifetime", "SECS", "how long a digest nonce stays valid (default 300)",
+               1, 86400,
+               [&config](std::uint64_t value)
+               { config.nonceLifetimeSeconds = static_cast<int>(value); });
+}
+
+void describeDevice(CLI::App& app, DeviceConfig& config)
+{
+    addInteger(app, "--alarm-interval", "SECS",
+               "seconds between emulated alarms, 0 for none (default 10)", 0, 86400,
+               [&config](std::uint64_t value)
+               { config.alarmIntervalSeconds = static_cast<int>(value); });
+    addInteger(app, "--uid", "N",
+               "device identifier reported by /velkor/info, 0..2147483647 (default 417)", 0,
+               2147483647,
+               [&config](std::uint64_t value) { config.uid = static_cast<long long>(value); });
+    addInteger(app, "--max-connections", "N",
+               "simultaneous connections served; more get 503 (default 16)", 1, 1024,
+               [&config](std::uint64_t value) { config.maxConnections = static_cast<int>(value); });
+}
+
 } // namespace
 
 CommandLineResult CommandLine::parse(const std::vector<std::string>& args)
@@ -156,65 +249,10 @@ void CommandLine::describe(CLI::App& app, DeviceConfig& config, bool& authGiven)
     // A repeated option counts once, with its last value.
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
-    addOption(app, "--address", "ADDR", "address to listen on (default 127.0.0.1)",
-              [&config](const std::string& text)
-              {
-                  if (text.empty())
-                  {
-                      refuse("option --address needs a non-empty value");
-                  }
-                  config.address = text;
-              });
-    addInteger(app, "--port", "N", "TCP port, 0 picks a free one (default 18080)", 0, 65535,
-               [&config](std::uint64_t value) { config.port = static_cast<int>(value); });
-    addInteger(app, "--channels", "N", "number of video channels, 1..64 (default 4)", 1, 64,
-               [&config](std::uint64_t value) { config.channels = static_cast<int>(value); });
-    addInteger(app, "--fps", "N", "frames per second on every channel, 1..60 (default 25)", 1, 60,
-               [&config](std::uint64_t value) { config.fps = static_cast<int>(value); });
-    addOption(app, "--user", "NAME", "require this user name (needs --password)",
-              [&config](const std::string& text)
-              {
-                  if (text.empty() || text.find(':') != std::string::npos)
-                  {
-                      refuse("option --user needs a non-empty name without ':'");
-                  }
-                  config.user = text;
-              });
-    addOption(app, "--password", "PASS", "password for --user",
-              [&config](const std::string& text) { config.password = text; });
-    addOption(app, "--auth", "digest|basic",
-              "authentication scheme when credentials are set (default digest)",
-              [&config, &authGiven](const std::string& text)
-              {
-                  if (text == "digest")
-                  {
-                      config.auth = AuthMode::Digest;
-                  }
-                  else if (text == "basic")
-                  {
-                      config.auth = AuthMode::Basic;
-                  }
-                  else
-                  {
-                      refuse("option --auth expects 'digest' or 'basic', got '" + text + "'");
-                  }
-                  authGiven = true;
-              });
-    addInteger(app, "--nonce-lifetime", "SECS", "how long a digest nonce stays valid (default 300)",
-               1, 86400,
-               [&config](std::uint64_t value)
-               { config.nonceLifetimeSeconds = static_cast<int>(value); });
-    addInteger(app, "--alarm-interval", "SECS",
-               "seconds between emulated alarms, 0 for none (default 10)", 0, 86400,
-               [&config](std::uint64_t value)
-               { config.alarmIntervalSeconds = static_cast<int>(value); });
-    addInteger(app, "--uid", "N",
-               "device identifier reported by /velkor/info, 0..2147483647 (default 417)", 0,
-               2147483647,
-               [&config](std::uint64_t value) { config.uid = static_cast<long long>(value); });
-    addInteger(app, "--max-connections", "N",
-               "simultaneous connections served; more get 503 (default 16)", 1, 1024,
-               [&config](std::uint64_t value) { config.maxConnections = static_cast<int>(value); });
+    describeNetwork(app, config);
+    describeStreams(app, config);
+    describeCredentials(app, config, authGiven);
+    describeDevice(app, config);
     // Last, to be listed last.
     app.set_help_flag("-h,--help", "show this text");
 }

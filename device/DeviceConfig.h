@@ -12,6 +12,15 @@ enum class AuthMode
     Digest
 };
 
+// Whether a stream is served from a few seconds encoded ahead of time and played over and over.
+enum class LoopMode
+{
+    // Where live encoding falls short of the frame rate.
+    Auto,
+    Always,
+    Never
+};
+
 struct DeviceConfig
 {
     std::string address = "127.0.0.1";
@@ -25,6 +34,7 @@ struct DeviceConfig
     int alarmIntervalSeconds = 10;
     long long uid = 417;
     int maxConnections = 16;
+    LoopMode loop = LoopMode::Auto;
 };
 
 } // namespace velkordevice

@@ -54,7 +54,7 @@ DeviceServer::DeviceServer(const DeviceConfig& config)
 {
     for (int channel = 1; channel <= config.channels; ++channel)
     {
-        m_channels.push_back(std::make_shared<ChannelSource>(channel, config.fps));
+        m_channels.push_back(std::make_shared<ChannelSource>(channel, config.fps, config.loop));
     }
 
     m_server.set_socket_options(

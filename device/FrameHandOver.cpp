@@ -28,6 +28,13 @@ bool FrameHandOver::takeKeyframeRequest()
     return std::exchange(m_keyframeWanted, false);
 }
 
+void FrameHandOver::clear()
+{
+    std::lock_guard lock(m_mutex);
+    m_firstSequence += m_recent.size();
+    m_recent.clear();
+}
+
 void FrameHandOver::close()
 {
     {

@@ -34,6 +34,8 @@ public:
     void publish(std::shared_ptr<const EncodedFrame> frame);
     // True once after a reader asked to start at a keyframe that is not there yet.
     bool takeKeyframeRequest();
+    // Drops the frames kept; the next reader starts at a keyframe published after.
+    void clear();
     // No more frames; waiting readers return at once.
     void close();
     bool closed() const;

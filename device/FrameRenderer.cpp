@@ -40,16 +40,42 @@ std::string FrameRenderer::caption(int channel, std::uint64_t frameNumber,
     return buffer;
 }
 
+std::string FrameRenderer::loopCaption(int channel, std::size_t index, std::size_t length,
+                                       int width, int height)
+{
+    char buffer[96];
+    std::snprintf(buffer, sizeof buffer, "CH%d LOOP %03zu/%03zu (ENCODED AHEAD) %dx%d", channel,
+                  index + 1, length, width, height);
+    return buffer;
+}
+
 std::shared_ptr<const EncodedFrame>
 FrameRenderer::render(std::uint64_t frameNumber, std::chrono::system_clock::time_point when,
                       bool forceKeyframe)
+{
+    return encode(frameNumber, frameNumber,
+                  caption(m_channel, frameNumber, when, m_width, m_height), forceKeyframe);
+}
+
+std::shared_ptr<const EncodedFrame> FrameRenderer::renderLoopPicture(std::uint64_t frameNumber,
+                                                                     std::size_t index,
+                                                                     std::size_t length,
+                                                                     bool forceKeyframe)
+{
+    return encode(frameNumber, index, loopCaption(m_channel, index, length, m_width, m_height),
+                  forceKeyframe);
+}
+
+std::shared_ptr<const EncodedFrame> FrameRenderer::encode(std::uint64_t frameNumber,
+                                                          std::uint64_t motion,
+                                                          std::string_view caption,
+                                                          bool forceKeyframe)
 {
     if (!m_ready)
     {
         return nullptr;
     }
-    const YuvImage& image =
-        m_pattern.render(frameNumber, caption(m_channel, frameNumber, when, m_width, m_height));
+    const YuvImage& image = m_pattern.render(motion, caption);
     auto frame = std::make_shared<EncodedFrame>();
     frame->number = frameNumber;
     frame->width = m_width;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <vector>
 
 namespace velkordevice
 {
@@ -18,7 +19,7 @@ using namespace std::chrono_literals;
 
 TEST(ChannelSourceTest, EachStreamIsEncodedOnceForAllItsReadersAndOnlyWhileRead)
 {
-    ChannelSource source(1, 50);
+    ChannelSource source(1, 50, LoopMode::Never, 60s);
     source.start();
     const StreamKey h264{StreamFormat::H264, 320};
     const StreamKey jpeg{StreamFormat::Jpeg, 320};
@@ -43,12 +44,79 @@ TEST(ChannelSourceTest, EachStreamIsEncodedOnceForAllItsReadersAndOnlyWhileRead)
     ASSERT_TRUE(info);
     EXPECT_EQ(info->width, 320);
 
+    const auto pausedAt = std::chrono::system_clock::now();
     source.removeReader(h264);
     EXPECT_EQ(source.activeStreams(), 2u) << "one reader is left";
     source.removeReader(h264);
     source.removeReader(jpeg);
     EXPECT_EQ(source.activeStreams(), 0u);
-    EXPECT_TRUE(first->closed()) << "the encoder stopped with its last reader";
+    EXPECT_FALSE(first->closed()) << "the encoder is kept a while for the next reader";
+
+    auto again = source.addReader(h264);
+    EXPECT_EQ(again, first) << "the kept encoder serves the reader that comes back";
+    auto cursor = again->join();
+    auto resumed = again->next(cursor, 10s);
+    ASSERT_TRUE(resumed);
+    EXPECT_TRUE(resumed->keyframe);
+    EXPECT_GE(
+        resumed->encodedAtMicros,
+        std::chrono::duration_cast<std::chrono::microseconds>(pausedAt.time_since_epoch()).count())
+        << "nothing made before the pause is handed out after it";
+    source.removeReader(h264);
+}
+
+TEST(ChannelSourceTest, AnEncoderWithoutReadersIsReleasedAfterTheKeepTime)
+{
+    ChannelSource source(4, 25, LoopMode::Never, 100ms);
+    source.start();
+    const StreamKey key{StreamFormat::H265, 320};
+    auto first = source.addReader(key);
+    auto cursor = first->join();
+    ASSERT_TRUE(first->next(cursor, 10s));
+    source.removeReader(key);
+    // Only the release closes it; the patience is for a busy machine.
+    EXPECT_FALSE(first->next(cursor, 30s));
+    EXPECT_TRUE(first->closed());
+
+    auto second = source.addReader(key);
+    EXPECT_NE(second, first);
+    auto fresh = second->join();
+    auto frame = second->next(fresh, 10s);
+    ASSERT_TRUE(frame);
+    EXPECT_TRUE(AccessUnitProbe::startsStream(StreamFormat::H265, frame->data));
+    source.removeReader(key);
+}
+
+// Played over and over: every picture of the loop in turn, with fresh numbers and times.
+TEST(ChannelSourceTest, ALoopedStreamRepeatsItsPicturesWithFreshStamps)
+{
+    constexpr int kFps = 10;
+    constexpr std::size_t kLoop = 2 * kFps;
+    ChannelSource source(5, kFps, LoopMode::Always);
+    source.start();
+    const StreamKey key{StreamFormat::H264, 320};
+    auto frames = source.addReader(key);
+    auto cursor = frames->join();
+    std::vector<std::shared_ptr<const EncodedFrame>> got;
+    while (got.size() < 2 * kLoop + kFps / 2)
+    {
+        auto frame = frames->next(cursor, 10s);
+        ASSERT_TRUE(frame) << got.size();
+        got.push_back(frame);
+    }
+    EXPECT_TRUE(got.front()->keyframe);
+    for (std::size_t i = 0; i + kLoop < got.size(); ++i)
+    {
+        EXPECT_EQ(got[i + kLoop]->data, got[i]->data) << i;
+        EXPECT_GT(got[i + kLoop]->number, got[i]->number) << i;
+        EXPECT_GT(got[i + 1]->encodedAtMicros, got[i]->encodedAtMicros) << i;
+    }
+
+    auto joiner = frames->join();
+    auto joined = frames->next(joiner, 10s);
+    ASSERT_TRUE(joined);
+    EXPECT_TRUE(AccessUnitProbe::startsStream(StreamFormat::H264, joined->data));
+    source.removeReader(key);
 }
 
 // A reader that stops taking frames for longer than the backlog resumes at a keyframe.

@@ -22,14 +22,31 @@ TEST(CommandLineTest, DefaultsMatchTheProtocol)
     EXPECT_EQ(result.config.nonceLifetimeSeconds, 300);
     EXPECT_EQ(result.config.alarmIntervalSeconds, 10);
     EXPECT_EQ(result.config.maxConnections, 16);
+    EXPECT_EQ(result.config.loop, LoopMode::Auto);
 }
 
 TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
 {
-    const CommandLineResult result =
-        CommandLine::parse({"--address", "::1", "--port=0", "--channels", "7", "--fps=30", "--user",
-                            "op", "--password", "", "--auth=basic", "--nonce-lifetime", "5",
-                            "--alarm-interval=0", "--uid", "2147483647", "--max-connections", "3"});
+    const CommandLineResult result = CommandLine::parse({"--address",
+                                                         "::1",
+                                                         "--port=0",
+                                                         "--channels",
+                                                         "7",
+                                                         "--fps=30",
+                                                         "--user",
+                                                         "op",
+                                                         "--password",
+                                                         "",
+                                                         "--auth=basic",
+                                                         "--nonce-lifetime",
+                                                         "5",
+                                                         "--alarm-interval=0",
+                                                         "--uid",
+                                                         "2147483647",
+                                                         "--max-connections",
+                                                         "3",
+                                                         "--loop",
+                                                         "always"});
     ASSERT_EQ(result.action, Action::Run) << result.error;
     const DeviceConfig& c = result.config;
     EXPECT_EQ(c.address, "::1");
@@ -43,6 +60,7 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
     EXPECT_EQ(c.alarmIntervalSeconds, 0);
     EXPECT_EQ(c.uid, 2147483647);
     EXPECT_EQ(c.maxConnections, 3);
+    EXPECT_EQ(c.loop, LoopMode::Always);
 }
 
 TEST(CommandLineTest, CredentialsImplyDigest)
@@ -59,7 +77,7 @@ TEST(CommandLineTest, HelpWinsOverEverythingElse)
     const std::string usage = CommandLine::usage();
     for (const char* option :
          {"--address", "--port", "--channels", "--fps", "--user", "--password", "--auth",
-          "--nonce-lifetime", "--alarm-interval", "--uid", "--max-connections"})
+          "--nonce-lifetime", "--alarm-interval", "--uid", "--max-connections", "--loop"})
     {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
@@ -80,6 +98,7 @@ TEST(CommandLineTest, RejectsBadInputWithAMessageNamingTheProblem)
         {{"--auth", "digest"}, "--auth"},
         {{"--user", "a"}, "--password"},
         {{"--user", "a:b", "--password", "c"}, "--user"},
+        {{"--loop", "sometimes"}, "--loop"},
         {{"stray"}, "stray"},
     };
     for (const auto& [args, mention] : cases)
