@@ -8,7 +8,10 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <optional>
+#include <set>
+#include <string_view>
 #include <thread>
 
 namespace velkordevice
@@ -35,6 +38,34 @@ std::optional<int> parseNumber(const std::string& text)
         return std::nullopt;
     }
     return static_cast<int>(*value);
+}
+
+// cpp-httplib keeps one of pairs written alike (`channel=1&channel=1`), so the names are also
+// counted as written.
+std::optional<std::string> repeatedParameter(const httplib::Request& request)
+{
+    for (const auto& [name, value] : request.params)
+    {
+        if (request.get_param_value_count(name.c_str()) > 1)
+        {
+            return name;
+        }
+    }
+    const std::size_t question = request.target.find('?');
+    std::set<std::string_view> names;
+    std::string_view query(request.target);
+    query.remove_prefix(question == std::string::npos ? query.size() : question + 1);
+    while (!query.empty())
+    {
+        const std::string_view pair = query.substr(0, query.find('&'));
+        query.remove_prefix(std::min(query.size(), pair.size() + 1));
+        const std::string_view name = pair.substr(0, pair.find('='));
+        if (!name.empty() && !names.insert(name).second)
+        {
+            return std::string(name);
+        }
+    }
+    return std::nullopt;
 }
 
 void plain(httplib::Response& response, int status, const std::string& body)
@@ -185,12 +216,9 @@ void DeviceServer::installRoutes()
 
 void DeviceServer::serveLive(const httplib::Request& request, httplib::Response& response)
 {
-    for (const auto& [name, value] : request.params)
+    if (const auto repeated = repeatedParameter(request))
     {
-        if (request.get_param_value_count(name.c_str()) > 1)
-        {
-            return plain(response, 400, "parameter " + name + " is given more than once\n");
-        }
+        return plain(response, 400, "parameter " + *repeated + " is given more than once\n");
     }
     const auto channel = parseNumber(request.get_param_value("channel"));
     if (!channel || *channel < 1 || *channel > m_config.channels)
