@@ -3,6 +3,7 @@
 #include "device/CommandLine.h"
 #include "device/DeviceServer.h"
 
+#include <malloc.h>
 #include <pthread.h>
 #include <signal.h>
 
@@ -36,6 +37,10 @@ int DeviceApp::run(const std::vector<std::string>& args, std::ostream& out, std:
     sigaddset(&stopSignals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
+
+    // Each encoder's threads would otherwise claim arenas of their own, up to eight a core, and
+    // every stream started leaves memory behind in them.
+    mallopt(M_ARENA_MAX, 2);
 
     const DeviceConfig& config = parsed.config;
     DeviceServer server(config);
