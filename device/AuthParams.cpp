@@ -2,6 +2,8 @@
 
 #include "device/AsciiText.h"
 
+#include <utility>
+
 namespace velkordevice
 {
 
@@ -77,6 +79,45 @@ private:
     std::size_t m_pos = 0;
 };
 
+// token68 form: a single token optionally followed by '=' padding and nothing else.
+bool isToken68(std::string_view text)
+{
+    if (text.find(',') != std::string_view::npos || text.find('"') != std::string_view::npos)
+    {
+        return false;
+    }
+    const std::size_t eq = text.find('=');
+    return eq == std::string_view::npos ||
+           text.find_first_not_of('=', eq) == std::string_view::npos;
+}
+
+// One `name=value` or `name="quoted value"`, the name lower-cased; nullopt when malformed.
+std::optional<std::pair<std::string, std::string>> nextParam(Cursor& cur)
+{
+    std::string name = AsciiText::lower(cur.token());
+    cur.skipSpace();
+    if (name.empty() || !cur.consume('='))
+    {
+        return std::nullopt;
+    }
+    cur.skipSpace();
+    if (cur.consume('"'))
+    {
+        auto quoted = cur.quoted();
+        if (!quoted)
+        {
+            return std::nullopt;
+        }
+        return std::pair(std::move(name), std::move(*quoted));
+    }
+    std::string value(cur.token());
+    if (value.empty())
+    {
+        return std::nullopt;
+    }
+    return std::pair(std::move(name), std::move(value));
+}
+
 } // namespace
 
 std::optional<AuthParams> AuthParams::parse(std::string_view header)
@@ -98,21 +139,11 @@ std::optional<AuthParams> AuthParams::parse(std::string_view header)
         return std::nullopt;
     }
     cur.skipSpace();
-
-    // token68 form: a single token optionally followed by '=' padding and nothing else.
-    const std::string_view rest = AsciiText::trim(cur.rest());
-    if (rest.find(',') == std::string_view::npos && rest.find('"') == std::string_view::npos)
+    if (const std::string_view rest = AsciiText::trim(cur.rest()); isToken68(rest))
     {
-        std::size_t eq = rest.find('=');
-        bool token68 = eq == std::string_view::npos ||
-                       rest.find_first_not_of('=', eq) == std::string_view::npos;
-        if (token68)
-        {
-            result.token = std::string(rest);
-            return result;
-        }
+        result.token = std::string(rest);
+        return result;
     }
-
     while (true)
     {
         cur.skipSpace();
@@ -124,36 +155,8 @@ std::optional<AuthParams> AuthParams::parse(std::string_view header)
         {
             continue;
         }
-        std::string name = AsciiText::lower(cur.token());
-        if (name.empty())
-        {
-            return std::nullopt;
-        }
-        cur.skipSpace();
-        if (!cur.consume('='))
-        {
-            return std::nullopt;
-        }
-        cur.skipSpace();
-        std::string value;
-        if (cur.consume('"'))
-        {
-            auto q = cur.quoted();
-            if (!q)
-            {
-                return std::nullopt;
-            }
-            value = std::move(*q);
-        }
-        else
-        {
-            value = std::string(cur.token());
-            if (value.empty())
-            {
-                return std::nullopt;
-            }
-        }
-        if (!result.params.emplace(std::move(name), std::move(value)).second)
+        auto param = nextParam(cur);
+        if (!param || !result.params.emplace(std::move(*param)).second)
         {
             return std::nullopt;
         }

@@ -64,24 +64,13 @@ void LingeringCloser::run()
 {
     std::deque<Lingering> lingering;
     std::vector<pollfd> waits;
-    std::array<char, 4096> discard{};
-    while (true)
+    while (takeIncoming(lingering))
     {
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_stopping)
-            {
-                break;
-            }
-            lingering.insert(lingering.end(), m_incoming.begin(), m_incoming.end());
-            m_incoming.clear();
-        }
         while (lingering.size() > m_capacity)
         {
             ::close(lingering.front().socket);
             lingering.pop_front();
         }
-
         const auto now = std::chrono::steady_clock::now();
         auto timeout = std::chrono::milliseconds(-1);
         waits.assign(1, pollfd{m_wakeFd, POLLIN, 0});
@@ -95,38 +84,56 @@ void LingeringCloser::run()
         poll(waits.data(), waits.size(),
              timeout.count() < 0 ? -1
                                  : static_cast<int>(std::max<std::int64_t>(0, timeout.count())));
-
         if ((waits[0].revents & POLLIN) != 0)
         {
             std::uint64_t count = 0;
             [[maybe_unused]] const ssize_t got = ::read(m_wakeFd, &count, sizeof count);
         }
-        const auto after = std::chrono::steady_clock::now();
-        std::deque<Lingering> kept;
-        for (std::size_t i = 0; i < lingering.size(); ++i)
-        {
-            bool done = after >= lingering[i].until;
-            if (!done && waits[i + 1].revents != 0)
-            {
-                const ssize_t got =
-                    recv(lingering[i].socket, discard.data(), discard.size(), MSG_DONTWAIT);
-                done = got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR);
-            }
-            if (done)
-            {
-                ::close(lingering[i].socket);
-            }
-            else
-            {
-                kept.push_back(lingering[i]);
-            }
-        }
-        lingering.swap(kept);
+        closeFinished(lingering, waits);
     }
     for (const Lingering& waiting : lingering)
     {
         ::close(waiting.socket);
     }
+}
+
+bool LingeringCloser::takeIncoming(std::deque<Lingering>& lingering)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_stopping)
+    {
+        return false;
+    }
+    lingering.insert(lingering.end(), m_incoming.begin(), m_incoming.end());
+    m_incoming.clear();
+    return true;
+}
+
+void LingeringCloser::closeFinished(std::deque<Lingering>& lingering,
+                                    const std::vector<pollfd>& waits)
+{
+    std::array<char, 4096> discard{};
+    const auto now = std::chrono::steady_clock::now();
+    std::deque<Lingering> kept;
+    for (std::size_t i = 0; i < lingering.size(); ++i)
+    {
+        bool done = now >= lingering[i].until;
+        if (!done && waits[i + 1].revents != 0)
+        {
+            const ssize_t got =
+                recv(lingering[i].socket, discard.data(), discard.size(), MSG_DONTWAIT);
+            done = got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR);
+        }
+        if (done)
+        {
+            ::close(lingering[i].socket);
+        }
+        else
+        {
+            kept.push_back(lingering[i]);
+        }
+    }
+    lingering.swap(kept);
 }
 
 } // namespace velkordevice

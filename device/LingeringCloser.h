@@ -1,11 +1,14 @@
 #pragma once
 
+#include <poll.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace velkordevice
 {
@@ -34,6 +37,10 @@ private:
     };
 
     void run();
+    // Moves the sockets handed over since into `lingering`; false once stopping.
+    bool takeIncoming(std::deque<Lingering>& lingering);
+    // Closes those whose peer closed or whose time is over; `waits` holds what poll() saw.
+    void closeFinished(std::deque<Lingering>& lingering, const std::vector<pollfd>& waits);
     void wake();
 
     std::chrono::milliseconds m_linger;

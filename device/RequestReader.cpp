@@ -108,37 +108,46 @@ RequestReader::Scan RequestReader::scan()
             return refuse(tooLong, tooLong == 414 ? "request line too long\n"
                                                   : "request header too large\n");
         }
-        if (!m_requestLineDone)
+        if (takeLine(line, next) == Scan::Refused)
         {
-            if (line.empty())
-            {
-                // Blank lines before a request are tolerated and dropped (RFC 9112, 2.2).
-                std::memmove(m_buffer.data(), m_buffer.data() + next, m_size - next);
-                m_size -= next;
-                continue;
-            }
-            m_requestLineDone = true;
+            return Scan::Refused;
         }
-        else if (line.empty())
-        {
-            m_headSize = next;
-            break;
-        }
-        else
-        {
-            m_headerBytes += next - m_lineStart;
-            if (m_headerBytes > m_limits.headerBlock)
-            {
-                return refuse(431, "request header too large\n");
-            }
-            if (!checkHeader(line))
-            {
-                return Scan::Refused;
-            }
-        }
-        m_lineStart = next;
     }
     return m_size >= m_headSize + m_bodySize ? Scan::Complete : Scan::Incomplete;
+}
+
+RequestReader::Scan RequestReader::takeLine(std::string_view line, std::size_t next)
+{
+    if (!m_requestLineDone)
+    {
+        if (line.empty())
+        {
+            // Blank lines before a request are tolerated and dropped (RFC 9112, 2.2).
+            std::memmove(m_buffer.data(), m_buffer.data() + next, m_size - next);
+            m_size -= next;
+            return Scan::Incomplete;
+        }
+        m_requestLineDone = true;
+    }
+    else if (line.empty())
+    {
+        m_headSize = next;
+        return Scan::Complete;
+    }
+    else
+    {
+        m_headerBytes += next - m_lineStart;
+        if (m_headerBytes > m_limits.headerBlock)
+        {
+            return refuse(431, "request header too large\n");
+        }
+        if (!checkHeader(line))
+        {
+            return Scan::Refused;
+        }
+    }
+    m_lineStart = next;
+    return Scan::Incomplete;
 }
 
 bool RequestReader::checkHeader(std::string_view line)

@@ -47,6 +47,8 @@ private:
     using Clock = std::chrono::steady_clock;
 
     Scan scan();
+    // One whole line of the head, without its line end, `next` the offset after it.
+    Scan takeLine(std::string_view line, std::size_t next);
     Scan refuse(int status, std::string text);
     bool checkHeader(std::string_view line);
     // Waits until the socket has data or `deadline`; false on timeout, close or wake.
