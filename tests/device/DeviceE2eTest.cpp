@@ -144,6 +144,53 @@ std::optional<Event> readEvent(HttpConnection& connection)
     }
 }
 
+using Ffmpeg = std::unique_ptr<FILE, decltype(&pclose)>;
+
+// ffmpeg decoding `frames` pictures of a raw stream of the device, its report read from the pipe.
+Ffmpeg startFfmpeg(int port, const std::string& target, const char* demuxer, int frames)
+{
+    // A small probe size: by default ffmpeg reads seconds of a raw stream before it decodes.
+    const std::string command = "ffmpeg -nostdin -hide_banner -v error -probesize 32 -f " +
+                                std::string(demuxer) +
+                                " -i 'http://127.0.0.1:" + std::to_string(port) + target +
+                                "' -frames:v " + std::to_string(frames) + " -f framecrc - 2>&1";
+    return Ffmpeg(popen(command.c_str(), "r"), &pclose);
+}
+
+struct FfmpegOutcome
+{
+    int frames = 0;
+    // Every line of ffmpeg's that is neither a comment nor a decoded picture.
+    std::string unexpected;
+    bool exitedCleanly = false;
+};
+
+FfmpegOutcome finishFfmpeg(Ffmpeg pipe, std::size_t pictureBytes)
+{
+    FfmpegOutcome outcome;
+    const std::regex picture(R"(^0, +\d+, +\d+, +\d+, +)" + std::to_string(pictureBytes) +
+                             R"(, 0x[0-9a-f]{8})");
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe.get()))
+    {
+        if (line[0] == '#')
+        {
+            continue;
+        }
+        if (std::regex_search(line, picture))
+        {
+            ++outcome.frames;
+        }
+        else
+        {
+            outcome.unexpected += line;
+        }
+    }
+    const int status = pclose(pipe.release());
+    outcome.exitedCleanly = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return outcome;
+}
+
 class DeviceE2eTest : public ::testing::Test
 {
 protected:
@@ -323,7 +370,7 @@ TEST_F(DeviceE2eTest, FfmpegDecodesTheRawStreamOfEachCodec)
     const std::pair<StreamFormat, const char*> codecs[] = {
         {StreamFormat::Mpeg4, "m4v"}, {StreamFormat::H264, "h264"}, {StreamFormat::H265, "hevc"}};
     constexpr int kFrames = 40; // beyond the first regular keyframe
-    std::vector<std::unique_ptr<FILE, decltype(&pclose)>> pipes;
+    std::vector<Ffmpeg> pipes;
     for (const auto& [format, demuxer] : codecs)
     {
         const std::string target =
@@ -347,41 +394,42 @@ TEST_F(DeviceE2eTest, FfmpegDecodesTheRawStreamOfEachCodec)
                                                                 : 0xB0)
             << "the stream opens with its parameter sets";
 
-        // A small probe size: by default ffmpeg reads seconds of a raw stream before it decodes.
-        const std::string command =
-            "ffmpeg -nostdin -hide_banner -v error -probesize 32 -f " + std::string(demuxer) +
-            " -i 'http://127.0.0.1:" + std::to_string(port()) + target + "' -frames:v " +
-            std::to_string(kFrames) + " -f framecrc - 2>&1";
-        pipes.emplace_back(popen(command.c_str(), "r"), &pclose);
+        pipes.push_back(startFfmpeg(port(), target, demuxer, kFrames));
         ASSERT_TRUE(pipes.back());
     }
     for (std::size_t i = 0; i < pipes.size(); ++i)
     {
-        int frames = 0;
-        std::string unexpected;
-        char line[512];
         // Decoded 640x480 4:2:0 pictures are 460800 bytes.
-        const std::regex picture(R"(^0, +\d+, +\d+, +\d+, +460800, 0x[0-9a-f]{8})");
-        while (std::fgets(line, sizeof line, pipes[i].get()))
-        {
-            if (line[0] == '#')
-            {
-                continue;
-            }
-            if (std::regex_search(line, picture))
-            {
-                ++frames;
-            }
-            else
-            {
-                unexpected += line;
-            }
-        }
-        const int status = pclose(pipes[i].release());
+        const FfmpegOutcome outcome = finishFfmpeg(std::move(pipes[i]), 460800);
         const char* demuxer = codecs[i].second;
-        EXPECT_EQ(unexpected, "") << demuxer;
-        EXPECT_EQ(frames, kFrames) << demuxer;
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << demuxer;
+        EXPECT_EQ(outcome.unexpected, "") << demuxer;
+        EXPECT_EQ(outcome.frames, kFrames) << demuxer;
+        EXPECT_TRUE(outcome.exitedCleanly) << demuxer;
+    }
+}
+
+// Played again from its start, a loop is still one stream a standard decoder takes whole.
+TEST_F(DeviceE2eTest, FfmpegDecodesALoopedStreamAcrossItsEnd)
+{
+    launch({"--fps", "25", "--channels", "1", "--loop", "always"});
+    constexpr int kFrames = 70; // the 50 of the loop and then some
+    const std::pair<StreamFormat, const char*> codecs[] = {{StreamFormat::Mpeg4, "m4v"},
+                                                           {StreamFormat::H265, "hevc"}};
+    std::vector<Ffmpeg> pipes;
+    for (const auto& [format, demuxer] : codecs)
+    {
+        pipes.push_back(startFfmpeg(port(),
+                                    "/velkor/live?channel=1&width=320&framing=raw&format=" +
+                                        StreamFormats::name(format),
+                                    demuxer, kFrames));
+        ASSERT_TRUE(pipes.back());
+    }
+    for (std::size_t i = 0; i < pipes.size(); ++i)
+    {
+        const FfmpegOutcome outcome = finishFfmpeg(std::move(pipes[i]), 320 * 240 * 3 / 2);
+        EXPECT_EQ(outcome.unexpected, "") << codecs[i].second;
+        EXPECT_EQ(outcome.frames, kFrames) << codecs[i].second;
+        EXPECT_TRUE(outcome.exitedCleanly) << codecs[i].second;
     }
 }
 
@@ -710,7 +758,7 @@ TEST_F(DeviceE2eTest, OversizedRequestsAreRefusedBeforeTheyAreBuffered)
         {"header lines", "GET /velkor/info HTTP/1.1\r\n", headerLine, 431},
         {"header line", "GET /velkor/info HTTP/1.1\r\n" + oversizedHeader, headerLine, 431},
     };
-    [[maybe_unused]] const long residentBefore = m_device->residentKiB();
+    // The memory this takes is a figure of bench/device/oversized-requests.py.
     for (const Case& c : cases)
     {
         HttpConnection connection;
@@ -730,9 +778,6 @@ TEST_F(DeviceE2eTest, OversizedRequestsAreRefusedBeforeTheyAreBuffered)
         EXPECT_EQ(reply->head.status, c.status) << c.name;
         EXPECT_EQ(reply->head.header("connection"), "close") << c.name;
     }
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-    EXPECT_LT(m_device->residentKiB() - residentBefore, 2 * 1024);
-#endif
 }
 
 TEST_F(DeviceE2eTest, BodiesAreBoundedAndPipelinedRequestsAnsweredInOrder)
@@ -765,7 +810,7 @@ TEST_F(DeviceE2eTest, BodiesAreBoundedAndPipelinedRequestsAnsweredInOrder)
     }
 }
 
-TEST_F(DeviceE2eTest, StalledReaderSkipsFramesWithoutGrowingTheDevice)
+TEST_F(DeviceE2eTest, StalledReaderSkipsFramesRatherThanQueueingThem)
 {
     launch({"--fps", "25", "--channels", "1"});
     HttpConnection stream;
@@ -781,9 +826,6 @@ TEST_F(DeviceE2eTest, StalledReaderSkipsFramesWithoutGrowingTheDevice)
         ASSERT_TRUE(part);
         before = part->frame();
     }
-    const long residentBefore = m_device->residentKiB();
-    ASSERT_GT(residentBefore, 0);
-
     // A second reader of the channel tells when 60 frames have gone by the stalled one.
     HttpConnection watcher;
     ASSERT_TRUE(watcher.open(port()));
@@ -800,11 +842,7 @@ TEST_F(DeviceE2eTest, StalledReaderSkipsFramesWithoutGrowingTheDevice)
         }));
     ASSERT_TRUE(watched);
     watcher.close();
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-    // Queueing the ~60 frames (about 90 KB each) produced meanwhile would take over 5 MiB.
-    // Sanitizer allocators hold freed memory back, so their builds skip this.
-    EXPECT_LT(m_device->residentKiB() - residentBefore, 2 * 1024);
-#endif
+    // What the device holds meanwhile is a figure of bench/device/stalled-reader.py.
 
     // Only what the socket buffers held is old; the device skipped the rest.
     uint64_t newest = 0;
