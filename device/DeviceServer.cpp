@@ -46,7 +46,7 @@ std::optional<std::string> repeatedParameter(const httplib::Request& request)
 {
     for (const auto& [name, value] : request.params)
     {
-        if (request.get_param_value_count(name.c_str()) > 1)
+        if (request.get_param_value_count(name) > 1)
         {
             return name;
         }

@@ -91,7 +91,7 @@ TEST(ChannelSourceTest, AnEncoderWithoutReadersIsReleasedAfterTheKeepTime)
 TEST(ChannelSourceTest, ALoopedStreamRepeatsItsPicturesWithFreshStamps)
 {
     constexpr int kFps = 10;
-    constexpr std::size_t kLoop = 2 * kFps;
+    constexpr std::size_t kLoop = std::size_t{2} * kFps;
     ChannelSource source(5, kFps, LoopMode::Always);
     source.start();
     const StreamKey key{StreamFormat::H264, 320};
