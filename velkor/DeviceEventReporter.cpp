@@ -17,8 +17,7 @@ std::uint64_t stateKey(DeviceEvent::Kind kind, int32_t channel)
 
 } // namespace
 
-DeviceEventReporter::DeviceEventReporter(EventDispatcher& dispatcher,
-                                         const PlayCallbacks& callbacks)
+DeviceEventReporter::DeviceEventReporter(EventDispatcher& dispatcher, PlayCallbacks& callbacks)
     : m_dispatcher(dispatcher), m_callbacks(callbacks)
 {
 }

@@ -15,14 +15,14 @@ struct DeviceEvent;
 class DeviceEventReporter
 {
 public:
-    DeviceEventReporter(EventDispatcher& dispatcher, const PlayCallbacks& callbacks);
+    DeviceEventReporter(EventDispatcher& dispatcher, PlayCallbacks& callbacks);
 
     // `channels`: how many the device has; events of others are no news of it.
     void report(const DeviceEvent& event, int32_t channels);
 
 private:
     EventDispatcher& m_dispatcher;
-    const PlayCallbacks& m_callbacks;
+    PlayCallbacks& m_callbacks;
 };
 
 } // namespace velkor

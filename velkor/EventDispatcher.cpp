@@ -88,7 +88,10 @@ bool EventDispatcher::enqueue(Item item)
                              { return queued.kind == Kind::State && queued.key == item.key; });
             if (older != m_queue.end())
             {
-                *older = std::move(item);
+                // The newer state goes to the back: in place of the older one it would overtake
+                // what was queued between them.
+                m_queue.erase(older);
+                m_queue.push_back(std::move(item));
                 return true;
             }
             // Nothing to merge with: it is a new state and joins the queue after all.
@@ -155,9 +158,9 @@ void EventDispatcher::reportDropsLocked()
         "the listeners fell behind a flood of device events: " + std::to_string(m_unreported) +
         " alarms and status changes were dropped or merged into later ones";
     m_unreported = 0;
-    m_queue.push_front(Item{[description](IAppListener& listener)
-                            { listener.OnError(EventsDropped, description.c_str()); },
-                            nullptr, Kind::Always, 0});
+    m_queue.push_back(Item{[description](IAppListener& listener)
+                           { listener.OnError(EventsDropped, description.c_str()); },
+                           nullptr, Kind::Always, 0});
 }
 
 void EventDispatcher::run()

@@ -21,9 +21,10 @@ namespace velkor
 // one that throws loses only that delivery.
 //
 // The queue holds `capacity` events before it is under pressure. Events that change state (the
-// session, play, errors) are always queued; under pressure an alarm is dropped and a channel's
-// status replaces its own undelivered predecessor. Once the queue has drained to half, the
-// listeners hear how many were lost through OnError(EventsDropped).
+// session, play, errors) are always queued; under pressure an alarm is dropped and a state (a
+// channel's status, the picture's size) replaces its own undelivered predecessor, taking its
+// place at the back of the queue. Once the queue has drained to half, the listeners hear how many
+// were lost through OnError(EventsDropped), queued like any other event.
 class EventDispatcher
 {
 public:
@@ -48,7 +49,7 @@ public:
     bool postError(int32_t code, std::string description);
     // False when dropped under pressure.
     bool postDroppable(ListenerEvent event, Task callback = nullptr);
-    // The newest state of `key` (a channel's status, say): under pressure it takes the place of an
+    // The newest state of `key` (a channel's status, say): under pressure it replaces an
     // undelivered event of the same key. False only after shutdown.
     bool postState(std::uint64_t key, ListenerEvent event, Task callback = nullptr);
 

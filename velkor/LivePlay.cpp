@@ -14,6 +14,15 @@
 
 namespace velkor
 {
+namespace
+{
+
+bool serves(const std::vector<VideoCodec>& formats, VideoCodec codec)
+{
+    return std::find(formats.begin(), formats.end(), codec) != formats.end();
+}
+
+} // namespace
 
 LivePlay::LivePlay(Session& session, const Settings& settings, EventDispatcher& dispatcher,
                    DrawingThread& drawing, PlayCallbacks& callbacks)
@@ -61,16 +70,14 @@ int32_t LivePlay::start(int32_t channel, IAppCallBack* callback)
     }
     stop();
     m_callbacks.set(callback);
+    m_credentialsRefused = false;
     {
         std::lock_guard lock(m_mutex);
         m_channel = channel;
         m_formats = info.formats;
         // Settings changed since the snapshot above reach the stream through retune, which waits
         // for this lock.
-        const SettingsSnapshot now = m_settings.snapshot();
-        const auto wanted = StreamFormats::fromCode(now.streamFormat);
-        const VideoCodec playing = wanted && info.serves(*wanted) ? *wanted : *codec;
-        m_choice = {playing, widthFor(playing, now)};
+        m_choice = *choose(m_settings.snapshot(), m_formats, *codec);
         startSourceLocked();
     }
     m_reconnector.start([this](StopSignal& stop) { return restore(stop); });
@@ -96,30 +103,32 @@ void LivePlay::stop()
 void LivePlay::retune(bool formatChanged)
 {
     std::lock_guard lock(m_mutex);
-    if (!sourceRunningLocked())
+    const bool running = sourceRunningLocked();
+    // While play waits for a lost device the choice is kept for when it comes back.
+    if (!running && !m_reconnector.recovering())
     {
         return;
     }
     const SettingsSnapshot settings = m_settings.snapshot();
-    auto codec = StreamFormats::fromCode(settings.streamFormat);
-    const bool served =
-        codec && std::find(m_formats.begin(), m_formats.end(), *codec) != m_formats.end();
-    if (!served)
+    const auto wanted = StreamFormats::fromCode(settings.streamFormat);
+    if (formatChanged && !(wanted && serves(m_formats, *wanted)))
     {
         // The setting stays, as it would while stopped; the picture stays too, rather than the
         // play ending over a value the user may be passing through.
-        if (formatChanged)
-        {
-            m_dispatcher.postError(FormatNotServed,
-                                   notServed(settings.streamFormat, m_formats) +
-                                       "; live play goes on in " +
-                                       std::string(StreamFormats::name(m_choice.codec)) + " at " +
-                                       std::to_string(m_choice.width));
-        }
-        codec = m_choice.codec;
+        m_dispatcher.postError(FormatNotServed,
+                               notServed(settings.streamFormat, m_formats) +
+                                   "; live play goes on in " +
+                                   std::string(StreamFormats::name(m_choice.codec)) + " at " +
+                                   std::to_string(m_choice.width));
     }
-    m_choice = {*codec, widthFor(*codec, settings)};
-    m_source->retune(m_choice);
+    if (const auto choice = choose(settings, m_formats, m_choice.codec))
+    {
+        m_choice = *choice;
+    }
+    if (running)
+    {
+        m_source->retune(m_choice);
+    }
 }
 
 void LivePlay::sessionLost()
@@ -142,8 +151,16 @@ bool LivePlay::restore(StopSignal& stop)
     }
     if (answer.code != Ok)
     {
+        // Said once: the device is there but will not have us, which waiting alone may not mend.
+        if (answer.code == CredentialsRefused && !m_credentialsRefused)
+        {
+            m_credentialsRefused = true;
+            m_dispatcher.postError(CredentialsRefused,
+                                   answer.description + "; live play waits and asks again");
+        }
         return false;
     }
+    m_credentialsRefused = false;
     std::lock_guard lock(m_mutex);
     if (stop.requested())
     {
@@ -156,9 +173,24 @@ bool LivePlay::restore(StopSignal& stop)
     }
     if (!sourceRunningLocked())
     {
-        startSourceLocked();
+        restartSourceLocked();
     }
     return true;
+}
+
+void LivePlay::restartSourceLocked()
+{
+    const auto choice = choose(m_settings.snapshot(), m_formats, m_choice.codec);
+    if (!choice)
+    {
+        m_dispatcher.postError(FormatNotServed,
+                               notServed(StreamFormats::code(m_choice.codec), m_formats) +
+                                   "; live play ends");
+        m_reconnector.giveUp();
+        return;
+    }
+    m_choice = *choice;
+    startSourceLocked();
 }
 
 void LivePlay::startSourceLocked()
@@ -168,7 +200,8 @@ void LivePlay::startSourceLocked()
         m_source->stop();
     }
     const std::shared_ptr<const DeviceAccess> device = m_session.device();
-    LiveReporter::Hooks hooks{[this] { m_reconnector.settled(); }, [this] { sourceLost(); }};
+    LiveReporter::Hooks hooks{[this] { m_reconnector.settled(); }, [this] { sourceLost(); },
+                              [this] { m_reconnector.giveUp(); }};
     m_source = device->liveSource(
         m_drawing,
         std::make_unique<LiveReporter>(m_dispatcher, m_channel, m_callbacks, std::move(hooks)));
@@ -190,6 +223,19 @@ std::string LivePlay::notServed(int32_t format, const std::vector<VideoCodec>& s
 {
     return "stream format " + std::to_string(format) + " (" + StreamFormats::nameOfCode(format) +
            ") is not served by this device, which serves " + StreamFormats::describe(served);
+}
+
+std::optional<StreamChoice> LivePlay::choose(const SettingsSnapshot& settings,
+                                             const std::vector<VideoCodec>& served,
+                                             VideoCodec fallback)
+{
+    const auto wanted = StreamFormats::fromCode(settings.streamFormat);
+    const VideoCodec codec = wanted && serves(served, *wanted) ? *wanted : fallback;
+    if (!serves(served, codec))
+    {
+        return std::nullopt;
+    }
+    return StreamChoice{codec, widthFor(codec, settings)};
 }
 
 int32_t LivePlay::widthFor(VideoCodec codec, const SettingsSnapshot& settings)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,8 @@ struct SettingsSnapshot;
 // Live play of one channel of the session's device, in the stream format and width the settings
 // name, following them while it plays. When the device is lost (its stream or its session) play
 // waits for it under the no-signal picture and brings it back: the session if it was lost, then
-// the stream.
+// the stream, as the settings name it by then. Play that ends otherwise (the stream refused or
+// malformed, or the device back without the format) stays ended.
 class LivePlay
 {
 public:
@@ -46,10 +48,15 @@ public:
 
 private:
     bool restore(StopSignal& stop);
+    void restartSourceLocked();
     void startSourceLocked();
     void sourceLost();
     bool sourceRunningLocked() const;
     static std::string notServed(int32_t format, const std::vector<VideoCodec>& served);
+    // The format the settings name if `served` has it, else `fallback` if it has that.
+    static std::optional<StreamChoice> choose(const SettingsSnapshot& settings,
+                                              const std::vector<VideoCodec>& served,
+                                              VideoCodec fallback);
     static int32_t widthFor(VideoCodec codec, const SettingsSnapshot& settings);
 
     Session& m_session;
@@ -64,6 +71,8 @@ private:
     int32_t m_channel = 0;
     std::vector<VideoCodec> m_formats;
     StreamChoice m_choice;
+    // Only the reconnector's thread reads and writes it while play runs.
+    bool m_credentialsRefused = false;
 
     // Last: its thread calls into the members above.
     Reconnector m_reconnector;

@@ -10,9 +10,17 @@
 
 namespace velkor
 {
+namespace
+{
 
-LiveReporter::LiveReporter(EventDispatcher& dispatcher, int32_t channel,
-                           const PlayCallbacks& callbacks, Hooks hooks)
+// The picture's size is a state of its own: under pressure a newer size replaces an undelivered
+// one. Device events' keys (DeviceEventReporter) have a small kind in the upper half, never this.
+constexpr std::uint64_t kPictureSizeKey = ~std::uint64_t{0};
+
+} // namespace
+
+LiveReporter::LiveReporter(EventDispatcher& dispatcher, int32_t channel, PlayCallbacks& callbacks,
+                           Hooks hooks)
     : m_dispatcher(dispatcher), m_channel(channel), m_callbacks(callbacks),
       m_hooks(std::move(hooks))
 {
@@ -20,6 +28,7 @@ LiveReporter::LiveReporter(EventDispatcher& dispatcher, int32_t channel,
 
 void LiveReporter::onPlaying()
 {
+    m_playing = true;
     reportPlayStatus(1);
 }
 
@@ -28,8 +37,8 @@ void LiveReporter::onPictureSize(int width, int height, std::size_t bytes)
     const int32_t packed = width * 65536 + height;
     const auto size =
         static_cast<int32_t>(std::min<std::size_t>(bytes, std::numeric_limits<int32_t>::max()));
-    m_dispatcher.post([packed, size](IAppListener& listener)
-                      { listener.OnImage(0, packed, size); });
+    m_dispatcher.postState(kPictureSizeKey, [packed, size](IAppListener& listener)
+                           { listener.OnImage(0, packed, size); });
     if (!m_sawPicture && m_hooks.picturesFlow)
     {
         m_hooks.picturesFlow();
@@ -50,10 +59,22 @@ void LiveReporter::onEnded(int32_t code, const std::string& description)
     {
         onFrameError(code, description);
     }
-    reportPlayStatus(0);
-    if (code == StreamLost && m_hooks.lost)
+    // A stream that never played has no play to end.
+    if (m_playing)
     {
-        m_hooks.lost();
+        m_playing = false;
+        reportPlayStatus(0);
+    }
+    if (code == StreamLost)
+    {
+        if (m_hooks.lost)
+        {
+            m_hooks.lost();
+        }
+    }
+    else if (code != Ok && m_hooks.ended)
+    {
+        m_hooks.ended();
     }
 }
 

@@ -11,9 +11,10 @@ class EventDispatcher;
 class PlayCallbacks;
 
 // Turns a live stream's reports into listener events (OnPlayStatus, OnImage, OnError) and, for
-// play started with a callback, IAppCallBack calls, all on the dispatcher thread. The library
-// hears through the hooks, on the stream's thread, when pictures flow and when the stream broke
-// off in a way worth trying again.
+// play started with a callback, IAppCallBack calls, all on the dispatcher thread. OnPlayStatus
+// comes in pairs: 0 once after each 1. The library hears through the hooks, on the stream's
+// thread, when pictures flow, when the stream broke off in a way worth trying again (lost), and
+// when it ended the play (refused, malformed, or a failure of the library's own).
 class LiveReporter final : public LiveObserver
 {
 public:
@@ -21,9 +22,10 @@ public:
     {
         std::function<void()> picturesFlow;
         std::function<void()> lost;
+        std::function<void()> ended;
     };
 
-    LiveReporter(EventDispatcher& dispatcher, int32_t channel, const PlayCallbacks& callbacks,
+    LiveReporter(EventDispatcher& dispatcher, int32_t channel, PlayCallbacks& callbacks,
                  Hooks hooks = {});
 
     void onPlaying() override;
@@ -37,9 +39,10 @@ private:
 
     EventDispatcher& m_dispatcher;
     const int32_t m_channel;
-    const PlayCallbacks& m_callbacks;
+    PlayCallbacks& m_callbacks;
     const Hooks m_hooks;
     bool m_sawPicture = false;
+    bool m_playing = false;
 };
 
 } // namespace velkor

@@ -11,21 +11,59 @@ void PlayCallbacks::set(IAppCallBack* callback)
 
 void PlayCallbacks::clear()
 {
-    set(nullptr);
+    std::unique_lock lock(m_mutex);
+    m_callback = nullptr;
+    ++m_generation;
+    m_idle.wait(lock, [this]
+                { return !m_running || m_closed || m_runningOn == std::this_thread::get_id(); });
 }
 
-EventDispatcher::Task PlayCallbacks::bind(std::function<void(IAppCallBack&)> call) const
+void PlayCallbacks::close()
 {
-    IAppCallBack* callback = nullptr;
     {
         std::lock_guard lock(m_mutex);
-        callback = m_callback;
+        m_closed = true;
     }
-    if (callback == nullptr)
+    clear();
+}
+
+EventDispatcher::Task PlayCallbacks::bind(std::function<void(IAppCallBack&)> call)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_callback == nullptr)
     {
         return {};
     }
-    return [callback, call = std::move(call)] { call(*callback); };
+    return [this, generation = m_generation, callback = m_callback, call = std::move(call)]
+    { run(generation, *callback, call); };
+}
+
+void PlayCallbacks::run(std::uint64_t generation, IAppCallBack& callback,
+                        const std::function<void(IAppCallBack&)>& call)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (generation != m_generation)
+        {
+            return;
+        }
+        m_running = true;
+        m_runningOn = std::this_thread::get_id();
+    }
+    // Whatever the callback does, throwing included, it is over when this goes.
+    struct Finished
+    {
+        PlayCallbacks& callbacks;
+        ~Finished()
+        {
+            {
+                std::lock_guard lock(callbacks.m_mutex);
+                callbacks.m_running = false;
+            }
+            callbacks.m_idle.notify_all();
+        }
+    } finished{*this};
+    call(callback);
 }
 
 } // namespace velkor

@@ -15,6 +15,7 @@ void Reconnector::start(Attempt attempt)
         m_troubled = false;
         m_recovering = false;
         m_pause = kFirstPause;
+        m_settledAt.reset();
     }
     m_attempt = std::move(attempt);
     m_thread.start([this](StopSignal& stop) { run(stop); });
@@ -35,6 +36,19 @@ void Reconnector::stop()
     m_recovering = false;
 }
 
+void Reconnector::giveUp()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_active = false;
+        m_stopping = true;
+        m_troubled = false;
+        m_recovering = false;
+    }
+    m_wake.notify_all();
+    m_thread.requestStop();
+}
+
 void Reconnector::troubled()
 {
     {
@@ -43,6 +57,11 @@ void Reconnector::troubled()
         {
             return;
         }
+        if (m_settledAt && std::chrono::steady_clock::now() - *m_settledAt >= kSteadyAfter)
+        {
+            m_pause = kFirstPause;
+        }
+        m_settledAt.reset();
         m_troubled = true;
         m_recovering = true;
     }
@@ -52,7 +71,7 @@ void Reconnector::troubled()
 void Reconnector::settled()
 {
     std::lock_guard lock(m_mutex);
-    m_pause = kFirstPause;
+    m_settledAt = std::chrono::steady_clock::now();
 }
 
 bool Reconnector::recovering() const

@@ -6,14 +6,16 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 namespace velkor
 {
 
 // Brings live play back after the device or its stream was lost. Once told of trouble it waits,
 // then calls `attempt`, and waits longer before each further attempt (from kFirstPause, doubling,
-// to at most kLongestPause) until one succeeds or it is stopped. The pause starts short again once
-// pictures flow.
+// to at most kLongestPause) until one succeeds or it is stopped. The pause starts short again only
+// once pictures have flowed for kSteadyAfter: a device that drops every stream at once is asked
+// less and less often.
 class Reconnector
 {
 public:
@@ -22,6 +24,7 @@ public:
 
     static constexpr std::chrono::milliseconds kFirstPause{250};
     static constexpr std::chrono::milliseconds kLongestPause{5000};
+    static constexpr std::chrono::seconds kSteadyAfter{10};
 
     Reconnector() = default;
     Reconnector(const Reconnector&) = delete;
@@ -31,8 +34,12 @@ public:
     void start(Attempt attempt);
     // Ends the waiting and an attempt under way at once. Not from an attempt.
     void stop();
-    // From any thread; heard only between start() and stop().
+    // Ends the waiting for good, without waiting for an attempt under way to notice; from any
+    // thread, an attempt included. Trouble is no longer heard until the next start().
+    void giveUp();
+    // From any thread; heard only between start() and stop() or giveUp().
     void troubled();
+    // Pictures flow.
     void settled();
     // Trouble was reported and no attempt has succeeded since.
     bool recovering() const;
@@ -48,6 +55,7 @@ private:
     bool m_troubled = false;
     bool m_recovering = false;
     std::chrono::milliseconds m_pause = kFirstPause;
+    std::optional<std::chrono::steady_clock::time_point> m_settledAt;
     WorkerThread m_thread;
 };
 

@@ -294,6 +294,8 @@ void VelkorLibrary::shutdown()
     try
     {
         m_exiting.request();
+        // A callback that never returns must not hold up leaving the process.
+        m_callbacks.close();
         // Every operation holding this lock ends promptly now: Open's request is stopped, and
         // stopping a stream or the reconnector never waits for the device or the X server.
         {

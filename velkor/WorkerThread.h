@@ -22,6 +22,9 @@ public:
 
     void start(std::function<void(StopSignal& stop)> body);
     void stop();
+    // Asks the body to stop without waiting for it, from any thread, the worker's own included;
+    // stop() or start() joins it later.
+    void requestStop() { m_stop.request(); }
     bool running() const { return m_thread.joinable() && !m_finished.load(); }
     bool isCurrentThread() const { return m_thread.get_id() == std::this_thread::get_id(); }
 

@@ -1,10 +1,15 @@
 #include "velkor/EventDispatcher.h"
 
+#include "velkor/LiveReporter.h"
+#include "velkor/PlayCallbacks.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <iterator>
 #include <mutex>
 #include <new>
 #include <stdexcept>
@@ -23,6 +28,70 @@ public:
     void OnDevStatus(int32_t, int32_t) override { ++calls; }
     std::atomic<int> calls{0};
 };
+
+// Keeps what it hears, in order: statuses, errors and picture sizes as lines, alarms counted.
+class Recorder : public IAppListener
+{
+public:
+    void OnError(int32_t code, const char* text) override
+    {
+        log.push_back("error " + std::to_string(code) + " " + text);
+    }
+    void OnDevStatus(int32_t channel, int32_t status) override
+    {
+        log.push_back("dev " + std::to_string(channel) + " " + std::to_string(status));
+    }
+    void OnAlmStatus(int32_t, int32_t, const char*, int32_t) override { ++alarms; }
+    void OnImage(int32_t, int32_t packedSize, int32_t) override
+    {
+        log.push_back("image " + std::to_string(packedSize));
+    }
+    std::vector<std::string> log;
+    int alarms = 0;
+};
+
+// Holds the dispatcher thread, with an empty queue, until opened.
+class Gate
+{
+public:
+    explicit Gate(EventDispatcher& dispatcher)
+    {
+        dispatcher.postTask(
+            [this]
+            {
+                std::unique_lock lock(m_mutex);
+                m_entered = true;
+                m_changed.notify_all();
+                m_changed.wait(lock, [this] { return m_open; });
+            });
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_entered; });
+    }
+    void open()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_open = true;
+        }
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_entered = false;
+    bool m_open = false;
+};
+
+auto status(int32_t channel, int32_t value)
+{
+    return [channel, value](IAppListener& listener) { listener.OnDevStatus(channel, value); };
+}
+
+void raiseAlarm(IAppListener& listener)
+{
+    listener.OnAlmStatus(1, 1, "", 1);
+}
 
 } // namespace
 
@@ -91,57 +160,20 @@ TEST(EventDispatcher, ListenersMayCallBackIntoIt)
 
 TEST(EventDispatcher, UnderPressureDropsAlarmsMergesStatesAndKeepsTheRest)
 {
-    class Recorder : public IAppListener
-    {
-    public:
-        void OnError(int32_t code, const char* text) override
-        {
-            log.push_back("error " + std::to_string(code) + " " + text);
-        }
-        void OnDevStatus(int32_t channel, int32_t status) override
-        {
-            log.push_back("dev " + std::to_string(channel) + " " + std::to_string(status));
-        }
-        void OnAlmStatus(int32_t, int32_t, const char*, int32_t) override { ++alarms; }
-        std::vector<std::string> log;
-        int alarms = 0;
-    } recorder;
+    Recorder recorder;
     EventDispatcher dispatcher(4);
     dispatcher.addListener(&recorder);
-    // Holds the dispatcher thread, with an empty queue, until the queue has been flooded.
-    std::mutex gateMutex;
-    std::condition_variable gateChanged;
-    bool entered = false;
-    bool open = false;
-    dispatcher.postTask(
-        [&]
-        {
-            std::unique_lock lock(gateMutex);
-            entered = true;
-            gateChanged.notify_all();
-            gateChanged.wait(lock, [&] { return open; });
-        });
-    {
-        std::unique_lock lock(gateMutex);
-        gateChanged.wait(lock, [&] { return entered; });
-    }
-    const auto status = [](int32_t channel, int32_t value)
-    { return [channel, value](IAppListener& listener) { listener.OnDevStatus(channel, value); }; };
-    const auto alarm = [](IAppListener& listener) { listener.OnAlmStatus(1, 1, "", 1); };
+    Gate gate(dispatcher);
     for (int i = 0; i < 4; ++i)
     {
-        EXPECT_TRUE(dispatcher.postDroppable(alarm));
+        EXPECT_TRUE(dispatcher.postDroppable(raiseAlarm));
     }
-    EXPECT_FALSE(dispatcher.postDroppable(alarm));
+    EXPECT_FALSE(dispatcher.postDroppable(raiseAlarm));
     EXPECT_TRUE(dispatcher.postState(7, status(7, 1)));
     EXPECT_TRUE(dispatcher.postState(7, status(7, 0)));
     EXPECT_TRUE(dispatcher.postState(8, status(8, 1)));
     EXPECT_TRUE(dispatcher.post(status(0, 0)));
-    {
-        std::lock_guard lock(gateMutex);
-        open = true;
-    }
-    gateChanged.notify_all();
+    gate.open();
     dispatcher.flush();
 
     EXPECT_EQ(recorder.alarms, 4);
@@ -157,6 +189,51 @@ TEST(EventDispatcher, UnderPressureDropsAlarmsMergesStatesAndKeepsTheRest)
     ASSERT_EQ(reports.size(), 1U);
     EXPECT_NE(reports[0].find(": 2 "), std::string::npos) << reports[0];
     EXPECT_EQ(dispatcher.droppedCount(), 2U);
+}
+
+TEST(EventDispatcher, UnderPressureNothingOvertakesWhatWasQueuedBeforeIt)
+{
+    Recorder recorder;
+    EventDispatcher dispatcher(4);
+    dispatcher.addListener(&recorder);
+    Gate gate(dispatcher);
+    // A channel of the old session, the session lost, a new one, and the new one's channel.
+    dispatcher.postState(7, status(7, 1));
+    dispatcher.post(status(0, 0));
+    dispatcher.post(status(0, 1));
+    dispatcher.postDroppable(raiseAlarm);
+    dispatcher.postState(7, status(7, 0));
+    gate.open();
+    dispatcher.flush();
+
+    ASSERT_EQ(recorder.log.size(), 4U);
+    EXPECT_EQ(std::vector<std::string>(recorder.log.begin(), recorder.log.begin() + 3),
+              (std::vector<std::string>{"dev 0 0", "dev 0 1", "dev 7 0"}));
+    EXPECT_EQ(recorder.log[3].rfind("error -55 ", 0), 0U) << recorder.log[3];
+}
+
+TEST(LiveReporter, UnderPressurePictureSizesAreMergedLikeStatuses)
+{
+    Recorder recorder;
+    EventDispatcher dispatcher(4);
+    dispatcher.addListener(&recorder);
+    velkor::PlayCallbacks callbacks;
+    velkor::LiveReporter reporter(dispatcher, 1, callbacks);
+    Gate gate(dispatcher);
+    for (int flip = 0; flip < 100; ++flip)
+    {
+        reporter.onPictureSize(flip % 2 == 0 ? 640 : 320, flip % 2 == 0 ? 480 : 240, 1000);
+    }
+    reporter.onPictureSize(800, 600, 1000);
+    gate.open();
+    dispatcher.flush();
+
+    std::vector<std::string> sizes;
+    std::copy_if(recorder.log.begin(), recorder.log.end(), std::back_inserter(sizes),
+                 [](const std::string& line) { return line.rfind("image ", 0) == 0; });
+    EXPECT_LE(sizes.size(), 4U);
+    ASSERT_FALSE(sizes.empty());
+    EXPECT_EQ(sizes.back(), "image " + std::to_string(800 * 65536 + 600));
 }
 
 TEST(EventDispatcher, AListenerThatThrowsLosesOnlyThatDelivery)

@@ -1,6 +1,7 @@
 #include "tests/velkor/support/FakeDevice.h"
 #include "tests/velkor/support/LibraryFixture.h"
 #include "tests/velkor/support/TestJpeg.h"
+#include "velkor/Reconnector.h"
 #include "velkor/ResultCode.h"
 
 #include <arpa/inet.h>
@@ -66,6 +67,54 @@ LoopbackServer::Handler answering(const std::string& response)
     return [response](const std::string&, const std::string&, LoopbackConnection& connection)
     { connection.send(response); };
 }
+
+std::size_t errorCount(const velkortest::RecordingListener& listener, int32_t code)
+{
+    const std::vector<RecordedEvent> events = listener.events();
+    return static_cast<std::size_t>(std::count_if(events.begin(), events.end(), errorWith(code)));
+}
+
+// Well beyond the reconnector's first pause: a device that comes back is asked for its info by
+// then, if anything asks at all.
+constexpr auto kReconnectorWouldHaveAsked = Reconnector::kFirstPause * 8;
+
+// Holds the dispatcher thread inside the first OnPlayStatus(channel, 1) until released.
+class PlayingGate : public IAppListener
+{
+public:
+    void OnPlayStatus(int32_t, int32_t status) override
+    {
+        std::unique_lock lock(m_mutex);
+        if (status != 1 || m_passed)
+        {
+            return;
+        }
+        m_entered = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+        m_passed = true;
+    }
+    void waitUntilEntered()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_entered; });
+    }
+    void release()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_open = true;
+        }
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_entered = false;
+    bool m_open = false;
+    bool m_passed = false;
+};
 
 } // namespace
 
@@ -275,12 +324,15 @@ TEST_F(SessionTest, LivePlayWithoutAWindowDecodesAndReports)
                            { return event.kind == "image" && event.b == 320 * 65536 + 240; }));
     ASSERT_TRUE(device.waitForFramesServed(device.framesServed(), 8));
     EXPECT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+    const std::vector<int32_t> heard = callback.statuses();
     ASSERT_TRUE(m_listener.waitFor("play", 1, 0));
     // Frames of one size give one OnImage, however many arrived before the stop.
     EXPECT_EQ(m_listener.count("image"), 1U);
-    ASSERT_TRUE(
-        m_listener.waitFor([&](const RecordedEvent&) { return callback.statuses().size() >= 2; }));
-    EXPECT_EQ(callback.statuses(), (std::vector<int32_t>{1, 0}));
+    // The callback heard the play begin, and its end only if that came before PlayControl
+    // returned: nothing after.
+    ASSERT_FALSE(heard.empty());
+    EXPECT_EQ(heard.front(), 1);
+    EXPECT_EQ(callback.statuses(), heard);
     EXPECT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
     EXPECT_EQ(m_api->ClearImage(), 0);
     EXPECT_EQ(m_api->Close(), 0);
@@ -350,9 +402,19 @@ TEST_F(SessionTest, AHostileLiveStreamIsAStreamErrorAndNothingWorse)
         ASSERT_GE(m_api->Open(), 0) << what;
         ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0) << what;
         EXPECT_TRUE(m_listener.waitFor(errorWith(StreamMalformed))) << what;
-        EXPECT_TRUE(m_listener.waitFor("play", 1, 0)) << what;
         EXPECT_EQ(m_api->GetUID(), 4242) << what;
         EXPECT_EQ(m_api->Close(), 0) << what;
+        ASSERT_TRUE(m_listener.waitFor("dev", 0, SessionStatusClosed)) << what;
+        // A stream that began to play ended it; one refused at its first answer never began.
+        std::vector<int32_t> statuses;
+        for (const RecordedEvent& event : m_listener.events())
+        {
+            if (event.kind == "play")
+            {
+                statuses.push_back(event.b);
+            }
+        }
+        EXPECT_TRUE(statuses.empty() || statuses == (std::vector<int32_t>{1, 0})) << what;
     }
 }
 
@@ -599,4 +661,148 @@ TEST_F(SessionTest, FormatAndWidthChangesWhileLiveSwitchTheStreamWithinThePlay)
                                         "/velkor/live?channel=1&width=640&format=h264",
                                         "/velkor/live?channel=1&width=320&format=mpeg4",
                                         "/velkor/live?channel=1&width=640&format=mpeg4"}));
+}
+
+TEST_F(SessionTest, PlayThatEndedStaysEndedWhenTheDeviceIsLostAndComesBack)
+{
+    FakeDevice::Options options;
+    options.live = [](LoopbackConnection& connection)
+    { connection.send(httpResponse("400 Bad Request", "")); };
+    FakeDevice device(options);
+    pointAt(device.port());
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(m_listener.waitFor(errorWith(StreamRefused)));
+    m_listener.reset();
+    device.goAway();
+    ASSERT_TRUE(m_listener.waitFor("dev", 0, SessionStatusLost));
+    device.comeBack();
+
+    EXPECT_FALSE(device.waitForRequests("/velkor/info", 2, kReconnectorWouldHaveAsked));
+    EXPECT_EQ(device.liveRequests().size(), 1U);
+    EXPECT_EQ(m_api->GetUID(), 0);
+    EXPECT_EQ(m_listener.count("play"), 0U);
+}
+
+TEST_F(SessionTest, ACallbackIsNeverCalledOnceStoppingItsPlayReturned)
+{
+    FakeDevice device;
+    pointAt(device.port());
+    ASSERT_GE(m_api->Open(), 0);
+
+    // Deliveries still queued when PlayControl returns are dropped.
+    PlayingGate gate;
+    m_api->Slot296(&gate);
+    velkortest::RecordingCallBack queued;
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 1, &queued), 0);
+    gate.waitUntilEntered();
+    ASSERT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+    gate.release();
+    ASSERT_TRUE(m_listener.waitFor("play", 1, 0));
+    ASSERT_EQ(m_api->Close(), 0);
+    ASSERT_TRUE(m_listener.waitFor("dev", 0, SessionStatusClosed));
+    EXPECT_EQ(queued.statuses(), std::vector<int32_t>{});
+    m_api->Slot042(nullptr);
+    m_api->Slot042(&m_listener);
+
+    // One that runs is waited for.
+    class SlowCallBack : public IAppCallBack
+    {
+    public:
+        void OnPlayStatusCB(int32_t) override
+        {
+            entered = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            finished = true;
+        }
+        std::atomic<bool> entered{false};
+        std::atomic<bool> finished{false};
+    } slow;
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 1, &slow), 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!slow.entered && std::chrono::steady_clock::now() < deadline)
+    {
+        std::this_thread::yield();
+    }
+    ASSERT_TRUE(slow.entered);
+    ASSERT_EQ(m_api->Close(), 0);
+    EXPECT_TRUE(slow.finished);
+}
+
+TEST_F(SessionTest, WhatWasSetWhilePlayWaitsIsWhatComesBack)
+{
+    FakeDevice device;
+    pointAt(device.port());
+    ASSERT_EQ(m_api->SetStreamFormat(3), 0);
+    ASSERT_EQ(m_api->SetH264Resolution(320), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240));
+
+    device.goAway();
+    ASSERT_TRUE(m_listener.waitFor("play", 1, 0));
+    ASSERT_EQ(m_api->SetH264Resolution(640), 0);
+    m_listener.reset();
+    device.comeBack();
+    EXPECT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480));
+    EXPECT_EQ(device.liveRequests().back(), "/velkor/live?channel=1&width=640&format=h264");
+
+    // Back without the format that plays: said so, and play ends without asking for it.
+    const std::size_t asked = device.liveRequests().size();
+    m_listener.reset();
+    device.goAway();
+    ASSERT_TRUE(m_listener.waitFor("play", 1, 0));
+    device.comeBack("device=velkor-device\nuid=4242\nchannels=2\nformats=jpeg\nversion=2\n");
+    ASSERT_TRUE(m_listener.waitFor(errorWith(FormatNotServed)));
+    EXPECT_EQ(lastErrorText(m_listener, FormatNotServed),
+              "stream format 3 (H.264) is not served by this device, which serves JPEG (0); live "
+              "play ends");
+    ASSERT_EQ(m_api->Close(), 0);
+    ASSERT_TRUE(m_listener.waitFor("dev", 0, SessionStatusClosed));
+    EXPECT_EQ(device.liveRequests().size(), asked);
+    EXPECT_EQ(errorCount(m_listener, StreamRefused), 0U);
+    // Only the loss ended the play that had begun.
+    EXPECT_EQ(m_listener.count("play"), 1U);
+}
+
+TEST_F(SessionTest, ADeviceThatDropsEveryStreamIsAskedAgainLessAndLessOften)
+{
+    FakeDevice::Options options;
+    options.live = [](LoopbackConnection& connection)
+    {
+        connection.send(FakeDevice::multipartHead("b") +
+                        FakeDevice::part("b", velkortest::makeJpeg(32, 24, 0)));
+    };
+    FakeDevice device(options);
+    pointAt(device.port());
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(device.waitForRequests("/velkor/live", 5, std::chrono::seconds(20)));
+    const auto asked = device.requestTimes("/velkor/live");
+    // A picture is no sign the stream holds: the pauses keep doubling.
+    for (std::size_t n = 1; n < 5; ++n)
+    {
+        EXPECT_GE(asked[n] - asked[n - 1], Reconnector::kFirstPause * (1 << (n - 1)))
+            << "between requests " << n << " and " << n + 1;
+    }
+}
+
+TEST_F(SessionTest, ADeviceThatComesBackRefusingTheCredentialsIsSaidSoOnceAndAskedAgain)
+{
+    FakeDevice device;
+    pointAt(device.port());
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(m_listener.waitFor("play", 1, 1));
+    m_listener.reset();
+    const std::size_t asked = device.requestTimes("/velkor/info").size();
+    device.goAway(httpResponse("401 Unauthorized", "",
+                               "WWW-Authenticate: Basic realm=\"velkor-device\"\r\n"));
+    ASSERT_TRUE(device.waitForRequests("/velkor/info", asked + 3));
+    device.comeBack();
+    ASSERT_TRUE(m_listener.waitFor("play", 1, 1));
+    EXPECT_EQ(errorCount(m_listener, CredentialsRefused), 1U);
+    EXPECT_NE(lastErrorText(m_listener, CredentialsRefused).find("requires a user name"),
+              std::string::npos);
 }

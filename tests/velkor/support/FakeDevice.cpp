@@ -1,5 +1,6 @@
 #include "tests/velkor/support/FakeDevice.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -38,6 +39,25 @@ void FakeDevice::endEventStreams()
         m_endingEvents = true;
     }
     m_changed.notify_all();
+}
+
+void FakeDevice::goAway(std::string answer)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_awayAnswer = std::move(answer);
+    }
+    m_server->dropConnections();
+}
+
+void FakeDevice::comeBack(std::optional<std::string> info)
+{
+    std::lock_guard lock(m_mutex);
+    m_awayAnswer.reset();
+    if (info)
+    {
+        m_options.info = std::move(*info);
+    }
 }
 
 void FakeDevice::pushEvent(const std::string& kind, const std::string& data)
@@ -89,12 +109,25 @@ std::string FakeDevice::videoPart(const std::string& format, const AccessUnit& u
 
 void FakeDevice::handle(const std::string& path, LoopbackConnection& connection)
 {
+    std::string info;
+    std::optional<std::string> away;
+    {
+        std::lock_guard lock(m_mutex);
+        m_requests.emplace_back(path, std::chrono::steady_clock::now());
+        info = m_options.info;
+        away = m_awayAnswer;
+    }
+    m_changed.notify_all();
+    if (away)
+    {
+        connection.send(*away);
+        return;
+    }
     if (path == "/velkor/info")
     {
         connection.send(
             "HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
-            std::to_string(m_options.info.size()) + "\r\nConnection: close\r\n\r\n" +
-            m_options.info);
+            std::to_string(info.size()) + "\r\nConnection: close\r\n\r\n" + info);
     }
     else if (path == "/velkor/events")
     {
@@ -154,7 +187,59 @@ void FakeDevice::serveEvents(LoopbackConnection& connection)
 std::vector<std::string> FakeDevice::liveRequests() const
 {
     std::lock_guard lock(m_mutex);
-    return m_liveRequests;
+    std::vector<std::string> paths;
+    for (const auto& [path, at] : m_requests)
+    {
+        if (path.rfind("/velkor/live", 0) == 0)
+        {
+            paths.push_back(path);
+        }
+    }
+    return paths;
+}
+
+std::vector<std::chrono::steady_clock::time_point>
+FakeDevice::requestTimes(const std::string& prefix) const
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<std::chrono::steady_clock::time_point> times;
+    for (const auto& [path, at] : m_requests)
+    {
+        if (path.rfind(prefix, 0) == 0)
+        {
+            times.push_back(at);
+        }
+    }
+    return times;
+}
+
+bool FakeDevice::waitForRequests(const std::string& prefix, std::size_t count,
+                                 std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout,
+                              [&]
+                              {
+                                  return static_cast<std::size_t>(std::count_if(
+                                             m_requests.begin(), m_requests.end(),
+                                             [&](const auto& request) {
+                                                 return request.first.rfind(prefix, 0) == 0;
+                                             })) >= count;
+                              });
+}
+
+bool FakeDevice::servesFormat(const std::string& format) const
+{
+    std::lock_guard lock(m_mutex);
+    const auto line = m_options.info.find("formats=");
+    if (line == std::string::npos)
+    {
+        return format == "jpeg";
+    }
+    const auto start = line + 8;
+    const std::string list =
+        "," + m_options.info.substr(start, m_options.info.find('\n', start) - start) + ",";
+    return list.find("," + format + ",") != std::string::npos;
 }
 
 const std::vector<AccessUnit>& FakeDevice::videoFor(const std::string& format, int width)
@@ -171,10 +256,6 @@ const std::vector<AccessUnit>& FakeDevice::videoFor(const std::string& format, i
 
 void FakeDevice::serveLive(const std::string& path, LoopbackConnection& connection)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_liveRequests.push_back(path);
-    }
     if (m_options.live)
     {
         m_options.live(connection);
@@ -193,7 +274,8 @@ void FakeDevice::serveLive(const std::string& path, LoopbackConnection& connecti
     const std::string format = parameter("format").empty() ? "jpeg" : parameter("format");
     const int width = parameter("width").empty() ? 320 : std::stoi(parameter("width"));
     const std::vector<AccessUnit>& video = videoFor(format, width);
-    if (video.empty())
+    // A device refuses what it does not list, as the emulator does.
+    if (video.empty() || !servesFormat(format))
     {
         connection.send(
             "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");

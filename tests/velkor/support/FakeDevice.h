@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -54,6 +55,11 @@ public:
     void stop();
     // Event streams send what is queued and then end.
     void endEventStreams();
+    // As a device that goes away: every connection is dropped and, until comeBack(), each request
+    // gets `answer` (nothing at all: the connection closes at once).
+    void goAway(std::string answer = {});
+    // Serves again, with `info` as its new answer to /velkor/info when given.
+    void comeBack(std::optional<std::string> info = {});
 
     // Pictures sent by the built-in live stream so far.
     std::size_t framesServed() const;
@@ -68,11 +74,18 @@ public:
                                  std::uint64_t frameNumber);
     // Every /velkor/live request so far, path and query.
     std::vector<std::string> liveRequests() const;
+    // When each request whose path (query included) begins with `prefix` came, so far.
+    std::vector<std::chrono::steady_clock::time_point>
+    requestTimes(const std::string& prefix) const;
+    // True once `count` such requests have come.
+    bool waitForRequests(const std::string& prefix, std::size_t count,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 private:
     void handle(const std::string& path, LoopbackConnection& connection);
     void serveEvents(LoopbackConnection& connection);
     void serveLive(const std::string& path, LoopbackConnection& connection);
+    bool servesFormat(const std::string& format) const;
 
     const std::vector<AccessUnit>& videoFor(const std::string& format, int width);
 
@@ -80,7 +93,8 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<std::string> m_pending;
-    std::vector<std::string> m_liveRequests;
+    std::vector<std::pair<std::string, std::chrono::steady_clock::time_point>> m_requests;
+    std::optional<std::string> m_awayAnswer;
     std::map<std::pair<std::string, int>, std::vector<AccessUnit>> m_videos;
     std::size_t m_framesServed = 0;
     bool m_stopping = false;
