@@ -335,7 +335,7 @@ protected:
         auto& video = cache[GetParam()];
         if (video.empty())
         {
-            video = velkortest::encodeTestVideo(GetParam(), 96, 72, 30, 10);
+            video = velkortest::encodeTestVideo(GetParam(), 96, 30, 10);
         }
         return video;
     }

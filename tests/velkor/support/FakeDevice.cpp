@@ -248,8 +248,7 @@ const std::vector<AccessUnit>& FakeDevice::videoFor(const std::string& format, i
     auto& video = m_videos[{format, width}];
     if (video.empty())
     {
-        video = encodeTestVideo(format, width, width * 3 / 4, m_options.frames,
-                                m_options.keyframeInterval);
+        video = encodeTestVideo(format, width, m_options.frames, m_options.keyframeInterval);
     }
     return video;
 }
