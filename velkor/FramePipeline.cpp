@@ -1,6 +1,7 @@
 #include "velkor/FramePipeline.h"
 
 #include "velkor/JpegDecoder.h"
+#include "velkor/LiveCounters.h"
 #include "velkor/LiveObserver.h"
 #include "velkor/LivePart.h"
 #include "velkor/PictureSink.h"
@@ -13,7 +14,7 @@ namespace velkor
 {
 
 FramePipeline::FramePipeline(PictureSink* sink, LiveObserver& observer)
-    : m_sink(sink), m_observer(observer)
+    : m_sink(sink), m_observer(observer), m_counters(sink != nullptr ? sink->counters() : nullptr)
 {
 }
 
@@ -26,6 +27,10 @@ void FramePipeline::restart(const std::string& boundary, VideoCodec requested)
     {
         m_decoder->reset();
     }
+    if (m_counters != nullptr)
+    {
+        m_counters->restart();
+    }
 }
 
 bool FramePipeline::feed(const std::uint8_t* data, std::size_t size)
@@ -36,38 +41,34 @@ bool FramePipeline::feed(const std::uint8_t* data, std::size_t size)
 void FramePipeline::onPart(const MultipartPart& part)
 {
     const LivePart live = LivePart::read(part);
-    PartOutcome outcome;
-    outcome.frameNumber = live.frameNumber;
-    outcome.timestamp = live.timestamp;
-    if (decodePart(part, live, outcome) && m_sink != nullptr && m_sink->present(m_decoder->image()))
+    if (m_counters != nullptr)
     {
-        outcome.result = PartOutcome::Result::Drawn;
+        m_counters->countPart(live.frameNumber);
     }
-    m_observer.onPartDone(outcome);
+    if (!decodePart(part, live) || m_sink == nullptr)
+    {
+        return;
+    }
+    Frame& picture = m_decoder->picture();
+    // The device's frame number is the picture's place in the stream's time.
+    picture->pts = live.frameNumber ? static_cast<std::int64_t>(*live.frameNumber) : AV_NOPTS_VALUE;
+    if (m_sink->present(picture) && m_counters != nullptr)
+    {
+        m_counters->countHandOver(live.timestamp);
+    }
 }
 
-bool FramePipeline::decodePart(const MultipartPart& part, const LivePart& live,
-                               PartOutcome& outcome)
+bool FramePipeline::decodePart(const MultipartPart& part, const LivePart& live)
 {
-    if (!live.codec && part.header("Content-Type"))
+    if (!decodable(part, live))
     {
-        outcome.result = PartOutcome::Result::Undecodable;
-        reportUndecodable("its type " + std::string(*part.header("Content-Type")) +
-                          " is not one this library decodes");
         return false;
     }
     const VideoCodec codec = live.codec.value_or(m_requested);
-    const bool keyframe = codec == VideoCodec::Jpeg || live.keyframe.value_or(false);
-    if (m_awaitingKeyframe && live.keyframe == false && codec != VideoCodec::Jpeg)
-    {
-        outcome.result = PartOutcome::Result::Skipped;
-        return false;
-    }
     PictureDecoder& decoder = decoderFor(codec);
     const PictureSize fit = m_sink != nullptr ? m_sink->drawnSize() : PictureSize{};
-    if (!decoder.decode(part.body, part.size, fit))
+    if (!decoder.decode(*part.packet, fit))
     {
-        outcome.result = PartOutcome::Result::Undecodable;
         reportUndecodable(decoder.error());
         decoder.reset();
         m_awaitingKeyframe = true;
@@ -76,7 +77,6 @@ bool FramePipeline::decodePart(const MultipartPart& part, const LivePart& live,
     const PictureSize size = decoder.pictureSize();
     if (size.width > kMaxReportedWidth || size.height > kMaxReportedHeight)
     {
-        outcome.result = PartOutcome::Result::Undecodable;
         reportUndecodable("its size " + std::to_string(size.width) + "x" +
                           std::to_string(size.height) + " is larger than a picture size can be " +
                           "reported (width at most " + std::to_string(kMaxReportedWidth) +
@@ -85,17 +85,40 @@ bool FramePipeline::decodePart(const MultipartPart& part, const LivePart& live,
     }
     ++m_decoded;
     // A part that does not say whether it is a keyframe is believed when the decoder says so.
+    const bool keyframe = codec == VideoCodec::Jpeg || live.keyframe.value_or(false);
     if (m_awaitingKeyframe && !keyframe && !decoder.keyframe())
     {
-        outcome.result = PartOutcome::Result::Skipped;
+        if (m_counters != nullptr)
+        {
+            m_counters->countSkipped();
+        }
         return false;
     }
     m_awaitingKeyframe = false;
-    outcome.result = PartOutcome::Result::Decoded;
-    if (size.width != m_reportedSize.width || size.height != m_reportedSize.height)
+    if (!(size == m_reportedSize))
     {
         m_reportedSize = size;
         m_observer.onPictureSize(size.width, size.height, part.size);
+    }
+    return true;
+}
+
+bool FramePipeline::decodable(const MultipartPart& part, const LivePart& live)
+{
+    if (!live.codec && part.header("Content-Type"))
+    {
+        reportUndecodable("its type " + std::string(*part.header("Content-Type")) +
+                          " is not one this library decodes");
+        return false;
+    }
+    const bool video = live.codec.value_or(m_requested) != VideoCodec::Jpeg;
+    if (m_awaitingKeyframe && video && live.keyframe == false)
+    {
+        if (m_counters != nullptr)
+        {
+            m_counters->countSkipped();
+        }
+        return false;
     }
     return true;
 }
@@ -119,6 +142,10 @@ PictureDecoder& FramePipeline::decoderFor(VideoCodec codec)
 
 void FramePipeline::reportUndecodable(const std::string& reason)
 {
+    if (m_counters != nullptr)
+    {
+        m_counters->countUndecodable();
+    }
     // Once per play: a device sending nothing but broken pictures must not flood listeners.
     if (!m_decodeErrorReported)
     {

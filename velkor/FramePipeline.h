@@ -13,10 +13,10 @@
 namespace velkor
 {
 
+class LiveCounters;
 class LiveObserver;
 class PictureSink;
 struct LivePart;
-struct PartOutcome;
 
 // The per-frame work of one live play: split each response's multipart body into parts, decode
 // each part by its own Content-Type and hand the picture to the sink (which may be null: decode
@@ -42,12 +42,14 @@ public:
 
 private:
     void onPart(const MultipartPart& part);
-    bool decodePart(const MultipartPart& part, const LivePart& live, PartOutcome& outcome);
+    bool decodePart(const MultipartPart& part, const LivePart& live);
+    bool decodable(const MultipartPart& part, const LivePart& live);
     PictureDecoder& decoderFor(VideoCodec codec);
     void reportUndecodable(const std::string& reason);
 
     PictureSink* m_sink;
     LiveObserver& m_observer;
+    LiveCounters* m_counters;
     std::optional<MultipartParser> m_parser;
     VideoCodec m_requested = VideoCodec::Jpeg;
     std::unique_ptr<PictureDecoder> m_decoder;

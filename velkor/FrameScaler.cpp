@@ -4,53 +4,76 @@
 
 namespace velkor
 {
-
-void FrameScaler::scale(const Frame& source, std::uint8_t* target, int targetWidth,
-                        int targetHeight, std::size_t targetStride)
+namespace
 {
-    if (source.width <= 0 || source.height <= 0 || targetWidth <= 0 || targetHeight <= 0)
+
+// The source pixel nearest to the centre of target pixel `at` of `targetSize`.
+int nearest(int at, int sourceSize, int targetSize)
+{
+    return static_cast<int>((static_cast<long long>(at) * sourceSize + sourceSize / 2) /
+                            targetSize);
+}
+
+} // namespace
+
+void FrameScaler::scale(const Frame& source, const DrawTarget& target)
+{
+    const PictureSize size = source.size();
+    const PictureArea& visible = target.visible;
+    if (size.width <= 0 || size.height <= 0 || visible.width <= 0 || visible.height <= 0 ||
+        target.window.width <= 0 || target.window.height <= 0)
     {
         return;
     }
-    const std::size_t rowBytes = static_cast<std::size_t>(targetWidth) * 4;
-    const std::size_t sourceStride = static_cast<std::size_t>(source.width) * 4;
-    if (source.width != m_sourceWidth || targetWidth != m_targetWidth)
-    {
-        m_columns.resize(static_cast<std::size_t>(targetWidth));
-        for (int x = 0; x < targetWidth; ++x)
-        {
-            m_columns[static_cast<std::size_t>(x)] = static_cast<std::uint32_t>(
-                (static_cast<long long>(x) * source.width + source.width / 2) / targetWidth);
-        }
-        m_sourceWidth = source.width;
-        m_targetWidth = targetWidth;
-    }
+    mapColumns(size.width, target);
+    const std::size_t rowBytes = static_cast<std::size_t>(visible.width) * 4;
+    const auto sourceStride = static_cast<std::size_t>(source->linesize[0]);
+    const bool sameColumns = visible.width == target.window.width && size.width == visible.width;
     int previousRow = -1;
-    for (int y = 0; y < targetHeight; ++y)
+    for (int y = 0; y < visible.height; ++y)
     {
-        const int sourceRow = static_cast<int>(
-            (static_cast<long long>(y) * source.height + source.height / 2) / targetHeight);
-        std::uint8_t* out = target + static_cast<std::size_t>(y) * targetStride;
+        const int sourceRow = nearest(visible.y + y, size.height, target.window.height);
+        std::uint8_t* out = target.pixels + static_cast<std::size_t>(y) * target.stride;
         if (sourceRow == previousRow)
         {
-            std::memcpy(out, out - targetStride, rowBytes);
+            std::memcpy(out, out - target.stride, rowBytes);
             continue;
         }
         previousRow = sourceRow;
         const std::uint8_t* in =
-            source.pixels.data() + static_cast<std::size_t>(sourceRow) * sourceStride;
-        if (targetWidth == source.width)
+            source->data[0] + static_cast<std::size_t>(sourceRow) * sourceStride;
+        if (sameColumns)
         {
             std::memcpy(out, in, rowBytes);
             continue;
         }
-        for (int x = 0; x < targetWidth; ++x)
+        for (int x = 0; x < visible.width; ++x)
         {
             std::memcpy(out + static_cast<std::size_t>(x) * 4,
                         in + static_cast<std::size_t>(m_columns[static_cast<std::size_t>(x)]) * 4,
                         4);
         }
     }
+}
+
+void FrameScaler::mapColumns(int sourceWidth, const DrawTarget& target)
+{
+    const PictureArea& visible = target.visible;
+    if (sourceWidth == m_sourceWidth && target.window.width == m_windowWidth &&
+        visible.x == m_visibleX && visible.width == m_visibleWidth)
+    {
+        return;
+    }
+    m_columns.resize(static_cast<std::size_t>(visible.width));
+    for (int x = 0; x < visible.width; ++x)
+    {
+        m_columns[static_cast<std::size_t>(x)] =
+            static_cast<std::uint32_t>(nearest(visible.x + x, sourceWidth, target.window.width));
+    }
+    m_sourceWidth = sourceWidth;
+    m_windowWidth = target.window.width;
+    m_visibleX = visible.x;
+    m_visibleWidth = visible.width;
 }
 
 } // namespace velkor

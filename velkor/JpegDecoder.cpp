@@ -2,16 +2,13 @@
 
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <array>
-#include <limits>
 
 namespace velkor
 {
 namespace
 {
-
-// Rows of a plane start on this boundary, where libswscale reads them fastest.
-constexpr int kRowAlignment = 32;
 
 // TurboJPEG has fast paths for these reductions only; the others cost more than they save.
 constexpr std::array<tjscalingfactor, 3> kReductions{{{1, 8}, {1, 4}, {1, 2}}};
@@ -72,14 +69,16 @@ JpegDecoder::~JpegDecoder()
     }
 }
 
-bool JpegDecoder::decode(const std::uint8_t* data, std::size_t size, PictureSize fit)
+bool JpegDecoder::decode(const AVPacket& packet, PictureSize fit)
 {
+    const std::uint8_t* data = packet.data;
+    const auto size = static_cast<std::size_t>(std::max(packet.size, 0));
     if (m_handle == nullptr)
     {
         m_error = "TurboJPEG is unavailable";
         return false;
     }
-    if (data == nullptr || size == 0 || size > std::numeric_limits<unsigned long>::max())
+    if (data == nullptr || size == 0)
     {
         m_error = "empty picture";
         return false;
@@ -104,55 +103,39 @@ bool JpegDecoder::decode(const std::uint8_t* data, std::size_t size, PictureSize
             "picture of " + std::to_string(width) + "x" + std::to_string(height) + " is too large";
         return false;
     }
-    const AVPixelFormat format = formatOf(subsampling);
-    if (format == AV_PIX_FMT_NONE || colorspace == TJCS_CMYK || colorspace == TJCS_YCCK)
+    if (formatOf(subsampling) == AV_PIX_FMT_NONE || colorspace == TJCS_CMYK ||
+        colorspace == TJCS_YCCK)
     {
         m_error = "the picture's colour layout is not supported";
         return false;
     }
-    const tjscalingfactor factor = reductionFor(width, height, fit);
-    const int scaledWidth = TJSCALED(width, factor);
-    const int scaledHeight = TJSCALED(height, factor);
-    const int planeCount = subsampling == TJSAMP_GRAY ? 1 : 3;
-    std::array<int, 3> strides{};
-    std::array<std::size_t, 3> offsets{};
-    std::size_t bytes = 0;
-    for (int i = 0; i < planeCount; ++i)
+    m_pictureSize = {width, height};
+    return decompress(data, size, subsampling, reductionFor(width, height, fit));
+}
+
+bool JpegDecoder::decompress(const std::uint8_t* data, std::size_t size, int subsampling,
+                             tjscalingfactor factor)
+{
+    const int width = TJSCALED(m_pictureSize.width, factor);
+    const int height = TJSCALED(m_pictureSize.height, factor);
+    if (!m_picture.allocate(formatOf(subsampling), width, height))
     {
-        const int planeWidth = tjPlaneWidth(i, scaledWidth, subsampling);
-        const int planeHeight = tjPlaneHeight(i, scaledHeight, subsampling);
-        strides[i] = (planeWidth + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
-        offsets[i] = bytes;
-        bytes += static_cast<std::size_t>(strides[i]) * static_cast<std::size_t>(planeHeight);
+        m_error = "out of memory for a picture of " + std::to_string(width) + "x" +
+                  std::to_string(height);
+        return false;
     }
-    m_buffer.resize(bytes + kRowAlignment);
-    // The vector's own alignment is 16 at best; the planes start on the row boundary.
-    const std::size_t shift =
-        (kRowAlignment - reinterpret_cast<std::uintptr_t>(m_buffer.data()) % kRowAlignment) %
-        kRowAlignment;
-    std::array<unsigned char*, 3> planes{};
-    for (int i = 0; i < planeCount; ++i)
-    {
-        planes[i] = m_buffer.data() + shift + offsets[i];
-    }
+    AVFrame* frame = m_picture.get();
+    std::array<unsigned char*, 3> planes{frame->data[0], frame->data[1], frame->data[2]};
+    std::array<int, 3> strides{frame->linesize[0], frame->linesize[1], frame->linesize[2]};
     if (tjDecompressToYUVPlanes(m_handle, data, static_cast<unsigned long>(size), planes.data(),
-                                scaledWidth, strides.data(), scaledHeight,
+                                width, strides.data(), height,
                                 TJFLAG_FASTDCT | TJFLAG_STOPONWARNING) != 0)
     {
+        m_picture.reset();
         return fail(data, size, tjGetErrorStr2(m_handle));
     }
-    m_image = PlanarImage{};
-    m_image.format = format;
-    m_image.width = scaledWidth;
-    m_image.height = scaledHeight;
-    for (int i = 0; i < planeCount; ++i)
-    {
-        m_image.planes[i] = planes[i];
-        m_image.strides[i] = strides[i];
-    }
-    m_image.fullRange = true;
-    m_image.colorspace = AVCOL_SPC_BT470BG;
-    m_pictureSize = {width, height};
+    frame->color_range = AVCOL_RANGE_JPEG;
+    frame->colorspace = AVCOL_SPC_BT470BG;
     return true;
 }
 

@@ -2,18 +2,19 @@
 
 #include "velkor/PictureDecoder.h"
 
+#include <turbojpeg.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace velkor
 {
 
-// Decodes JPEG pictures into planes with TurboJPEG, reusing its buffers. A picture at least twice
-// as large as the size it must fit is decoded at a half, quarter or eighth of its size, which
-// costs far less than decoding it whole. Pictures larger than kMaxPixels are refused before
-// anything is allocated for them.
+// Decodes JPEG pictures with TurboJPEG into the planes of a Frame. A picture at least twice as
+// large as the size it must fit is decoded at a half, quarter or eighth of its size, which costs
+// far less than decoding it whole. Pictures larger than kMaxPixels are refused before anything is
+// allocated for them.
 class JpegDecoder final : public PictureDecoder
 {
 public:
@@ -24,8 +25,8 @@ public:
     JpegDecoder(const JpegDecoder&) = delete;
     JpegDecoder& operator=(const JpegDecoder&) = delete;
 
-    bool decode(const std::uint8_t* data, std::size_t size, PictureSize fit) override;
-    const PlanarImage& image() const override { return m_image; }
+    bool decode(const AVPacket& packet, PictureSize fit) override;
+    Frame& picture() override { return m_picture; }
     PictureSize pictureSize() const override { return m_pictureSize; }
     bool keyframe() const override { return true; }
     void reset() override {}
@@ -33,10 +34,11 @@ public:
 
 private:
     bool fail(const std::uint8_t* data, std::size_t size, const std::string& reason);
+    bool decompress(const std::uint8_t* data, std::size_t size, int subsampling,
+                    tjscalingfactor factor);
 
     void* m_handle = nullptr;
-    std::vector<std::uint8_t> m_buffer;
-    PlanarImage m_image;
+    Frame m_picture;
     PictureSize m_pictureSize;
     std::string m_error;
 };

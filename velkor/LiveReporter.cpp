@@ -51,8 +51,6 @@ void LiveReporter::onFrameError(int32_t code, const std::string& description)
     m_dispatcher.postError(code, description);
 }
 
-void LiveReporter::onPartDone(const PartOutcome& /*outcome*/) {}
-
 void LiveReporter::onEnded(int32_t code, const std::string& description)
 {
     if (code != Ok)

@@ -31,7 +31,6 @@ public:
     void onPlaying() override;
     void onPictureSize(int width, int height, std::size_t bytes) override;
     void onFrameError(int32_t code, const std::string& description) override;
-    void onPartDone(const PartOutcome& outcome) override;
     void onEnded(int32_t code, const std::string& description) override;
 
 private:

@@ -184,12 +184,12 @@ void MultipartParser::headerLine(std::string_view line)
 
 void MultipartParser::startBody()
 {
-    m_body.clear();
     const auto length = m_part.header("Content-Length");
     if (!length)
     {
         m_state = State::ScannedBody;
         m_scanFrom = 0;
+        m_body.start(0);
         return;
     }
     const std::string_view digits = *length;
@@ -206,7 +206,7 @@ void MultipartParser::startBody()
         return;
     }
     m_remaining = static_cast<std::size_t>(size);
-    m_body.reserve(m_remaining);
+    m_body.start(m_remaining);
     m_state = State::CountedBody;
     if (m_remaining == 0)
     {
@@ -217,7 +217,7 @@ void MultipartParser::startBody()
 std::size_t MultipartParser::takeCounted(const std::uint8_t* data, std::size_t size)
 {
     const std::size_t count = std::min(size, m_remaining);
-    m_body.insert(m_body.end(), data, data + count);
+    m_body.append(data, count);
     m_remaining -= count;
     if (m_remaining == 0)
     {
@@ -231,7 +231,7 @@ std::size_t MultipartParser::takeScanned(const std::uint8_t* data, std::size_t s
     const std::size_t before = m_body.size();
     const std::size_t capacity = m_limits.maxPartSize + m_scanMarker.size();
     const std::size_t count = std::min(size, capacity - before);
-    m_body.insert(m_body.end(), data, data + count);
+    m_body.append(data, count);
     const std::string_view buffered(reinterpret_cast<const char*>(m_body.data()), m_body.size());
     const auto found = buffered.find(m_scanMarker, m_scanFrom);
     if (found == std::string_view::npos)
@@ -268,11 +268,13 @@ std::size_t MultipartParser::takeScanned(const std::uint8_t* data, std::size_t s
 
 void MultipartParser::emitPart(std::size_t size)
 {
-    m_part.body = m_body.data();
+    m_part.packet = &m_body.finish(size);
+    m_part.body = m_part.packet->data;
     m_part.size = size;
     ++m_parts;
     m_handler(m_part);
-    m_body.clear();
+    m_part.packet = nullptr;
+    m_part.body = nullptr;
     m_state = State::Delimiter;
     m_skipped = 0;
 }
@@ -284,8 +286,7 @@ void MultipartParser::fail(std::string reason)
         m_error = std::move(reason);
     }
     m_line.clear();
-    m_body.clear();
-    m_body.shrink_to_fit();
+    m_body.release();
 }
 
 } // namespace velkor

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "velkor/MultipartPart.h"
+#include "velkor/PacketBuilder.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -8,7 +9,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace velkor
 {
@@ -17,7 +17,8 @@ namespace velkor
 // pieces of any size, and it calls the handler once per complete part. A part with a
 // Content-Length is read by count, one without by searching for the next delimiter. Anything
 // beyond the limits is a stream error; after an error the parser ignores its input, so a hostile
-// peer can make it neither crash nor grow without bound.
+// peer can make it neither crash nor grow without bound. A part's body is collected once, into
+// a packet a decoder takes as it is.
 class MultipartParser
 {
 public:
@@ -71,7 +72,7 @@ private:
     std::size_t m_skipped = 0;
     std::size_t m_headerBytes = 0;
     MultipartPart m_part;
-    std::vector<std::uint8_t> m_body;
+    PacketBuilder m_body;
     std::size_t m_remaining = 0;
     std::size_t m_scanFrom = 0;
     std::size_t m_parts = 0;

@@ -20,17 +20,17 @@ void showCentred(cairo_t* cairo, const std::string& text, double centreX, double
 
 } // namespace
 
-void NoSignalPicture::render(Frame& frame, int width, int height, std::chrono::seconds lost)
+bool NoSignalPicture::render(Frame& frame, PictureSize pictureSize, std::chrono::seconds lost)
 {
-    width = std::max(width, 1);
-    height = std::max(height, 1);
-    frame.width = width;
-    frame.height = height;
-    // Cairo's RGB24 is a native 32-bit 0x00RRGGBB: on a little-endian host, Frame's B, G, R, X.
-    const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, width);
-    frame.pixels.assign(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height), 0);
+    const int width = std::max(pictureSize.width, 1);
+    const int height = std::max(pictureSize.height, 1);
+    // Cairo's RGB24 is a native 32-bit 0x00RRGGBB: on a little-endian host, B, G, R, X.
+    if (!frame.allocate(AV_PIX_FMT_BGR0, width, height))
+    {
+        return false;
+    }
     cairo_surface_t* surface = cairo_image_surface_create_for_data(
-        frame.pixels.data(), CAIRO_FORMAT_RGB24, width, height, stride);
+        frame->data[0], CAIRO_FORMAT_RGB24, width, height, frame->linesize[0]);
     cairo_t* cairo = cairo_create(surface);
 
     const auto channel = [](std::uint32_t colour, int shift)
@@ -53,6 +53,8 @@ void NoSignalPicture::render(Frame& frame, int width, int height, std::chrono::s
     cairo_destroy(cairo);
     cairo_surface_flush(surface);
     cairo_surface_destroy(surface);
+    frame->color_range = AVCOL_RANGE_JPEG;
+    return true;
 }
 
 std::string NoSignalPicture::elapsed(std::chrono::seconds lost)

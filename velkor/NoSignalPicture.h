@@ -16,7 +16,8 @@ class NoSignalPicture
 public:
     static constexpr std::uint32_t kBackground = 0x282C34;
 
-    static void render(Frame& frame, int width, int height, std::chrono::seconds lost);
+    // Into `frame`, as B, G, R, X pixels; false when memory runs out.
+    static bool render(Frame& frame, PictureSize pictureSize, std::chrono::seconds lost);
     // "0:07", "12:30", "1:02:03".
     static std::string elapsed(std::chrono::seconds lost);
 };

@@ -1,27 +1,32 @@
 #pragma once
 
-#include "velkor/PictureSink.h"
-#include "velkor/PlanarImage.h"
+#include "velkor/Frame.h"
 
-#include <cstddef>
-#include <cstdint>
+extern "C"
+{
+#include <libavcodec/packet.h>
+}
+
 #include <string>
 
 namespace velkor
 {
 
-// Turns the encoded pictures of one stream format into planar images, one picture per call.
+// Turns the encoded pictures of one stream format into Frames, one picture per call. An encoded
+// picture is an AVPacket as libavformat gives it out or as the multipart parser builds it: data
+// followed by AV_INPUT_BUFFER_PADDING_SIZE zero bytes, best reference-counted, so that libavcodec
+// takes a reference rather than a copy.
 class PictureDecoder
 {
 public:
     virtual ~PictureDecoder() = default;
 
     // False, with error() saying why, for a picture that cannot be decoded. When `fit` is not
-    // 0 x 0 the decoder may give out a smaller image that still covers it.
-    virtual bool decode(const std::uint8_t* data, std::size_t size, PictureSize fit) = 0;
-    // The last picture decoded, valid until the next call.
-    virtual const PlanarImage& image() const = 0;
-    // Its size as encoded, which the image may be smaller than.
+    // 0 x 0 the decoder may give out a smaller picture that still covers it.
+    virtual bool decode(const AVPacket& packet, PictureSize fit) = 0;
+    // The last picture decoded, for the caller to take; empty once taken.
+    virtual Frame& picture() = 0;
+    // Its size as encoded, which the picture may be smaller than.
     virtual PictureSize pictureSize() const = 0;
     // Whether the last picture depends on no earlier one.
     virtual bool keyframe() const = 0;

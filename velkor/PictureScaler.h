@@ -1,8 +1,8 @@
 #pragma once
 
+#include "velkor/DrawTarget.h"
 #include "velkor/Frame.h"
 #include "velkor/FrameScaler.h"
-#include "velkor/PlanarImage.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,10 +12,11 @@ struct SwsContext;
 namespace velkor
 {
 
-// Draws a planar picture into a BGRA target of any size, nearest neighbour: libswscale converts
-// and, for a target of at most half the picture's width and height, scales in one pass; for any
-// other size it converts at the picture's size and FrameScaler scales the result, which costs
-// less than libswscale's own scaling there.
+// Draws a decoded picture into a BGRA target, nearest neighbour, whatever its layout and range:
+// libswscale converts and, for a whole window of at most half the picture's width and height,
+// scales in one pass; otherwise it converts at the picture's size and FrameScaler scales the
+// result, which costs less than libswscale's own scaling there and writes only the part of the
+// window that shows.
 class PictureScaler
 {
 public:
@@ -25,8 +26,7 @@ public:
     PictureScaler& operator=(const PictureScaler&) = delete;
 
     // False when libswscale cannot convert the picture's format.
-    bool draw(const PlanarImage& image, std::uint8_t* target, int width, int height,
-              std::size_t stride);
+    bool draw(const Frame& picture, const DrawTarget& target);
 
 private:
     struct Setup
@@ -42,12 +42,12 @@ private:
         bool operator==(const Setup&) const = default;
     };
 
-    bool convert(const PlanarImage& image, std::uint8_t* target, int width, int height,
-                 std::size_t stride);
+    bool convert(const Frame& picture, std::uint8_t* target, std::size_t stride, PictureSize size);
+    bool prepare(const Setup& wanted);
 
     SwsContext* m_context = nullptr;
     Setup m_setup;
-    Frame m_staging;
+    Frame m_converted;
     FrameScaler m_enlarger;
 };
 

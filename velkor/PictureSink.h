@@ -1,26 +1,24 @@
 #pragma once
 
-#include "velkor/PlanarImage.h"
+#include "velkor/Frame.h"
 
 namespace velkor
 {
 
-struct PictureSize
-{
-    int width = 0;
-    int height = 0;
-};
+class LiveCounters;
 
-// Where live pictures go: the video window, or a test's recorder.
+// Where live pictures go: the drawing thread, or a test's recorder.
 class PictureSink
 {
 public:
     virtual ~PictureSink() = default;
-    // False when nothing was drawn.
-    virtual bool present(const PlanarImage& image) = 0;
+    // Takes the picture, leaving `picture` empty; false when it will not be drawn.
+    virtual bool present(Frame& picture) = 0;
     // The size pictures were last drawn at; 0 x 0 before the first and without a window. A
     // decoder that can decode at reduced size uses it to do less work.
     virtual PictureSize drawnSize() const = 0;
+    // What the stream's thread counts of its pictures; null when no one reads it.
+    virtual LiveCounters* counters() { return nullptr; }
 
 protected:
     PictureSink() = default;

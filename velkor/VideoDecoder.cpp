@@ -8,8 +8,6 @@ extern "C"
 }
 
 #include <algorithm>
-#include <cstring>
-#include <limits>
 #include <thread>
 
 namespace velkor
@@ -33,31 +31,6 @@ AVCodecID codecIdOf(VideoCodec codec)
     return AV_CODEC_ID_NONE;
 }
 
-// libavcodec names full-range formats apart; libswscale wants the plain one and a flag.
-AVPixelFormat plainFormat(AVPixelFormat format, bool& fullRange)
-{
-    switch (format)
-    {
-    case AV_PIX_FMT_YUVJ420P:
-        fullRange = true;
-        return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P:
-        fullRange = true;
-        return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P:
-        fullRange = true;
-        return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P:
-        fullRange = true;
-        return AV_PIX_FMT_YUV440P;
-    case AV_PIX_FMT_YUVJ411P:
-        fullRange = true;
-        return AV_PIX_FMT_YUV411P;
-    default:
-        return format;
-    }
-}
-
 std::string describe(int code)
 {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -76,10 +49,7 @@ VideoDecoder::VideoDecoder(VideoCodec codec, int threads)
         return;
     }
     m_context = avcodec_alloc_context3(decoder);
-    m_packet = av_packet_alloc();
-    m_frame = av_frame_alloc();
-    m_received = av_frame_alloc();
-    if (m_context == nullptr || m_packet == nullptr || m_frame == nullptr || m_received == nullptr)
+    if (m_context == nullptr)
     {
         m_error = "out of memory for the decoder";
         return;
@@ -114,34 +84,20 @@ int VideoDecoder::defaultThreads()
 
 VideoDecoder::~VideoDecoder()
 {
-    av_frame_free(&m_received);
-    av_frame_free(&m_frame);
-    av_packet_free(&m_packet);
     avcodec_free_context(&m_context);
 }
 
-bool VideoDecoder::decode(const std::uint8_t* data, std::size_t size, PictureSize /*fit*/)
+bool VideoDecoder::decode(const AVPacket& packet, PictureSize /*fit*/)
 {
     if (m_context == nullptr)
     {
         return false;
     }
-    if (data == nullptr || size == 0)
+    if (packet.data == nullptr || packet.size <= 0)
     {
         return fail("empty picture");
     }
-    if (size >
-        static_cast<std::size_t>(std::numeric_limits<int>::max() - AV_INPUT_BUFFER_PADDING_SIZE))
-    {
-        return fail("picture too large");
-    }
-    // libavcodec reads ahead of the data by up to the padding, which must be zero.
-    m_padded.resize(size + AV_INPUT_BUFFER_PADDING_SIZE);
-    std::memcpy(m_padded.data(), data, size);
-    std::memset(m_padded.data() + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
-    m_packet->data = m_padded.data();
-    m_packet->size = static_cast<int>(size);
-    const int sent = avcodec_send_packet(m_context, m_packet);
+    const int sent = avcodec_send_packet(m_context, &packet);
     if (sent < 0)
     {
         return fail("the decoder refused it", sent);
@@ -149,9 +105,7 @@ bool VideoDecoder::decode(const std::uint8_t* data, std::size_t size, PictureSiz
     bool got = false;
     while (true)
     {
-        // Into a frame of its own: receiving empties the frame it is given, even when no picture
-        // comes.
-        const int received = avcodec_receive_frame(m_context, m_received);
+        const int received = avcodec_receive_frame(m_context, m_received.get());
         if (received == AVERROR(EAGAIN))
         {
             break;
@@ -160,41 +114,36 @@ bool VideoDecoder::decode(const std::uint8_t* data, std::size_t size, PictureSiz
         {
             return fail("the decoder failed on it", received);
         }
-        if (m_received->decode_error_flags != 0 || (m_received->flags & AV_FRAME_FLAG_CORRUPT) != 0)
+        if (!receive())
         {
-            av_frame_unref(m_received);
-            return fail("it is damaged");
+            return false;
         }
-        av_frame_unref(m_frame);
-        av_frame_move_ref(m_frame, m_received);
-        takePicture();
         got = true;
     }
-    if (!got)
-    {
-        return fail("it gave no picture");
-    }
-    if (static_cast<long long>(m_image.width) * m_image.height > kMaxPixels)
-    {
-        return fail("picture too large");
-    }
-    return true;
+    return got || fail("it gave no picture");
 }
 
-void VideoDecoder::takePicture()
+bool VideoDecoder::receive()
 {
-    m_image = PlanarImage{};
-    m_image.fullRange = m_frame->color_range == AVCOL_RANGE_JPEG;
-    m_image.format = plainFormat(static_cast<AVPixelFormat>(m_frame->format), m_image.fullRange);
-    m_image.width = m_frame->width;
-    m_image.height = m_frame->height;
-    for (std::size_t i = 0; i < m_image.planes.size(); ++i)
+    const AVFrame& frame = *m_received.get();
+    if (frame.decode_error_flags != 0 || (frame.flags & AV_FRAME_FLAG_CORRUPT) != 0)
     {
-        m_image.planes[i] = m_frame->data[i];
-        m_image.strides[i] = m_frame->linesize[i];
+        m_received.reset();
+        return fail("it is damaged");
     }
-    m_image.colorspace = m_frame->colorspace;
-    m_keyframe = m_frame->key_frame != 0;
+    if (static_cast<long long>(frame.width) * frame.height > kMaxPixels)
+    {
+        m_received.reset();
+        return fail("picture too large");
+    }
+#ifdef AV_FRAME_FLAG_KEY
+    m_keyframe = (frame.flags & AV_FRAME_FLAG_KEY) != 0;
+#else
+    m_keyframe = frame.key_frame != 0;
+#endif
+    m_pictureSize = {frame.width, frame.height};
+    m_picture.take(m_received);
+    return true;
 }
 
 void VideoDecoder::reset()
@@ -203,6 +152,7 @@ void VideoDecoder::reset()
     {
         avcodec_flush_buffers(m_context);
     }
+    m_picture.reset();
 }
 
 bool VideoDecoder::fail(std::string reason)

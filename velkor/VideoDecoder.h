@@ -3,14 +3,9 @@
 #include "velkor/PictureDecoder.h"
 #include "velkor/StreamFormats.h"
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
-#include <vector>
 
 struct AVCodecContext;
-struct AVFrame;
-struct AVPacket;
 
 namespace velkor
 {
@@ -32,9 +27,9 @@ public:
     VideoDecoder(const VideoDecoder&) = delete;
     VideoDecoder& operator=(const VideoDecoder&) = delete;
 
-    bool decode(const std::uint8_t* data, std::size_t size, PictureSize fit) override;
-    const PlanarImage& image() const override { return m_image; }
-    PictureSize pictureSize() const override { return {m_image.width, m_image.height}; }
+    bool decode(const AVPacket& packet, PictureSize fit) override;
+    Frame& picture() override { return m_picture; }
+    PictureSize pictureSize() const override { return m_pictureSize; }
     bool keyframe() const override { return m_keyframe; }
     void reset() override;
     const std::string& error() const override { return m_error; }
@@ -42,14 +37,14 @@ public:
 private:
     bool fail(std::string reason);
     bool fail(const char* what, int code);
-    void takePicture();
+    bool receive();
 
     AVCodecContext* m_context = nullptr;
-    AVPacket* m_packet = nullptr;
-    AVFrame* m_frame = nullptr;
-    AVFrame* m_received = nullptr;
-    std::vector<std::uint8_t> m_padded;
-    PlanarImage m_image;
+    Frame m_picture;
+    // Where libavcodec puts a picture: receiving empties the frame it is given, even when no
+    // picture comes.
+    Frame m_received;
+    PictureSize m_pictureSize;
     bool m_keyframe = false;
     std::string m_error;
 };

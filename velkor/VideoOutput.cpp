@@ -83,9 +83,70 @@ void VideoOutput::clear()
     drainErrors();
 }
 
-bool VideoOutput::present(const PlanarImage& image)
+bool VideoOutput::draw(const Frame& picture)
 {
-    if (m_window == 0 || m_windowLost || image.width <= 0)
+    if (picture.empty() || !ready())
+    {
+        return false;
+    }
+    const auto depth = measureWindow();
+    if (!depth)
+    {
+        return false;
+    }
+    DrawTarget target;
+    target.window = m_windowSize;
+    target.visible = m_visible;
+    target.stride = static_cast<std::size_t>(m_visible.width) * 4;
+    const std::size_t bytes = target.stride * static_cast<std::size_t>(m_visible.height);
+    if (m_shmUsable && m_shm.reserve(m_connection, bytes))
+    {
+        target.pixels = m_shm.data();
+        if (!m_scaler.draw(picture, target))
+        {
+            return false;
+        }
+        const auto width = static_cast<std::uint16_t>(m_visible.width);
+        const auto height = static_cast<std::uint16_t>(m_visible.height);
+        xcb_shm_put_image(m_connection.get(), m_window, m_gc, width, height, 0, 0, width, height,
+                          static_cast<std::int16_t>(m_visible.x),
+                          static_cast<std::int16_t>(m_visible.y), *depth, XCB_IMAGE_FORMAT_Z_PIXMAP,
+                          0, m_shm.id(), 0);
+    }
+    else
+    {
+        if (!connected())
+        {
+            return false;
+        }
+        m_shmUsable = false;
+        m_staging.resize(bytes);
+        target.pixels = m_staging.data();
+        if (!m_scaler.draw(picture, target))
+        {
+            return false;
+        }
+        putImage(target, *depth);
+    }
+    xcb_flush(m_connection.get());
+    m_drawnWidth = m_windowSize.width;
+    m_drawnHeight = m_windowSize.height;
+    return true;
+}
+
+PictureSize VideoOutput::drawnSize() const
+{
+    return {m_drawnWidth.load(), m_drawnHeight.load()};
+}
+
+bool VideoOutput::measure()
+{
+    return ready() && measureWindow().has_value();
+}
+
+bool VideoOutput::ready()
+{
+    if (m_window == 0 || m_windowLost)
     {
         return false;
     }
@@ -103,10 +164,11 @@ bool VideoOutput::present(const PlanarImage& image)
         }
     }
     drainErrors();
-    if (m_windowLost || !connected() || m_gc == 0)
-    {
-        return false;
-    }
+    return !m_windowLost && connected() && m_gc != 0;
+}
+
+std::optional<std::uint8_t> VideoOutput::measureWindow()
+{
     // Also the fence for shared memory: once the reply is here, the server has finished reading
     // the previous picture out of the block.
     const auto geometry = replyTo<xcb_get_geometry_reply_t>(
@@ -114,70 +176,34 @@ bool VideoOutput::present(const PlanarImage& image)
     if (!geometry)
     {
         m_windowLost = connected();
-        return false;
+        return std::nullopt;
     }
-    m_windowWidth = geometry->width;
-    m_windowHeight = geometry->height;
-    const int width = geometry->width;
-    const int height = geometry->height;
-    if (width == 0 || height == 0 || !depthDrawable(geometry->depth))
+    m_windowSize = {geometry->width, geometry->height};
+    m_visible = {0, 0, geometry->width, geometry->height};
+    if (m_visible.width == 0 || m_visible.height == 0 || !depthDrawable(geometry->depth))
     {
-        return false;
+        return std::nullopt;
     }
-    const std::size_t stride = static_cast<std::size_t>(width) * 4;
-    const std::size_t bytes = stride * static_cast<std::size_t>(height);
-    if (m_shmUsable && m_shm.reserve(m_connection, bytes))
-    {
-        if (!m_scaler.draw(image, m_shm.data(), width, height, stride))
-        {
-            return false;
-        }
-        xcb_shm_put_image(m_connection.get(), m_window, m_gc, static_cast<std::uint16_t>(width),
-                          static_cast<std::uint16_t>(height), 0, 0,
-                          static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 0,
-                          0, geometry->depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, m_shm.id(), 0);
-    }
-    else
-    {
-        if (!connected())
-        {
-            return false;
-        }
-        m_shmUsable = false;
-        m_staging.resize(bytes);
-        if (!m_scaler.draw(image, m_staging.data(), width, height, stride))
-        {
-            return false;
-        }
-        putImage(m_staging.data(), width, height, geometry->depth);
-    }
-    xcb_flush(m_connection.get());
-    m_drawnWidth = width;
-    m_drawnHeight = height;
-    return true;
+    return geometry->depth;
 }
 
-PictureSize VideoOutput::drawnSize() const
+void VideoOutput::putImage(const DrawTarget& target, std::uint8_t depth)
 {
-    return {m_drawnWidth.load(), m_drawnHeight.load()};
-}
-
-void VideoOutput::putImage(const std::uint8_t* pixels, int width, int height, std::uint8_t depth)
-{
-    const std::size_t stride = static_cast<std::size_t>(width) * 4;
     const std::size_t maxRequest =
         static_cast<std::size_t>(xcb_get_maximum_request_length(m_connection.get())) * 4;
     const std::size_t headroom = 64;
-    const int rowsPerStrip =
-        std::max(1, static_cast<int>((maxRequest > headroom ? maxRequest - headroom : 0) / stride));
-    for (int top = 0; top < height; top += rowsPerStrip)
+    const int rowsPerStrip = std::max(
+        1, static_cast<int>((maxRequest > headroom ? maxRequest - headroom : 0) / target.stride));
+    const PictureArea& area = target.visible;
+    for (int top = 0; top < area.height; top += rowsPerStrip)
     {
-        const int rows = std::min(rowsPerStrip, height - top);
+        const int rows = std::min(rowsPerStrip, area.height - top);
         xcb_put_image(m_connection.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, m_window, m_gc,
-                      static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(rows), 0,
-                      static_cast<std::int16_t>(top), 0, depth,
-                      static_cast<std::uint32_t>(stride * static_cast<std::size_t>(rows)),
-                      pixels + stride * static_cast<std::size_t>(top));
+                      static_cast<std::uint16_t>(area.width), static_cast<std::uint16_t>(rows),
+                      static_cast<std::int16_t>(area.x), static_cast<std::int16_t>(area.y + top), 0,
+                      depth,
+                      static_cast<std::uint32_t>(target.stride * static_cast<std::size_t>(rows)),
+                      target.pixels + target.stride * static_cast<std::size_t>(top));
     }
 }
 
@@ -254,8 +280,7 @@ int32_t VideoOutput::attach(std::uint32_t window)
     forgetWindow();
     m_window = window;
     m_gc = gc;
-    m_windowWidth = geometry->width;
-    m_windowHeight = geometry->height;
+    m_windowSize = {geometry->width, geometry->height};
     return Ok;
 }
 

@@ -1,29 +1,31 @@
 #pragma once
 
+#include "velkor/DrawTarget.h"
+#include "velkor/Frame.h"
 #include "velkor/PictureScaler.h"
-#include "velkor/PictureSink.h"
 #include "velkor/ShmSegment.h"
 #include "velkor/XConnection.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace velkor
 {
 
-// Draws frames into an X11 window through a connection of the library's own, scaled to the
+// Draws pictures into an X11 window through a connection of the library's own, scaled to the
 // window's size of the moment. xcb reports errors per request, so a window that is no window or
 // disappears only ends drawing into it. Without a display it accepts a window and draws nothing.
 // A server that stops answering is given up; drawing connects again, at most once a second, for
-// as long as a window is set. Used from one thread; only interrupt() and drawnSize() may come from
-// another.
-class VideoOutput final : public PictureSink
+// as long as a window is set. Used from one thread; only interrupt() and drawnSize() may come
+// from another.
+class VideoOutput final
 {
 public:
     VideoOutput() = default;
-    ~VideoOutput() override;
+    ~VideoOutput();
     VideoOutput(const VideoOutput&) = delete;
     VideoOutput& operator=(const VideoOutput&) = delete;
 
@@ -34,12 +36,15 @@ public:
     // has done it.
     void clear();
     // False when nothing was drawn.
-    bool present(const PlanarImage& image) override;
-    PictureSize drawnSize() const override;
-    bool hasWindow() const { return m_window != 0 && !m_windowLost; }
-    // The window's size when it was last asked for; 0 x 0 before that.
-    int windowWidth() const { return m_windowWidth; }
-    int windowHeight() const { return m_windowHeight; }
+    bool draw(const Frame& picture);
+    // The size of the window pictures were last drawn into; 0 x 0 before the first and without a
+    // window.
+    PictureSize drawnSize() const;
+    // Asks the server for the window's size; false when there is nothing to draw into.
+    bool measure();
+    // As last measured.
+    PictureSize windowSize() const { return m_windowSize; }
+    PictureArea visibleArea() const { return m_visible; }
 
     // From any thread: gives up the connection now, freeing a drawing call stuck on the server.
     void interrupt() { m_connection.cut(); }
@@ -51,7 +56,9 @@ private:
     void forgetWindow();
     void drainErrors();
     bool depthDrawable(std::uint8_t depth) const;
-    void putImage(const std::uint8_t* pixels, int width, int height, std::uint8_t depth);
+    bool ready();
+    std::optional<std::uint8_t> measureWindow();
+    void putImage(const DrawTarget& target, std::uint8_t depth);
 
     XConnection m_connection;
     std::vector<std::uint8_t> m_drawableDepths;
@@ -60,8 +67,8 @@ private:
     std::uint32_t m_window = 0;
     std::uint32_t m_gc = 0;
     bool m_windowLost = false;
-    int m_windowWidth = 0;
-    int m_windowHeight = 0;
+    PictureSize m_windowSize;
+    PictureArea m_visible;
     std::chrono::steady_clock::time_point m_nextConnect{};
     ShmSegment m_shm;
     PictureScaler m_scaler;

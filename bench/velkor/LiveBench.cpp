@@ -1,17 +1,22 @@
-// Live play as the console runs it, measured: the library plays one emulator stream into an
-// 800 x 600 window on DISPLAY through its drawing thread for a while, and reports frames received,
-// handed to the drawing thread, drawn and replaced there before being drawn, the latency from the
-// emulator's X-Timestamp to the hand-over, and the CPU the process spent per drawn frame. With
-// "ffmpeg" it also runs
-//   ffmpeg -threads 1 -f FMT -i RAW_URL -vf scale=800:600 -pix_fmt bgra -f null -
-// on the same stream (one encoding serves both readers) and compares the CPU both spent meanwhile.
+// Live play as the console runs it, measured: the library plays an emulator stream into an
+// 800 x 600 window on DISPLAY through its drawing thread for a while, and reports from its own
+// counters the parts received, handed to the drawing thread, drawn and replaced there before
+// being drawn, the latency from the emulator's X-Timestamp to the hand-over, and the CPU the
+// process spent. With "ffmpeg" it also runs
+//   ffmpeg -threads 1 -f FMT -i RAW_URL -f null -
+// on the same stream (one encoding serves both readers), and sets the CPU both spent meanwhile
+// against the goal: the library's whole path at most 1.1 times ffmpeg's decoding plus 0.006
+// CPU-seconds per second (writing 800 x 600 BGRA pictures 30 times a second). "all" does so for
+// every format at 640 and 1920, one after another, and sums them up in a table.
 //
 // Usage: velkor_live_bench FORMAT WIDTH [SECONDS=10] [FPS=25] [ffmpeg]
+//        velkor_live_bench all [SECONDS=10] [FPS=30]
 #include "bench/support/BenchWindow.h"
 #include "bench/support/ProcessClock.h"
 #include "tests/support/Emulator.h"
 #include "velkor/DrawingThread.h"
 #include "velkor/HttpClient.h"
+#include "velkor/LiveCounters.h"
 #include "velkor/LiveObserver.h"
 #include "velkor/LiveStream.h"
 #include "velkor/ResultCode.h"
@@ -21,13 +26,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,18 +39,7 @@
 namespace
 {
 
-struct Counts
-{
-    std::size_t received = 0;
-    std::size_t drawn = 0;
-    std::size_t skipped = 0;
-    std::size_t undecodable = 0;
-    // Frames the emulator never sent this reader: gaps in X-Frame.
-    std::size_t notSent = 0;
-    std::vector<double> latenciesMs;
-};
-
-class MeasuringObserver : public velkor::LiveObserver
+class QuietObserver : public velkor::LiveObserver
 {
 public:
     void onPlaying() override {}
@@ -55,38 +48,6 @@ public:
     {
         std::fprintf(stderr, "OnError: %s\n", description.c_str());
     }
-    void onPartDone(const velkor::PartOutcome& outcome) override
-    {
-        const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
-                             std::chrono::system_clock::now().time_since_epoch())
-                             .count();
-        std::lock_guard lock(m_mutex);
-        ++m_counts.received;
-        if (outcome.frameNumber && m_lastFrame > 0 && *outcome.frameNumber > m_lastFrame + 1)
-        {
-            m_counts.notSent += *outcome.frameNumber - m_lastFrame - 1;
-        }
-        m_lastFrame = outcome.frameNumber.value_or(m_lastFrame);
-        switch (outcome.result)
-        {
-        case velkor::PartOutcome::Result::Drawn:
-            ++m_counts.drawn;
-            if (outcome.timestamp)
-            {
-                m_counts.latenciesMs.push_back(static_cast<double>(now - *outcome.timestamp) /
-                                               1000.0);
-            }
-            break;
-        case velkor::PartOutcome::Result::Skipped:
-            ++m_counts.skipped;
-            break;
-        case velkor::PartOutcome::Result::Undecodable:
-            ++m_counts.undecodable;
-            break;
-        case velkor::PartOutcome::Result::Decoded:
-            break;
-        }
-    }
     void onEnded(int32_t code, const std::string& description) override
     {
         if (code != velkor::Ok)
@@ -94,20 +55,6 @@ public:
             std::fprintf(stderr, "play ended: %s\n", description.c_str());
         }
     }
-
-    // The counts so far, and a fresh start.
-    Counts take()
-    {
-        std::lock_guard lock(m_mutex);
-        Counts counts = std::move(m_counts);
-        m_counts = Counts{};
-        return counts;
-    }
-
-private:
-    std::mutex m_mutex;
-    Counts m_counts;
-    std::uint64_t m_lastFrame = 0;
 };
 
 // ffmpeg as a child whose CPU time can be read while it runs.
@@ -181,17 +128,6 @@ private:
     pid_t m_pid = -1;
 };
 
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-    {
-        return 0;
-    }
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1));
-    return values[index];
-}
-
 std::string rawFormatOf(const std::string& format)
 {
     if (format == "h264")
@@ -209,25 +145,169 @@ std::string rawFormatOf(const std::string& format)
     return "mjpeg";
 }
 
+struct Stream
+{
+    std::string format;
+    int width = 0;
+};
+
+struct Measured
+{
+    Stream stream;
+    double wall = 0;
+    double ours = 0;
+    double theirs = 0;
+    bool ffmpegRan = false;
+    velkor::LiveCounters::Snapshot counted;
+};
+
+constexpr double kGoalFactor = 1.1;
+constexpr double kGoalFloor = 0.006;
+
+std::vector<std::string> ffmpegCommand(const std::string& base, const Stream& stream)
+{
+    return {"ffmpeg",
+            "-nostdin",
+            "-loglevel",
+            "error",
+            "-threads",
+            "1",
+            "-f",
+            rawFormatOf(stream.format),
+            "-i",
+            base + "/velkor/live?channel=1&width=" + std::to_string(stream.width) +
+                "&format=" + stream.format + "&framing=raw",
+            "-f",
+            "null",
+            "-"};
+}
+
+Measured measure(velkor::DrawingThread& output, const std::string& base, const Stream& stream,
+                 int seconds, bool compare)
+{
+    Measured measured;
+    measured.stream = stream;
+    velkor::HttpRequest device;
+    device.url = base;
+    device.totalTimeoutMs = 0;
+    device.stallTimeoutMs = 5000;
+    velkor::LiveStream live(output, std::make_unique<QuietObserver>(), device);
+    live.start(1, {*velkor::StreamFormats::fromProtocolName(stream.format), stream.width});
+    std::unique_ptr<Ffmpeg> ffmpeg;
+    if (compare)
+    {
+        ffmpeg = std::make_unique<Ffmpeg>(ffmpegCommand(base, stream));
+    }
+    // Past the first keyframe and the decoders' set-up; ffmpeg first reads some five seconds of
+    // stream time to learn the stream's parameters and then decodes what it read at once, so it
+    // is given time to be through that.
+    std::this_thread::sleep_for(std::chrono::seconds(compare ? 15 : 3));
+    const velkor::LiveCounters::Snapshot before = output.counters()->snapshot();
+    const double ourStart = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double theirStart = ffmpeg ? ffmpeg->cpuSeconds() : 0;
+    const auto wallStart = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    measured.counted = output.counters()->snapshot() - before;
+    measured.ours = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - ourStart;
+    measured.theirs = ffmpeg ? ffmpeg->cpuSeconds() - theirStart : 0;
+    measured.wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    measured.ffmpegRan = ffmpeg && ffmpeg->running();
+    live.stop();
+    return measured;
+}
+
+void report(const Measured& measured, bool compare, const std::string& base)
+{
+    const velkor::LiveCounters::Snapshot& counted = measured.counted;
+    std::printf("%s %d for %.1f s (load average %.2f)\n", measured.stream.format.c_str(),
+                measured.stream.width, measured.wall, LoadAverage());
+    std::printf("  parts received %llu, handed to the drawing thread %llu, skipped %llu, "
+                "undecodable %llu; not sent by the emulator %llu\n",
+                static_cast<unsigned long long>(counted.parts),
+                static_cast<unsigned long long>(counted.handedOver),
+                static_cast<unsigned long long>(counted.skipped),
+                static_cast<unsigned long long>(counted.undecodable),
+                static_cast<unsigned long long>(counted.notSent));
+    std::printf("  drawing thread: drawn %llu, replaced by a newer picture before drawing %llu\n",
+                static_cast<unsigned long long>(counted.drawn),
+                static_cast<unsigned long long>(counted.replaced));
+    std::printf("  latency X-Timestamp to hand-over: p50 %zu ms, p99 %zu ms, max %zu ms\n",
+                counted.latencyPercentile(0.5).value_or(0),
+                counted.latencyPercentile(0.99).value_or(0),
+                counted.latencyPercentile(1.0).value_or(0));
+    std::printf("  library CPU %.1f %% of a core, %.3f ms per drawn frame\n",
+                100 * measured.ours / measured.wall,
+                counted.drawn > 0 ? 1000 * measured.ours / static_cast<double>(counted.drawn)
+                                  : 0.0);
+    if (compare)
+    {
+        std::string shown;
+        for (const std::string& part : ffmpegCommand(base, measured.stream))
+        {
+            shown += (shown.empty() ? "" : " ") + part;
+        }
+        std::printf("  %s\n", shown.c_str());
+        std::printf("  ffmpeg CPU %.1f %% of a core%s; library / ffmpeg = %.2f\n",
+                    100 * measured.theirs / measured.wall,
+                    measured.ffmpegRan ? "" : " (ffmpeg had ended early)",
+                    measured.theirs > 0 ? measured.ours / measured.theirs : 0.0);
+    }
+}
+
+void summarise(const std::vector<Measured>& all)
+{
+    std::printf("\nCPU-seconds per second; goal: library <= %.1f x ffmpeg + %.3f\n", kGoalFactor,
+                kGoalFloor);
+    std::printf("%-6s %5s %8s %8s %8s  %s\n", "format", "width", "library", "ffmpeg", "goal", "");
+    for (const Measured& measured : all)
+    {
+        const double ours = measured.ours / measured.wall;
+        const double theirs = measured.theirs / measured.wall;
+        const double goal = kGoalFactor * theirs + kGoalFloor;
+        std::printf("%-6s %5d %8.4f %8.4f %8.4f  %s\n", measured.stream.format.c_str(),
+                    measured.stream.width, ours, theirs, goal,
+                    !measured.ffmpegRan ? "ffmpeg ended early"
+                    : ours <= goal      ? "met"
+                                        : "not met");
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 3)
+    const bool all = argc >= 2 && std::string(argv[1]) == "all";
+    if (argc < (all ? 2 : 3))
     {
-        std::fprintf(stderr, "usage: %s FORMAT WIDTH [SECONDS=10] [FPS=25] [ffmpeg]\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s FORMAT WIDTH [SECONDS=10] [FPS=25] [ffmpeg]\n"
+                     "       %s all [SECONDS=10] [FPS=30]\n",
+                     argv[0], argv[0]);
         return 2;
     }
-    const std::string format = argv[1];
-    const int width = std::atoi(argv[2]);
-    const int seconds = argc > 3 ? std::atoi(argv[3]) : 10;
-    const int fps = argc > 4 ? std::atoi(argv[4]) : 25;
-    const bool compare = argc > 5 && std::string(argv[5]) == "ffmpeg";
-    const auto codec = velkor::StreamFormats::fromProtocolName(format);
-    if (!codec || width <= 0 || seconds <= 0 || fps <= 0)
+    const int first = all ? 2 : 3;
+    const int seconds = argc > first ? std::atoi(argv[first]) : 10;
+    const int fps = argc > first + 1 ? std::atoi(argv[first + 1]) : (all ? 30 : 25);
+    const bool compare = all || (argc > 5 && std::string(argv[5]) == "ffmpeg");
+    std::vector<Stream> streams;
+    if (all)
     {
-        std::fprintf(stderr, "bad arguments\n");
-        return 2;
+        streams = {{"jpeg", 640},  {"jpeg", 1920}, {"mpeg4", 640}, {"h264", 640},
+                   {"h264", 1920}, {"h265", 640},  {"h265", 1920}};
+    }
+    else
+    {
+        streams = {{argv[1], std::atoi(argv[2])}};
+    }
+    for (const Stream& stream : streams)
+    {
+        if (!velkor::StreamFormats::fromProtocolName(stream.format) || stream.width <= 0 ||
+            seconds <= 0 || fps <= 0)
+        {
+            std::fprintf(stderr, "bad arguments\n");
+            return 2;
+        }
     }
     BenchWindow window;
     velkor::DrawingThread output;
@@ -244,87 +324,16 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string base = "http://127.0.0.1:" + std::to_string(emulator.port());
-    const double loadBefore = LoadAverage();
-
-    auto observer = std::make_unique<MeasuringObserver>();
-    MeasuringObserver& counts = *observer;
-    velkor::HttpRequest device;
-    device.url = base;
-    device.totalTimeoutMs = 0;
-    device.stallTimeoutMs = 5000;
-    velkor::LiveStream live(output, std::move(observer), device);
-    live.start(1, {*codec, width});
-
-    std::unique_ptr<Ffmpeg> ffmpeg;
-    std::vector<std::string> command;
-    if (compare)
+    std::printf("%d fps, load average %.2f at the start\n", fps, LoadAverage());
+    std::vector<Measured> results;
+    for (const Stream& stream : streams)
     {
-        command = {"ffmpeg",
-                   "-nostdin",
-                   "-loglevel",
-                   "error",
-                   "-threads",
-                   "1",
-                   "-f",
-                   rawFormatOf(format),
-                   "-i",
-                   base + "/velkor/live?channel=1&width=" + std::to_string(width) +
-                       "&format=" + format + "&framing=raw",
-                   "-vf",
-                   "scale=800:600",
-                   "-pix_fmt",
-                   "bgra",
-                   "-f",
-                   "null",
-                   "-"};
-        ffmpeg = std::make_unique<Ffmpeg>(command);
+        results.push_back(measure(output, base, stream, seconds, compare));
+        report(results.back(), compare, base);
     }
-
-    // Past the first keyframe and the decoders' set-up; ffmpeg first reads some five seconds of
-    // stream time to learn the stream's parameters and then decodes what it read at once, so it
-    // is given time to be through that.
-    std::this_thread::sleep_for(std::chrono::seconds(compare ? 15 : 3));
-    counts.take();
-    const std::uint64_t drawnStart = output.drawnCount();
-    const std::uint64_t replacedStart = output.replacedCount();
-    const double ourStart = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-    const double theirStart = ffmpeg ? ffmpeg->cpuSeconds() : 0;
-    const auto wallStart = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    const Counts measured = counts.take();
-    const std::uint64_t drawn = output.drawnCount() - drawnStart;
-    const std::uint64_t replaced = output.replacedCount() - replacedStart;
-    const double ours = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - ourStart;
-    const double theirs = ffmpeg ? ffmpeg->cpuSeconds() - theirStart : 0;
-    const double wall =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
-    const bool ffmpegRan = ffmpeg && ffmpeg->running();
-    live.stop();
-
-    std::printf("%s %d at %d fps for %.1f s (load average %.2f before, %.2f after)\n",
-                format.c_str(), width, fps, wall, loadBefore, LoadAverage());
-    std::printf("  parts received %zu, handed to the drawing thread %zu, skipped %zu, undecodable "
-                "%zu; not sent by the emulator %zu\n",
-                measured.received, measured.drawn, measured.skipped, measured.undecodable,
-                measured.notSent);
-    std::printf("  drawing thread: drawn %llu, replaced by a newer picture before drawing %llu\n",
-                static_cast<unsigned long long>(drawn), static_cast<unsigned long long>(replaced));
-    std::printf("  latency X-Timestamp to hand-over: p50 %.1f ms, p99 %.1f ms, max %.1f ms\n",
-                percentile(measured.latenciesMs, 0.5), percentile(measured.latenciesMs, 0.99),
-                percentile(measured.latenciesMs, 1.0));
-    std::printf("  library CPU %.1f %% of a core, %.3f ms per drawn frame\n", 100 * ours / wall,
-                drawn > 0 ? 1000 * ours / static_cast<double>(drawn) : 0.0);
     if (compare)
     {
-        std::string shown;
-        for (const std::string& part : command)
-        {
-            shown += (shown.empty() ? "" : " ") + part;
-        }
-        std::printf("  %s\n", shown.c_str());
-        std::printf("  ffmpeg CPU %.1f %% of a core%s; library / ffmpeg = %.2f\n",
-                    100 * theirs / wall, ffmpegRan ? "" : " (ffmpeg had ended early)",
-                    theirs > 0 ? ours / theirs : 0.0);
+        summarise(results);
     }
     return 0;
 }

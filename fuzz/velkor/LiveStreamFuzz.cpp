@@ -32,7 +32,6 @@ public:
             std::abort();
         }
     }
-    void onPartDone(const velkor::PartOutcome&) override {}
     void onEnded(int32_t, const std::string&) override {}
 
 private:

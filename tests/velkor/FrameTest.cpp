@@ -4,9 +4,11 @@
 #include "velkor/FramePipeline.h"
 #include "velkor/FrameScaler.h"
 #include "velkor/JpegDecoder.h"
+#include "velkor/LiveCounters.h"
 #include "velkor/LiveObserver.h"
 #include "velkor/LivePart.h"
 #include "velkor/MultipartPart.h"
+#include "velkor/PacketBuilder.h"
 #include "velkor/PictureScaler.h"
 #include "velkor/PictureSink.h"
 #include "velkor/ResultCode.h"
@@ -14,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <map>
 
 using namespace velkor;
 using velkortest::AccessUnit;
@@ -23,43 +25,73 @@ using velkortest::FakeDevice;
 namespace
 {
 
-Frame checkerboard(int width, int height)
+// B = x, G = y, R = 7.
+void paintCheckerboard(Frame& frame, int width, int height)
 {
-    Frame frame;
-    frame.width = width;
-    frame.height = height;
-    frame.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+    ASSERT_TRUE(frame.allocate(AV_PIX_FMT_BGR0, width, height));
     for (int y = 0; y < height; ++y)
     {
+        std::uint8_t* row = frame->data[0] + static_cast<std::ptrdiff_t>(y) * frame->linesize[0];
         for (int x = 0; x < width; ++x)
         {
-            std::uint8_t* pixel =
-                &frame.pixels[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                               static_cast<std::size_t>(x)) *
-                              4];
+            std::uint8_t* pixel = row + static_cast<std::ptrdiff_t>(x) * 4;
             pixel[0] = static_cast<std::uint8_t>(x);
             pixel[1] = static_cast<std::uint8_t>(y);
             pixel[2] = 7;
             pixel[3] = 255;
         }
     }
-    return frame;
 }
+
+// An encoded picture as the multipart parser hands it to a decoder.
+class TestPacket
+{
+public:
+    explicit TestPacket(const std::string& bytes)
+    {
+        m_builder.start(bytes.size());
+        m_builder.append(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    }
+    const AVPacket& get() { return m_builder.finish(m_builder.size()); }
+
+private:
+    PacketBuilder m_builder;
+};
 
 const std::uint8_t* bytesOf(const std::string& text)
 {
     return reinterpret_cast<const std::uint8_t*>(text.data());
 }
 
-// BGRA pixels of a picture drawn at its own size.
-std::vector<std::uint8_t> drawn(const PlanarImage& image)
+// BGRA pixels of a picture drawn into a window of `window`, of which `visible` is kept.
+std::vector<std::uint8_t> drawn(const Frame& picture, PictureSize window, PictureArea visible)
 {
-    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(image.width) *
-                                     static_cast<std::size_t>(image.height) * 4);
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(visible.width) *
+                                     static_cast<std::size_t>(visible.height) * 4);
     PictureScaler scaler;
-    EXPECT_TRUE(scaler.draw(image, pixels.data(), image.width, image.height,
-                            static_cast<std::size_t>(image.width) * 4));
+    const DrawTarget target{pixels.data(), static_cast<std::size_t>(visible.width) * 4, window,
+                            visible};
+    EXPECT_TRUE(scaler.draw(picture, target));
     return pixels;
+}
+
+// BGRA pixels of a picture drawn at its own size.
+std::vector<std::uint8_t> drawn(const Frame& picture)
+{
+    const PictureSize size = picture.size();
+    return drawn(picture, size, {0, 0, size.width, size.height});
+}
+
+// The rows and columns of `area` out of pixels `width` wide.
+std::vector<std::uint8_t> cut(const std::vector<std::uint8_t>& pixels, int width, PictureArea area)
+{
+    std::vector<std::uint8_t> part;
+    for (int y = area.y; y < area.y + area.height; ++y)
+    {
+        const auto row = pixels.begin() + (static_cast<std::ptrdiff_t>(y) * width + area.x) * 4;
+        part.insert(part.end(), row, row + static_cast<std::ptrdiff_t>(area.width) * 4);
+    }
+    return part;
 }
 
 class RecordingObserver : public LiveObserver
@@ -75,40 +107,30 @@ public:
         errors.push_back(code);
         errorTexts.push_back(text);
     }
-    void onPartDone(const PartOutcome& outcome) override { outcomes.push_back(outcome); }
     void onEnded(int32_t, const std::string&) override {}
-
-    // The frame numbers of the parts with this result.
-    std::vector<std::uint64_t> framesWith(PartOutcome::Result result) const
-    {
-        std::vector<std::uint64_t> frames;
-        for (const PartOutcome& outcome : outcomes)
-        {
-            if (outcome.result == result)
-            {
-                frames.push_back(outcome.frameNumber.value_or(0));
-            }
-        }
-        return frames;
-    }
 
     std::vector<std::pair<int, int>> sizes;
     std::vector<int32_t> errors;
     std::vector<std::string> errorTexts;
-    std::vector<PartOutcome> outcomes;
 };
 
+// Keeps the frame number of each picture it is handed, and counts as the drawing thread does.
 class RecordingSink : public PictureSink
 {
 public:
-    bool present(const PlanarImage& image) override
+    bool present(Frame& picture) override
     {
-        shown.emplace_back(image.width, image.height);
+        shown.push_back(static_cast<std::uint64_t>(picture->pts));
+        picture.reset();
         return true;
     }
     PictureSize drawnSize() const override { return {}; }
+    LiveCounters* counters() override { return &m_counters; }
 
-    std::vector<std::pair<int, int>> shown;
+    std::vector<std::uint64_t> shown;
+
+private:
+    LiveCounters m_counters;
 };
 
 std::vector<std::uint64_t> range(std::uint64_t from, std::uint64_t to)
@@ -123,124 +145,140 @@ std::vector<std::uint64_t> range(std::uint64_t from, std::uint64_t to)
 
 } // namespace
 
-TEST(FrameScaler, MapsEveryTargetPixelToTheNearestSource)
+TEST(FrameScaler, MapsEveryTargetPixelToTheNearestSourceAndWritesOnlyTheVisiblePart)
 {
-    const Frame source = checkerboard(4, 2);
+    Frame source;
+    paintCheckerboard(source, 4, 2);
     FrameScaler scaler;
-    for (const auto& [width, height] :
-         std::vector<std::pair<int, int>>{{8, 4}, {2, 1}, {4, 2}, {7, 3}, {1, 1}})
+    for (const auto& [window, visible] :
+         std::vector<std::pair<PictureSize, PictureArea>>{{{8, 4}, {0, 0, 8, 4}},
+                                                          {{2, 1}, {0, 0, 2, 1}},
+                                                          {{4, 2}, {0, 0, 4, 2}},
+                                                          {{7, 3}, {0, 0, 7, 3}},
+                                                          {{1, 1}, {0, 0, 1, 1}},
+                                                          {{4, 2}, {1, 1, 2, 1}},
+                                                          {{9000, 5000}, {8990, 4996, 7, 3}}})
     {
-        const std::size_t stride = static_cast<std::size_t>(width) * 4 + 8;
-        std::vector<std::uint8_t> target(stride * static_cast<std::size_t>(height) + 4, 0xEE);
-        scaler.scale(source, target.data(), width, height, stride);
-        for (int y = 0; y < height; ++y)
+        const std::size_t stride = static_cast<std::size_t>(visible.width) * 4 + 8;
+        std::vector<std::uint8_t> target(stride * static_cast<std::size_t>(visible.height) + 4,
+                                         0xEE);
+        scaler.scale(source, {target.data(), stride, window, visible});
+        for (int y = 0; y < visible.height; ++y)
         {
-            for (int x = 0; x < width; ++x)
+            for (int x = 0; x < visible.width; ++x)
             {
+                const int windowX = visible.x + x;
+                const int windowY = visible.y + y;
                 const std::uint8_t* pixel =
                     &target[static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x) * 4];
-                EXPECT_EQ(pixel[0], (2 * x + 1) * 4 / (2 * width)) << width << "x" << height;
-                EXPECT_EQ(pixel[1], (2 * y + 1) * 2 / (2 * height)) << width << "x" << height;
+                EXPECT_EQ(pixel[0], (2 * windowX + 1) * 4 / (2 * window.width)) << window.width;
+                EXPECT_EQ(pixel[1], (2 * windowY + 1) * 2 / (2 * window.height)) << window.width;
                 EXPECT_EQ(pixel[2], 7);
             }
         }
         // The bytes between rows belong to someone else.
-        EXPECT_EQ(target[static_cast<std::size_t>(width) * 4], 0xEE);
+        EXPECT_EQ(target[static_cast<std::size_t>(visible.width) * 4], 0xEE);
         EXPECT_EQ(target.back(), 0xEE);
     }
 }
 
-TEST(PictureScaler, ConvertsEitherRangeIntoTargetsOfAnySize)
+TEST(PictureScaler, ConvertsEitherRangeIntoTargetsOfAnySizeAndAnyPartOfThem)
 {
     // Left half black and right half white in the video range; the same samples read as full
     // range are dark and light grey.
     const int width = 16;
     const int height = 8;
-    std::vector<std::uint8_t> luma(std::size_t{width} * height);
-    std::vector<std::uint8_t> chroma(std::size_t{width} * height / 4, 128);
-    for (int i = 0; i < width * height; ++i)
+    Frame picture;
+    ASSERT_TRUE(picture.allocate(AV_PIX_FMT_YUV420P, width, height));
+    for (int y = 0; y < height; ++y)
     {
-        luma[static_cast<std::size_t>(i)] = i % width < width / 2 ? 16 : 235;
-    }
-    PlanarImage image;
-    image.format = AV_PIX_FMT_YUV420P;
-    image.width = width;
-    image.height = height;
-    image.planes = {luma.data(), chroma.data(), chroma.data(), nullptr};
-    image.strides = {width, width / 2, width / 2, 0};
-    PictureScaler scaler;
-    for (const bool fullRange : {false, true})
-    {
-        image.fullRange = fullRange;
-        for (const auto& [targetWidth, targetHeight] :
-             std::vector<std::pair<int, int>>{{16, 8}, {6, 3}, {13, 7}, {40, 30}, {8, 20}, {33, 9}})
+        for (int x = 0; x < width; ++x)
         {
-            // Rows packed as in the window's image, and guard bytes after the last.
-            const std::size_t stride = static_cast<std::size_t>(targetWidth) * 4;
-            std::vector<std::uint8_t> target(stride * static_cast<std::size_t>(targetHeight) + 64,
-                                             0xEE);
-            ASSERT_TRUE(scaler.draw(image, target.data(), targetWidth, targetHeight, stride));
-            for (int y = 0; y < targetHeight; ++y)
-            {
-                const std::uint8_t* row = target.data() + static_cast<std::size_t>(y) * stride;
-                const std::uint8_t* right = row + static_cast<std::size_t>(targetWidth - 1) * 4;
-                EXPECT_NEAR(row[1], fullRange ? 16 : 0, 3) << targetWidth << "x" << targetHeight;
-                EXPECT_NEAR(right[1], fullRange ? 235 : 255, 3)
-                    << targetWidth << "x" << targetHeight;
-            }
-            EXPECT_EQ(target.back(), 0xEE) << "wrote past the picture";
+            picture->data[0][y * picture->linesize[0] + x] = x < width / 2 ? 16 : 235;
+            picture->data[1][y / 2 * picture->linesize[1] + x / 2] = 128;
+            picture->data[2][y / 2 * picture->linesize[2] + x / 2] = 128;
         }
     }
-    image.format = AV_PIX_FMT_NONE;
-    std::vector<std::uint8_t> target(64);
-    EXPECT_FALSE(scaler.draw(image, target.data(), 4, 4, 16));
+    for (const bool fullRange : {false, true})
+    {
+        picture->color_range = fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+        for (const PictureSize window :
+             std::vector<PictureSize>{{16, 8}, {6, 3}, {13, 7}, {40, 30}, {8, 20}, {33, 9}})
+        {
+            const std::vector<std::uint8_t> whole =
+                drawn(picture, window, {0, 0, window.width, window.height});
+            for (int y = 0; y < window.height; ++y)
+            {
+                const std::uint8_t* row =
+                    whole.data() + static_cast<std::size_t>(y) * window.width * 4;
+                const std::uint8_t* right = row + static_cast<std::size_t>(window.width - 1) * 4;
+                EXPECT_NEAR(row[1], fullRange ? 16 : 0, 3) << window.width << "x" << window.height;
+                EXPECT_NEAR(right[1], fullRange ? 235 : 255, 3)
+                    << window.width << "x" << window.height;
+            }
+            // Any part of the window is what the same part of the whole shows, within rounding.
+            const PictureArea part{window.width / 3, window.height / 2, window.width / 2,
+                                   window.height - window.height / 2};
+            const std::vector<std::uint8_t> shown = drawn(picture, window, part);
+            const std::vector<std::uint8_t> expected = cut(whole, window.width, part);
+            ASSERT_EQ(shown.size(), expected.size());
+            for (std::size_t i = 0; i < shown.size(); ++i)
+            {
+                EXPECT_NEAR(shown[i], expected[i], 3) << window.width << "x" << window.height;
+            }
+        }
+    }
+    // Rows packed as in the window's image, and guard bytes after the last.
+    std::vector<std::uint8_t> guarded(13 * 7 * 4 + 64, 0xEE);
+    PictureScaler scaler;
+    ASSERT_TRUE(
+        scaler.draw(picture, {guarded.data(), std::size_t{13} * 4, {13, 7}, {0, 0, 13, 7}}));
+    EXPECT_EQ(guarded.back(), 0xEE) << "wrote past the picture";
+    picture->format = AV_PIX_FMT_NONE;
+    EXPECT_FALSE(scaler.draw(picture, {guarded.data(), 16, {4, 4}, {0, 0, 4, 4}}));
 }
 
-TEST(JpegDecoder, DecodesIntoPlanesAndRefusesGarbage)
+TEST(JpegDecoder, DecodesIntoAFrameAndRefusesGarbage)
 {
     JpegDecoder decoder;
     const std::string jpeg = velkortest::makeJpeg(64, 48, 0);
-    ASSERT_TRUE(decoder.decode(bytesOf(jpeg), jpeg.size(), {}));
-    EXPECT_EQ(decoder.image().width, 64);
-    EXPECT_EQ(decoder.image().height, 48);
-    EXPECT_EQ(decoder.pictureSize().width, 64);
-    EXPECT_TRUE(decoder.image().fullRange);
+    ASSERT_TRUE(decoder.decode(TestPacket(jpeg).get(), {}));
+    EXPECT_EQ(decoder.picture().size(), (PictureSize{64, 48}));
+    EXPECT_EQ(decoder.pictureSize(), (PictureSize{64, 48}));
+    EXPECT_EQ(decoder.picture()->color_range, AVCOL_RANGE_JPEG);
     // The bottom-right pixel's green is 64 + 47 in the picture that was encoded.
-    EXPECT_NEAR(drawn(decoder.image())[(47 * 64 + 63) * 4 + 1], 64 + 47, 12);
+    EXPECT_NEAR(drawn(decoder.picture())[(47 * 64 + 63) * 4 + 1], 64 + 47, 12);
 
     const std::string garbage = "this is no picture";
-    EXPECT_FALSE(decoder.decode(bytesOf(garbage), garbage.size(), {}));
+    EXPECT_FALSE(decoder.decode(TestPacket(garbage).get(), {}));
     EXPECT_FALSE(decoder.error().empty());
     EXPECT_EQ(decoder.error().find("truncated"), std::string::npos) << decoder.error();
-    EXPECT_FALSE(decoder.decode(nullptr, 0, {}));
+    EXPECT_FALSE(decoder.decode(TestPacket("").get(), {}));
     // Cut inside the header, before the size is known, and inside the picture data.
     for (const std::size_t length : {std::size_t{20}, jpeg.size() / 2, jpeg.size() - 2})
     {
-        const std::string truncated = jpeg.substr(0, length);
-        EXPECT_FALSE(decoder.decode(bytesOf(truncated), truncated.size(), {}));
+        EXPECT_FALSE(decoder.decode(TestPacket(jpeg.substr(0, length)).get(), {}));
         EXPECT_NE(decoder.error().find("truncated"), std::string::npos)
             << length << ": " << decoder.error();
     }
-    EXPECT_TRUE(decoder.decode(bytesOf(jpeg), jpeg.size(), {}))
+    EXPECT_TRUE(decoder.decode(TestPacket(jpeg).get(), {}))
         << "a cut-short picture spoilt the decoder: " << decoder.error();
 }
 
 TEST(JpegDecoder, DecodesAtReducedSizeOnlyWhatStillCoversTheTarget)
 {
     JpegDecoder decoder;
-    const std::string jpeg = velkortest::makeJpeg(640, 480, 0);
-    const std::vector<std::pair<PictureSize, std::pair<int, int>>> cases = {
+    TestPacket jpeg(velkortest::makeJpeg(640, 480, 0));
+    const std::vector<std::pair<PictureSize, PictureSize>> cases = {
         {{}, {640, 480}},         {{800, 600}, {640, 480}}, {{640, 480}, {640, 480}},
         {{320, 200}, {320, 240}}, {{321, 200}, {640, 480}}, {{100, 60}, {160, 120}},
         {{80, 60}, {80, 60}},
     };
     for (const auto& [fit, size] : cases)
     {
-        ASSERT_TRUE(decoder.decode(bytesOf(jpeg), jpeg.size(), fit));
-        EXPECT_EQ(decoder.image().width, size.first) << fit.width << "x" << fit.height;
-        EXPECT_EQ(decoder.image().height, size.second) << fit.width << "x" << fit.height;
-        EXPECT_EQ(decoder.pictureSize().width, 640);
-        EXPECT_EQ(decoder.pictureSize().height, 480);
+        ASSERT_TRUE(decoder.decode(jpeg.get(), fit));
+        EXPECT_EQ(decoder.picture().size(), size) << fit.width << "x" << fit.height;
+        EXPECT_EQ(decoder.pictureSize(), (PictureSize{640, 480}));
     }
 }
 
@@ -255,7 +293,7 @@ TEST(JpegDecoder, RefusesHugeDeclaredSizesBeforeAllocating)
     jpeg[sof + 7] = '\x20';
     jpeg[sof + 8] = '\x00';
     JpegDecoder decoder;
-    EXPECT_FALSE(decoder.decode(bytesOf(jpeg), jpeg.size(), {}));
+    EXPECT_FALSE(decoder.decode(TestPacket(jpeg).get(), {}));
     EXPECT_NE(decoder.error().find("too large"), std::string::npos);
 }
 
@@ -356,19 +394,17 @@ TEST_P(VideoFormatTest, DecodesOnePicturePerUnitAndRefusesADamagedOne)
     {
         const AccessUnit& unit = units()[i];
         EXPECT_EQ(unit.keyframe, i % 10 == 0) << i;
-        ASSERT_TRUE(decoder.decode(bytesOf(unit.bytes), unit.bytes.size(), {}))
+        ASSERT_TRUE(decoder.decode(TestPacket(unit.bytes).get(), {}))
             << i << ": " << decoder.error();
-        EXPECT_EQ(decoder.pictureSize().width, 96);
-        EXPECT_EQ(decoder.pictureSize().height, 72);
+        EXPECT_EQ(decoder.pictureSize(), (PictureSize{96, 72}));
+        EXPECT_EQ(decoder.picture().size(), (PictureSize{96, 72}));
         EXPECT_EQ(decoder.keyframe(), unit.keyframe) << i;
     }
-    const std::vector<std::uint8_t> last = drawn(decoder.image());
-    EXPECT_NE(last, (decoder.decode(bytesOf(units()[0].bytes), units()[0].bytes.size(), {}),
-                     drawn(decoder.image())))
-        << "the pictures do not move";
+    const std::vector<std::uint8_t> last = drawn(decoder.picture());
+    ASSERT_TRUE(decoder.decode(TestPacket(units()[0].bytes).get(), {}));
+    EXPECT_NE(last, drawn(decoder.picture())) << "the pictures do not move";
 
-    const std::string damaged = garbled(units()[13].bytes);
-    EXPECT_FALSE(decoder.decode(bytesOf(damaged), damaged.size(), {}));
+    EXPECT_FALSE(decoder.decode(TestPacket(garbled(units()[13].bytes)).get(), {}));
     EXPECT_FALSE(decoder.error().empty());
 }
 
@@ -392,17 +428,18 @@ TEST_P(VideoFormatTest, JoinsAtAKeyframeAndRecoversAtTheNextAfterDamage)
     ASSERT_TRUE(pipeline.feed(bytesOf(stream), stream.size()));
 
     EXPECT_EQ(observer.errors, std::vector<int32_t>{FrameUndecodable});
-    EXPECT_EQ(observer.framesWith(PartOutcome::Result::Undecodable),
-              std::vector<std::uint64_t>{13});
-    std::vector<std::uint64_t> skipped = range(4, 10);
-    const std::vector<std::uint64_t> afterDamage = range(14, 20);
-    skipped.insert(skipped.end(), afterDamage.begin(), afterDamage.end());
-    EXPECT_EQ(observer.framesWith(PartOutcome::Result::Skipped), skipped);
     std::vector<std::uint64_t> shown = range(10, 13);
     const std::vector<std::uint64_t> recovered = range(20, 30);
     shown.insert(shown.end(), recovered.begin(), recovered.end());
-    EXPECT_EQ(observer.framesWith(PartOutcome::Result::Drawn), shown);
-    EXPECT_EQ(sink.shown.size(), shown.size());
+    EXPECT_EQ(sink.shown, shown);
+    // Skipped: 4 to 9 before the first keyframe, 14 to 19 after the damage.
+    const LiveCounters::Snapshot counted = sink.counters()->snapshot();
+    EXPECT_EQ(counted.parts, 26U);
+    EXPECT_EQ(counted.skipped, 12U);
+    EXPECT_EQ(counted.undecodable, 1U);
+    EXPECT_EQ(counted.handedOver, shown.size());
+    EXPECT_EQ(counted.notSent, 0U);
+    EXPECT_TRUE(counted.latencyPercentile(1.0));
     EXPECT_EQ(observer.sizes, (std::vector<std::pair<int, int>>{{96, 72}}));
 }
 

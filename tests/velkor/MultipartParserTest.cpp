@@ -1,7 +1,13 @@
 #include "velkor/MultipartParser.h"
 
+extern "C"
+{
+#include <libavcodec/avcodec.h>
+}
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -15,7 +21,23 @@ struct Collected
 {
     std::vector<std::string> bodies;
     std::vector<std::string> types;
+    // Parts whose body is not a packet libavcodec can read as it is.
+    std::size_t unpadded = 0;
 };
+
+// The body is the packet's data, followed by the zero padding libavcodec reads past the end.
+bool paddedPacket(const MultipartPart& part)
+{
+    const AVPacket* packet = part.packet;
+    if (packet == nullptr || packet->buf == nullptr || packet->data != part.body ||
+        static_cast<std::size_t>(packet->size) != part.size)
+    {
+        return false;
+    }
+    const std::uint8_t* end = packet->data + packet->size;
+    return std::all_of(end, end + AV_INPUT_BUFFER_PADDING_SIZE,
+                       [](std::uint8_t b) { return b == 0; });
+}
 
 MultipartParser makeParser(Collected& collected, MultipartParser::Limits limits = {})
 {
@@ -25,6 +47,7 @@ MultipartParser makeParser(Collected& collected, MultipartParser::Limits limits 
         {
             collected.bodies.emplace_back(reinterpret_cast<const char*>(part.body), part.size);
             collected.types.emplace_back(part.header("content-type").value_or("none"));
+            collected.unpadded += paddedPacket(part) ? 0 : 1;
         },
         limits);
 }
@@ -68,6 +91,7 @@ TEST(MultipartParser, ReadsCountedAndScannedPartsWhateverTheSplit)
         EXPECT_EQ(collected.bodies[3], "");
         EXPECT_EQ(collected.bodies[4], "");
         EXPECT_EQ(collected.types[0], "image/jpeg");
+        EXPECT_EQ(collected.unpadded, 0U);
     }
 }
 
