@@ -127,9 +127,12 @@ bool JpegDecoder::decompress(const std::uint8_t* data, std::size_t size, int sub
     AVFrame* frame = m_picture.get();
     std::array<unsigned char*, 3> planes{frame->data[0], frame->data[1], frame->data[2]};
     std::array<int, 3> strides{frame->linesize[0], frame->linesize[1], frame->linesize[2]};
+    // Works around TurboJPEG 2.1: decoding planes at half size, it runs the chroma through the
+    // reduced accurate IDCT with the fast IDCT's coefficient table, which exaggerates every
+    // colour. The fast IDCT only where nothing is reduced.
+    const int fast = factor.num == factor.denom ? TJFLAG_FASTDCT : 0;
     if (tjDecompressToYUVPlanes(m_handle, data, static_cast<unsigned long>(size), planes.data(),
-                                width, strides.data(), height,
-                                TJFLAG_FASTDCT | TJFLAG_STOPONWARNING) != 0)
+                                width, strides.data(), height, fast | TJFLAG_STOPONWARNING) != 0)
     {
         m_picture.reset();
         return fail(data, size, tjGetErrorStr2(m_handle));

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 
 using namespace velkor;
@@ -265,10 +266,29 @@ TEST(JpegDecoder, DecodesIntoAFrameAndRefusesGarbage)
         << "a cut-short picture spoilt the decoder: " << decoder.error();
 }
 
-TEST(JpegDecoder, DecodesAtReducedSizeOnlyWhatStillCoversTheTarget)
+TEST(JpegDecoder, DecodesAtReducedSizeOnlyWhatStillCoversTheTargetInTheSameColours)
 {
+    // The mean of each of B, G, R over a picture.
+    const auto means = [](const std::vector<std::uint8_t>& pixels)
+    {
+        std::array<double, 3> sums{};
+        for (std::size_t i = 0; i + 3 < pixels.size(); i += 4)
+        {
+            for (std::size_t c = 0; c < 3; ++c)
+            {
+                sums[c] += pixels[i + c];
+            }
+        }
+        for (double& sum : sums)
+        {
+            sum /= static_cast<double>(pixels.size()) / 4;
+        }
+        return sums;
+    };
     JpegDecoder decoder;
     TestPacket jpeg(velkortest::makeJpeg(640, 480, 0));
+    ASSERT_TRUE(decoder.decode(jpeg.get(), {}));
+    const auto whole = means(drawn(decoder.picture()));
     const std::vector<std::pair<PictureSize, PictureSize>> cases = {
         {{}, {640, 480}},         {{800, 600}, {640, 480}}, {{640, 480}, {640, 480}},
         {{320, 200}, {320, 240}}, {{321, 200}, {640, 480}}, {{100, 60}, {160, 120}},
@@ -279,6 +299,11 @@ TEST(JpegDecoder, DecodesAtReducedSizeOnlyWhatStillCoversTheTarget)
         ASSERT_TRUE(decoder.decode(jpeg.get(), fit));
         EXPECT_EQ(decoder.picture().size(), size) << fit.width << "x" << fit.height;
         EXPECT_EQ(decoder.pictureSize(), (PictureSize{640, 480}));
+        const auto reduced = means(drawn(decoder.picture()));
+        for (std::size_t c = 0; c < 3; ++c)
+        {
+            EXPECT_NEAR(reduced[c], whole[c], 3) << "channel " << c << " at " << size.width;
+        }
     }
 }
 

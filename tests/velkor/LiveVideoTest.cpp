@@ -1,18 +1,25 @@
 #include "tests/support/Emulator.h"
+#include "tests/support/ProcessRunner.h"
 #include "tests/velkor/support/FakeDevice.h"
 #include "tests/velkor/support/LibraryFixture.h"
 #include "tests/velkor/support/ServerPause.h"
 #include "tests/velkor/support/XvfbDisplay.h"
 #include "velkor/ResultCode.h"
 
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -20,6 +27,7 @@ using namespace velkor;
 using velkortest::Emulator;
 using velkortest::FakeDevice;
 using velkortest::LibraryFixture;
+using velkortest::ProcessRunner;
 using velkortest::RecordedEvent;
 using velkortest::ServerPause;
 using velkortest::XvfbDisplay;
@@ -39,6 +47,71 @@ template <typename Call> std::chrono::duration<double> timed(Call call)
     return std::chrono::steady_clock::now() - start;
 }
 
+std::uint32_t pixelAt(const std::vector<std::uint32_t>& pixels, int width, int x, int y)
+{
+    return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                  static_cast<std::size_t>(x)];
+}
+
+// The largest difference of one colour channel between two 0xRRGGBB values.
+int channelDifference(std::uint32_t a, std::uint32_t b)
+{
+    int worst = 0;
+    for (const int shift : {0, 8, 16})
+    {
+        worst = std::max(worst, std::abs(static_cast<int>((a >> shift) & 0xFF) -
+                                         static_cast<int>((b >> shift) & 0xFF)));
+    }
+    return worst;
+}
+
+// Where the emulator's eight colour bars are sampled, as fractions of the picture: the middle of
+// each bar, a third of the way down, clear of the caption above and of the moving block below.
+double barX(int bar)
+{
+    return (bar + 0.5) / 8;
+}
+constexpr double kBarY = 0.3;
+
+// The first picture ffmpeg decodes from a raw stream, as 0xRRGGBB values; empty when it fails.
+std::vector<std::uint32_t> decodedByFfmpeg(const std::string& format, const std::string& url,
+                                           int& width, int& height)
+{
+    const std::string demuxer = format == "h264"    ? "h264"
+                                : format == "h265"  ? "hevc"
+                                : format == "mpeg4" ? "m4v"
+                                                    : "mjpeg";
+    const std::string file =
+        ::testing::TempDir() + "ffmpeg-" + format + "-" + std::to_string(::getpid()) + ".ppm";
+    ProcessRunner ffmpeg;
+    if (!ffmpeg.start({"ffmpeg", "-nostdin", "-loglevel", "error", "-probesize", "32", "-f",
+                       demuxer, "-i", url, "-frames:v", "1", "-pix_fmt", "rgb24", "-y", file}) ||
+        ffmpeg.waitForExit(std::chrono::seconds(60)) != 0)
+    {
+        return {};
+    }
+    std::ifstream ppm(file, std::ios::binary);
+    std::string magic;
+    int maximum = 0;
+    ppm >> magic >> width >> height >> maximum;
+    ppm.get();
+    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(ppm)),
+                                           std::istreambuf_iterator<char>());
+    std::remove(file.c_str());
+    if (magic != "P6" || maximum != 255 ||
+        bytes.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3)
+    {
+        return {};
+    }
+    std::vector<std::uint32_t> pixels;
+    for (std::size_t i = 0; i < bytes.size(); i += 3)
+    {
+        pixels.push_back(
+            static_cast<std::uint32_t>(bytes[i] << 16 | bytes[i + 1] << 8 | bytes[i + 2]));
+    }
+    return pixels;
+}
+
 // The test's own X client: makes windows and reads back what the library drew into them.
 class TestWindows
 {
@@ -48,12 +121,13 @@ public:
 
     bool usable() const { return xcb_connection_has_error(m_connection) == 0; }
 
-    std::uint32_t create(std::uint16_t width, std::uint16_t height)
+    std::uint32_t create(std::uint16_t width, std::uint16_t height, std::int16_t x = 0,
+                         std::int16_t y = 0)
     {
         xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
         const std::uint32_t window = xcb_generate_id(m_connection);
         const std::uint32_t background = kWhite;
-        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, width,
+        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, screen->root, x, y, width,
                           height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                           XCB_CW_BACK_PIXEL, &background);
         xcb_map_window(m_connection, window);
@@ -77,12 +151,14 @@ public:
     }
 
     // The window's pixels as 0xRRGGBB values, row by row.
-    std::vector<std::uint32_t> read(std::uint32_t window, std::uint16_t width, std::uint16_t height)
+    // From (x, y) of the window on.
+    std::vector<std::uint32_t> read(std::uint32_t window, std::uint16_t width, std::uint16_t height,
+                                    std::int16_t x = 0, std::int16_t y = 0)
     {
         std::vector<std::uint32_t> pixels;
         xcb_get_image_reply_t* reply =
             xcb_get_image_reply(m_connection,
-                                xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0,
+                                xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, x, y,
                                               width, height, ~0U),
                                 nullptr);
         if (reply == nullptr)
@@ -137,18 +213,48 @@ protected:
 
     // Polls the window until `done` holds for its pixels; false after 10 s.
     bool waitForPixels(std::uint32_t window, std::uint16_t width, std::uint16_t height,
-                       const std::function<bool(const std::vector<std::uint32_t>&)>& done)
+                       const std::function<bool(const std::vector<std::uint32_t>&)>& done,
+                       std::int16_t x = 0, std::int16_t y = 0)
     {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (std::chrono::steady_clock::now() < deadline)
         {
-            if (done(m_windows->read(window, width, height)))
+            if (done(m_windows->read(window, width, height, x, y)))
             {
                 return true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         return false;
+    }
+
+    // The window's pixels once pictures are drawn into it and `fresh` more have followed the first.
+    std::vector<std::uint32_t> drawnAfter(std::uint32_t window, std::uint16_t width,
+                                          std::uint16_t height, int fresh, std::int16_t x = 0,
+                                          std::int16_t y = 0)
+    {
+        std::vector<std::uint32_t> seen;
+        bool drawn = waitForPixels(
+            window, width, height,
+            [&](const std::vector<std::uint32_t>& pixels)
+            {
+                seen = pixels;
+                return !pixels.empty() && pixels[0] != kWhite;
+            },
+            x, y);
+        for (int i = 0; i < fresh && drawn; ++i)
+        {
+            drawn = waitForPixels(
+                window, width, height,
+                [&](const std::vector<std::uint32_t>& pixels)
+                {
+                    const bool moved = pixels != seen;
+                    seen = pixels;
+                    return moved;
+                },
+                x, y);
+        }
+        return drawn ? seen : std::vector<std::uint32_t>{};
     }
 
     static bool allOf(const std::vector<std::uint32_t>& pixels, std::uint32_t value)
@@ -350,3 +456,103 @@ TEST_F(LiveVideoTest, ALostDeviceShowsNoSignalUntilPlayComesBackByItself)
     EXPECT_TRUE(waitForPixels(window, 320, 240, showsVideo));
     EXPECT_EQ(m_api->GetUID(), 5);
 }
+
+namespace
+{
+
+struct ColourCase
+{
+    std::string format;
+    int32_t code = 0;
+    std::vector<int> widths;
+};
+
+void PrintTo(const ColourCase& colours, std::ostream* out)
+{
+    *out << colours.format;
+}
+
+class TrueColourTest : public LiveVideoTest, public ::testing::WithParamInterface<ColourCase>
+{
+protected:
+    int32_t setWidth(int width)
+    {
+        switch (GetParam().code)
+        {
+        case 0:
+            return m_api->SetJPEGResolution(width);
+        case 1:
+            return m_api->SetMPEG4Resolution(width);
+        default:
+            return m_api->SetH264Resolution(width);
+        }
+    }
+};
+
+} // namespace
+
+TEST_P(TrueColourTest, TheBarsShowTheColoursFfmpegDecodesAtEveryWidthInWindowsOfAnySize)
+{
+    // The console's video area, and one small enough for every reduction a JPEG can be decoded at.
+    constexpr std::array<std::pair<std::uint16_t, std::uint16_t>, 2> kWindows{
+        {{640, 480}, {200, 150}}};
+    constexpr int kTolerance = 6;
+    const ColourCase& colours = GetParam();
+    ASSERT_EQ(m_api->SetStreamFormat(colours.code), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    int worst = 0;
+    for (const int width : colours.widths)
+    {
+        ASSERT_EQ(setWidth(width), 0) << width;
+        int decodedWidth = 0;
+        int decodedHeight = 0;
+        std::vector<std::uint32_t> reference;
+        for (const auto& [windowWidth, windowHeight] : kWindows)
+        {
+            const std::uint32_t window = m_windows->create(windowWidth, windowHeight);
+            ASSERT_EQ(m_api->SetVideoWindow(window), 0);
+            if (reference.empty())
+            {
+                ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+                reference =
+                    decodedByFfmpeg(colours.format,
+                                    "http://127.0.0.1:" + std::to_string(m_emulator->port()) +
+                                        "/velkor/live?channel=1&width=" + std::to_string(width) +
+                                        "&format=" + colours.format + "&framing=raw",
+                                    decodedWidth, decodedHeight);
+                ASSERT_FALSE(reference.empty()) << "ffmpeg decoded nothing at " << width;
+            }
+            // Three pictures after the first drawn here were decoded for this window's size.
+            const std::vector<std::uint32_t> shown =
+                drawnAfter(window, windowWidth, windowHeight, 3);
+            ASSERT_FALSE(shown.empty()) << width << " into " << windowWidth;
+            for (int bar = 0; bar < 8; ++bar)
+            {
+                const std::uint32_t ours =
+                    pixelAt(shown, windowWidth, static_cast<int>(barX(bar) * windowWidth),
+                            static_cast<int>(kBarY * windowHeight));
+                const std::uint32_t theirs =
+                    pixelAt(reference, decodedWidth, static_cast<int>(barX(bar) * decodedWidth),
+                            static_cast<int>(kBarY * decodedHeight));
+                const int difference = channelDifference(ours, theirs);
+                worst = std::max(worst, difference);
+                EXPECT_LE(difference, kTolerance)
+                    << colours.format << " " << width << " into " << windowWidth << "x"
+                    << windowHeight << ", bar " << bar << ": " << std::hex << ours
+                    << " where ffmpeg has " << theirs;
+            }
+            m_windows->destroy(window);
+        }
+        ASSERT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+    }
+    RecordProperty("worstDifference", worst);
+    std::printf("%s: worst difference from ffmpeg %d levels\n", colours.format.c_str(), worst);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, TrueColourTest,
+    ::testing::Values(ColourCase{"jpeg", 0, {320, 640, 800, 960, 1280, 1920, 2048}},
+                      ColourCase{"mpeg4", 1, {320, 640}},
+                      ColourCase{"h264", 3, {320, 640, 800, 960, 1280, 1920}},
+                      ColourCase{"h265", 6, {320, 640, 800, 960, 1280, 1920}}),
+    [](const auto& info) { return info.param.format; });
