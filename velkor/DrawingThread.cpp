@@ -194,7 +194,16 @@ void DrawingThread::drawNoSignal(VideoOutput& output, Frame& picture, std::chron
     {
         return;
     }
-    if (NoSignalPicture::render(picture, output.windowSize(), lost))
+    // At the window's size, but no larger than the part of it that shows, so that a huge window
+    // costs no more than the screen.
+    const PictureSize window = output.windowSize();
+    const PictureArea visible = output.visibleArea();
+    const double shrink =
+        std::min(1.0, std::max(static_cast<double>(visible.width) / window.width,
+                               static_cast<double>(visible.height) / window.height));
+    const PictureSize size{std::max(1, static_cast<int>(window.width * shrink)),
+                           std::max(1, static_cast<int>(window.height * shrink))};
+    if (NoSignalPicture::render(picture, size, lost))
     {
         output.draw(picture);
     }

@@ -169,17 +169,28 @@ bool VideoOutput::ready()
 
 std::optional<std::uint8_t> VideoOutput::measureWindow()
 {
-    // Also the fence for shared memory: once the reply is here, the server has finished reading
-    // the previous picture out of the block.
-    const auto geometry = replyTo<xcb_get_geometry_reply_t>(
-        m_connection, xcb_get_geometry(m_connection.get(), m_window).sequence);
-    if (!geometry)
+    xcb_connection_t* connection = m_connection.get();
+    const unsigned int geometryRequest = xcb_get_geometry(connection, m_window).sequence;
+    const unsigned int positionRequest =
+        xcb_translate_coordinates(connection, m_window, m_root, 0, 0).sequence;
+    const unsigned int screenRequest = xcb_get_geometry(connection, m_root).sequence;
+    // Also the fence for shared memory: once the replies are here, the server has finished
+    // reading the previous picture out of the block.
+    const auto geometry = replyTo<xcb_get_geometry_reply_t>(m_connection, geometryRequest);
+    const auto position = replyTo<xcb_translate_coordinates_reply_t>(m_connection, positionRequest);
+    const auto screen = replyTo<xcb_get_geometry_reply_t>(m_connection, screenRequest);
+    if (!geometry || !position || !screen)
     {
         m_windowLost = connected();
         return std::nullopt;
     }
     m_windowSize = {geometry->width, geometry->height};
-    m_visible = {0, 0, geometry->width, geometry->height};
+    // The part of the window on its screen; the rest could never show.
+    const int left = std::max(0, -position->dst_x);
+    const int top = std::max(0, -position->dst_y);
+    const int right = std::min<int>(geometry->width, screen->width - position->dst_x);
+    const int bottom = std::min<int>(geometry->height, screen->height - position->dst_y);
+    m_visible = {left, top, std::max(0, right - left), std::max(0, bottom - top)};
     if (m_visible.width == 0 || m_visible.height == 0 || !depthDrawable(geometry->depth))
     {
         return std::nullopt;
@@ -281,6 +292,7 @@ int32_t VideoOutput::attach(std::uint32_t window)
     m_window = window;
     m_gc = gc;
     m_windowSize = {geometry->width, geometry->height};
+    m_root = geometry->root;
     return Ok;
 }
 

@@ -16,11 +16,12 @@ namespace velkor
 {
 
 // Draws pictures into an X11 window through a connection of the library's own, scaled to the
-// window's size of the moment. xcb reports errors per request, so a window that is no window or
-// disappears only ends drawing into it. Without a display it accepts a window and draws nothing.
-// A server that stops answering is given up; drawing connects again, at most once a second, for
-// as long as a window is set. Used from one thread; only interrupt() and drawnSize() may come
-// from another.
+// window's size of the moment. Only the part of the window on its screen is drawn, so the memory
+// and time a picture takes stay within the screen's size however large the window. xcb reports
+// errors per request, so a window that is no window or disappears only ends drawing into it.
+// Without a display it accepts a window and draws nothing. A server that stops answering is
+// given up; drawing connects again, at most once a second, for as long as a window is set. Used
+// from one thread; only interrupt() and drawnSize() may come from another.
 class VideoOutput final
 {
 public:
@@ -40,7 +41,8 @@ public:
     // The size of the window pictures were last drawn into; 0 x 0 before the first and without a
     // window.
     PictureSize drawnSize() const;
-    // Asks the server for the window's size; false when there is nothing to draw into.
+    // Asks the server for the window's size and the part of it on its screen; false when there
+    // is nothing to draw into.
     bool measure();
     // As last measured.
     PictureSize windowSize() const { return m_windowSize; }
@@ -66,6 +68,8 @@ private:
     bool m_shmUsable = false;
     std::uint32_t m_window = 0;
     std::uint32_t m_gc = 0;
+    // The root of the window's screen.
+    std::uint32_t m_root = 0;
     bool m_windowLost = false;
     PictureSize m_windowSize;
     PictureArea m_visible;

@@ -47,6 +47,21 @@ template <typename Call> std::chrono::duration<double> timed(Call call)
     return std::chrono::steady_clock::now() - start;
 }
 
+// The process's resident memory, in MiB.
+long residentMiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+    {
+        if (line.rfind("VmRSS:", 0) == 0)
+        {
+            return std::stol(line.substr(6)) / 1024;
+        }
+    }
+    return -1;
+}
+
 std::uint32_t pixelAt(const std::vector<std::uint32_t>& pixels, int width, int x, int y)
 {
     return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
@@ -455,6 +470,20 @@ TEST_F(LiveVideoTest, ALostDeviceShowsNoSignalUntilPlayComesBackByItself)
     ASSERT_TRUE(m_emulator->ready());
     EXPECT_TRUE(waitForPixels(window, 320, 240, showsVideo));
     EXPECT_EQ(m_api->GetUID(), 5);
+}
+
+TEST_F(LiveVideoTest, AHugeWindowCostsTheMemoryOfTheScreenNotOfTheWindow)
+{
+    // 30000 x 20000 pixels, 2.4 GB at four bytes each, of which the 1280 x 1024 screen shows the
+    // bottom of the middle, where the picture's ramp moves.
+    const std::uint32_t window = m_windows->create(30000, 20000, -15000, -19000);
+    ASSERT_EQ(m_api->SetVideoWindow(window), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    const long before = residentMiB();
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    // The part on the screen shows the picture, several times over.
+    ASSERT_FALSE(drawnAfter(window, 320, 240, 3, 15000, 19000).empty());
+    EXPECT_LT(residentMiB() - before, 200) << "MiB more than before play";
 }
 
 namespace
