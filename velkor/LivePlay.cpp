@@ -96,7 +96,7 @@ void LivePlay::stop()
         }
         m_channel = 0;
     }
-    m_callbacks.clear();
+    m_callbacks.drop();
     m_drawing.endNoSignal();
 }
 

@@ -39,7 +39,8 @@ public:
 
     // Ok, or the code of the refusal, which is also reported; the outcome of play comes as events.
     int32_t start(int32_t channel, IAppCallBack* callback);
-    // Ends play and the waiting for a lost device, at once.
+    // Ends play and the waiting for a lost device, at once. The play's callback is dropped; the
+    // caller waits for it (PlayCallbacks::waitForDropped) once it holds no lock.
     void stop();
     // A stream setting changed; `formatChanged` when it was the format.
     void retune(bool formatChanged);

@@ -9,22 +9,32 @@ void PlayCallbacks::set(IAppCallBack* callback)
     m_callback = callback;
 }
 
-void PlayCallbacks::clear()
+void PlayCallbacks::drop()
 {
-    std::unique_lock lock(m_mutex);
+    std::lock_guard lock(m_mutex);
     m_callback = nullptr;
     ++m_generation;
-    m_idle.wait(lock, [this]
-                { return !m_running || m_closed || m_runningOn == std::this_thread::get_id(); });
+}
+
+void PlayCallbacks::waitForDropped()
+{
+    std::unique_lock lock(m_mutex);
+    const std::uint64_t dropped = m_generation;
+    m_idle.wait(lock,
+                [this, dropped]
+                {
+                    return !m_running || m_runningGeneration >= dropped || m_closed ||
+                           m_runningOn == std::this_thread::get_id();
+                });
 }
 
 void PlayCallbacks::close()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_closed = true;
-    }
-    clear();
+    std::lock_guard lock(m_mutex);
+    m_closed = true;
+    m_callback = nullptr;
+    ++m_generation;
+    m_idle.notify_all();
 }
 
 EventDispatcher::Task PlayCallbacks::bind(std::function<void(IAppCallBack&)> call)
@@ -48,6 +58,7 @@ void PlayCallbacks::run(std::uint64_t generation, IAppCallBack& callback,
             return;
         }
         m_running = true;
+        m_runningGeneration = generation;
         m_runningOn = std::this_thread::get_id();
     }
     // Whatever the callback does, throwing included, it is over when this goes.

@@ -14,17 +14,20 @@ namespace velkor
 {
 
 // The IAppCallBack of the live play that runs, when it was started with one: what is reported of
-// that play goes to it too, on the dispatcher thread. Once clear() has returned it is never called
-// again, so its owner may free it.
+// that play goes to it too, on the dispatcher thread. Once it has been dropped and waited for it
+// is never called again, so its owner may free it.
 class PlayCallbacks
 {
 public:
-    // After clear(): what is reported from now on goes to `callback` too (none when null).
+    // What is reported from now on goes to `callback` too (none when null).
     void set(IAppCallBack* callback);
-    // Deliveries still queued for the callback are dropped, and one that runs is waited for
-    // (unless it is the caller).
-    void clear();
-    // For process exit: drops the callback like clear(), and from now on nothing waits for one.
+    // Deliveries still queued for the callback are dropped; returns at once.
+    void drop();
+    // Returns once no delivery of a callback dropped before the call is running: at once on the
+    // thread that runs it, and after close(). Hold no lock that such a callback's calls into the
+    // library would need.
+    void waitForDropped();
+    // For process exit: drops the callback, and from now on nothing waits for one.
     void close();
     // A task that calls the play's callback, or none while play has no callback.
     EventDispatcher::Task bind(std::function<void(IAppCallBack&)> call);
@@ -36,9 +39,10 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_idle;
     IAppCallBack* m_callback = nullptr;
-    // Counts the callbacks handed out; a delivery bound to an earlier one is dropped.
+    // Counts the drops; a delivery bound before the latest is not made.
     std::uint64_t m_generation = 0;
     bool m_running = false;
+    std::uint64_t m_runningGeneration = 0;
     std::thread::id m_runningOn;
     bool m_closed = false;
 };

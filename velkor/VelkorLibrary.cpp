@@ -50,18 +50,33 @@ int32_t VelkorLibrary::Open()
     return guarded("Open", [this] { return open(); });
 }
 
+template <typename Operation> int32_t VelkorLibrary::serialised(Operation&& body)
+{
+    int32_t result = Ok;
+    {
+        std::lock_guard lock(m_operationMutex);
+        result = body();
+    }
+    // The callback of a play that ended may be calling one of these operations right now.
+    m_callbacks.waitForDropped();
+    return result;
+}
+
 int32_t VelkorLibrary::open()
 {
-    std::lock_guard lock(m_operationMutex);
-    if (m_session.usable())
-    {
-        const std::string name = m_session.device()->name();
-        m_dispatcher.postError(AlreadyOpen,
-                               "a session with " + name + " is open already; close it first");
-        return AlreadyOpen;
-    }
-    m_play.stop();
-    return m_session.open(DeviceAccess::forSettings(m_settings.snapshot()), m_exiting);
+    return serialised(
+        [this]
+        {
+            if (m_session.usable())
+            {
+                const std::string name = m_session.device()->name();
+                m_dispatcher.postError(AlreadyOpen, "a session with " + name +
+                                                        " is open already; close it first");
+                return static_cast<int32_t>(AlreadyOpen);
+            }
+            m_play.stop();
+            return m_session.open(DeviceAccess::forSettings(m_settings.snapshot()), m_exiting);
+        });
 }
 
 int32_t VelkorLibrary::Close()
@@ -71,14 +86,17 @@ int32_t VelkorLibrary::Close()
 
 int32_t VelkorLibrary::close()
 {
-    std::lock_guard lock(m_operationMutex);
-    m_play.stop();
-    if (m_session.end())
-    {
-        m_dispatcher.post([](IAppListener& listener)
-                          { listener.OnDevStatus(0, SessionStatusClosed); });
-    }
-    return Ok;
+    return serialised(
+        [this]
+        {
+            m_play.stop();
+            if (m_session.end())
+            {
+                m_dispatcher.post([](IAppListener& listener)
+                                  { listener.OnDevStatus(0, SessionStatusClosed); });
+            }
+            return static_cast<int32_t>(Ok);
+        });
 }
 
 int32_t VelkorLibrary::GetUID()
@@ -91,8 +109,8 @@ int32_t VelkorLibrary::PlayLive(int32_t channel, int32_t* out, int32_t mode, IAp
     return guarded("PlayLive",
                    [&]
                    {
-                       std::lock_guard lock(m_operationMutex);
-                       const int32_t result = m_play.start(channel, mode != 0 ? callback : nullptr);
+                       const int32_t result = serialised(
+                           [&] { return m_play.start(channel, mode != 0 ? callback : nullptr); });
                        if (result == Ok && out != nullptr)
                        {
                            *out = channel;
@@ -111,8 +129,12 @@ int32_t VelkorLibrary::PlayControl(int32_t first, int32_t second, int32_t* out, 
                        {
                            return static_cast<int32_t>(NotSupported);
                        }
-                       std::lock_guard lock(m_operationMutex);
-                       m_play.stop();
+                       serialised(
+                           [this]
+                           {
+                               m_play.stop();
+                               return static_cast<int32_t>(Ok);
+                           });
                        if (out != nullptr)
                        {
                            *out = 0;

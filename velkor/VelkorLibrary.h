@@ -70,6 +70,8 @@ public:
 
 private:
     template <typename Operation> int32_t guarded(const char* operation, Operation&& body) noexcept;
+    // Open, Close, PlayLive and PlayControl: one at a time, under the operation lock.
+    template <typename Operation> int32_t serialised(Operation&& body);
     int32_t internalFailure(const char* operation, const char* what) noexcept;
     int32_t open();
     int32_t close();

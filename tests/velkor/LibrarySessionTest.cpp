@@ -705,19 +705,24 @@ TEST_F(SessionTest, ACallbackIsNeverCalledOnceStoppingItsPlayReturned)
     m_api->Slot042(nullptr);
     m_api->Slot042(&m_listener);
 
-    // One that runs is waited for.
+    // One that runs is waited for, and may itself stop the play meanwhile.
     class SlowCallBack : public IAppCallBack
     {
     public:
+        explicit SlowCallBack(DeviceLibrary* api) : m_api(api) {}
         void OnPlayStatusCB(int32_t) override
         {
             entered = true;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            m_api->PlayControl(1, 1, nullptr, 0, nullptr);
             finished = true;
         }
         std::atomic<bool> entered{false};
         std::atomic<bool> finished{false};
-    } slow;
+
+    private:
+        DeviceLibrary* m_api;
+    } slow(m_api);
     ASSERT_GE(m_api->Open(), 0);
     ASSERT_EQ(m_api->PlayLive(1, nullptr, 1, &slow), 0);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
