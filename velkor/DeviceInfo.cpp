@@ -1,5 +1,6 @@
 #include "velkor/DeviceInfo.h"
 
+#include "velkor/Decimal.h"
 #include "velkor/KeyValueText.h"
 
 #include <algorithm>
@@ -51,7 +52,7 @@ std::optional<DeviceInfo> DeviceInfo::parse(std::string_view body)
     {
         return std::nullopt;
     }
-    const auto uid = KeyValueText::toInt(uidText->second, 0, std::numeric_limits<int32_t>::max());
+    const auto uid = Decimal::toInt32(uidText->second, 0, std::numeric_limits<int32_t>::max());
     if (!uid)
     {
         return std::nullopt;
@@ -61,7 +62,7 @@ std::optional<DeviceInfo> DeviceInfo::parse(std::string_view body)
     info.channels = 1;
     if (const auto channels = items.find("channels"); channels != items.end())
     {
-        info.channels = KeyValueText::toInt(channels->second, 1, 4096).value_or(1);
+        info.channels = Decimal::toInt32(channels->second, 1, 4096).value_or(1);
     }
     if (const auto formats = items.find("formats"); formats != items.end())
     {

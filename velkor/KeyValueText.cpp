@@ -1,7 +1,5 @@
 #include "velkor/KeyValueText.h"
 
-#include <charconv>
-
 namespace velkor::KeyValueText
 {
 
@@ -30,18 +28,6 @@ std::map<std::string, std::string, std::less<>> parse(std::string_view text,
         text.remove_prefix(end + 1);
     }
     return items;
-}
-
-std::optional<int32_t> toInt(std::string_view text, int32_t minimum, int32_t maximum)
-{
-    int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < minimum ||
-        value > maximum)
-    {
-        return std::nullopt;
-    }
-    return static_cast<int32_t>(value);
 }
 
 } // namespace velkor::KeyValueText

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <cstdint>
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,8 +11,5 @@ namespace velkor::KeyValueText
 // keeps its first value.
 std::map<std::string, std::string, std::less<>> parse(std::string_view text,
                                                       std::string_view separators);
-
-// A plain decimal within [minimum, maximum], or nothing.
-std::optional<int32_t> toInt(std::string_view text, int32_t minimum, int32_t maximum);
 
 } // namespace velkor::KeyValueText

@@ -1,6 +1,7 @@
 #include "velkor/MultipartParser.h"
 
 #include "velkor/AsciiText.h"
+#include "velkor/Decimal.h"
 
 #include <algorithm>
 #include <cstring>
@@ -192,20 +193,18 @@ void MultipartParser::startBody()
         m_body.start(0);
         return;
     }
-    const std::string_view digits = *length;
-    if (digits.empty() || digits.size() > 10 ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    const auto size = Decimal::toUnsigned(*length);
+    if (!size)
     {
         fail("malformed part Content-Length");
         return;
     }
-    const unsigned long long size = std::stoull(std::string(digits));
-    if (size > m_limits.maxPartSize)
+    if (*size > m_limits.maxPartSize)
     {
-        fail("part of " + std::string(digits) + " bytes exceeds the size limit");
+        fail("part of " + std::to_string(*size) + " bytes exceeds the size limit");
         return;
     }
-    m_remaining = static_cast<std::size_t>(size);
+    m_remaining = static_cast<std::size_t>(*size);
     m_body.start(m_remaining);
     m_state = State::CountedBody;
     if (m_remaining == 0)
