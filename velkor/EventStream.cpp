@@ -1,5 +1,6 @@
 #include "velkor/EventStream.h"
 
+#include "velkor/AsciiText.h"
 #include "velkor/SseParser.h"
 
 #include <exception>
@@ -44,7 +45,7 @@ void EventStream::run(const HttpRequest& request, const EventHandler& onEvent,
     HttpStreamSink sink;
     sink.onResponse = [&wrongType](std::string_view contentType)
     {
-        wrongType = contentType.substr(0, 17) != "text/event-stream";
+        wrongType = !AsciiText::startsWithNoCase(AsciiText::trim(contentType), "text/event-stream");
         return !wrongType;
     };
     sink.onData = [&parser](const char* data, std::size_t size) { return parser.feed(data, size); };
@@ -63,22 +64,9 @@ void EventStream::run(const HttpRequest& request, const EventHandler& onEvent,
     {
         description = "the device's event stream is malformed: " + parser.error();
     }
-    else if (result.status != 200 && result.status != 0)
-    {
-        description =
-            "the device refused its event stream (HTTP " + std::to_string(result.status) + ")";
-    }
-    else if (result.outcome == HttpResult::Outcome::TimedOut)
-    {
-        description = "the device stopped sending events: " + result.detail;
-    }
-    else if (result.outcome == HttpResult::Outcome::Completed)
-    {
-        description = "the device ended its event stream";
-    }
     else
     {
-        description = "connection to the device lost: " + result.detail;
+        description = HttpClient::describe(result, "the device", "its event stream");
     }
     onEnd(description);
 }

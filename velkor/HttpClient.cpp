@@ -124,7 +124,9 @@ EasyHandle prepare(const HttpRequest& request, Transfer& transfer, char* errorBu
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
     if (!request.userName.empty() || !request.password.empty())
     {
-        curl_easy_setopt(handle, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
+        // Only what the device may ask for: libcurl's CURLAUTH_ANY would also try NTLM and
+        // Negotiate.
+        curl_easy_setopt(handle, CURLOPT_HTTPAUTH, CURLAUTH_DIGEST | CURLAUTH_BASIC);
         curl_easy_setopt(handle, CURLOPT_USERNAME, request.userName.c_str());
         curl_easy_setopt(handle, CURLOPT_PASSWORD, request.password.c_str());
     }
@@ -179,6 +181,61 @@ private:
     std::function<void()> m_previous;
 };
 
+enum class End
+{
+    Done,
+    Stalled,
+    Stopped
+};
+
+struct Ending
+{
+    End end = End::Done;
+    CURLcode code = CURLE_OK;
+};
+
+// Runs the transfer until it is done, nothing arrived for the request's stall time, or a stop is
+// requested.
+Ending drive(CURLM* multi, const HttpRequest& request, Transfer& transfer, StopSignal& stop)
+{
+    // curl's own low-speed check averages over its window and notices silence late; this one
+    // counts from the last byte that arrived.
+    const auto stallTime = std::chrono::milliseconds(request.stallTimeoutMs);
+    transfer.lastArrival = Clock::now();
+    while (true)
+    {
+        int running = 0;
+        if (stop.requested())
+        {
+            return {End::Stopped, CURLE_OK};
+        }
+        if (curl_multi_perform(multi, &running) != CURLM_OK)
+        {
+            return {End::Done, CURLE_RECV_ERROR};
+        }
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &queued))
+        {
+            if (message->msg == CURLMSG_DONE)
+            {
+                return {End::Done, message->data.result};
+            }
+        }
+        int waitMs = kLongestWaitMs;
+        if (request.stallTimeoutMs > 0)
+        {
+            const auto quiet = Clock::now() - transfer.lastArrival;
+            if (quiet >= stallTime)
+            {
+                return {End::Stalled, CURLE_OK};
+            }
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(stallTime - quiet);
+            waitMs = static_cast<int>(std::min<long long>(left.count(), waitMs));
+        }
+        curl_multi_poll(multi, nullptr, 0, waitMs, nullptr);
+    }
+}
+
 HttpResult perform(const HttpRequest& request, Transfer& transfer, StopSignal& stop)
 {
     char errorBuffer[CURL_ERROR_SIZE];
@@ -189,66 +246,19 @@ HttpResult perform(const HttpRequest& request, Transfer& transfer, StopSignal& s
         return HttpResult{HttpResult::Outcome::TransportFailed, 0, {}, "libcurl unavailable"};
     }
     curl_multi_add_handle(multi.get(), easy.get());
-    const WakerInstalled waker(stop, multi.get());
-    // curl's own low-speed check averages over its window and notices silence late; this one
-    // counts from the last byte that arrived.
-    const auto stallTime = std::chrono::milliseconds(request.stallTimeoutMs);
-    transfer.lastArrival = Clock::now();
-    CURLcode code = CURLE_OK;
-    enum class End
+    Ending ending;
     {
-        Running,
-        Done,
-        Stalled,
-        Stopped
-    } end = End::Running;
-    while (end == End::Running)
-    {
-        int running = 0;
-        if (stop.requested())
-        {
-            end = End::Stopped;
-        }
-        else if (curl_multi_perform(multi.get(), &running) != CURLM_OK)
-        {
-            code = CURLE_RECV_ERROR;
-            end = End::Done;
-        }
-        int queued = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued))
-        {
-            if (message->msg == CURLMSG_DONE && end == End::Running)
-            {
-                code = message->data.result;
-                end = End::Done;
-            }
-        }
-        if (end != End::Running)
-        {
-            break;
-        }
-        int waitMs = kLongestWaitMs;
-        if (request.stallTimeoutMs > 0)
-        {
-            const auto quiet = Clock::now() - transfer.lastArrival;
-            if (quiet >= stallTime)
-            {
-                end = End::Stalled;
-                break;
-            }
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(stallTime - quiet);
-            waitMs = static_cast<int>(std::min<long long>(left.count(), waitMs));
-        }
-        curl_multi_poll(multi.get(), nullptr, 0, waitMs, nullptr);
+        const WakerInstalled waker(stop, multi.get());
+        ending = drive(multi.get(), request, transfer, stop);
     }
-    HttpResult result = finish(code, transfer, errorBuffer);
-    if (end == End::Stalled)
+    HttpResult result = finish(ending.code, transfer, errorBuffer);
+    if (ending.end == End::Stalled)
     {
         result.outcome = HttpResult::Outcome::TimedOut;
         result.detail =
             "nothing arrived for " + std::to_string(request.stallTimeoutMs) + " milliseconds";
     }
-    else if (end == End::Stopped)
+    else if (ending.end == End::Stopped)
     {
         result.outcome = HttpResult::Outcome::Stopped;
     }
@@ -263,6 +273,30 @@ std::string HttpClient::baseUrl(const std::string& host, int port)
     const bool bracket = TextRules::isIpv6Literal(host);
     return std::string("http://") + (bracket ? "[" : "") + host + (bracket ? "]" : "") + ":" +
            std::to_string(port);
+}
+
+std::string HttpClient::describe(const HttpResult& result, const std::string& device,
+                                 const std::string& what)
+{
+    if (result.status != 200 && result.status != 0)
+    {
+        return device + " answered HTTP " + std::to_string(result.status) + " for " + what;
+    }
+    switch (result.outcome)
+    {
+    case HttpResult::Outcome::Completed:
+        return device + " ended " + what;
+    case HttpResult::Outcome::Unreachable:
+        return "cannot reach " + device + " for " + what + ": " + result.detail;
+    case HttpResult::Outcome::TimedOut:
+        return device + " did not answer in time for " + what + ": " + result.detail;
+    case HttpResult::Outcome::Refused:
+        return device + " sent " + what + " in a form the library refuses";
+    case HttpResult::Outcome::Stopped:
+    case HttpResult::Outcome::TransportFailed:
+        break;
+    }
+    return "talking to " + device + " about " + what + " failed: " + result.detail;
 }
 
 HttpResult HttpClient::fetch(const HttpRequest& request, StopSignal& stop)

@@ -55,6 +55,11 @@ class HttpClient
 {
 public:
     static std::string baseUrl(const std::string& host, int port);
+    // What became of a request for `what` ("its info", "the live stream of channel 1") from
+    // `device` ("the device at http://..."), for messages: the HTTP status when it was an error,
+    // else how the transfer ended.
+    static std::string describe(const HttpResult& result, const std::string& device,
+                                const std::string& what);
 
     // Reads a small body (at most 64 KiB) whole. A stop requested meanwhile ends it at once with
     // the outcome Stopped.

@@ -102,30 +102,8 @@ void LiveStream::run(int32_t channel)
             m_observer->onEnded(Ok, {});
             return;
         }
-        HttpRequest request = m_device;
-        request.url += pathFor(channel, choice);
-        bool notMultipart = false;
-        HttpStreamSink sink;
-        sink.onResponse = [&](std::string_view contentType)
-        {
-            const auto boundary = MultipartParser::boundaryOf(contentType);
-            if (!boundary)
-            {
-                notMultipart = true;
-                return false;
-            }
-            pipeline.restart(*boundary, choice.codec);
-            if (!announced)
-            {
-                announced = true;
-                m_observer->onPlaying();
-            }
-            return true;
-        };
-        sink.onData = [&pipeline](const char* data, std::size_t size)
-        { return pipeline.feed(reinterpret_cast<const std::uint8_t*>(data), size); };
-
-        const HttpResult result = HttpClient::stream(request, sink, m_interrupt);
+        const Attempt attempt = request(channel, choice, pipeline, announced);
+        const HttpResult& result = attempt.result;
         bool switching = false;
         {
             std::lock_guard lock(m_mutex);
@@ -141,45 +119,58 @@ void LiveStream::run(int32_t channel)
         {
             continue;
         }
-        reportEnd(result, notMultipart, pipeline.failed() ? pipeline.error() : std::string(),
-                  channel);
+        reportEnd(result, attempt.notMultipart,
+                  pipeline.failed() ? pipeline.error() : std::string(), channel);
         return;
     }
+}
+
+LiveStream::Attempt LiveStream::request(int32_t channel, StreamChoice choice,
+                                        FramePipeline& pipeline, bool& announced)
+{
+    HttpRequest request = m_device;
+    request.url += pathFor(channel, choice);
+    Attempt attempt;
+    HttpStreamSink sink;
+    sink.onResponse = [&](std::string_view contentType)
+    {
+        const auto boundary = MultipartParser::boundaryOf(contentType);
+        if (!boundary)
+        {
+            attempt.notMultipart = true;
+            return false;
+        }
+        pipeline.restart(*boundary, choice.codec);
+        if (!announced)
+        {
+            announced = true;
+            m_observer->onPlaying();
+        }
+        return true;
+    };
+    sink.onData = [&pipeline](const char* data, std::size_t size)
+    { return pipeline.feed(reinterpret_cast<const std::uint8_t*>(data), size); };
+    attempt.result = HttpClient::stream(request, sink, m_interrupt);
+    return attempt;
 }
 
 void LiveStream::reportEnd(const HttpResult& result, bool notMultipart,
                            const std::string& malformed, int32_t channel)
 {
-    const std::string which = "live stream of channel " + std::to_string(channel);
+    const std::string which = "the live stream of channel " + std::to_string(channel);
     if (notMultipart)
     {
-        m_observer->onEnded(StreamMalformed, "the " + which + " is not a multipart stream");
+        m_observer->onEnded(StreamMalformed, which + " is not a multipart stream");
     }
     else if (!malformed.empty())
     {
-        m_observer->onEnded(StreamMalformed, "the " + which + " is malformed: " + malformed);
-    }
-    else if (result.status != 200 && result.status != 0)
-    {
-        m_observer->onEnded(StreamRefused, "the device refused the " + which + " (HTTP " +
-                                               std::to_string(result.status) + ")");
-    }
-    else if (result.outcome == HttpResult::Outcome::Unreachable)
-    {
-        m_observer->onEnded(StreamLost,
-                            "cannot reach the device for the " + which + ": " + result.detail);
-    }
-    else if (result.outcome == HttpResult::Outcome::TimedOut)
-    {
-        m_observer->onEnded(StreamLost, "the device stopped sending the " + which);
-    }
-    else if (result.outcome == HttpResult::Outcome::Completed)
-    {
-        m_observer->onEnded(StreamLost, "the device ended the " + which);
+        m_observer->onEnded(StreamMalformed, which + " is malformed: " + malformed);
     }
     else
     {
-        m_observer->onEnded(StreamLost, "the " + which + " broke off: " + result.detail);
+        const bool refused = result.status != 200 && result.status != 0;
+        m_observer->onEnded(refused ? StreamRefused : StreamLost,
+                            HttpClient::describe(result, "the device", which));
     }
 }
 

@@ -14,6 +14,7 @@
 namespace velkor
 {
 
+class FramePipeline;
 class LiveObserver;
 class PictureSink;
 
@@ -40,7 +41,16 @@ public:
     static std::string pathFor(int32_t channel, StreamChoice choice);
 
 private:
+    struct Attempt
+    {
+        HttpResult result;
+        bool notMultipart = false;
+    };
+
     void run(int32_t channel);
+    // One request for `choice`, its pictures through `pipeline`; the first stream the device
+    // accepts in this play is announced.
+    Attempt request(int32_t channel, StreamChoice choice, FramePipeline& pipeline, bool& announced);
     void reportEnd(const HttpResult& result, bool notMultipart, const std::string& malformed,
                    int32_t channel);
 

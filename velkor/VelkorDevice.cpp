@@ -9,10 +9,6 @@ namespace velkor
 namespace
 {
 
-// The device sends a keepalive every second; silence well beyond that means it is gone.
-constexpr long kEventSilenceMs = 6000;
-constexpr long kLiveSilenceMs = 5000;
-
 DeviceAnswer refusal(int32_t code, std::string description)
 {
     return DeviceAnswer{code, std::move(description), {}};
@@ -34,20 +30,21 @@ DeviceAnswer VelkorDevice::identify(StopSignal& stop) const
 
 DeviceAnswer VelkorDevice::answerTo(const HttpResult& result) const
 {
+    const std::string what = HttpClient::describe(result, name(), "its info");
     switch (result.outcome)
     {
     case HttpResult::Outcome::Unreachable:
-        return refusal(DeviceUnreachable, "cannot reach " + name() + ": " + result.detail);
+        return refusal(DeviceUnreachable, what);
     case HttpResult::Outcome::TimedOut:
-        return refusal(DeviceTimedOut, name() + " did not answer in time: " + result.detail);
-    case HttpResult::Outcome::Completed:
-        break;
+        return refusal(DeviceTimedOut, what);
     case HttpResult::Outcome::Refused:
         return refusal(NotVelkorDevice,
                        name() + " sent an oversized answer; it is not a velkor device");
     case HttpResult::Outcome::Stopped:
     case HttpResult::Outcome::TransportFailed:
-        return refusal(DeviceRequestFailed, "talking to " + name() + " failed: " + result.detail);
+        return refusal(DeviceRequestFailed, what);
+    case HttpResult::Outcome::Completed:
+        break;
     }
     if (result.status == 401)
     {
@@ -63,8 +60,7 @@ DeviceAnswer VelkorDevice::answerTo(const HttpResult& result) const
     }
     if (result.status != 200)
     {
-        return refusal(NotVelkorDevice, name() + " answered HTTP " + std::to_string(result.status) +
-                                            " for its info; it is not a velkor device");
+        return refusal(NotVelkorDevice, what + "; it is not a velkor device");
     }
     auto info = DeviceInfo::parse(result.body);
     if (!info)
@@ -79,7 +75,7 @@ std::unique_ptr<EventStream> VelkorDevice::followEvents(EventStream::EventHandle
 {
     HttpRequest request = requestFor("/velkor/events");
     request.totalTimeoutMs = 0;
-    request.stallTimeoutMs = kEventSilenceMs;
+    request.stallTimeoutMs = kEventSilence.count();
     auto events = std::make_unique<EventStream>();
     events->start(std::move(request), std::move(onEvent), std::move(onEnd));
     return events;
@@ -90,7 +86,7 @@ std::unique_ptr<StreamSource> VelkorDevice::liveSource(PictureSink& output,
 {
     HttpRequest device = requestFor("");
     device.totalTimeoutMs = 0;
-    device.stallTimeoutMs = kLiveSilenceMs;
+    device.stallTimeoutMs = kLiveSilence.count();
     return std::make_unique<LiveStream>(output, std::move(observer), std::move(device));
 }
 

@@ -4,6 +4,8 @@
 #include "velkor/HttpClient.h"
 #include "velkor/Settings.h"
 
+#include <chrono>
+
 namespace velkor
 {
 
@@ -13,6 +15,10 @@ namespace velkor
 class VelkorDevice final : public DeviceAccess
 {
 public:
+    // The device sends a keepalive every second; silence well beyond that means it is gone.
+    static constexpr std::chrono::milliseconds kEventSilence{6000};
+    static constexpr std::chrono::milliseconds kLiveSilence{5000};
+
     explicit VelkorDevice(SettingsSnapshot settings);
 
     std::string name() const override;

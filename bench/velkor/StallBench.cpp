@@ -1,9 +1,10 @@
 // How long the library keeps its caller waiting when the world around it misbehaves: stopping
 // play, ClearImage, SetVideoWindow(0) and Close while the X server is stopped (SIGSTOP) during
-// live play; leaving main the same way (velkor_exit_probe, from its last line to its exit); and
-// how soon a silent live stream and a silent event stream are given up, counted from the last
-// byte each brought. Prints the median and the worst of each over the rounds, and the load.
-// Usage: velkor_stall_bench [ROUNDS]   (default 3; runs its own Xvfb and emulator)
+// live play; leaving main the same way (velkor_exit_probe, from its last line to its exit); Close
+// while live play waits for a device that went away; and how soon a silent live stream and a
+// silent event stream are given up, counted from the last byte each brought. Prints the median and
+// the worst of each over the rounds, and the load. Usage: velkor_stall_bench [ROUNDS]   (default 3;
+// runs its own Xvfb and emulator)
 #include "devicelib/DeviceLibrary.h"
 #include "tests/support/Emulator.h"
 #include "tests/velkor/support/FakeDevice.h"
@@ -166,6 +167,31 @@ void silenceRound(DeviceLibrary& api, velkortest::RecordingListener& listener,
     api.Close();
 }
 
+// A device that goes away during live play and stays away, asked for its info a few times so the
+// pauses between the questions have grown.
+void waitingRound(DeviceLibrary& api, velkortest::RecordingListener& listener,
+                  std::map<std::string, std::vector<double>>& figures)
+{
+    velkortest::FakeDevice device;
+    listener.reset();
+    api.SetHttpPort(device.port());
+    api.SetVideoWindow(0);
+    if (api.Open() < 0)
+    {
+        return;
+    }
+    const std::size_t asked = device.requestTimes("/velkor/info").size();
+    if (api.PlayLive(1, nullptr, 0, nullptr) == velkor::Ok && listener.waitFor("play", 1, 1))
+    {
+        device.goAway();
+        if (device.waitForRequests("/velkor/info", asked + 3))
+        {
+            figures["Close while play waits"].push_back(timed([&api] { api.Close(); }));
+        }
+    }
+    api.Close();
+}
+
 double loadAverage()
 {
     double load = -1;
@@ -219,6 +245,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "the exit probe failed in round %d\n", round + 1);
         }
         silenceRound(*api, listener, figures);
+        waitingRound(*api, listener, figures);
     }
     api->Slot042(nullptr);
     xcb_disconnect(connection);

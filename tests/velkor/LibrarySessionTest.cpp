@@ -3,6 +3,7 @@
 #include "tests/velkor/support/TestJpeg.h"
 #include "velkor/Reconnector.h"
 #include "velkor/ResultCode.h"
+#include "velkor/VelkorDevice.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -185,6 +186,43 @@ TEST_F(SessionTest, RefusalsTellWhatKindOfPeerAnswered)
         }
         EXPECT_EQ(m_api->GetUID(), 0) << test.what;
     }
+}
+
+TEST_F(SessionTest, CredentialsGoOutOnlyAsDigestOrBasic)
+{
+    std::mutex mutex;
+    std::vector<std::string> heads;
+    LoopbackServer server(
+        [&](const std::string&, const std::string& head, LoopbackConnection& connection)
+        {
+            {
+                std::lock_guard lock(mutex);
+                heads.push_back(head);
+            }
+            connection.send(httpResponse("401 Unauthorized", "", "WWW-Authenticate: NTLM\r\n"));
+        });
+    pointAt(server.port());
+    ASSERT_EQ(m_api->SetUserName("admin"), 0);
+    ASSERT_EQ(m_api->SetPassword("secret"), 0);
+    EXPECT_EQ(m_api->Open(), CredentialsRefused);
+    std::lock_guard lock(mutex);
+    for (const std::string& head : heads)
+    {
+        EXPECT_EQ(head.find("Authorization:"), std::string::npos) << head;
+    }
+}
+
+TEST_F(SessionTest, TheEventStreamIsKnownByItsContentTypeWhateverTheCase)
+{
+    FakeDevice::Options options;
+    options.eventsContentType = "Text/Event-Stream; charset=utf-8";
+    FakeDevice device(options);
+    pointAt(device.port());
+    ASSERT_GE(m_api->Open(), 0);
+    EXPECT_TRUE(m_listener.waitFor("dev", 1, 1));
+    ASSERT_EQ(m_api->Close(), 0);
+    ASSERT_TRUE(m_listener.waitFor("dev", 0, SessionStatusClosed));
+    EXPECT_EQ(errorCount(m_listener, SessionLost), 0U);
 }
 
 TEST_F(SessionTest, OpenGivesUpOnASilentPeer)
@@ -552,15 +590,15 @@ TEST_F(SessionTest, SilentStreamsAreGivenUpWithinTheirTimes)
             lastEvent = event.at;
         }
     }
-    const auto seconds = [](Clock::duration span)
-    { return std::chrono::duration<double>(span).count(); };
     std::lock_guard lock(mutex);
-    // Live pictures: 5 s; events: 6 s (the device sends a keepalive every second). The margins
-    // are for the hand-over to the listener, never early and at most a second late.
-    EXPECT_GE(seconds(noticed[StreamLost] - lastPicture), 4.8);
-    EXPECT_LE(seconds(noticed[StreamLost] - lastPicture), 6.0);
-    EXPECT_GE(seconds(noticed[SessionLost] - lastEvent), 5.8);
-    EXPECT_LE(seconds(noticed[SessionLost] - lastEvent), 7.0);
+    // Never early, counted from the last byte (the device stamps it a moment before the library
+    // reads it); not much later either, with room for the sanitizers. How late exactly is
+    // velkor_stall_bench's figure.
+    const auto slack = std::chrono::milliseconds(200);
+    EXPECT_GE(noticed[StreamLost] - lastPicture, VelkorDevice::kLiveSilence - slack);
+    EXPECT_LE(noticed[StreamLost] - lastPicture, VelkorDevice::kLiveSilence * 3 / 2);
+    EXPECT_GE(noticed[SessionLost] - lastEvent, VelkorDevice::kEventSilence - slack);
+    EXPECT_LE(noticed[SessionLost] - lastEvent, VelkorDevice::kEventSilence * 3 / 2);
 }
 
 TEST_F(SessionTest, EachServedFormatPlaysAtItsOwnWidthFromTheFirstKeyframe)

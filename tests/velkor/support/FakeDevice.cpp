@@ -145,10 +145,10 @@ void FakeDevice::handle(const std::string& path, LoopbackConnection& connection)
 
 void FakeDevice::serveEvents(LoopbackConnection& connection)
 {
-    if (!connection.send(
-            "HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\nConnection: close\r\n\r\n"
-            "event: channel\ndata: channel=1 status=1\n\n"
-            "event: channel\ndata: channel=2 status=1\n\n"))
+    if (!connection.send("HTTP/1.1 200 OK\r\nContent-Type: " + m_options.eventsContentType +
+                         "\r\nConnection: close\r\n\r\n"
+                         "event: channel\ndata: channel=1 status=1\n\n"
+                         "event: channel\ndata: channel=2 status=1\n\n"))
     {
         return;
     }

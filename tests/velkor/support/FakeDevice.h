@@ -40,6 +40,7 @@ public:
         std::function<void(std::size_t sent, std::string& bytes)> mangle;
         // A keepalive comment on the event stream after each second without events.
         bool keepalive = true;
+        std::string eventsContentType = "text/event-stream";
     };
 
     FakeDevice();
