@@ -6,21 +6,12 @@ device's memory (VmRSS, and the peak VmHWM) before and after each, and the reply
 """
 import select
 import socket
-import subprocess
 import sys
 import time
 
+from emulator import memory, start
+
 MIB = 1024 * 1024
-
-
-def memory(pid):
-    fields = {}
-    with open(f"/proc/{pid}/status") as status:
-        for line in status:
-            name, _, value = line.partition(":")
-            if name in ("VmRSS", "VmHWM"):
-                fields[name] = int(value.split()[0]) // 1024
-    return fields
 
 
 def send_until_answered(port, chunks, limit_seconds=60):
@@ -71,10 +62,8 @@ def body(length_header, size):
 
 
 def main():
-    device = subprocess.Popen([sys.argv[1], "--port", "0", "--channels", "1",
-                               "--alarm-interval", "0"], stdout=subprocess.PIPE, text=True)
+    device, port = start(sys.argv[1])
     try:
-        port = int(device.stdout.readline().rsplit(":", 1)[1])
         cases = [("200 MiB request line without newline", long_request_line()),
                  ("48 MiB of 8 KiB header lines", many_header_lines()),
                  ("GET with a 5000-byte body", body(b"5000", 5000)),

@@ -8,8 +8,9 @@ and the load average. A device that queued frames for the stalled reader would g
     bench/device/stalled-reader.py build/dev/bin/velkor-device
 """
 import socket
-import subprocess
 import sys
+
+from emulator import load, start
 
 
 def resident_kib(pid):
@@ -18,11 +19,6 @@ def resident_kib(pid):
             if line.startswith("VmRSS:"):
                 return int(line.split()[1])
     return -1
-
-
-def load():
-    with open("/proc/loadavg") as loadavg:
-        return " ".join(loadavg.read().split()[:3])
 
 
 class Stream:
@@ -57,10 +53,8 @@ class Stream:
 
 
 def main():
-    device = subprocess.Popen([sys.argv[1], "--port", "0", "--channels", "1", "--fps", "25",
-                               "--alarm-interval", "0"], stdout=subprocess.PIPE, text=True)
+    device, port = start(sys.argv[1], "--fps", "25")
     try:
-        port = int(device.stdout.readline().rsplit(":", 1)[1])
         print(f"load average {load()}")
         stalled = Stream(port, "/velkor/live?channel=1&width=1920", 32 * 1024)
         for _ in range(5):

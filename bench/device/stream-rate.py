@@ -11,12 +11,9 @@ import socket
 import subprocess
 import time
 
+from emulator import load, start
+
 WINDOW = 5.0
-
-
-def load():
-    with open("/proc/loadavg") as loadavg:
-        return " ".join(loadavg.read().split()[:3])
 
 
 def main():
@@ -27,12 +24,9 @@ def main():
     parser.add_argument("--seconds", type=float, default=40)
     args, device_options = parser.parse_known_args()
 
-    device = subprocess.Popen([args.device, "--port", "0", "--channels", "1",
-                               "--alarm-interval", "0", *device_options],
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    device, port = start(args.device, *device_options, stderr=subprocess.PIPE)
     boundary = b"--velkorframe\r\n"
     try:
-        port = int(device.stdout.readline().rsplit(":", 1)[1])
         print(f"{args.format} {args.width} for {args.seconds:.0f} s; load average {load()}")
         target = f"/velkor/live?channel=1&width={args.width}&format={args.format}"
         with socket.create_connection(("127.0.0.1", port), timeout=30) as connection:

@@ -11,26 +11,12 @@ encoder for a reader that left, it makes every start open a new encoder.
 """
 import argparse
 import socket
-import subprocess
 import time
 
-
-def memory(pid):
-    fields = {}
-    with open(f"/proc/{pid}/status") as status:
-        for line in status:
-            name, _, value = line.partition(":")
-            if name in ("VmRSS", "VmHWM"):
-                fields[name] = int(value.split()[0]) // 1024
-    return fields
+from emulator import load, memory, start
 
 
-def load():
-    with open("/proc/loadavg") as loadavg:
-        return " ".join(loadavg.read().split()[:3])
-
-
-def start_stream(port, target, parts):
+def open_stream(port, target, parts):
     """Reads the reply head and `parts` parts of one live stream, then closes."""
     boundary = b"--velkorframe\r\n"
     with socket.create_connection(("127.0.0.1", port), timeout=30) as connection:
@@ -60,21 +46,18 @@ def main():
     parser.add_argument("--parts", type=int, default=3)
     args, device_options = parser.parse_known_args()
 
-    device = subprocess.Popen([args.device, "--port", "0", "--channels", "1",
-                               "--alarm-interval", "0", *device_options],
-                              stdout=subprocess.PIPE, text=True)
+    device, port = start(args.device, *device_options)
     try:
-        port = int(device.stdout.readline().rsplit(":", 1)[1])
         target = f"/velkor/live?channel=1&width={args.width}&format={args.format}"
         print(f"{args.format} {args.width}, {args.starts} starts, {args.gap} s apart; "
               f"load average {load()}")
         print(f"  before:    {memory(device.pid)}")
         begun = time.monotonic()
-        for start in range(1, args.starts + 1):
-            start_stream(port, target, args.parts)
+        for started in range(1, args.starts + 1):
+            open_stream(port, target, args.parts)
             time.sleep(args.gap)
-            if start % 10 == 0 or start == args.starts:
-                print(f"  {start:3d} starts: {memory(device.pid)}", flush=True)
+            if started % 10 == 0 or started == args.starts:
+                print(f"  {started:3d} starts: {memory(device.pid)}", flush=True)
         print(f"took {time.monotonic() - begun:.0f} s; load average {load()}")
     finally:
         device.terminate()

@@ -17,6 +17,15 @@ namespace
 
 using namespace std::chrono_literals;
 
+// A reader that joins now gets first a picture that starts a decodable stream.
+void expectJoinAtAKeyframe(FrameHandOver& frames, StreamFormat format)
+{
+    auto cursor = frames.join();
+    auto first = frames.next(cursor, 10s);
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(AccessUnitProbe::startsStream(format, first->data));
+}
+
 TEST(ChannelSourceTest, EachStreamIsEncodedOnceForAllItsReadersAndOnlyWhileRead)
 {
     ChannelSource source(1, 50, LoopMode::Never, 60s);
@@ -80,10 +89,7 @@ TEST(ChannelSourceTest, AnEncoderWithoutReadersIsReleasedAfterTheKeepTime)
 
     auto second = source.addReader(key);
     EXPECT_NE(second, first);
-    auto fresh = second->join();
-    auto frame = second->next(fresh, 10s);
-    ASSERT_TRUE(frame);
-    EXPECT_TRUE(AccessUnitProbe::startsStream(StreamFormat::H265, frame->data));
+    expectJoinAtAKeyframe(*second, StreamFormat::H265);
     source.removeReader(key);
 }
 
@@ -112,10 +118,7 @@ TEST(ChannelSourceTest, ALoopedStreamRepeatsItsPicturesWithFreshStamps)
         EXPECT_GT(got[i + 1]->encodedAtMicros, got[i]->encodedAtMicros) << i;
     }
 
-    auto joiner = frames->join();
-    auto joined = frames->next(joiner, 10s);
-    ASSERT_TRUE(joined);
-    EXPECT_TRUE(AccessUnitProbe::startsStream(StreamFormat::H264, joined->data));
+    expectJoinAtAKeyframe(*frames, StreamFormat::H264);
     source.removeReader(key);
 }
 
