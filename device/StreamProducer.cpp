@@ -112,26 +112,10 @@ std::string StreamProducer::describe() const
 
 void StreamProducer::run()
 {
-    if (!prepare())
+    // A stream that cannot be encoded ends as well; its next reader gets a producer of its own.
+    if (prepare())
     {
-        m_frames->close();
-        return;
-    }
-    auto tick = static_cast<std::uint64_t>((Clock::now() - m_settings.epoch) / m_period);
-    while (waitForTick(tick))
-    {
-        auto frame = produce(tick);
-        if (!frame)
-        {
-            log("stopped encoding " + describe() + ": " + m_renderer->error());
-            break;
-        }
-        m_frames->publish(std::move(frame));
-        const auto now = Clock::now();
-        watchRate(now);
-        // Ticks are counted from the epoch so a late picture is skipped rather than caught up.
-        tick =
-            std::max(tick + 1, static_cast<std::uint64_t>((now - m_settings.epoch) / m_period) + 1);
+        produce();
     }
     {
         std::lock_guard lock(m_mutex);
@@ -140,6 +124,26 @@ void StreamProducer::run()
     m_frames->close();
     m_frames->clear();
     releaseEncoder();
+}
+
+void StreamProducer::produce()
+{
+    auto tick = static_cast<std::uint64_t>((Clock::now() - m_settings.epoch) / m_period);
+    while (waitForTick(tick))
+    {
+        auto frame = next(tick);
+        if (!frame)
+        {
+            log("stopped encoding " + describe() + ": " + m_renderer->error());
+            return;
+        }
+        m_frames->publish(std::move(frame));
+        const auto now = Clock::now();
+        watchRate(now);
+        // Ticks are counted from the epoch so a late picture is skipped rather than caught up.
+        tick =
+            std::max(tick + 1, static_cast<std::uint64_t>((now - m_settings.epoch) / m_period) + 1);
+    }
 }
 
 bool StreamProducer::prepare()
@@ -195,7 +199,7 @@ void StreamProducer::resumed(std::uint64_t& tick)
     m_replayIndex = 0;
 }
 
-std::shared_ptr<const EncodedFrame> StreamProducer::produce(std::uint64_t tick)
+std::shared_ptr<const EncodedFrame> StreamProducer::next(std::uint64_t tick)
 {
     switch (m_mode)
     {

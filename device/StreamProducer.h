@@ -68,10 +68,13 @@ private:
 
     void run();
     bool prepare();
+    // Publishes a picture each tick until the stream ends.
+    void produce();
     // Waits for the tick, and through a pause; false when the stream ends.
     bool waitForTick(std::uint64_t& tick);
     void resumed(std::uint64_t& tick);
-    std::shared_ptr<const EncodedFrame> produce(std::uint64_t tick);
+    // The picture of this tick, live, recorded into the loop or played from it.
+    std::shared_ptr<const EncodedFrame> next(std::uint64_t tick);
     std::shared_ptr<const EncodedFrame> record(std::uint64_t tick);
     std::shared_ptr<const EncodedFrame> replay(std::uint64_t tick);
     void startRecording();
