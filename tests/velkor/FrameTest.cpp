@@ -2,7 +2,6 @@
 #include "tests/velkor/support/TestJpeg.h"
 #include "tests/velkor/support/TestVideo.h"
 #include "velkor/FramePipeline.h"
-#include "velkor/FrameScaler.h"
 #include "velkor/JpegDecoder.h"
 #include "velkor/LiveCounters.h"
 #include "velkor/LiveObserver.h"
@@ -12,6 +11,7 @@
 #include "velkor/PictureScaler.h"
 #include "velkor/PictureSink.h"
 #include "velkor/ResultCode.h"
+#include "velkor/RowScaler.h"
 #include "velkor/VideoDecoder.h"
 
 #include <gtest/gtest.h>
@@ -146,11 +146,47 @@ std::vector<std::uint64_t> range(std::uint64_t from, std::uint64_t to)
 
 } // namespace
 
-TEST(FrameScaler, MapsEveryTargetPixelToTheNearestSourceAndWritesOnlyTheVisiblePart)
+TEST(RowScaler, TakesTheNearestSourcePixelForEveryTargetPixelOfThePart)
+{
+    std::vector<std::uint32_t> source(2000);
+    for (std::size_t i = 0; i < source.size(); ++i)
+    {
+        source[i] = static_cast<std::uint32_t>(i * 2654435761U);
+    }
+    RowScaler scaler;
+    // Enlarged, kept, shrunk a little and much, whole and in part, narrow and wide.
+    for (const auto& [sourceWidth, targetWidth, first, count] :
+         std::vector<std::array<int, 4>>{{640, 800, 0, 800},
+                                         {320, 800, 0, 800},
+                                         {640, 640, 0, 640},
+                                         {700, 640, 0, 640},
+                                         {1920, 800, 0, 800},
+                                         {640, 30000, 14371, 1280},
+                                         {7, 13, 0, 13},
+                                         {3, 2, 1, 1},
+                                         {1, 9, 0, 9}})
+    {
+        scaler.prepare(sourceWidth, targetWidth, first, count);
+        // Guard pixels after the part belong to someone else.
+        std::vector<std::uint32_t> target(static_cast<std::size_t>(count) + 3, 0xEEEEEEEE);
+        scaler.scale(reinterpret_cast<const std::uint8_t*>(source.data()),
+                     reinterpret_cast<std::uint8_t*>(target.data()));
+        for (int x = 0; x < count; ++x)
+        {
+            const int nearest = ((first + x) * 2 + 1) * sourceWidth / (2 * targetWidth);
+            ASSERT_EQ(target[static_cast<std::size_t>(x)],
+                      source[static_cast<std::size_t>(nearest)])
+                << sourceWidth << " to " << targetWidth << " from " << first << ", at " << x;
+        }
+        EXPECT_EQ(target[static_cast<std::size_t>(count)], 0xEEEEEEEE) << sourceWidth;
+    }
+}
+
+TEST(PictureScaler, ScalesByNearestNeighbourAndWritesOnlyTheVisiblePart)
 {
     Frame source;
     paintCheckerboard(source, 4, 2);
-    FrameScaler scaler;
+    PictureScaler scaler;
     for (const auto& [window, visible] :
          std::vector<std::pair<PictureSize, PictureArea>>{{{8, 4}, {0, 0, 8, 4}},
                                                           {{2, 1}, {0, 0, 2, 1}},
@@ -163,7 +199,7 @@ TEST(FrameScaler, MapsEveryTargetPixelToTheNearestSourceAndWritesOnlyTheVisibleP
         const std::size_t stride = static_cast<std::size_t>(visible.width) * 4 + 8;
         std::vector<std::uint8_t> target(stride * static_cast<std::size_t>(visible.height) + 4,
                                          0xEE);
-        scaler.scale(source, {target.data(), stride, window, visible});
+        ASSERT_TRUE(scaler.draw(source, {target.data(), stride, window, visible}));
         for (int y = 0; y < visible.height; ++y)
         {
             for (int x = 0; x < visible.width; ++x)
