@@ -1,6 +1,7 @@
 #include "tests/velkor/support/FakeDevice.h"
 #include "tests/velkor/support/TestJpeg.h"
 #include "tests/velkor/support/TestVideo.h"
+#include "velkor/DrawingMailbox.h"
 #include "velkor/FramePipeline.h"
 #include "velkor/JpegDecoder.h"
 #include "velkor/LiveCounters.h"
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <map>
 
 using namespace velkor;
@@ -356,6 +358,52 @@ TEST(JpegDecoder, RefusesHugeDeclaredSizesBeforeAllocating)
     JpegDecoder decoder;
     EXPECT_FALSE(decoder.decode(TestPacket(jpeg).get(), {}));
     EXPECT_NE(decoder.error().find("too large"), std::string::npos);
+}
+
+TEST(DrawingMailbox, TheNewestPictureReplacesOneNotDrawnYetWithoutCopyingIt)
+{
+    DrawingMailbox mailbox;
+    Frame picture;
+    ASSERT_TRUE(picture.allocate(AV_PIX_FMT_YUV420P, 16, 8));
+    bool replaced = true;
+    EXPECT_FALSE(mailbox.post(picture, replaced)) << "taken before the mailbox was open";
+    mailbox.open();
+    const std::uint8_t* first = picture->data[0];
+    ASSERT_TRUE(mailbox.post(picture, replaced));
+    EXPECT_FALSE(replaced);
+    EXPECT_TRUE(picture.empty());
+
+    ASSERT_TRUE(picture.allocate(AV_PIX_FMT_YUV420P, 16, 8));
+    const std::uint8_t* second = picture->data[0];
+    ASSERT_TRUE(mailbox.post(picture, replaced));
+    EXPECT_TRUE(replaced);
+    // The picture replaced comes back to the caller, to be let go outside the lock.
+    EXPECT_EQ(picture->data[0], first);
+
+    Frame drawing;
+    DrawingMailbox::Job job = mailbox.next(drawing);
+    EXPECT_EQ(job.kind, DrawingMailbox::Job::Kind::Picture);
+    EXPECT_EQ(drawing->data[0], second) << "the picture was copied on its way";
+
+    // Requests come before pictures, and a clear drops a picture not drawn yet.
+    picture.reset();
+    ASSERT_TRUE(picture.allocate(AV_PIX_FMT_YUV420P, 16, 8));
+    ASSERT_TRUE(mailbox.post(picture, replaced));
+    const std::uint64_t window = mailbox.askWindow(0x1234);
+    const std::uint64_t clear = mailbox.askClear();
+    job = mailbox.next(drawing);
+    EXPECT_EQ(job.kind, DrawingMailbox::Job::Kind::Window);
+    EXPECT_EQ(job.window, 0x1234U);
+    mailbox.answerWindow(window, WindowInvalid);
+    EXPECT_EQ(mailbox.awaitWindow(window, std::chrono::milliseconds(0)),
+              DrawingMailbox::Answer::Given);
+    EXPECT_EQ(mailbox.windowVerdict(window), WindowInvalid);
+    EXPECT_EQ(mailbox.next(drawing).kind, DrawingMailbox::Job::Kind::Clear);
+    EXPECT_EQ(mailbox.awaitClear(clear, std::chrono::milliseconds(1)),
+              DrawingMailbox::Answer::TimedOut);
+    mailbox.answerClear(clear);
+    EXPECT_TRUE(mailbox.close());
+    EXPECT_EQ(mailbox.next(drawing).kind, DrawingMailbox::Job::Kind::Stop);
 }
 
 TEST(LivePart, ReadsWhatThePartHeadersSay)
