@@ -2,6 +2,7 @@
 
 #include "framework/CDataExchange.h"
 #include "framework/DataExchange.h"
+#include "framework/FormatText.h"
 #include "framework/PostedMessage.h"
 #include "res/AppIcon.h"
 #include "res/ConsoleTemplate.h"
@@ -11,6 +12,7 @@
 
 #include <QPainter>
 #include <QStyle>
+#include <cstdarg>
 #include <memory>
 #include <utility>
 
@@ -85,6 +87,16 @@ void CQuillonDlg::OnCommand(int controlId)
     }
 }
 
+void CQuillonDlg::AddLogLine(const char* format, ...)
+{
+    ++m_LogCount;
+    va_list values;
+    va_start(values, format);
+    m_LogLine = FormatText("[%04d] ", m_LogCount) + FormatTextV(format, values);
+    va_end(values);
+    m_LogText.prepend(m_LogLine);
+}
+
 void CQuillonDlg::ExchangeLogText(bool saveAndValidate)
 {
     CDataExchange exchange(this, saveAndValidate);
@@ -106,7 +118,7 @@ LRESULT CQuillonDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
     const std::string text(buffer.get());
     ExchangeLogText(true);
-    AddLogLine("[%04d] %s", text.c_str());
+    AddLogLine("%s", text.c_str());
     ExchangeLogText(false);
     return 0;
 }

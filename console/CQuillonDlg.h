@@ -6,14 +6,12 @@
 #include "framework/CComboBox.h"
 #include "framework/CDialog.h"
 #include "framework/CEdit.h"
-#include "framework/FormatText.h"
-#include "framework/PrintfFormat.h"
 
 #include <QIcon>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
-#include <type_traits>
 
 class ChoiceList;
 class DeviceLibrary;
@@ -23,23 +21,15 @@ class DeviceLibrary;
 class CQuillonDlg : public CDialog
 {
 public:
-    // A log line's format: the line's number, then the values.
-    template <typename... Values> using LogFormat = PrintfFormat<int32_t, Values...>;
-
     CQuillonDlg();
     ~CQuillonDlg() override;
     CQuillonDlg(const CQuillonDlg&) = delete;
     CQuillonDlg& operator=(const CQuillonDlg&) = delete;
 
-    // Adds one line to the log text; `format` begins with "[%04d] ", which takes the line's
-    // number, and the values fill its further conversions. The controls are not touched.
-    template <typename... Values>
-    void AddLogLine(LogFormat<std::type_identity_t<Values>...> format, Values... values)
-    {
-        ++m_LogCount;
-        m_LogLine = FormatText(format.text(), m_LogCount, values...);
-        m_LogText.prepend(m_LogLine);
-    }
+    // Adds one line to the log text: "[%04d] " with the line's number, then `format` filled with
+    // the values. The number is not the caller's, so it stays out of the format the compiler
+    // checks. The controls are not touched.
+    __attribute__((format(printf, 2, 3))) void AddLogLine(const char* format, ...);
 
     // The icon shown while the minimised window is dragged.
     [[nodiscard]] QIcon OnQueryDragIcon() const { return m_Icon; }
@@ -110,7 +100,6 @@ private:
         const char* emptyMessage; // null: an empty text is sent
         TextSetter setter;
         TextGetter getter;
-        LogFormat<const char*, int32_t> logFormat;
     };
 
     struct ListProperty
@@ -119,13 +108,12 @@ private:
         const char* noSelectionMessage;
         CodeSetter setter;
         CodeGetter getter;
-        LogFormat<int32_t, int32_t> logFormat;
     };
 
-    void SetTextProperty(std::string& value, const TextProperty& property);
-    void SendText(std::string& value, const TextProperty& property);
-    void SetListProperty(CComboBox& list, int32_t& sent, const ListProperty& property);
-    void SendListCode(CComboBox& list, int32_t& sent, const ListProperty& property);
+    // The library's result, or nothing when the input was refused before any call.
+    std::optional<int32_t> SendText(std::string& value, const TextProperty& property);
+    std::optional<int32_t> SendListCode(CComboBox& list, int32_t& sent,
+                                        const ListProperty& property);
     void StartLive();
     void StopLive();
     IAppCallBack* LiveCallBack();

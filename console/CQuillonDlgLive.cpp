@@ -37,10 +37,10 @@ void CQuillonDlg::StartLive()
     }
     const int32_t windowResult = m_Library->SetVideoWindow(VideoWindow());
     m_Library->ClearImage();
-    AddLogLine("[%04d] Call SetVideoWindow(handle).(return value=%d)", windowResult);
+    AddLogLine("Call SetVideoWindow(handle).(return value=%d)", windowResult);
 
     const int32_t uid = m_Library->Open();
-    AddLogLine("[%04d] Call Open(None).(return value=UID %d)", uid);
+    AddLogLine("Call Open(None).(return value=UID %d)", uid);
     if (uid < 0)
     {
         return;
@@ -48,7 +48,7 @@ void CQuillonDlg::StartLive()
     m_UID = m_Library->GetUID();
     int32_t out = 0;
     const int32_t playResult = m_Library->PlayLive(m_Channel, &out, m_PlayMode, LiveCallBack());
-    AddLogLine("[%04d] Call PlayLive(channel=%d,mode=%d).(return value=%d)", m_Channel, m_PlayMode,
+    AddLogLine("Call PlayLive(channel=%d,mode=%d).(return value=%d)", m_Channel, m_PlayMode,
                playResult);
 
     m_IsLive = 1;
@@ -75,18 +75,18 @@ void CQuillonDlg::StopLive()
     }
     int32_t out = 0;
     const int32_t controlResult = m_Library->PlayControl(1, 1, &out, m_PlayMode, LiveCallBack());
-    AddLogLine("[%04d] Call PlayControl(channel=%d,mode=%d).(return value=%d)", m_Channel,
-               m_PlayMode, controlResult);
+    AddLogLine("Call PlayControl(channel=%d,mode=%d).(return value=%d)", m_Channel, m_PlayMode,
+               controlResult);
 
     m_IsLive = 0;
     m_StartLiveButton.EnableWindow(true);
     m_StopLiveButton.EnableWindow(false);
 
     m_Library->ClearImage();
-    AddLogLine("[%04d] Call ClearImage(None).(return value=None)");
+    AddLogLine("Call ClearImage(None).(return value=None)");
     const int32_t windowResult = m_Library->SetVideoWindow(0);
-    AddLogLine("[%04d] Call SetVideoWindow(handle=NULL).(return value=%d)", windowResult);
+    AddLogLine("Call SetVideoWindow(handle=NULL).(return value=%d)", windowResult);
     m_Library->Close();
-    AddLogLine("[%04d] Call Close(None).(return value=None)");
+    AddLogLine("Call Close(None).(return value=None)");
     m_UID = m_Library->GetUID();
 }

@@ -1,11 +1,13 @@
 #include "console/CQuillonDlg.h"
 #include "console/ChoiceList.h"
 #include "devicelib/DeviceLibrary.h"
+#include "framework/FormatText.h"
 #include "framework/MessageBox.h"
 #include "res/resource.h"
 
 #include <array>
 #include <cstring>
+#include <optional>
 
 namespace
 {
@@ -15,38 +17,46 @@ constexpr std::size_t kSendBufferSize = 256;
 
 void CQuillonDlg::OnSetIPAddr()
 {
-    SetTextProperty(m_IPAddr, {"IPAddr", "Please specify IPAddr!", &DeviceLibrary::SetIPAddr,
-                               &DeviceLibrary::GetIPAddr,
-                               "[%04d] Call SetIPAddr(ipaddr=%s).(return value=%d)"});
+    UpdateData(true);
+    if (const std::optional<int32_t> result =
+            SendText(m_IPAddr, {"IPAddr", "Please specify IPAddr!", &DeviceLibrary::SetIPAddr,
+                                &DeviceLibrary::GetIPAddr}))
+    {
+        AddLogLine("Call SetIPAddr(ipaddr=%s).(return value=%d)", m_IPAddr.c_str(), *result);
+    }
+    UpdateData(false);
 }
 
 void CQuillonDlg::OnSetUserName()
 {
-    SetTextProperty(m_UserName,
-                    {"UserName", nullptr, &DeviceLibrary::SetUserName, &DeviceLibrary::GetUserName,
-                     "[%04d] Call SetUserName(userName=%s).(return value=%d)"});
+    UpdateData(true);
+    if (const std::optional<int32_t> result =
+            SendText(m_UserName, {"UserName", nullptr, &DeviceLibrary::SetUserName,
+                                  &DeviceLibrary::GetUserName}))
+    {
+        AddLogLine("Call SetUserName(userName=%s).(return value=%d)", m_UserName.c_str(), *result);
+    }
+    UpdateData(false);
 }
 
 void CQuillonDlg::OnSetPassword()
 {
-    SetTextProperty(m_Password,
-                    {"Password", nullptr, &DeviceLibrary::SetPassword, &DeviceLibrary::GetPassword,
-                     "[%04d] Call SetPassword(password=%s).(return value=%d)"});
-}
-
-void CQuillonDlg::SetTextProperty(std::string& value, const TextProperty& property)
-{
     UpdateData(true);
-    SendText(value, property);
+    if (const std::optional<int32_t> result =
+            SendText(m_Password, {"Password", nullptr, &DeviceLibrary::SetPassword,
+                                  &DeviceLibrary::GetPassword}))
+    {
+        AddLogLine("Call SetPassword(password=%s).(return value=%d)", m_Password.c_str(), *result);
+    }
     UpdateData(false);
 }
 
-void CQuillonDlg::SendText(std::string& value, const TextProperty& property)
+std::optional<int32_t> CQuillonDlg::SendText(std::string& value, const TextProperty& property)
 {
     if (property.emptyMessage != nullptr && value.empty())
     {
         AfxMessageBox(property.emptyMessage, this);
-        return;
+        return std::nullopt;
     }
     if (value.size() >= kSendBufferSize)
     {
@@ -54,7 +64,7 @@ void CQuillonDlg::SendText(std::string& value, const TextProperty& property)
                                  "holds %zu bytes.",
                                  property.label, kSendBufferSize - 1, value.size()),
                       this);
-        return;
+        return std::nullopt;
     }
     std::array<char, kSendBufferSize> send{};
     std::memcpy(send.data(), value.c_str(), value.size() + 1);
@@ -63,7 +73,7 @@ void CQuillonDlg::SendText(std::string& value, const TextProperty& property)
     {
         value = ReadLibraryText(property.getter);
     }
-    AddLogLine(property.logFormat, value.c_str(), result);
+    return result;
 }
 
 void CQuillonDlg::OnSetHttpPort()
@@ -83,7 +93,7 @@ void CQuillonDlg::OnSetHttpPort()
             {
                 m_HttpPort = m_Library->GetHttpPort();
             }
-            AddLogLine("[%04d] Call SetHttpPort(port=%d).(return value=%d)", m_HttpPort, result);
+            AddLogLine("Call SetHttpPort(port=%d).(return value=%d)", m_HttpPort, result);
         }
     }
     UpdateData(false);
@@ -91,58 +101,81 @@ void CQuillonDlg::OnSetHttpPort()
 
 void CQuillonDlg::OnSetDeviceType()
 {
-    SetListProperty(m_DeviceTypeList, m_SentDeviceType,
-                    {ChoiceList::DeviceTypes(), "Please select DeviceType!",
-                     &DeviceLibrary::SetDeviceType, &DeviceLibrary::GetDeviceType,
-                     "[%04d] Call SetDeviceType(type=%d).(return value=%d)"});
+    UpdateData(true);
+    if (const std::optional<int32_t> result =
+            SendListCode(m_DeviceTypeList, m_SentDeviceType,
+                         {ChoiceList::DeviceTypes(), "Please select DeviceType!",
+                          &DeviceLibrary::SetDeviceType, &DeviceLibrary::GetDeviceType}))
+    {
+        AddLogLine("Call SetDeviceType(type=%d).(return value=%d)", m_SentDeviceType, *result);
+    }
+    UpdateData(false);
 }
 
 void CQuillonDlg::OnSetStreamFormat()
 {
-    SetListProperty(m_StreamFormatList, m_SentStreamFormat,
-                    {ChoiceList::StreamFormats(), "Please select StreamFormat!",
-                     &DeviceLibrary::SetStreamFormat, &DeviceLibrary::GetStreamFormat,
-                     "[%04d] Call SetStreamFormat(format=%d).(return value=%d)"});
+    UpdateData(true);
+    if (const std::optional<int32_t> result =
+            SendListCode(m_StreamFormatList, m_SentStreamFormat,
+                         {ChoiceList::StreamFormats(), "Please select StreamFormat!",
+                          &DeviceLibrary::SetStreamFormat, &DeviceLibrary::GetStreamFormat}))
+    {
+        AddLogLine("Call SetStreamFormat(format=%d).(return value=%d)", m_SentStreamFormat,
+                   *result);
+    }
+    UpdateData(false);
 }
 
 void CQuillonDlg::OnSetJPEGResolution()
 {
-    SetListProperty(m_JPEGResolutionList, m_SentJPEGResolution,
-                    {ChoiceList::JPEGResolutions(), "Please select JPEGResolution!",
-                     &DeviceLibrary::SetJPEGResolution, &DeviceLibrary::GetJPEGResolution,
-                     "[%04d] Call SetJPEGResolution(resolution=%d).(return value=%d)"});
+    UpdateData(true);
+    if (const std::optional<int32_t> result =
+            SendListCode(m_JPEGResolutionList, m_SentJPEGResolution,
+                         {ChoiceList::JPEGResolutions(), "Please select JPEGResolution!",
+                          &DeviceLibrary::SetJPEGResolution, &DeviceLibrary::GetJPEGResolution}))
+    {
+        AddLogLine("Call SetJPEGResolution(resolution=%d).(return value=%d)", m_SentJPEGResolution,
+                   *result);
+    }
+    UpdateData(false);
 }
 
 void CQuillonDlg::OnSetMPEG4Resolution()
 {
-    SetListProperty(m_MPEG4ResolutionList, m_SentMPEG4Resolution,
-                    {ChoiceList::MPEG4Resolutions(), "Please select MPEG4Resolution!",
-                     &DeviceLibrary::SetMPEG4Resolution, &DeviceLibrary::GetMPEG4Resolution,
-                     "[%04d] Call SetMPEG4Resolution(resolution=%d).(return value=%d)"});
+    UpdateData(true);
+    if (const std::optional<int32_t> result =
+            SendListCode(m_MPEG4ResolutionList, m_SentMPEG4Resolution,
+                         {ChoiceList::MPEG4Resolutions(), "Please select MPEG4Resolution!",
+                          &DeviceLibrary::SetMPEG4Resolution, &DeviceLibrary::GetMPEG4Resolution}))
+    {
+        AddLogLine("Call SetMPEG4Resolution(resolution=%d).(return value=%d)",
+                   m_SentMPEG4Resolution, *result);
+    }
+    UpdateData(false);
 }
 
 void CQuillonDlg::OnSetH264Resolution()
 {
-    SetListProperty(m_H264ResolutionList, m_SentH264Resolution,
-                    {ChoiceList::H264Resolutions(), "Please select H264Resolution!",
-                     &DeviceLibrary::SetH264Resolution, &DeviceLibrary::GetH264Resolution,
-                     "[%04d] Call SetH264Resolution(resolution=%d).(return value=%d)"});
-}
-
-void CQuillonDlg::SetListProperty(CComboBox& list, int32_t& sent, const ListProperty& property)
-{
     UpdateData(true);
-    SendListCode(list, sent, property);
+    if (const std::optional<int32_t> result =
+            SendListCode(m_H264ResolutionList, m_SentH264Resolution,
+                         {ChoiceList::H264Resolutions(), "Please select H264Resolution!",
+                          &DeviceLibrary::SetH264Resolution, &DeviceLibrary::GetH264Resolution}))
+    {
+        AddLogLine("Call SetH264Resolution(resolution=%d).(return value=%d)", m_SentH264Resolution,
+                   *result);
+    }
     UpdateData(false);
 }
 
-void CQuillonDlg::SendListCode(CComboBox& list, int32_t& sent, const ListProperty& property)
+std::optional<int32_t> CQuillonDlg::SendListCode(CComboBox& list, int32_t& sent,
+                                                 const ListProperty& property)
 {
     const std::optional<int32_t> code = property.choices.codeAt(list.GetCurSel());
     if (!code)
     {
         AfxMessageBox(property.noSelectionMessage, this);
-        return;
+        return std::nullopt;
     }
     sent = *code;
     const int32_t result = (m_Library->*property.setter)(sent);
@@ -150,5 +183,5 @@ void CQuillonDlg::SendListCode(CComboBox& list, int32_t& sent, const ListPropert
     {
         property.choices.Show(list, (m_Library->*property.getter)());
     }
-    AddLogLine(property.logFormat, sent, result);
+    return result;
 }

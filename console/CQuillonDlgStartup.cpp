@@ -111,8 +111,8 @@ bool CQuillonDlg::OnInitDialog()
     m_Library->Slot298(0, 1);
 
     UpdateData(true);
-    AddLogLine("[%04d] Quillon.exe finish initialization.");
-    AddLogLine("[%04d] +-+-+-+ Quillon +-+-+-+");
+    AddLogLine("Quillon.exe finish initialization.");
+    AddLogLine("+-+-+-+ Quillon +-+-+-+");
     UpdateData(false);
     return true;
 }

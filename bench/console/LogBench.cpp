@@ -15,6 +15,7 @@
 //   <build>/bin/console_log_bench --child <approach> <mode> N   one case, one RESULT line
 #include "bench/support/ProcessClock.h"
 #include "console/CQuillonDlg.h"
+#include "framework/FormatText.h"
 #include "framework/WindowRegistry.h"
 #include "res/resource.h"
 

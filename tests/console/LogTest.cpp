@@ -34,8 +34,8 @@ TEST_F(LogTest, LinesAreNumberedWithAtLeastFourDigitsNewestFirst)
     EXPECT_EQ(dlg->m_LogText.str(),
               "[0002] +-+-+-+ Quillon +-+-+-+\r\n[0001] Quillon.exe finish initialization.\r\n");
     dlg->m_LogCount = 9998;
-    dlg->AddLogLine("[%04d] %s", "a");
-    dlg->AddLogLine("[%04d] %s %d", "b", -3);
+    dlg->AddLogLine("%s", "a");
+    dlg->AddLogLine("%s %d", "b", -3);
     dlg->UpdateData(false);
     EXPECT_EQ(dlg->m_LogLine, "[10000] b -3");
     const std::vector<std::string> lines = logLines();

@@ -111,17 +111,13 @@ TEST_F(RealLibraryConsoleTest, EveryListItemIsAcceptedByTheLibrary)
     {
         int list;
         int button;
-        const char* format;
+        const char* call; // the line up to the code
     } lists[] = {
-        {IDC_DEVICETYPE, IDC_SET_DEVICETYPE, "Call SetDeviceType(type=%d).(return value=0)"},
-        {IDC_STREAMFORMAT, IDC_SET_STREAMFORMAT,
-         "Call SetStreamFormat(format=%d).(return value=0)"},
-        {IDC_JPEGRESOLUTION, IDC_SET_JPEGRESOLUTION,
-         "Call SetJPEGResolution(resolution=%d).(return value=0)"},
-        {IDC_MPEG4RESOLUTION, IDC_SET_MPEG4RESOLUTION,
-         "Call SetMPEG4Resolution(resolution=%d).(return value=0)"},
-        {IDC_H264RESOLUTION, IDC_SET_H264RESOLUTION,
-         "Call SetH264Resolution(resolution=%d).(return value=0)"},
+        {IDC_DEVICETYPE, IDC_SET_DEVICETYPE, "Call SetDeviceType(type="},
+        {IDC_STREAMFORMAT, IDC_SET_STREAMFORMAT, "Call SetStreamFormat(format="},
+        {IDC_JPEGRESOLUTION, IDC_SET_JPEGRESOLUTION, "Call SetJPEGResolution(resolution="},
+        {IDC_MPEG4RESOLUTION, IDC_SET_MPEG4RESOLUTION, "Call SetMPEG4Resolution(resolution="},
+        {IDC_H264RESOLUTION, IDC_SET_H264RESOLUTION, "Call SetH264Resolution(resolution="},
     };
     for (const auto& entry : lists)
     {
@@ -136,8 +132,7 @@ TEST_F(RealLibraryConsoleTest, EveryListItemIsAcceptedByTheLibrary)
                                  .trimmed()
                                  .section(QLatin1Char(' '), 0, 0)
                                  .toInt();
-            char expected[96];
-            std::snprintf(expected, sizeof expected, entry.format, code);
+            const std::string expected = entry.call + std::to_string(code) + ").(return value=0)";
             const std::string line = topLine(logLines());
             EXPECT_EQ(line.substr(line.find(' ') + 1), expected);
             EXPECT_EQ(selectedPosition(entry.list), position);
