@@ -114,6 +114,14 @@ std::optional<QRect> WindowInspector::outerGeometry(std::uint32_t window)
                  geometry->height + top + bottom);
 }
 
+void WindowInspector::announceFrame(std::uint32_t window, const std::vector<std::uint32_t>& extents)
+{
+    xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, window, atom("_NET_FRAME_EXTENTS"),
+                        XCB_ATOM_CARDINAL, 32, static_cast<std::uint32_t>(extents.size()),
+                        extents.data());
+    xcb_flush(m_connection);
+}
+
 bool WindowInspector::viewable(std::uint32_t window)
 {
     const ReplyPtr<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(

@@ -34,6 +34,10 @@ public:
     // WM_STATE: 1 normal, 3 iconic; 0 when the window manager has set none.
     [[nodiscard]] std::uint32_t wmState(std::uint32_t window);
 
+    // What a window manager does once it has framed the window: announce the frame's left, right,
+    // top and bottom widths in _NET_FRAME_EXTENTS.
+    void announceFrame(std::uint32_t window, const std::vector<std::uint32_t>& extents);
+
     // What a task bar sends: minimise the window, and bring it back.
     void requestIconic(std::uint32_t window);
     void requestActive(std::uint32_t window);
