@@ -1,6 +1,7 @@
 #include "console/CQuillonDlg.h"
 #include "console/ChoiceList.h"
 #include "devicelib/DeviceLibrary.h"
+#include "framework/CWaitCursor.h"
 #include "framework/MessageBox.h"
 #include "res/resource.h"
 
@@ -18,7 +19,10 @@ void CQuillonDlg::OnStartLive()
 
 void CQuillonDlg::StartLive()
 {
-    ChoiceList::StreamFormats().Show(m_StreamFormatList, m_Library->GetStreamFormat());
+    {
+        const CWaitCursor busy;
+        ChoiceList::StreamFormats().Show(m_StreamFormatList, m_Library->GetStreamFormat());
+    }
     // A channel field that could not be read has been reported already; its old value is not
     // played.
     if (!FieldWasRead(IDC_CHANNEL))
@@ -35,6 +39,7 @@ void CQuillonDlg::StartLive()
         AfxMessageBox("Please specify Channel!", this);
         return;
     }
+    const CWaitCursor busy;
     const int32_t windowResult = m_Library->SetVideoWindow(VideoWindow());
     m_Library->ClearImage();
     AddLogLine("Call SetVideoWindow(handle).(return value=%d)", windowResult);
@@ -73,6 +78,7 @@ void CQuillonDlg::StopLive()
         AfxMessageBox("LIVE is already stopped!", this);
         return;
     }
+    const CWaitCursor busy;
     int32_t out = 0;
     const int32_t controlResult = m_Library->PlayControl(1, 1, &out, m_PlayMode, LiveCallBack());
     AddLogLine("Call PlayControl(channel=%d,mode=%d).(return value=%d)", m_Channel, m_PlayMode,

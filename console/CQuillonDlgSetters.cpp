@@ -1,6 +1,7 @@
 #include "console/CQuillonDlg.h"
 #include "console/ChoiceList.h"
 #include "devicelib/DeviceLibrary.h"
+#include "framework/CWaitCursor.h"
 #include "framework/FormatText.h"
 #include "framework/MessageBox.h"
 #include "res/resource.h"
@@ -66,6 +67,7 @@ std::optional<int32_t> CQuillonDlg::SendText(std::string& value, const TextPrope
                       this);
         return std::nullopt;
     }
+    const CWaitCursor busy;
     std::array<char, kSendBufferSize> send{};
     std::memcpy(send.data(), value.c_str(), value.size() + 1);
     const int32_t result = (m_Library->*property.setter)(send.data());
@@ -88,6 +90,7 @@ void CQuillonDlg::OnSetHttpPort()
         }
         else
         {
+            const CWaitCursor busy;
             const int32_t result = m_Library->SetHttpPort(m_HttpPort);
             if (result < 0)
             {
@@ -178,6 +181,7 @@ std::optional<int32_t> CQuillonDlg::SendListCode(CComboBox& list, int32_t& sent,
         return std::nullopt;
     }
     sent = *code;
+    const CWaitCursor busy;
     const int32_t result = (m_Library->*property.setter)(sent);
     if (result < 0)
     {

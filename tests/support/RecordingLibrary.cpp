@@ -39,6 +39,7 @@ void RecordingLibrary::reset()
     m_callBack = nullptr;
     m_outSeen = -1;
     m_onListenerRegistered = nullptr;
+    m_duringOpen = nullptr;
 }
 
 void RecordingLibrary::setResult(int slot, int32_t result)
@@ -56,6 +57,12 @@ void RecordingLibrary::setOnListenerRegistered(std::function<void(IAppListener&)
 {
     const std::lock_guard lock(m_mutex);
     m_onListenerRegistered = std::move(hook);
+}
+
+void RecordingLibrary::setDuringOpen(std::function<void()> hook)
+{
+    const std::lock_guard lock(m_mutex);
+    m_duringOpen = std::move(hook);
 }
 
 bool RecordingLibrary::factoryYieldsObject() const
@@ -180,6 +187,15 @@ int32_t RecordingLibrary::getText(int slot, const char* name, char* buffer, int3
 int32_t RecordingLibrary::Open()
 {
     record(1, "Open");
+    std::function<void()> hook;
+    {
+        const std::lock_guard lock(m_mutex);
+        hook = m_duringOpen;
+    }
+    if (hook)
+    {
+        hook();
+    }
     const int32_t result = resultOf(1, m_state.uidWhenOpen);
     if (result >= 0)
     {

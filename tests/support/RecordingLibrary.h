@@ -53,6 +53,8 @@ public:
     void setFactoryYieldsObject(bool yields);
     // Runs inside Slot296 with the listener just registered, as a library that reports at once.
     void setOnListenerRegistered(std::function<void(IAppListener&)> hook);
+    // Runs inside Open before it answers, as a library that waits for a slow device.
+    void setDuringOpen(std::function<void()> hook);
     [[nodiscard]] bool factoryYieldsObject() const;
 
     State& state() { return m_state; }
@@ -122,4 +124,5 @@ private:
     IAppCallBack* m_callBack = nullptr;
     int32_t m_outSeen = -1;
     std::function<void(IAppListener&)> m_onListenerRegistered;
+    std::function<void()> m_duringOpen;
 };
