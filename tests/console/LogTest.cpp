@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -158,29 +159,35 @@ TEST_F(LogTest, LinesFromManyLibraryThreadsArriveOnceInEachThreadsOrder)
 // memory and post nothing (run under ASan to see it).
 TEST_F(LogTest, ClosingTheConsoleWhileEventsStreamIsSafe)
 {
+    constexpr int kCallsAfterClosing = 2000;
     for (int round = 0; round < 20; ++round)
     {
         startConsole();
         IAppListener* listener = library().registeredListener();
         ASSERT_NE(listener, nullptr);
         std::atomic<bool> stop{false};
+        std::atomic<int> calls{0};
         std::vector<std::thread> streams;
         streams.reserve(3);
         for (int thread = 0; thread < 3; ++thread)
         {
             streams.emplace_back(
-                [listener, &stop, thread]
+                [listener, &stop, &calls, thread]
                 {
                     for (int i = 0; !stop.load(); ++i)
                     {
                         listener->OnDevStatus(thread, i);
                         listener->OnError(i, "still streaming");
+                        ++calls;
                     }
                 });
         }
-        QTest::qWait(5);
+        // Closed while the events reach the log, and called on after that.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return dlg->m_LogCount > 2; }));
         dlg.reset();
-        QTest::qWait(5);
+        const int callsWhenClosed = calls.load();
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return calls.load() > callsWhenClosed + kCallsAfterClosing; }));
         stop = true;
         for (std::thread& stream : streams)
         {
