@@ -6,14 +6,16 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTextBlock>
+#include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
+#include <utility>
 
 namespace
 {
 // Rows painted and since scrolled out of view, kept laid out until this many are waiting.
-constexpr int kRebuildRows = 1000;
+constexpr int kForgetRows = 1000;
 // One repaint per screen refresh is all the eye can take in.
 constexpr int kFrameMilliseconds = 16;
 
@@ -170,10 +172,11 @@ int LogView::firstShownRow() const
     return m_field->verticalScrollBar()->value();
 }
 
-// A painted line keeps its layout (its shaped glyphs) until its block is removed, and with lines
+// A painted line keeps its layout (its shaped glyphs) until its block changes, and with lines
 // coming in, the lines painted are soon scrolled away for good. The rows painted are noted here
-// and later taken out and put back as the same text in fresh blocks. Only painted rows are
-// rebuilt, so the text removed, which the document keeps until it compacts itself, stays small.
+// and later have their block format merged with nothing, a change that drops their layouts and
+// leaves their text where it is. (Taking the text out and putting it back would leave the old text
+// in the document until it compacts itself, which copies the whole log at once.)
 void LogView::notePaintedRows()
 {
     const int lastRow = m_field->document()->blockCount() - 1;
@@ -190,6 +193,10 @@ void LogView::notePaintedRows()
 
 void LogView::dropPaintedLayouts()
 {
+    if (m_paintedRows.empty())
+    {
+        return;
+    }
     const int lastRow = m_field->document()->blockCount() - 1;
     const int firstHidden = firstShownRow() + shownRows();
     int waiting = 0;
@@ -200,16 +207,11 @@ void LogView::dropPaintedLayouts()
             waiting += rows.high - rows.low + 1;
         }
     }
-    if (m_paintedRows.empty() || waiting < kRebuildRows)
+    if (waiting < kForgetRows)
     {
         return;
     }
-
-    const QTextCursor user = m_field->textCursor();
-    const int userAnchor = user.anchor();
-    const int userPosition = user.position();
     std::vector<RowsFromEnd> stillShown;
-    bool userMoved = false;
     for (const RowsFromEnd& rows : m_paintedRows)
     {
         const int first = lastRow - rows.high;
@@ -218,40 +220,25 @@ void LogView::dropPaintedLayouts()
             stillShown.push_back(rows);
             continue;
         }
-        const auto [begin, end] = rebuildRows(first, lastRow - rows.low);
-        const auto inside = [low = begin, high = end](int position)
-        { return position >= low && position < high; };
-        userMoved = userMoved || inside(userAnchor) || inside(userPosition);
+        forgetLayouts(first, lastRow - rows.low);
     }
     m_paintedRows = std::move(stillShown);
-    // The text is the same, so the same positions are the user's place in it.
-    if (userMoved)
-    {
-        const int column = m_field->horizontalScrollBar()->value();
-        QTextCursor restored(m_field->document());
-        restored.setPosition(userAnchor);
-        restored.setPosition(userPosition, QTextCursor::KeepAnchor);
-        m_field->setTextCursor(restored);
-        m_field->horizontalScrollBar()->setValue(column);
-    }
 }
 
-std::pair<int, int> LogView::rebuildRows(int first, int last)
+void LogView::forgetLayouts(int first, int last)
 {
     QTextDocument* document = m_field->document();
-    const QTextBlock after = document->findBlockByNumber(last + 1);
-    QTextCursor cursor(document);
-    const int begin = document->findBlockByNumber(first).position();
-    const int end = after.isValid() ? after.position() : document->characterCount() - 1;
-    cursor.setPosition(begin);
-    cursor.setPosition(end, QTextCursor::KeepAnchor);
-    const QString rows = cursor.selectedText();
+    // A change to one block has the document lay it out again at once; a change to several waits
+    // until they are painted.
+    last = std::min(std::max(last, first + 1), document->blockCount() - 1);
+    if (last <= first)
+    {
+        return;
+    }
+    QTextCursor cursor(document->findBlockByNumber(first));
+    cursor.setPosition(document->findBlockByNumber(last).position(), QTextCursor::KeepAnchor);
     const QScopedValueRollback<bool> writing(m_writing, true);
-    cursor.beginEditBlock();
-    cursor.removeSelectedText();
-    cursor.insertText(rows);
-    cursor.endEditBlock();
-    return {begin, end};
+    cursor.mergeBlockFormat(QTextBlockFormat());
 }
 
 void LogView::showTop()

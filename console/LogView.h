@@ -6,7 +6,6 @@
 #include <QTimer>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 class QPlainTextEdit;
@@ -53,8 +52,7 @@ private:
     [[nodiscard]] int firstShownRow() const;
     void notePaintedRows();
     void dropPaintedLayouts();
-    // Returns the rows' span of positions.
-    std::pair<int, int> rebuildRows(int first, int last);
+    void forgetLayouts(int first, int last);
     void showTop();
     void limitRepaints();
     void repaintNow();

@@ -244,7 +244,7 @@ TEST_F(LogViewTest, TheUsersSelectionStaysOnItsText)
     EXPECT_EQ(m_field.textCursor().block().text(), line);
 }
 
-TEST_F(LogViewTest, RebuildingPaintedLinesKeepsTextSelectionAndEditState)
+TEST_F(LogViewTest, DroppingPaintedLayoutsKeepsTextSelectionAndEditState)
 {
     std::string expected = addOneByOne(10);
     ASSERT_TRUE(QTest::qWaitFor([this] { return m_field.updatesEnabled(); }));
