@@ -13,20 +13,35 @@ int PostedMessageQueue::wakeEventType()
 
 bool PostedMessageQueue::post(const PostedMessage& message)
 {
-    const std::lock_guard lock(m_mutex);
-    if (m_closed)
+    bool wake = false;
     {
-        return false;
-    }
-    m_messages.push_back(message);
-    if (!m_wakePending)
-    {
+        const std::lock_guard lock(m_mutex);
+        if (m_closed)
+        {
+            return false;
+        }
+        m_messages.push_back(message);
+        wake = !m_wakePending;
         m_wakePending = true;
-        // Under the lock, so close() cannot let the receiver go while the event is on its way.
+    }
+    if (wake)
+    {
+        wakeReceiver();
+    }
+    return true;
+}
+
+// Posting the Qt event takes a while (an allocation, Qt's own lock, a write that wakes the
+// receiver's thread), so it happens outside the queue's lock, which the receiver's thread takes
+// for every message. Its own lock only keeps close() from letting the receiver go meanwhile.
+void PostedMessageQueue::wakeReceiver()
+{
+    const std::lock_guard lock(m_receiverMutex);
+    if (m_receiver != nullptr)
+    {
         QCoreApplication::postEvent(m_receiver,
                                     new QEvent(static_cast<QEvent::Type>(wakeEventType())));
     }
-    return true;
 }
 
 std::optional<PostedMessage> PostedMessageQueue::take()
@@ -49,20 +64,29 @@ std::size_t PostedMessageQueue::size()
 
 void PostedMessageQueue::endRound()
 {
-    const std::lock_guard lock(m_mutex);
-    m_wakePending = !m_closed && !m_messages.empty();
-    if (m_wakePending)
+    bool wake = false;
     {
-        QCoreApplication::postEvent(m_receiver,
-                                    new QEvent(static_cast<QEvent::Type>(wakeEventType())));
+        const std::lock_guard lock(m_mutex);
+        m_wakePending = !m_closed && !m_messages.empty();
+        wake = m_wakePending;
+    }
+    if (wake)
+    {
+        wakeReceiver();
     }
 }
 
 std::vector<PostedMessage> PostedMessageQueue::close()
 {
-    const std::lock_guard lock(m_mutex);
-    m_closed = true;
-    std::vector<PostedMessage> left(m_messages.begin(), m_messages.end());
-    m_messages.clear();
+    std::vector<PostedMessage> left;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_closed = true;
+        left.assign(m_messages.begin(), m_messages.end());
+        m_messages.clear();
+    }
+    // A post that took its message before the close may still be waking the receiver.
+    const std::lock_guard lock(m_receiverMutex);
+    m_receiver = nullptr;
     return left;
 }

@@ -37,8 +37,11 @@ public:
     static int wakeEventType();
 
 private:
+    void wakeReceiver();
+
     std::mutex m_mutex;
     std::deque<PostedMessage> m_messages;
+    std::mutex m_receiverMutex;
     QObject* m_receiver;
     bool m_wakePending = false;
     bool m_closed = false;
