@@ -1,5 +1,6 @@
 #include "velkor/Settings.h"
 
+#include "velkor/CameraUrl.h"
 #include "velkor/ResultCode.h"
 #include "velkor/TextRules.h"
 
@@ -36,16 +37,26 @@ int32_t Settings::setDeviceType(int32_t type)
     return Ok;
 }
 
-int32_t Settings::setAddress(const char* address)
+int32_t Settings::setAddress(const char* address, std::string& why)
 {
     if (address == nullptr)
     {
         return InvalidArgument;
     }
-    const int32_t verdict = TextRules::checkAddress(address);
-    if (verdict != Ok)
+    const std::string_view text(address);
+    if (CameraUrl::looksLikeUrl(text))
     {
-        return verdict;
+        if (!CameraUrl::parse(text, why))
+        {
+            return AddressInvalid;
+        }
+    }
+    else if (TextRules::checkAddress(text) != Ok)
+    {
+        why = text.empty() ? "the address is empty"
+                           : "the address is neither an IP address, nor a host name, nor a "
+                             "camera URL (rtsp://, http:// or https://)";
+        return AddressInvalid;
     }
     std::lock_guard lock(m_mutex);
     m_values.address = address;

@@ -30,7 +30,9 @@ public:
     static constexpr std::size_t kMaxPasswordBytes = 128;
 
     int32_t setDeviceType(int32_t type);
-    int32_t setAddress(const char* address);
+    // A plain address (IP literal or host name) of a velkor device, or a camera's URL. A refusal
+    // comes with `why` saying what is wrong.
+    int32_t setAddress(const char* address, std::string& why);
     int32_t setPort(int32_t port);
     int32_t setUserName(const char* userName);
     int32_t setPassword(const char* password);

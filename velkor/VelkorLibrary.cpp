@@ -170,7 +170,17 @@ int32_t VelkorLibrary::GetDeviceType()
 
 int32_t VelkorLibrary::SetIPAddr(const char* ipaddr)
 {
-    return guarded("SetIPAddr", [&] { return m_settings.setAddress(ipaddr); });
+    return guarded("SetIPAddr",
+                   [&]
+                   {
+                       std::string why;
+                       const int32_t result = m_settings.setAddress(ipaddr, why);
+                       if (result == AddressInvalid)
+                       {
+                           m_dispatcher.postError(result, std::move(why));
+                       }
+                       return result;
+                   });
 }
 
 int32_t VelkorLibrary::GetIPAddr(char* buffer, int32_t size)
