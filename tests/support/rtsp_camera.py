@@ -1,0 +1,106 @@
+#!/usr/bin/python3
+"""A standard RTSP camera for the tests: GStreamer's RTSP server with a moving test picture.
+
+Mounts /h264, /h265 and /jpeg (JPEG over RTP); /h264-udp, which refuses RTP interleaved in the
+RTSP connection (TCP); and /audio, which has no video track. One pipeline
+per mount is shared by every client, as on a camera: a client that joins late starts mid-way
+between keyframes. Prints one line, "rtsp-camera listening on rtsp://127.0.0.1:PORT", once it
+serves. Run with Debian's python3, which has the GObject bindings.
+"""
+
+import argparse
+import signal
+import sys
+
+import gi
+
+gi.require_version("Gst", "1.0")
+gi.require_version("GstRtsp", "1.0")
+gi.require_version("GstRtspServer", "1.0")
+from gi.repository import GLib, Gst, GstRtsp, GstRtspServer  # noqa: E402
+
+ROLE = "viewer"
+
+
+def video_source(args):
+    width, height = args.size.split("x")
+    return (
+        f"videotestsrc is-live=true pattern={args.pattern} horizontal-speed=4 "
+        f"! video/x-raw,width={width},height={height},framerate={args.fps}/1,format=I420"
+    )
+
+
+def launch_lines(args):
+    source = video_source(args)
+    keys = args.keyframe_interval
+    return {
+        "/h264": f"{source} ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max={keys} "
+        "bframes=0 ! rtph264pay name=pay0 pt=96",
+        "/h265": f"{source} ! x265enc tune=zerolatency speed-preset=ultrafast key-int-max={keys} "
+        "! rtph265pay name=pay0 pt=96",
+        "/h264-udp": f"{source} ! x264enc tune=zerolatency speed-preset=ultrafast "
+        f"key-int-max={keys} bframes=0 ! rtph264pay name=pay0 pt=96",
+        "/jpeg": f"{source} ! jpegenc quality=80 ! rtpjpegpay name=pay0 pt=26",
+        "/audio": "audiotestsrc is-live=true ! audio/x-raw,rate=8000,channels=1 ! alawenc "
+        "! rtppcmapay name=pay0",
+    }
+
+
+def make_auth(args):
+    auth = GstRtspServer.RTSPAuth()
+    token = GstRtspServer.RTSPToken()
+    token.set_string("media.factory.role", ROLE)
+    if args.auth == "basic":
+        auth.set_supported_methods(GstRtsp.RTSPAuthMethod.BASIC)
+        auth.add_basic(GstRtspServer.RTSPAuth.make_basic(args.user, args.password), token)
+    else:
+        auth.set_supported_methods(GstRtsp.RTSPAuthMethod.DIGEST)
+        auth.add_digest(args.user, args.password, token)
+    return auth
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--port", type=int, default=0, help="0 picks a free port")
+    parser.add_argument("--size", default="640x480", help="WIDTHxHEIGHT")
+    parser.add_argument("--fps", type=int, default=25)
+    parser.add_argument("--keyframe-interval", type=int, default=25, help="in frames")
+    parser.add_argument("--pattern", default="smpte")
+    parser.add_argument("--auth", choices=["none", "basic", "digest"], default="none")
+    parser.add_argument("--user", default="admin")
+    parser.add_argument("--password", default="secret")
+    args = parser.parse_args()
+
+    Gst.init(None)
+    server = GstRtspServer.RTSPServer()
+    server.set_address("127.0.0.1")
+    server.set_service(str(args.port))
+    if args.auth != "none":
+        server.set_auth(make_auth(args))
+    mounts = server.get_mount_points()
+    for path, line in launch_lines(args).items():
+        factory = GstRtspServer.RTSPMediaFactory()
+        factory.set_launch(f"( {line} )")
+        factory.set_shared(True)
+        if path.endswith("-udp"):
+            factory.set_protocols(GstRtsp.RTSPLowerTrans.UDP)
+        if args.auth != "none":
+            permissions = GstRtspServer.RTSPPermissions()
+            permissions.add_permission_for_role(ROLE, "media.factory.access", True)
+            permissions.add_permission_for_role(ROLE, "media.factory.construct", True)
+            factory.set_permissions(permissions)
+        mounts.add_factory(path, factory)
+
+    loop = GLib.MainLoop()
+    if server.attach(None) == 0:
+        print("rtsp-camera: cannot listen on port", args.port, file=sys.stderr)
+        return 1
+    GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGTERM, loop.quit)
+    GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGINT, loop.quit)
+    print(f"rtsp-camera listening on rtsp://127.0.0.1:{server.get_bound_port()}", flush=True)
+    loop.run()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
