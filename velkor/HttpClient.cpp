@@ -38,7 +38,7 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* cont
     auto* transfer = static_cast<Transfer*>(context);
     transfer->lastArrival = Clock::now();
     const std::string_view line(data, size * count);
-    if (line.substr(0, 5) == "HTTP/")
+    if (line.substr(0, 5) == "HTTP/" || line.substr(0, 5) == "RTSP/")
     {
         transfer->contentType.clear();
         transfer->passing = false;
@@ -122,6 +122,11 @@ EasyHandle prepare(const HttpRequest& request, Transfer& transfer, char* errorBu
     curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
+    if (request.method == HttpRequest::Method::RtspDescribe)
+    {
+        curl_easy_setopt(handle, CURLOPT_RTSP_REQUEST, static_cast<long>(CURL_RTSPREQ_DESCRIBE));
+        curl_easy_setopt(handle, CURLOPT_RTSP_STREAM_URI, request.url.c_str());
+    }
     if (!request.userName.empty() || !request.password.empty())
     {
         // Only what the device may ask for: libcurl's CURLAUTH_ANY would also try NTLM and

@@ -11,6 +11,14 @@ class StopSignal;
 
 struct HttpRequest
 {
+    enum class Method
+    {
+        Get,
+        // An RTSP DESCRIBE of the URL; the answer's status and body (SDP) come back as for GET.
+        RtspDescribe
+    };
+
+    Method method = Method::Get;
     std::string url;
     std::string userName;
     std::string password;
@@ -49,8 +57,8 @@ struct HttpStreamSink
     std::function<bool(const char* data, std::size_t size)> onData;
 };
 
-// GET requests through libcurl, with Digest or Basic authentication when credentials are set and
-// never through a proxy: the device is on the local network.
+// GET (and RTSP DESCRIBE) requests through libcurl, with Digest or Basic authentication when
+// credentials are set and never through a proxy: the device is on the local network.
 class HttpClient
 {
 public:

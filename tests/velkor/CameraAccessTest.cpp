@@ -1,0 +1,213 @@
+#include "tests/support/HttpCamera.h"
+#include "tests/support/RtspCamera.h"
+#include "tests/velkor/support/LoopbackServer.h"
+#include "velkor/CameraProbe.h"
+#include "velkor/CameraReader.h"
+#include "velkor/CameraUrl.h"
+#include "velkor/ResultCode.h"
+#include "velkor/StopSignal.h"
+
+extern "C"
+{
+#include <libavcodec/packet.h>
+}
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+using namespace velkor;
+using velkortest::HttpCamera;
+using velkortest::LoopbackConnection;
+using velkortest::LoopbackServer;
+using velkortest::RtspCamera;
+
+namespace
+{
+
+// Open's question and the stream's reader, against standard servers no one here wrote, and Open's
+// question also against loopback servers that answer what those never would.
+class CameraAccessTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_open = std::make_unique<RtspCamera>();
+        s_digest = std::make_unique<RtspCamera>(std::vector<std::string>{"--auth", "digest"});
+        s_basic = std::make_unique<RtspCamera>(std::vector<std::string>{"--auth", "basic"});
+    }
+    static void TearDownTestSuite()
+    {
+        s_open.reset();
+        s_digest.reset();
+        s_basic.reset();
+    }
+
+    void SetUp() override
+    {
+        for (const RtspCamera* camera : {s_open.get(), s_digest.get(), s_basic.get()})
+        {
+            ASSERT_TRUE(camera->ready()) << camera->banner();
+        }
+    }
+
+    static CameraAnswer ask(const std::string& text, const std::string& user = {},
+                            const std::string& password = {})
+    {
+        std::string why;
+        const auto url = CameraUrl::parse(text, why);
+        EXPECT_TRUE(url) << why;
+        StopSignal stop;
+        return url ? CameraProbe::ask(*url, 1, user, password, stop) : CameraAnswer{};
+    }
+
+    static ::testing::AssertionResult refused(const CameraAnswer& answer, int32_t code,
+                                              const std::string& text)
+    {
+        if (answer.code == code && answer.description.find(text) != std::string::npos)
+        {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure()
+               << "code " << answer.code << ": " << answer.description;
+    }
+
+    static std::unique_ptr<RtspCamera> s_open;
+    static std::unique_ptr<RtspCamera> s_digest;
+    static std::unique_ptr<RtspCamera> s_basic;
+};
+
+std::unique_ptr<RtspCamera> CameraAccessTest::s_open;
+std::unique_ptr<RtspCamera> CameraAccessTest::s_digest;
+std::unique_ptr<RtspCamera> CameraAccessTest::s_basic;
+
+// Answers like a camera in trouble would; an RTSP answer carries the request's sequence number.
+void troubledServer(const std::string& path, const std::string& head,
+                    LoopbackConnection& connection)
+{
+    const auto cseq = head.find("CSeq: ");
+    const std::string sequence =
+        cseq == std::string::npos ? "" : head.substr(cseq, head.find("\r\n", cseq) - cseq + 2);
+    const bool rtsp = head.rfind("DESCRIBE ", 0) == 0;
+    const std::string status = rtsp ? "RTSP/1.0 " : "HTTP/1.1 ";
+    if (path.find("/busy") != std::string::npos)
+    {
+        connection.send(status + "503 Service Unavailable\r\n" + sequence +
+                        "Content-Length: 0\r\n\r\n");
+    }
+    else if (path.find("/snapshot") != std::string::npos)
+    {
+        connection.send(status + "200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 4\r\n\r\n"
+                                 "\xFF\xD8\xFF\xD9");
+    }
+    else if (path.find("/page") != std::string::npos)
+    {
+        connection.send(status +
+                        "200 OK\r\nContent-Type: text/html\r\nContent-Length: 6\r\n\r\n<html>");
+    }
+    else if (path.find("/gifs") != std::string::npos)
+    {
+        connection.send(status + "200 OK\r\nContent-Type: multipart/x-mixed-replace;boundary=b"
+                                 "\r\n\r\n--b\r\nContent-Type: image/gif\r\n\r\nGIF89a");
+        connection.waitUntilStopping();
+    }
+    else
+    {
+        connection.waitUntilStopping();
+    }
+}
+
+} // namespace
+
+TEST_F(CameraAccessTest, RtspCamerasAnswerWithTheFormatTheySend)
+{
+    for (const auto& [mount, codec] :
+         {std::pair{"/h264", VideoCodec::H264}, std::pair{"/h265", VideoCodec::H265},
+          std::pair{"/jpeg", VideoCodec::Jpeg}})
+    {
+        const CameraAnswer answer = ask(s_open->url(mount));
+        EXPECT_EQ(answer.code, Ok) << mount << ": " << answer.description;
+        EXPECT_EQ(answer.codec, codec) << mount;
+    }
+    EXPECT_TRUE(refused(ask(s_open->url("/audio")), NotVelkorDevice, "offers no video track"));
+    EXPECT_TRUE(refused(ask(s_open->url("/nothing")), NotVelkorDevice,
+                        "the camera at " + s_open->url("/nothing") +
+                            " has no stream at that path (RTSP 404)"));
+}
+
+TEST_F(CameraAccessTest, DigestAndBasicCredentialsAreSentAsTheCameraAsks)
+{
+    for (const RtspCamera* camera : {s_digest.get(), s_basic.get()})
+    {
+        const std::string url = camera->url("/jpeg");
+        EXPECT_EQ(ask(url, "admin", "secret").code, Ok) << url;
+        EXPECT_TRUE(refused(ask(url), CredentialsRefused, "requires a user name and password"));
+        EXPECT_TRUE(refused(ask(url, "admin", "wrong"), CredentialsRefused,
+                            "refused the user name and password"));
+    }
+}
+
+TEST_F(CameraAccessTest, HttpCamerasMustSendAMultipartJpegStream)
+{
+    HttpCamera camera;
+    ASSERT_TRUE(camera.ready());
+    const CameraAnswer answer = ask(camera.url());
+    EXPECT_EQ(answer.code, Ok) << answer.description;
+    EXPECT_EQ(answer.codec, VideoCodec::Jpeg);
+
+    LoopbackServer server(troubledServer);
+    const std::string base = "http://127.0.0.1:" + std::to_string(server.port());
+    EXPECT_TRUE(refused(ask(base + "/snapshot"), NotVelkorDevice, "a single JPEG picture"));
+    EXPECT_TRUE(refused(ask(base + "/page"), NotVelkorDevice,
+                        "not a multipart stream (Content-Type text/html)"));
+    EXPECT_TRUE(refused(ask(base + "/gifs"), NotVelkorDevice, "a multipart stream of image/gif"));
+    EXPECT_TRUE(refused(ask(base + "/busy"), DeviceBusy, "device busy: the camera at"));
+    EXPECT_TRUE(refused(ask("rtsp://127.0.0.1:" + std::to_string(server.port()) + "/busy"),
+                        DeviceBusy, "(RTSP 503)"));
+    EXPECT_TRUE(refused(ask(base + "/silent"), DeviceTimedOut, "did not answer in time"));
+    server.stop();
+    EXPECT_TRUE(refused(ask(base + "/gone"), DeviceUnreachable, "cannot reach the camera at"));
+}
+
+TEST_F(CameraAccessTest, StreamsAreReadOverTcpOrOverUdpWhereTheCameraRefusesTcp)
+{
+    HttpCamera http;
+    ASSERT_TRUE(http.ready());
+    const struct
+    {
+        std::string url;
+        CameraScheme scheme;
+        CameraTransport transport;
+        VideoCodec codec;
+    } streams[] = {
+        {s_open->url("/h264"), CameraScheme::Rtsp, CameraTransport::RtspTcp, VideoCodec::H264},
+        {s_open->url("/h264-udp"), CameraScheme::Rtsp, CameraTransport::RtspUdp, VideoCodec::H264},
+        {s_open->url("/h265"), CameraScheme::Rtsp, CameraTransport::RtspTcp, VideoCodec::H265},
+        {http.url(), CameraScheme::Http, CameraTransport::HttpJpeg, VideoCodec::Jpeg},
+    };
+    const std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(av_packet_alloc(), [](AVPacket* p)
+                                                                { av_packet_free(&p); });
+    for (const auto& stream : streams)
+    {
+        StopSignal stop;
+        CameraReader reader(stop);
+        ASSERT_EQ(reader.open(stream.url, stream.scheme), CameraReader::Result::Packet)
+            << stream.url << ": " << reader.error();
+        EXPECT_EQ(reader.transport(), stream.transport) << stream.url;
+        EXPECT_EQ(reader.codec(), stream.codec) << stream.url;
+        int keyframes = 0;
+        for (int i = 0; i < 60 && keyframes < 2; ++i)
+        {
+            ASSERT_EQ(reader.read(*packet), CameraReader::Result::Packet) << reader.error();
+            keyframes += (packet->flags & AV_PKT_FLAG_KEY) != 0 ? 1 : 0;
+            av_packet_unref(packet.get());
+        }
+        EXPECT_EQ(keyframes, 2) << stream.url << ": one keyframe a second, 25 pictures apart";
+    }
+    StopSignal stop;
+    CameraReader reader(stop);
+    EXPECT_EQ(reader.open(s_digest->url("/h264"), CameraScheme::Rtsp),
+              CameraReader::Result::Refused);
+    EXPECT_EQ(reader.error(), "it refused the user name and password");
+}

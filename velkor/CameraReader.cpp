@@ -1,0 +1,250 @@
+#include "velkor/CameraReader.h"
+
+#include "velkor/StopSignal.h"
+
+extern "C"
+{
+#include <libavcodec/avcodec.h>
+#include <libavcodec/defs.h>
+#include <libavcodec/packet.h>
+#include <libavformat/avformat.h>
+#include <libavutil/error.h>
+}
+
+#include <new>
+
+namespace velkor
+{
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+
+std::optional<VideoCodec> codecOf(AVCodecID id)
+{
+    switch (id)
+    {
+    case AV_CODEC_ID_H264:
+        return VideoCodec::H264;
+    case AV_CODEC_ID_HEVC:
+        return VideoCodec::H265;
+    case AV_CODEC_ID_MJPEG:
+        return VideoCodec::Jpeg;
+    case AV_CODEC_ID_MPEG4:
+        return VideoCodec::Mpeg4;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::string describe(int code)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+} // namespace
+
+CameraReader::CameraReader(StopSignal& stop) : m_stop(stop)
+{
+    // Sets up TLS for https cameras; counted, so once per reader is harmless.
+    static const int networkReady = avformat_network_init();
+    static_cast<void>(networkReady);
+}
+
+CameraReader::~CameraReader()
+{
+    close();
+}
+
+CameraReader::Result CameraReader::open(const std::string& url, CameraScheme scheme)
+{
+    if (scheme != CameraScheme::Rtsp)
+    {
+        return openWith(url, nullptr);
+    }
+    // Interleaved in the RTSP connection first: nothing is lost or reordered, so nothing waits in
+    // a reordering queue, and it passes where UDP from the camera would be filtered. A camera
+    // that refused it is asked over UDP straight away for the rest of the play.
+    if (!m_udpOnly)
+    {
+        const Result overTcp = openWith(url, "tcp");
+        if (overTcp != Result::Refused || m_transport != CameraTransport::RtspUdp)
+        {
+            return overTcp;
+        }
+        m_udpOnly = true;
+        // GStreamer's RTSP server answers 503 to a client that comes while the stream it shares
+        // is being torn down after its last client left, as the one refused over TCP just did.
+        if (m_stop.waitFor(kUdpFallbackPause))
+        {
+            return Result::Stopped;
+        }
+    }
+    return openWith(url, "udp");
+}
+
+CameraReader::Result CameraReader::openWith(const std::string& url, const char* rtspTransport)
+{
+    close();
+    m_connectionRefused = false;
+    m_context = avformat_alloc_context();
+    if (m_context == nullptr)
+    {
+        throw std::bad_alloc();
+    }
+    m_context->interrupt_callback = AVIOInterruptCB{&CameraReader::interrupted, this};
+    AVDictionary* options = nullptr;
+    const AVInputFormat* format = nullptr;
+    if (rtspTransport != nullptr)
+    {
+        av_dict_set(&options, "rtsp_transport", rtspTransport, 0);
+        av_dict_set(&options, "allowed_media_types", "video", 0);
+        m_transport = std::string_view(rtspTransport) == "tcp" ? CameraTransport::RtspTcp
+                                                               : CameraTransport::RtspUdp;
+    }
+    else
+    {
+        // The answer was judged at Open; probing it again would only cost time.
+        format = av_find_input_format("mpjpeg");
+        m_transport = CameraTransport::HttpJpeg;
+    }
+    expectBy(kSilence);
+    const int opened = avformat_open_input(&m_context, url.c_str(), format, &options);
+    av_dict_free(&options);
+    if (opened < 0)
+    {
+        // avformat_open_input freed the context.
+        m_context = nullptr;
+        if (opened == AVERROR(EPROTONOSUPPORT) && m_transport == CameraTransport::RtspTcp)
+        {
+            // The camera answered SETUP with 461: it does not interleave. UDP is asked next.
+            m_transport = CameraTransport::RtspUdp;
+            m_error = "it refuses RTSP over TCP";
+            return Result::Refused;
+        }
+        return failed(opened);
+    }
+    m_videoIndex = av_find_best_stream(m_context, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (m_videoIndex < 0)
+    {
+        m_error = "it sends no video";
+        return Result::Refused;
+    }
+    for (unsigned i = 0; i < m_context->nb_streams; ++i)
+    {
+        if (static_cast<int>(i) != m_videoIndex)
+        {
+            m_context->streams[i]->discard = AVDISCARD_ALL;
+        }
+    }
+    const AVCodecID id = m_context->streams[m_videoIndex]->codecpar->codec_id;
+    const auto codec = codecOf(id);
+    if (!codec)
+    {
+        m_error = "it sends video as " + std::string(avcodec_get_name(id)) +
+                  ", which the library does not decode";
+        return Result::Refused;
+    }
+    m_codec = *codec;
+    return Result::Packet;
+}
+
+CameraReader::Result CameraReader::read(AVPacket& packet)
+{
+    if (m_context == nullptr)
+    {
+        return Result::Lost;
+    }
+    while (true)
+    {
+        const int got = av_read_frame(m_context, &packet);
+        if (got < 0)
+        {
+            return failed(got);
+        }
+        if (packet.stream_index == m_videoIndex)
+        {
+            expectBy(kSilence);
+            return Result::Packet;
+        }
+        av_packet_unref(&packet);
+    }
+}
+
+const AVCodecParameters& CameraReader::parameters() const
+{
+    return *m_context->streams[m_videoIndex]->codecpar;
+}
+
+std::optional<std::int64_t> CameraReader::capturedAt(const AVPacket& packet) const
+{
+    // The RTP demuxer stamps each packet with the wall-clock time that the camera's last sender
+    // report maps its RTP time to.
+    std::size_t size = 0;
+    const auto* reference = reinterpret_cast<const AVProducerReferenceTime*>(
+        av_packet_get_side_data(&packet, AV_PKT_DATA_PRFT, &size));
+    if (reference == nullptr || size < sizeof(AVProducerReferenceTime))
+    {
+        return std::nullopt;
+    }
+    return reference->wallclock;
+}
+
+int CameraReader::interrupted(void* context)
+{
+    const auto* reader = static_cast<const CameraReader*>(context);
+    return reader->m_stop.requested() ||
+                   Clock::now().time_since_epoch().count() > reader->m_deadline.load()
+               ? 1
+               : 0;
+}
+
+CameraReader::Result CameraReader::failed(int code)
+{
+    if (m_stop.requested())
+    {
+        return Result::Stopped;
+    }
+    if (Clock::now().time_since_epoch().count() > m_deadline.load())
+    {
+        m_error = "nothing arrived for " + std::to_string(kSilence.count() / 1000) + " s";
+        return Result::Lost;
+    }
+    m_connectionRefused = code == AVERROR(ECONNREFUSED);
+    switch (code)
+    {
+    case AVERROR_HTTP_UNAUTHORIZED:
+        m_error = "it refused the user name and password";
+        return Result::Refused;
+    case AVERROR_HTTP_FORBIDDEN:
+    case AVERROR_HTTP_NOT_FOUND:
+        m_error = "it has no stream there (" + describe(code) + ")";
+        return Result::Refused;
+    case AVERROR_EOF:
+        m_error = "it ended the stream";
+        return Result::Lost;
+    default:
+        m_error = describe(code);
+        return Result::Lost;
+    }
+}
+
+void CameraReader::close()
+{
+    if (m_context != nullptr)
+    {
+        // Sends TEARDOWN to an RTSP camera; a stop requested already cuts that short.
+        expectBy(std::chrono::milliseconds(500));
+        avformat_close_input(&m_context);
+    }
+    m_videoIndex = -1;
+}
+
+void CameraReader::expectBy(Clock::duration wait)
+{
+    m_deadline = (Clock::now() + wait).time_since_epoch().count();
+}
+
+} // namespace velkor

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "velkor/CameraUrl.h"
+#include "velkor/StreamFormats.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct AVCodecParameters;
+struct AVFormatContext;
+struct AVPacket;
+
+namespace velkor
+{
+
+class StopSignal;
+
+// How a camera's pictures travel.
+enum class CameraTransport
+{
+    RtspTcp,
+    RtspUdp,
+    HttpJpeg
+};
+
+// Reads the video of one camera stream with libavformat: RTSP (interleaved in the TCP connection,
+// or over UDP where the camera refuses that) or multipart JPEG over HTTP. Nothing is probed that
+// the stream's description already says, so the first packet is handed on as soon as it arrives.
+// Every wait on the network ends when the stop is requested or nothing arrived for kSilence,
+// through libavformat's interrupt callback, which it asks at least every 100 ms.
+class CameraReader
+{
+public:
+    static constexpr std::chrono::milliseconds kSilence{5000};
+    static constexpr std::chrono::milliseconds kUdpFallbackPause{100};
+
+    enum class Result
+    {
+        Packet,
+        // The camera ended the stream, or nothing came for kSilence, or the connection failed.
+        Lost,
+        // The camera refused the stream (its credentials, its path) or sends no video this
+        // library decodes: asking again would not help.
+        Refused,
+        Stopped
+    };
+
+    explicit CameraReader(StopSignal& stop);
+    ~CameraReader();
+    CameraReader(const CameraReader&) = delete;
+    CameraReader& operator=(const CameraReader&) = delete;
+
+    // `url` holds the credentials.
+    Result open(const std::string& url, CameraScheme scheme);
+    // The next packet of the video track.
+    Result read(AVPacket& packet);
+    // Whether the last failure was a refused connection, which a camera that serves one
+    // connection at a time gives while it starts again.
+    bool connectionRefused() const { return m_connectionRefused; }
+
+    // Valid after open() gave Packet.
+    VideoCodec codec() const { return m_codec; }
+    const AVCodecParameters& parameters() const;
+    CameraTransport transport() const { return m_transport; }
+    // The wall-clock time, in microseconds since the Unix epoch, at which the camera says it took
+    // a packet's picture; nothing when its sender reports do not give wall-clock time (yet).
+    std::optional<std::int64_t> capturedAt(const AVPacket& packet) const;
+    // What went wrong, for messages.
+    const std::string& error() const { return m_error; }
+
+private:
+    static int interrupted(void* context);
+    // `rtspTransport` null for HTTP.
+    Result openWith(const std::string& url, const char* rtspTransport);
+    Result failed(int code);
+    void close();
+    void expectBy(std::chrono::steady_clock::duration wait);
+
+    StopSignal& m_stop;
+    std::atomic<std::int64_t> m_deadline{0};
+    AVFormatContext* m_context = nullptr;
+    int m_videoIndex = -1;
+    VideoCodec m_codec = VideoCodec::Jpeg;
+    CameraTransport m_transport = CameraTransport::RtspTcp;
+    bool m_connectionRefused = false;
+    bool m_udpOnly = false;
+    std::string m_error;
+};
+
+} // namespace velkor
