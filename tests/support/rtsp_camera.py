@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """A standard RTSP camera for the tests: GStreamer's RTSP server with a moving test picture.
 
-Mounts /h264, /h265 and /jpeg (JPEG over RTP); /h264-udp, which refuses RTP interleaved in the
-RTSP connection (TCP); and /audio, which has no video track. One pipeline
+Mounts /h264, /h265 and /jpeg (JPEG over RTP); /cam in the codec --cam-codec names; /ch1 and /ch2,
+JPEG at the full and at half the size; /h264-udp, which refuses RTP interleaved in the RTSP
+connection (TCP); and /audio, which has no video track. One pipeline
 per mount is shared by every client, as on a camera: a client that joins late starts mid-way
 between keyframes. Prints one line, "rtsp-camera listening on rtsp://127.0.0.1:PORT", once it
 serves. Run with Debian's python3, which has the GObject bindings.
@@ -22,8 +23,8 @@ from gi.repository import GLib, Gst, GstRtsp, GstRtspServer  # noqa: E402
 ROLE = "viewer"
 
 
-def video_source(args):
-    width, height = args.size.split("x")
+def video_source(args, divisor=1):
+    width, height = (int(side) // divisor for side in args.size.split("x"))
     return (
         f"videotestsrc is-live=true pattern={args.pattern} horizontal-speed=4 "
         f"! video/x-raw,width={width},height={height},framerate={args.fps}/1,format=I420"
@@ -33,14 +34,21 @@ def video_source(args):
 def launch_lines(args):
     source = video_source(args)
     keys = args.keyframe_interval
-    return {
-        "/h264": f"{source} ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max={keys} "
-        "bframes=0 ! rtph264pay name=pay0 pt=96",
-        "/h265": f"{source} ! x265enc tune=zerolatency speed-preset=ultrafast key-int-max={keys} "
+    encoders = {
+        "h264": f"x264enc tune=zerolatency speed-preset=ultrafast key-int-max={keys} bframes=0 "
+        "! rtph264pay name=pay0 pt=96",
+        "h265": f"x265enc tune=zerolatency speed-preset=ultrafast key-int-max={keys} "
         "! rtph265pay name=pay0 pt=96",
-        "/h264-udp": f"{source} ! x264enc tune=zerolatency speed-preset=ultrafast "
-        f"key-int-max={keys} bframes=0 ! rtph264pay name=pay0 pt=96",
-        "/jpeg": f"{source} ! jpegenc quality=80 ! rtpjpegpay name=pay0 pt=26",
+        "jpeg": "jpegenc quality=80 ! rtpjpegpay name=pay0 pt=26",
+    }
+    return {
+        "/h264": f"{source} ! {encoders['h264']}",
+        "/h265": f"{source} ! {encoders['h265']}",
+        "/jpeg": f"{source} ! {encoders['jpeg']}",
+        "/cam": f"{source} ! {encoders[args.cam_codec]}",
+        "/ch1": f"{source} ! {encoders['jpeg']}",
+        "/ch2": f"{video_source(args, 2)} ! {encoders['jpeg']}",
+        "/h264-udp": f"{source} ! {encoders['h264']}",
         "/audio": "audiotestsrc is-live=true ! audio/x-raw,rate=8000,channels=1 ! alawenc "
         "! rtppcmapay name=pay0",
     }
@@ -66,6 +74,7 @@ def main():
     parser.add_argument("--fps", type=int, default=25)
     parser.add_argument("--keyframe-interval", type=int, default=25, help="in frames")
     parser.add_argument("--pattern", default="smpte")
+    parser.add_argument("--cam-codec", choices=["h264", "h265", "jpeg"], default="h264")
     parser.add_argument("--auth", choices=["none", "basic", "digest"], default="none")
     parser.add_argument("--user", default="admin")
     parser.add_argument("--password", default="secret")

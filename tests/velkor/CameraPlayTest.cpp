@@ -1,0 +1,289 @@
+#include "tests/support/HttpCamera.h"
+#include "tests/support/RtspCamera.h"
+#include "tests/velkor/support/LibraryFixture.h"
+#include "tests/velkor/support/TestWindows.h"
+#include "tests/velkor/support/XvfbDisplay.h"
+#include "velkor/ResultCode.h"
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace velkor;
+using velkortest::HttpCamera;
+using velkortest::LibraryFixture;
+using velkortest::RecordedEvent;
+using velkortest::RtspCamera;
+using velkortest::TestWindows;
+using velkortest::XvfbDisplay;
+
+namespace
+{
+
+constexpr std::uint16_t kWidth = 320;
+constexpr std::uint16_t kHeight = 240;
+constexpr std::uint32_t kNoSignalBackground = 0x282C34;
+constexpr auto kPromptly = std::chrono::seconds(1);
+
+auto errorWith(int32_t code, const std::string& text = {})
+{
+    return [code, text](const RecordedEvent& event) {
+        return event.kind == "error" && event.a == code &&
+               event.text.find(text) != std::string::npos;
+    };
+}
+
+template <typename Call> std::chrono::duration<double> timed(Call call)
+{
+    const auto start = std::chrono::steady_clock::now();
+    call();
+    return std::chrono::steady_clock::now() - start;
+}
+
+// Standard cameras played through the library as the console plays them, into a window of a
+// private X server whose pixels the test reads back.
+class CameraPlayTest : public LibraryFixture
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_display = std::make_unique<XvfbDisplay>();
+        s_camera = std::make_unique<RtspCamera>();
+    }
+    static void TearDownTestSuite()
+    {
+        s_camera.reset();
+        s_display.reset();
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_display->ready()) << "Xvfb did not start";
+        ASSERT_TRUE(s_camera->ready()) << s_camera->banner();
+        LibraryFixture::SetUp();
+        m_windows = std::make_unique<TestWindows>();
+        ASSERT_TRUE(m_windows->usable());
+        m_window = m_windows->create(kWidth, kHeight);
+        ASSERT_EQ(m_api->SetVideoWindow(m_window), 0);
+    }
+
+    void TearDown() override
+    {
+        LibraryFixture::TearDown();
+        m_windows.reset();
+    }
+
+    // Opens the camera at `url` and starts playing channel 1.
+    ::testing::AssertionResult play(const std::string& url, int32_t channel = 1)
+    {
+        if (m_api->SetIPAddr(url.c_str()) != Ok)
+        {
+            return ::testing::AssertionFailure() << "address refused: " << url;
+        }
+        const int32_t uid = m_api->Open();
+        if (uid <= 0)
+        {
+            return ::testing::AssertionFailure() << "Open gave " << uid << " for " << url;
+        }
+        const int32_t played = m_api->PlayLive(channel, nullptr, 0, nullptr);
+        if (played != Ok)
+        {
+            return ::testing::AssertionFailure() << "PlayLive gave " << played << " for " << url;
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    std::vector<std::uint32_t> pixels() { return m_windows->read(m_window, kWidth, kHeight); }
+
+    // Polls the window until `done` holds for its pixels; false after 15 s.
+    bool waitForPixels(const std::function<bool(const std::vector<std::uint32_t>&)>& done)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        while (std::chrono::steady_clock::now() < deadline)
+        {
+            if (done(pixels()))
+            {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+
+    static bool showsNoSignal(const std::vector<std::uint32_t>& pixels)
+    {
+        const auto background = std::count(pixels.begin(), pixels.end(), kNoSignalBackground);
+        return !pixels.empty() && background > static_cast<long>(pixels.size()) / 2;
+    }
+
+    static bool showsVideo(const std::vector<std::uint32_t>& pixels)
+    {
+        return !pixels.empty() && pixels.front() != TestWindows::kWhite &&
+               pixels.back() != TestWindows::kWhite && !showsNoSignal(pixels) &&
+               std::any_of(pixels.begin(), pixels.end(), [](std::uint32_t p) { return p != 0; });
+    }
+
+    // A picture covers the window, and then a different one does.
+    ::testing::AssertionResult videoMoves()
+    {
+        std::vector<std::uint32_t> first;
+        if (!waitForPixels(
+                [&](const std::vector<std::uint32_t>& now)
+                {
+                    first = now;
+                    return showsVideo(now);
+                }))
+        {
+            return ::testing::AssertionFailure() << "no picture covered the window";
+        }
+        if (!waitForPixels([&](const std::vector<std::uint32_t>& now)
+                           { return showsVideo(now) && now != first; }))
+        {
+            return ::testing::AssertionFailure() << "the picture never changed";
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    static std::unique_ptr<XvfbDisplay> s_display;
+    static std::unique_ptr<RtspCamera> s_camera;
+    std::unique_ptr<TestWindows> m_windows;
+    std::uint32_t m_window = 0;
+};
+
+std::unique_ptr<XvfbDisplay> CameraPlayTest::s_display;
+std::unique_ptr<RtspCamera> CameraPlayTest::s_camera;
+
+} // namespace
+
+TEST_F(CameraPlayTest, EachCodecPlaysMovesAndNamesItsFormat)
+{
+    HttpCamera http;
+    ASSERT_TRUE(http.ready());
+    const struct
+    {
+        std::string url;
+        int32_t packedSize;
+        int32_t format;
+    } cameras[] = {
+        {s_camera->url("/h264"), 640 * 65536 + 480, 3},
+        {s_camera->url("/h265"), 640 * 65536 + 480, 6},
+        {s_camera->url("/jpeg"), 640 * 65536 + 480, 0},
+        {http.url(), 800 * 65536 + 600, 0},
+    };
+    for (const auto& camera : cameras)
+    {
+        m_listener.reset();
+        ASSERT_TRUE(play(camera.url));
+        EXPECT_TRUE(m_listener.waitFor("dev", 0, 1)) << camera.url;
+        EXPECT_TRUE(m_listener.waitFor("play", 1, 1)) << camera.url;
+        EXPECT_TRUE(m_listener.waitFor("image", 0, camera.packedSize)) << camera.url;
+        EXPECT_TRUE(videoMoves()) << camera.url;
+        EXPECT_EQ(m_api->GetStreamFormat(), camera.format) << camera.url;
+        const int32_t uid = m_api->GetUID();
+        EXPECT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+        EXPECT_EQ(m_api->Close(), 0);
+        // The same URL, the same camera.
+        EXPECT_EQ(m_api->Open(), uid) << camera.url;
+        EXPECT_EQ(m_api->Close(), 0);
+        EXPECT_EQ(m_listener.count("alarm"), 0U);
+        EXPECT_FALSE(m_listener.waitFor(errorWith(SessionLost), std::chrono::milliseconds(0)));
+    }
+}
+
+TEST_F(CameraPlayTest, CredentialsGoAsTheCameraAsksAndAWrongPathIsNoCamera)
+{
+    RtspCamera digest({"--auth", "digest"});
+    RtspCamera basic({"--auth", "basic"});
+    ASSERT_TRUE(digest.ready() && basic.ready());
+    for (const RtspCamera* camera : {&digest, &basic})
+    {
+        m_listener.reset();
+        ASSERT_EQ(m_api->SetIPAddr(camera->url("/jpeg").c_str()), 0);
+        ASSERT_EQ(m_api->SetUserName("admin"), 0);
+        ASSERT_EQ(m_api->SetPassword("wrong"), 0);
+        EXPECT_EQ(m_api->Open(), CredentialsRefused);
+        EXPECT_TRUE(m_listener.waitFor(
+            errorWith(CredentialsRefused, "refused the user name and password")));
+        ASSERT_EQ(m_api->SetPassword("secret"), 0);
+        ASSERT_GT(m_api->Open(), 0);
+        ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+        EXPECT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480));
+        EXPECT_EQ(m_api->Close(), 0);
+    }
+    ASSERT_EQ(m_api->SetIPAddr(s_camera->url("/no/such/stream").c_str()), 0);
+    EXPECT_EQ(m_api->Open(), NotVelkorDevice);
+    EXPECT_TRUE(m_listener.waitFor(errorWith(NotVelkorDevice, "(RTSP 404)")));
+}
+
+TEST_F(CameraPlayTest, ACameraThatComesBackPlaysAsItNowIs)
+{
+    auto camera = std::make_unique<RtspCamera>(std::vector<std::string>{"--cam-codec", "h264"});
+    ASSERT_TRUE(camera->ready());
+    const int port = camera->port();
+    ASSERT_TRUE(play(camera->url("/cam")));
+    ASSERT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480));
+    ASSERT_TRUE(videoMoves());
+
+    camera->kill();
+    EXPECT_TRUE(m_listener.waitFor(errorWith(StreamLost)));
+    EXPECT_TRUE(m_listener.waitFor("play", 1, 0));
+    EXPECT_TRUE(waitForPixels(showsNoSignal)) << "no NO SIGNAL while the camera was gone";
+
+    m_listener.reset();
+    camera = std::make_unique<RtspCamera>(
+        std::vector<std::string>{"--cam-codec", "h265", "--size", "320x240"}, port);
+    ASSERT_TRUE(camera->ready()) << camera->banner();
+    EXPECT_TRUE(m_listener.waitFor("play", 1, 1, std::chrono::seconds(15)));
+    EXPECT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240));
+    EXPECT_TRUE(videoMoves());
+    EXPECT_EQ(m_api->GetStreamFormat(), 6);
+    EXPECT_EQ(m_listener.count("dev"), 0U) << "a camera has no session to lose or open again";
+    EXPECT_FALSE(m_listener.waitFor(errorWith(SessionLost), std::chrono::milliseconds(0)));
+}
+
+TEST_F(CameraPlayTest, StopAndCloseReturnAtOnceWhileTheCameraDoesNotAnswer)
+{
+    RtspCamera camera;
+    ASSERT_TRUE(camera.ready());
+    ASSERT_TRUE(play(camera.url("/jpeg")));
+    ASSERT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480));
+
+    // Stopped, the camera keeps its connections open and answers nothing.
+    ::kill(camera.pid(), SIGSTOP);
+    EXPECT_LT(timed([&] { m_api->PlayControl(1, 1, nullptr, 0, nullptr); }), kPromptly);
+
+    // Play started while it does not answer hears nothing for 5 s, and then waits for it.
+    m_listener.reset();
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    EXPECT_TRUE(m_listener.waitFor(errorWith(StreamLost, "nothing arrived for 5 s")));
+    EXPECT_TRUE(waitForPixels(showsNoSignal));
+    EXPECT_LT(timed([&] { m_api->Close(); }), kPromptly);
+    ::kill(camera.pid(), SIGCONT);
+}
+
+TEST_F(CameraPlayTest, ChannelFieldAndSettingsTheCameraDecides)
+{
+    ASSERT_EQ(m_api->SetIPAddr(s_camera->url("/ch1").c_str()), 0);
+    ASSERT_GT(m_api->Open(), 0);
+    EXPECT_EQ(m_api->PlayLive(2, nullptr, 0, nullptr), ChannelUnknown);
+    EXPECT_TRUE(m_listener.waitFor(errorWith(ChannelUnknown, "{channel}")));
+    EXPECT_EQ(m_api->Close(), 0);
+
+    ASSERT_TRUE(play(s_camera->url("/ch{channel}"), 2));
+    EXPECT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240));
+
+    m_listener.reset();
+    EXPECT_EQ(m_api->SetStreamFormat(3), 0);
+    EXPECT_TRUE(m_listener.waitFor(errorWith(FormatNotServed, "the camera decides")));
+    m_listener.reset();
+    EXPECT_EQ(m_api->SetJPEGResolution(1280), 0);
+    EXPECT_TRUE(m_listener.waitFor(errorWith(FormatNotServed, "the camera decides")));
+    EXPECT_TRUE(videoMoves()) << "play did not go on";
+    EXPECT_EQ(m_listener.count("play"), 0U);
+    EXPECT_EQ(m_api->GetStreamFormat(), 0);
+}

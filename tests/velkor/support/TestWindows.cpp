@@ -1,0 +1,78 @@
+#include "tests/velkor/support/TestWindows.h"
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+namespace velkortest
+{
+
+TestWindows::TestWindows() : m_connection(xcb_connect(nullptr, nullptr)) {}
+
+TestWindows::~TestWindows()
+{
+    xcb_disconnect(m_connection);
+}
+
+bool TestWindows::usable() const
+{
+    return xcb_connection_has_error(m_connection) == 0;
+}
+
+std::uint32_t TestWindows::create(std::uint16_t width, std::uint16_t height)
+{
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+    const std::uint32_t window = xcb_generate_id(m_connection);
+    const std::uint32_t background = kWhite;
+    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, width, height,
+                      0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL,
+                      &background);
+    xcb_map_window(m_connection, window);
+    sync();
+    return window;
+}
+
+void TestWindows::destroy(std::uint32_t window)
+{
+    xcb_destroy_window(m_connection, window);
+    sync();
+}
+
+std::uint32_t TestWindows::createPixmap(std::uint16_t width, std::uint16_t height)
+{
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+    const std::uint32_t pixmap = xcb_generate_id(m_connection);
+    xcb_create_pixmap(m_connection, screen->root_depth, pixmap, screen->root, width, height);
+    sync();
+    return pixmap;
+}
+
+std::vector<std::uint32_t> TestWindows::read(std::uint32_t window, std::uint16_t width,
+                                             std::uint16_t height)
+{
+    std::vector<std::uint32_t> pixels;
+    xcb_get_image_reply_t* reply = xcb_get_image_reply(
+        m_connection,
+        xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, width, height, ~0U),
+        nullptr);
+    if (reply == nullptr)
+    {
+        return pixels;
+    }
+    const std::uint8_t* data = xcb_get_image_data(reply);
+    const int length = xcb_get_image_data_length(reply);
+    for (int i = 0; i + 3 < length; i += 4)
+    {
+        pixels.push_back(
+            static_cast<std::uint32_t>(data[i] | (data[i + 1] << 8) | (data[i + 2] << 16)));
+    }
+    std::free(reply);
+    return pixels;
+}
+
+void TestWindows::sync()
+{
+    std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+}
+
+} // namespace velkortest

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+struct xcb_connection_t;
+
+namespace velkortest
+{
+
+// A test's own X client on DISPLAY: makes windows for the library to draw into and reads back
+// what it drew.
+class TestWindows
+{
+public:
+    static constexpr std::uint32_t kWhite = 0xFFFFFF;
+
+    TestWindows();
+    ~TestWindows();
+    TestWindows(const TestWindows&) = delete;
+    TestWindows& operator=(const TestWindows&) = delete;
+
+    bool usable() const;
+    // A mapped window with a white background.
+    std::uint32_t create(std::uint16_t width, std::uint16_t height);
+    void destroy(std::uint32_t window);
+    std::uint32_t createPixmap(std::uint16_t width, std::uint16_t height);
+    // The window's pixels as 0xRRGGBB values, row by row; empty when it cannot be read.
+    std::vector<std::uint32_t> read(std::uint32_t window, std::uint16_t width,
+                                    std::uint16_t height);
+
+private:
+    void sync();
+
+    xcb_connection_t* m_connection;
+};
+
+} // namespace velkortest
