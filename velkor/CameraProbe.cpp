@@ -5,11 +5,17 @@
 #include "velkor/MjpegStreamHead.h"
 #include "velkor/ResultCode.h"
 #include "velkor/SdpVideo.h"
+#include "velkor/StopSignal.h"
+
+#include <chrono>
 
 namespace velkor
 {
 namespace
 {
+
+constexpr int kBusyRetries = 5;
+constexpr std::chrono::milliseconds kBusyPause{100};
 
 CameraAnswer refusal(int32_t code, std::string description)
 {
@@ -70,7 +76,15 @@ HttpRequest requestFor(const CameraUrl& url, int32_t channel, const std::string&
 CameraAnswer askRtsp(HttpRequest request, const std::string& name, bool anonymous, StopSignal& stop)
 {
     request.method = HttpRequest::Method::RtspDescribe;
-    const HttpResult result = HttpClient::fetch(request, stop);
+    HttpResult result = HttpClient::fetch(request, stop);
+    // GStreamer's RTSP server is busy for a moment while it ends a stream whose last client just
+    // left (as the question of an Open just before did): a camera busy for longer stays busy.
+    for (int retry = 0; retry < kBusyRetries && result.outcome == HttpResult::Outcome::Completed &&
+                        result.status == 503 && !stop.waitFor(kBusyPause);
+         ++retry)
+    {
+        result = HttpClient::fetch(request, stop);
+    }
     if (result.outcome == HttpResult::Outcome::Refused)
     {
         return refusal(NotVelkorDevice, name + " sent an oversized session description");

@@ -48,7 +48,7 @@ std::string describe(int code)
 
 CameraReader::CameraReader(StopSignal& stop) : m_stop(stop)
 {
-    // Sets up TLS for https cameras; counted, so once per reader is harmless.
+    // Sets up TLS for https cameras, once for the process.
     static const int networkReady = avformat_network_init();
     static_cast<void>(networkReady);
 }
@@ -65,22 +65,17 @@ CameraReader::Result CameraReader::open(const std::string& url, CameraScheme sch
         return openWith(url, nullptr);
     }
     // Interleaved in the RTSP connection first: nothing is lost or reordered, so nothing waits in
-    // a reordering queue, and it passes where UDP from the camera would be filtered. A camera
-    // that refused it is asked over UDP straight away for the rest of the play.
-    if (!m_udpOnly)
+    // a reordering queue, and it passes where UDP from the camera would be filtered.
+    const Result overTcp = openWith(url, "tcp");
+    if (overTcp != Result::Refused || m_transport != CameraTransport::RtspUdp)
     {
-        const Result overTcp = openWith(url, "tcp");
-        if (overTcp != Result::Refused || m_transport != CameraTransport::RtspUdp)
-        {
-            return overTcp;
-        }
-        m_udpOnly = true;
-        // GStreamer's RTSP server answers 503 to a client that comes while the stream it shares
-        // is being torn down after its last client left, as the one refused over TCP just did.
-        if (m_stop.waitFor(kUdpFallbackPause))
-        {
-            return Result::Stopped;
-        }
+        return overTcp;
+    }
+    // GStreamer's RTSP server answers 503 to a client that comes while the stream it shares is
+    // being torn down after its last client left, as the one refused over TCP just did.
+    if (m_stop.waitFor(kUdpFallbackPause))
+    {
+        return Result::Stopped;
     }
     return openWith(url, "udp");
 }
@@ -88,7 +83,7 @@ CameraReader::Result CameraReader::open(const std::string& url, CameraScheme sch
 CameraReader::Result CameraReader::openWith(const std::string& url, const char* rtspTransport)
 {
     close();
-    m_connectionRefused = false;
+    m_turnedAway = false;
     m_context = avformat_alloc_context();
     if (m_context == nullptr)
     {
@@ -212,7 +207,7 @@ CameraReader::Result CameraReader::failed(int code)
         m_error = "nothing arrived for " + std::to_string(kSilence.count() / 1000) + " s";
         return Result::Lost;
     }
-    m_connectionRefused = code == AVERROR(ECONNREFUSED);
+    m_turnedAway = code == AVERROR(ECONNREFUSED) || code == AVERROR_HTTP_SERVER_ERROR;
     switch (code)
     {
     case AVERROR_HTTP_UNAUTHORIZED:

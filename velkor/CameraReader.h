@@ -57,9 +57,9 @@ public:
     Result open(const std::string& url, CameraScheme scheme);
     // The next packet of the video track.
     Result read(AVPacket& packet);
-    // Whether the last failure was a refused connection, which a camera that serves one
-    // connection at a time gives while it starts again.
-    bool connectionRefused() const { return m_connectionRefused; }
+    // Whether the last failure was a refused connection or a busy answer (5xx), which cameras
+    // give for a moment while they start or end a stream.
+    bool turnedAway() const { return m_turnedAway; }
 
     // Valid after open() gave Packet.
     VideoCodec codec() const { return m_codec; }
@@ -85,8 +85,7 @@ private:
     int m_videoIndex = -1;
     VideoCodec m_codec = VideoCodec::Jpeg;
     CameraTransport m_transport = CameraTransport::RtspTcp;
-    bool m_connectionRefused = false;
-    bool m_udpOnly = false;
+    bool m_turnedAway = false;
     std::string m_error;
 };
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace velkor
@@ -48,6 +49,17 @@ public:
     // A source of the device's live pictures, not started yet.
     virtual std::unique_ptr<StreamSource>
     liveSource(PictureSink& output, std::unique_ptr<LiveObserver> observer) const = 0;
+    // Whether the device decides its stream format and picture width itself, so that live play
+    // neither asks for the ones set nor follows them.
+    virtual bool decidesStream() const { return false; }
+    // Why live play of `channel`, which `info` does not list, is refused.
+    virtual std::string channelRefusal(int32_t channel, const DeviceInfo& info) const;
+    // The interface's code of the format that a device which decides its stream sends, once
+    // known, while `address` is still the one it was reached at.
+    virtual std::optional<int32_t> decidedFormat(const std::string& /*address*/) const
+    {
+        return std::nullopt;
+    }
 
 protected:
     DeviceAccess() = default;

@@ -48,13 +48,15 @@ int32_t LivePlay::start(int32_t channel, IAppCallBack* callback)
         return refuse(NotOpen, "no session with a device: open one before live play");
     }
     const DeviceInfo info = m_session.info();
+    const std::shared_ptr<const DeviceAccess> device = m_session.device();
     if (channel < 1 || channel > info.channels)
     {
-        return refuse(ChannelUnknown, "the device has no channel " + std::to_string(channel) +
-                                          " (it has 1 to " + std::to_string(info.channels) + ")");
+        return refuse(ChannelUnknown, device->channelRefusal(channel, info));
     }
     const SettingsSnapshot settings = m_settings.snapshot();
-    const auto codec = StreamFormats::fromCode(settings.streamFormat);
+    const bool decides = device->decidesStream() && !info.formats.empty();
+    const auto codec = decides ? std::optional(info.formats.front())
+                               : StreamFormats::fromCode(settings.streamFormat);
     if (!codec || !info.serves(*codec))
     {
         return refuse(FormatNotServed, notServed(settings.streamFormat, info.formats));
@@ -77,7 +79,8 @@ int32_t LivePlay::start(int32_t channel, IAppCallBack* callback)
         m_formats = info.formats;
         // Settings changed since the snapshot above reach the stream through retune, which waits
         // for this lock.
-        m_choice = *choose(m_settings.snapshot(), m_formats, *codec);
+        m_choice =
+            decides ? StreamChoice{*codec, 0} : *choose(m_settings.snapshot(), m_formats, *codec);
         startSourceLocked();
     }
     m_reconnector.start([this](StopSignal& stop) { return restore(stop); });
@@ -107,6 +110,15 @@ void LivePlay::retune(bool formatChanged)
     // While play waits for a lost device the choice is kept for when it comes back.
     if (!running && !m_reconnector.recovering())
     {
+        return;
+    }
+    const std::shared_ptr<const DeviceAccess> device = m_session.device();
+    if (device && device->decidesStream())
+    {
+        m_dispatcher.postError(FormatNotServed, device->name() +
+                                                    " decides its stream format and picture "
+                                                    "width; the setting is kept, and live play "
+                                                    "goes on as the camera sends");
         return;
     }
     const SettingsSnapshot settings = m_settings.snapshot();

@@ -258,7 +258,16 @@ int32_t VelkorLibrary::SetStreamFormat(int32_t format)
 
 int32_t VelkorLibrary::GetStreamFormat()
 {
-    return guarded("GetStreamFormat", [this] { return m_settings.snapshot().streamFormat; });
+    return guarded("GetStreamFormat",
+                   [this]
+                   {
+                       // A camera's own format, while the address is still that camera's.
+                       const SettingsSnapshot settings = m_settings.snapshot();
+                       const std::shared_ptr<const DeviceAccess> device = m_session.device();
+                       const auto decided =
+                           device ? device->decidedFormat(settings.address) : std::nullopt;
+                       return decided.value_or(settings.streamFormat);
+                   });
 }
 
 int32_t VelkorLibrary::Slot042(IAppListener* listener)
