@@ -159,6 +159,12 @@ CameraReader::Result CameraReader::read(AVPacket& packet)
         {
             return failed(got);
         }
+        // A stop cuts the picture being read short, and libavformat hands on what it had.
+        if (m_stop.requested())
+        {
+            av_packet_unref(&packet);
+            return Result::Stopped;
+        }
         if (packet.stream_index == m_videoIndex)
         {
             expectBy(kSilence);
