@@ -7,6 +7,7 @@
 #include "velkor/SdpVideo.h"
 #include "velkor/StopSignal.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace velkor
@@ -14,7 +15,7 @@ namespace velkor
 namespace
 {
 
-constexpr int kBusyRetries = 5;
+constexpr std::chrono::milliseconds kBusyPatience{500};
 constexpr std::chrono::milliseconds kBusyPause{100};
 
 CameraAnswer refusal(int32_t code, std::string description)
@@ -76,13 +77,18 @@ HttpRequest requestFor(const CameraUrl& url, int32_t channel, const std::string&
 CameraAnswer askRtsp(HttpRequest request, const std::string& name, bool anonymous, StopSignal& stop)
 {
     request.method = HttpRequest::Method::RtspDescribe;
+    const auto start = std::chrono::steady_clock::now();
+    const long answerTimeMs = request.totalTimeoutMs;
     HttpResult result = HttpClient::fetch(request, stop);
     // GStreamer's RTSP server is busy for a moment while it ends a stream whose last client just
-    // left (as the question of an Open just before did): a camera busy for longer stays busy.
-    for (int retry = 0; retry < kBusyRetries && result.outcome == HttpResult::Outcome::Completed &&
-                        result.status == 503 && !stop.waitFor(kBusyPause);
-         ++retry)
+    // left (as the question of an Open just before did); a camera busy for longer stays busy.
+    // Asked again within Open's time.
+    while (result.outcome == HttpResult::Outcome::Completed && result.status == 503 &&
+           std::chrono::steady_clock::now() - start < kBusyPatience && !stop.waitFor(kBusyPause))
     {
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        request.totalTimeoutMs = std::max(1L, answerTimeMs - static_cast<long>(spent.count()));
         result = HttpClient::fetch(request, stop);
     }
     if (result.outcome == HttpResult::Outcome::Refused)

@@ -1,5 +1,6 @@
 #include "velkor/CameraReader.h"
 
+#include "velkor/AsciiText.h"
 #include "velkor/StopSignal.h"
 
 extern "C"
@@ -104,6 +105,11 @@ CameraReader::Result CameraReader::openWith(const std::string& url, const char* 
         // The answer was judged at Open; probing it again would only cost time.
         format = av_find_input_format("mpjpeg");
         m_transport = CameraTransport::HttpJpeg;
+        // As libcurl checked it at Open: libavformat trusts any certificate unless told.
+        if (AsciiText::startsWithNoCase(url, "https://"))
+        {
+            av_dict_set(&options, "tls_verify", "1", 0);
+        }
     }
     expectBy(kSilence);
     const int opened = avformat_open_input(&m_context, url.c_str(), format, &options);

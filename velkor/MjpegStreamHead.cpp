@@ -24,7 +24,7 @@ std::string MjpegStreamHead::fault() const
     const auto headers = partHeaders();
     if (!headers)
     {
-        return "not a multipart stream (Content-Type " +
+        return "no multipart stream (Content-Type " +
                (type.empty() ? std::string("none") : std::string(type)) + ")";
     }
     std::string_view rest = *headers;

@@ -160,7 +160,7 @@ TEST_F(CameraAccessTest, HttpCamerasMustSendAMultipartJpegStream)
     const std::string base = "http://127.0.0.1:" + std::to_string(server.port());
     EXPECT_TRUE(refused(ask(base + "/snapshot"), NotVelkorDevice, "a single JPEG picture"));
     EXPECT_TRUE(refused(ask(base + "/page"), NotVelkorDevice,
-                        "not a multipart stream (Content-Type text/html)"));
+                        "no multipart stream (Content-Type text/html)"));
     EXPECT_TRUE(refused(ask(base + "/gifs"), NotVelkorDevice, "a multipart stream of image/gif"));
     EXPECT_TRUE(refused(ask(base + "/busy"), DeviceBusy, "device busy: the camera at"));
     EXPECT_TRUE(refused(ask("rtsp://127.0.0.1:" + std::to_string(server.port()) + "/busy"),
