@@ -67,6 +67,9 @@ void CameraStream::stop()
 
 void CameraStream::run(int32_t channel, StopSignal& stop)
 {
+    m_awaitingKeyframe = true;
+    m_reportedWidth = 0;
+    m_reportedHeight = 0;
     CameraReader reader(stop);
     const std::string url =
         m_url.withCredentials(channel, m_credentials.userName, m_credentials.password);
@@ -82,7 +85,7 @@ void CameraStream::run(int32_t channel, StopSignal& stop)
         }
         while ((result = reader.read(*packet)) == CameraReader::Result::Packet)
         {
-            show(*packet, reader.codec());
+            show(*packet, reader.codec(), reader.capturedAt(*packet));
             av_packet_unref(packet.get());
         }
     }
@@ -108,15 +111,16 @@ CameraReader::Result CameraStream::open(CameraReader& reader, const std::string&
     }
 }
 
-void CameraStream::show(AVPacket& packet, VideoCodec codec)
+void CameraStream::show(AVPacket& packet, VideoCodec codec, std::optional<std::int64_t> capturedAt)
 {
+    PartOutcome outcome;
+    outcome.timestamp = capturedAt;
     const bool keyframe = (packet.flags & AV_PKT_FLAG_KEY) != 0;
     if (m_awaitingKeyframe && !keyframe)
     {
-        m_observer->onPartDone(PartOutcome{});
+        m_observer->onPartDone(outcome);
         return;
     }
-    PartOutcome outcome;
     PictureDecoder& decoder = decoderFor(codec);
     if (!decoder.decode(packet.data, static_cast<std::size_t>(packet.size), m_output.drawnSize()))
     {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 struct AVPacket;
@@ -59,7 +60,8 @@ private:
     void run(int32_t channel, StopSignal& stop);
     // Opens the stream; Packet when it plays.
     CameraReader::Result open(CameraReader& reader, const std::string& url, StopSignal& stop);
-    void show(AVPacket& packet, VideoCodec codec);
+    // `capturedAt`: when the camera says it took the picture, microseconds since the Unix epoch.
+    void show(AVPacket& packet, VideoCodec codec, std::optional<std::int64_t> capturedAt);
     PictureDecoder& decoderFor(VideoCodec codec);
     void reportUndecodable(const std::string& reason);
     void reportEnd(CameraReader::Result result, const CameraReader& reader, int32_t channel);

@@ -39,8 +39,10 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace
@@ -77,11 +79,20 @@ public:
     }
     void onPartDone(const velkor::PartOutcome& outcome) override
     {
-        if (outcome.result == velkor::PartOutcome::Result::Drawn)
+        if (outcome.result != velkor::PartOutcome::Result::Drawn)
         {
-            double none = -1;
-            m_firstPictureMs.compare_exchange_strong(none, msSince(m_start));
-            ++m_drawn;
+            return;
+        }
+        double none = -1;
+        m_firstPictureMs.compare_exchange_strong(none, msSince(m_start));
+        ++m_drawn;
+        if (outcome.timestamp)
+        {
+            const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
+            std::lock_guard lock(m_mutex);
+            m_latenciesMs.push_back(static_cast<double>(now - *outcome.timestamp) / 1000);
         }
     }
     void onEnded(int32_t code, const std::string& description) override
@@ -94,11 +105,20 @@ public:
 
     double firstPictureMs() const { return m_firstPictureMs; }
     std::uint64_t drawn() const { return m_drawn; }
+    // Each picture's latency so far, from the camera's capture time to the hand-over, and a
+    // fresh start.
+    std::vector<double> takeLatencies()
+    {
+        std::lock_guard lock(m_mutex);
+        return std::exchange(m_latenciesMs, {});
+    }
 
 private:
     const Clock::time_point m_start;
     std::atomic<double> m_firstPictureMs{-1};
     std::atomic<std::uint64_t> m_drawn{0};
+    std::mutex m_mutex;
+    std::vector<double> m_latenciesMs;
 };
 
 std::unique_ptr<velkor::CameraStream> playCamera(const std::string& text,
@@ -155,7 +175,7 @@ int measureCpu(int seconds)
     const std::string url = camera.url("/h264");
     const double loadBefore = LoadAverage();
     auto observer = std::make_unique<TimingObserver>(Clock::now());
-    const TimingObserver& timing = *observer;
+    TimingObserver& timing = *observer;
     auto stream = playCamera(url, output, std::move(observer));
     const std::vector<std::string> command{
         "ffmpeg",   "-nostdin", "-loglevel", "error", "-rtsp_transport",
@@ -165,6 +185,7 @@ int measureCpu(int seconds)
     ffmpeg.start(command);
     // Past both readers' start: ffmpeg first reads a while to learn the stream.
     std::this_thread::sleep_for(std::chrono::seconds(5));
+    timing.takeLatencies();
     const std::uint64_t drawnStart = timing.drawn();
     const std::uint64_t replacedStart = output.replacedCount();
     const double oursStart = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
@@ -175,6 +196,7 @@ int measureCpu(int seconds)
     const double ours = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - oursStart;
     const double theirs = cpuSecondsOf(ffmpeg.pid()) - theirsStart;
     const std::uint64_t drawn = timing.drawn() - drawnStart;
+    const std::vector<double> latencies = timing.takeLatencies();
     const std::uint64_t replaced = output.replacedCount() - replacedStart;
     const bool ffmpegRan = !ffmpeg.waitForExit(std::chrono::milliseconds(0));
     stream->stop();
@@ -191,6 +213,11 @@ int measureCpu(int seconds)
                 "%llu replaced before drawn\n",
                 100 * ours / wall, static_cast<unsigned long long>(drawn),
                 static_cast<double>(drawn) / wall, static_cast<unsigned long long>(replaced));
+    std::printf(
+        "  latency from the camera's capture time (its RTCP sender reports) to the hand-over: "
+        "p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu pictures)\n",
+        percentile(latencies, 0.5), percentile(latencies, 0.99), percentile(latencies, 1.0),
+        latencies.size());
     std::printf("  %s\n  ffmpeg: %.1f %% of a core%s\n  library / ffmpeg = %.2f (goal: at most "
                 "1.0)\n",
                 shown.c_str(), 100 * theirs / wall, ffmpegRan ? "" : " (ffmpeg had ended early)",
