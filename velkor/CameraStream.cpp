@@ -1,12 +1,11 @@
 #include "velkor/CameraStream.h"
 
 #include "velkor/CameraProbe.h"
-#include "velkor/FramePipeline.h"
-#include "velkor/JpegDecoder.h"
+#include "velkor/LiveCounters.h"
 #include "velkor/LiveObserver.h"
+#include "velkor/LivePictures.h"
 #include "velkor/PictureSink.h"
 #include "velkor/ResultCode.h"
-#include "velkor/VideoDecoder.h"
 
 extern "C"
 {
@@ -15,7 +14,6 @@ extern "C"
 
 #include <exception>
 #include <memory>
-#include <vector>
 
 namespace velkor
 {
@@ -67,9 +65,6 @@ void CameraStream::stop()
 
 void CameraStream::run(int32_t channel, StopSignal& stop)
 {
-    m_awaitingKeyframe = true;
-    m_reportedWidth = 0;
-    m_reportedHeight = 0;
     CameraReader reader(stop);
     const std::string url =
         m_url.withCredentials(channel, m_credentials.userName, m_credentials.password);
@@ -78,18 +73,36 @@ void CameraStream::run(int32_t channel, StopSignal& stop)
     {
         m_onFormat(reader.codec());
         m_observer->onPlaying();
-        const std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
-        if (!packet)
-        {
-            throw std::bad_alloc();
-        }
-        while ((result = reader.read(*packet)) == CameraReader::Result::Packet)
-        {
-            show(*packet, reader.codec(), reader.capturedAt(*packet));
-            av_packet_unref(packet.get());
-        }
+        result = play(reader);
     }
     reportEnd(result, reader, channel);
+}
+
+CameraReader::Result CameraStream::play(CameraReader& reader)
+{
+    const std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
+    if (!packet)
+    {
+        throw std::bad_alloc();
+    }
+    LivePictures pictures(&m_output, *m_observer);
+    pictures.restart({&reader.parameters(), true});
+    LiveCounters* counters = m_output.counters();
+    LivePictures::Encoded encoded;
+    encoded.codec = reader.codec();
+    CameraReader::Result result = CameraReader::Result::Packet;
+    while ((result = reader.read(*packet)) == CameraReader::Result::Packet)
+    {
+        if (counters != nullptr)
+        {
+            counters->countPart(std::nullopt);
+        }
+        encoded.keyframe = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+        encoded.timestamp = reader.capturedAt(*packet);
+        pictures.show(*packet, encoded);
+        av_packet_unref(packet.get());
+    }
+    return result;
 }
 
 CameraReader::Result CameraStream::open(CameraReader& reader, const std::string& url,
@@ -109,80 +122,6 @@ CameraReader::Result CameraStream::open(CameraReader& reader, const std::string&
             return CameraReader::Result::Stopped;
         }
     }
-}
-
-void CameraStream::show(AVPacket& packet, VideoCodec codec, std::optional<std::int64_t> capturedAt)
-{
-    PartOutcome outcome;
-    outcome.timestamp = capturedAt;
-    const bool keyframe = (packet.flags & AV_PKT_FLAG_KEY) != 0;
-    if (m_awaitingKeyframe && !keyframe)
-    {
-        m_observer->onPartDone(outcome);
-        return;
-    }
-    PictureDecoder& decoder = decoderFor(codec);
-    if (!decoder.decode(packet.data, static_cast<std::size_t>(packet.size), m_output.drawnSize()))
-    {
-        outcome.result = PartOutcome::Result::Undecodable;
-        reportUndecodable(decoder.error());
-        decoder.reset();
-        m_awaitingKeyframe = true;
-        m_observer->onPartDone(outcome);
-        return;
-    }
-    const PictureSize size = decoder.pictureSize();
-    if (size.width > FramePipeline::kMaxReportedWidth ||
-        size.height > FramePipeline::kMaxReportedHeight)
-    {
-        outcome.result = PartOutcome::Result::Undecodable;
-        reportUndecodable("its size " + std::to_string(size.width) + "x" +
-                          std::to_string(size.height) + " is larger than a picture size can be " +
-                          "reported");
-        m_observer->onPartDone(outcome);
-        return;
-    }
-    m_awaitingKeyframe = false;
-    outcome.result = PartOutcome::Result::Decoded;
-    if (size.width != m_reportedWidth || size.height != m_reportedHeight)
-    {
-        m_reportedWidth = size.width;
-        m_reportedHeight = size.height;
-        m_observer->onPictureSize(size.width, size.height, static_cast<std::size_t>(packet.size));
-    }
-    if (m_output.present(decoder.image()))
-    {
-        outcome.result = PartOutcome::Result::Drawn;
-    }
-    m_observer->onPartDone(outcome);
-}
-
-PictureDecoder& CameraStream::decoderFor(VideoCodec codec)
-{
-    if (!m_decoder || m_decoderCodec != codec)
-    {
-        if (codec == VideoCodec::Jpeg)
-        {
-            m_decoder = std::make_unique<JpegDecoder>();
-        }
-        else
-        {
-            m_decoder = std::make_unique<VideoDecoder>(codec);
-        }
-        m_decoderCodec = codec;
-    }
-    return *m_decoder;
-}
-
-void CameraStream::reportUndecodable(const std::string& reason)
-{
-    // Once per play, as for a device's stream.
-    if (!m_decodeErrorReported)
-    {
-        m_observer->onFrameError(FrameUndecodable,
-                                 "a live picture could not be decoded: " + reason);
-    }
-    m_decodeErrorReported = true;
 }
 
 void CameraStream::reportEnd(CameraReader::Result result, const CameraReader& reader,

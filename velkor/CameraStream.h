@@ -6,27 +6,22 @@
 #include "velkor/StreamSource.h"
 #include "velkor/WorkerThread.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
-
-struct AVPacket;
 
 namespace velkor
 {
 
 class LiveObserver;
-class PictureDecoder;
 class PictureSink;
 
 // A standard camera's live video: its stream read on a thread of its own (CameraReader), every
-// packet decoded by the decoder of its format, shown from a keyframe on, into the output, and the
-// outcome reported to the observer. The camera decides the format and size: a stream choice is
-// not asked for, and a camera that comes back sending another plays as it now is.
+// packet through LivePictures into the output as a device's are, and the outcome reported to the
+// observer. The camera decides the format and size: a stream choice is not asked for, and a
+// camera that comes back sending another plays as it now is.
 class CameraStream final : public StreamSource
 {
 public:
@@ -60,10 +55,8 @@ private:
     void run(int32_t channel, StopSignal& stop);
     // Opens the stream; Packet when it plays.
     CameraReader::Result open(CameraReader& reader, const std::string& url, StopSignal& stop);
-    // `capturedAt`: when the camera says it took the picture, microseconds since the Unix epoch.
-    void show(AVPacket& packet, VideoCodec codec, std::optional<std::int64_t> capturedAt);
-    PictureDecoder& decoderFor(VideoCodec codec);
-    void reportUndecodable(const std::string& reason);
+    // Shows the stream's pictures until it ends; how it ended.
+    CameraReader::Result play(CameraReader& reader);
     void reportEnd(CameraReader::Result result, const CameraReader& reader, int32_t channel);
 
     PictureSink& m_output;
@@ -71,14 +64,6 @@ private:
     const CameraUrl m_url;
     const Credentials m_credentials;
     const FormatHook m_onFormat;
-
-    // The stream thread's own.
-    std::unique_ptr<PictureDecoder> m_decoder;
-    VideoCodec m_decoderCodec = VideoCodec::Jpeg;
-    bool m_awaitingKeyframe = true;
-    int m_reportedWidth = 0;
-    int m_reportedHeight = 0;
-    bool m_decodeErrorReported = false;
 
     WorkerThread m_thread;
 };

@@ -40,7 +40,8 @@ std::string describe(int code)
 
 } // namespace
 
-VideoDecoder::VideoDecoder(VideoCodec codec, int threads)
+VideoDecoder::VideoDecoder(VideoCodec codec, int threads, EncodedStream stream)
+    : m_reordered(stream.reordered)
 {
     const AVCodec* decoder = avcodec_find_decoder(codecIdOf(codec));
     if (decoder == nullptr)
@@ -54,8 +55,19 @@ VideoDecoder::VideoDecoder(VideoCodec codec, int threads)
         m_error = "out of memory for the decoder";
         return;
     }
-    // One picture in, one out, at once: frame threads would hold pictures back.
-    m_context->flags |= AV_CODEC_FLAG_LOW_DELAY;
+    if (stream.parameters != nullptr &&
+        avcodec_parameters_to_context(m_context, stream.parameters) < 0)
+    {
+        m_error = "out of memory for the stream's parameters";
+        avcodec_free_context(&m_context);
+        return;
+    }
+    // One picture in, one out, at once: frame threads would hold pictures back. Not for a
+    // reordered stream, whose pictures would come out in the order they were sent.
+    if (!m_reordered)
+    {
+        m_context->flags |= AV_CODEC_FLAG_LOW_DELAY;
+    }
     m_context->thread_type = FF_THREAD_SLICE;
     m_context->thread_count = threads > 0 ? threads : defaultThreads();
     // Damage is an error rather than something hidden, so the picture can wait for a keyframe.
@@ -97,6 +109,7 @@ bool VideoDecoder::decode(const AVPacket& packet, PictureSize /*fit*/)
     {
         return fail("empty picture");
     }
+    m_picture.reset();
     const int sent = avcodec_send_packet(m_context, &packet);
     if (sent < 0)
     {
@@ -120,7 +133,7 @@ bool VideoDecoder::decode(const AVPacket& packet, PictureSize /*fit*/)
         }
         got = true;
     }
-    return got || fail("it gave no picture");
+    return got || m_reordered || fail("it gave no picture");
 }
 
 bool VideoDecoder::receive()

@@ -6,20 +6,33 @@
 #include <string>
 
 struct AVCodecContext;
+struct AVCodecParameters;
 
 namespace velkor
 {
 
+// How a stream's video decodes.
+struct EncodedStream
+{
+    // What the stream's description says of it (the parameter sets in its extradata), for a
+    // stream whose keyframes need not carry them; null when they do.
+    const AVCodecParameters* parameters = nullptr;
+    // Pictures may come out after later ones went in (B-frames); each then waits for the
+    // decoder's reordering instead of coming out at once.
+    bool reordered = false;
+};
+
 // Decodes MPEG-4 Part 2, H.264 or H.265 access units with libavcodec, in software. Each call
-// takes one access unit and must give one picture: the streams have no B-frames, so a unit that
-// gives none is as broken as one the decoder refuses or reports damaged.
+// takes one access unit. A device's streams have no B-frames, so each unit must give its picture
+// at once: one that gives none is as broken as one the decoder refuses or reports damaged. A
+// camera's stream may reorder its pictures; then a unit may give none, or an earlier one.
 class VideoDecoder final : public PictureDecoder
 {
 public:
     static constexpr long long kMaxPixels = 4096LL * 4096LL;
 
     // `threads` 0 takes defaultThreads().
-    explicit VideoDecoder(VideoCodec codec, int threads = 0);
+    explicit VideoDecoder(VideoCodec codec, int threads = 0, EncodedStream stream = {});
 
     // Slice threads: one fewer than the machine has cores, at least one and at most four.
     static int defaultThreads();
@@ -27,6 +40,7 @@ public:
     VideoDecoder(const VideoDecoder&) = delete;
     VideoDecoder& operator=(const VideoDecoder&) = delete;
 
+    // With a reordered stream, true and no picture() for a unit whose picture is still held back.
     bool decode(const AVPacket& packet, PictureSize fit) override;
     Frame& picture() override { return m_picture; }
     PictureSize pictureSize() const override { return m_pictureSize; }
@@ -46,6 +60,7 @@ private:
     Frame m_received;
     PictureSize m_pictureSize;
     bool m_keyframe = false;
+    bool m_reordered = false;
     std::string m_error;
 };
 

@@ -8,8 +8,8 @@
 //         ffmpeg -rtsp_transport tcp -i URL -vf scale=800:600 -pix_fmt bgra -f null -
 //       reading the same server at the same time.
 //   velkor_camera_bench first [ROUNDS=10]
-//       Time from the start of play to the first picture handed to the drawing thread, for each
-//       codec (one keyframe a second). GStreamer's server starts each client's stream at a
+//       Time from the start of play to the first picture drawn, for each codec (one keyframe a
+//       second). GStreamer's server starts each client's stream at a
 //       keyframe, so these figures hold no wait for one.
 //   velkor_camera_bench comeback [KILLS=10] [DOWNTIME_SECONDS=0]
 //       Through the library's operations, as the console calls them: the RTSP camera is killed
@@ -26,12 +26,12 @@
 #include "tests/velkor/support/XvfbDisplay.h"
 #include "velkor/CameraStream.h"
 #include "velkor/DrawingThread.h"
+#include "velkor/LiveCounters.h"
 #include "velkor/LiveObserver.h"
 #include "velkor/ResultCode.h"
 #include "velkor/VelkorLibrary.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -39,10 +39,8 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 namespace
@@ -65,35 +63,15 @@ double percentile(std::vector<double> values, double fraction)
     return values[static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1))];
 }
 
-// When the first picture of a play was handed to the drawing thread, and how many were.
-class TimingObserver final : public velkor::LiveObserver
+// Says why play ended, when not stopped.
+class QuietObserver final : public velkor::LiveObserver
 {
 public:
-    explicit TimingObserver(Clock::time_point start) : m_start(start) {}
-
     void onPlaying() override {}
     void onPictureSize(int, int, std::size_t) override {}
     void onFrameError(int32_t, const std::string& description) override
     {
         std::fprintf(stderr, "OnError: %s\n", description.c_str());
-    }
-    void onPartDone(const velkor::PartOutcome& outcome) override
-    {
-        if (outcome.result != velkor::PartOutcome::Result::Drawn)
-        {
-            return;
-        }
-        double none = -1;
-        m_firstPictureMs.compare_exchange_strong(none, msSince(m_start));
-        ++m_drawn;
-        if (outcome.timestamp)
-        {
-            const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
-                                 std::chrono::system_clock::now().time_since_epoch())
-                                 .count();
-            std::lock_guard lock(m_mutex);
-            m_latenciesMs.push_back(static_cast<double>(now - *outcome.timestamp) / 1000);
-        }
     }
     void onEnded(int32_t code, const std::string& description) override
     {
@@ -102,28 +80,10 @@ public:
             std::fprintf(stderr, "play ended: %s\n", description.c_str());
         }
     }
-
-    double firstPictureMs() const { return m_firstPictureMs; }
-    std::uint64_t drawn() const { return m_drawn; }
-    // Each picture's latency so far, from the camera's capture time to the hand-over, and a
-    // fresh start.
-    std::vector<double> takeLatencies()
-    {
-        std::lock_guard lock(m_mutex);
-        return std::exchange(m_latenciesMs, {});
-    }
-
-private:
-    const Clock::time_point m_start;
-    std::atomic<double> m_firstPictureMs{-1};
-    std::atomic<std::uint64_t> m_drawn{0};
-    std::mutex m_mutex;
-    std::vector<double> m_latenciesMs;
 };
 
 std::unique_ptr<velkor::CameraStream> playCamera(const std::string& text,
-                                                 velkor::PictureSink& output,
-                                                 std::unique_ptr<velkor::LiveObserver> observer)
+                                                 velkor::PictureSink& output)
 {
     std::string why;
     auto url = velkor::CameraUrl::parse(text, why);
@@ -133,8 +93,8 @@ std::unique_ptr<velkor::CameraStream> playCamera(const std::string& text,
         std::exit(2);
     }
     auto stream = std::make_unique<velkor::CameraStream>(
-        output, std::move(observer), std::move(*url), velkor::CameraStream::Credentials{},
-        [](velkor::VideoCodec) {});
+        output, std::make_unique<QuietObserver>(), std::move(*url),
+        velkor::CameraStream::Credentials{}, [](velkor::VideoCodec) {});
     stream->start(1, {});
     return stream;
 }
@@ -174,9 +134,7 @@ int measureCpu(int seconds)
     }
     const std::string url = camera.url("/h264");
     const double loadBefore = LoadAverage();
-    auto observer = std::make_unique<TimingObserver>(Clock::now());
-    TimingObserver& timing = *observer;
-    auto stream = playCamera(url, output, std::move(observer));
+    auto stream = playCamera(url, output);
     const std::vector<std::string> command{
         "ffmpeg",   "-nostdin", "-loglevel", "error", "-rtsp_transport",
         "tcp",      "-i",       url,         "-vf",   "scale=800:600",
@@ -185,9 +143,7 @@ int measureCpu(int seconds)
     ffmpeg.start(command);
     // Past both readers' start: ffmpeg first reads a while to learn the stream.
     std::this_thread::sleep_for(std::chrono::seconds(5));
-    timing.takeLatencies();
-    const std::uint64_t drawnStart = timing.drawn();
-    const std::uint64_t replacedStart = output.replacedCount();
+    const velkor::LiveCounters::Snapshot before = output.counters()->snapshot();
     const double oursStart = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     const double theirsStart = cpuSecondsOf(ffmpeg.pid());
     const auto wallStart = Clock::now();
@@ -195,9 +151,7 @@ int measureCpu(int seconds)
     const double wall = msSince(wallStart) / 1000;
     const double ours = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - oursStart;
     const double theirs = cpuSecondsOf(ffmpeg.pid()) - theirsStart;
-    const std::uint64_t drawn = timing.drawn() - drawnStart;
-    const std::vector<double> latencies = timing.takeLatencies();
-    const std::uint64_t replaced = output.replacedCount() - replacedStart;
+    const velkor::LiveCounters::Snapshot counted = output.counters()->snapshot() - before;
     const bool ffmpegRan = !ffmpeg.waitForExit(std::chrono::milliseconds(0));
     stream->stop();
 
@@ -209,15 +163,19 @@ int measureCpu(int seconds)
     std::printf("%s, 1280x720 25 fps into 800 x 600, %.1f s (load average %.2f before, %.2f "
                 "after)\n",
                 url.c_str(), wall, loadBefore, LoadAverage());
-    std::printf("  library: %.1f %% of a core, %llu pictures handed to drawing (%.1f per s), "
-                "%llu replaced before drawn\n",
-                100 * ours / wall, static_cast<unsigned long long>(drawn),
-                static_cast<double>(drawn) / wall, static_cast<unsigned long long>(replaced));
-    std::printf(
-        "  latency from the camera's capture time (its RTCP sender reports) to the hand-over: "
-        "p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu pictures)\n",
-        percentile(latencies, 0.5), percentile(latencies, 0.99), percentile(latencies, 1.0),
-        latencies.size());
+    std::printf("  library: %.1f %% of a core; pictures handed to the drawing thread %llu (%.1f "
+                "per s), drawn %llu, replaced by a newer one before drawn %llu, undecodable "
+                "%llu\n",
+                100 * ours / wall, static_cast<unsigned long long>(counted.handedOver),
+                static_cast<double>(counted.handedOver) / wall,
+                static_cast<unsigned long long>(counted.drawn),
+                static_cast<unsigned long long>(counted.replaced),
+                static_cast<unsigned long long>(counted.undecodable));
+    std::printf("  latency from the camera's capture time (its RTCP sender reports) to the "
+                "hand-over: p50 %zu ms, p99 %zu ms, max %zu ms\n",
+                counted.latencyPercentile(0.5).value_or(0),
+                counted.latencyPercentile(0.99).value_or(0),
+                counted.latencyPercentile(1.0).value_or(0));
     std::printf("  %s\n  ffmpeg: %.1f %% of a core%s\n  library / ffmpeg = %.2f (goal: at most "
                 "1.0)\n",
                 shown.c_str(), 100 * theirs / wall, ffmpegRan ? "" : " (ffmpeg had ended early)",
@@ -246,16 +204,16 @@ int measureFirstPicture(int rounds)
         std::vector<double> totals;
         for (int round = 0; round < rounds; ++round)
         {
-            auto observer = std::make_unique<TimingObserver>(Clock::now());
-            const TimingObserver& timing = *observer;
-            auto stream = playCamera(url, output, std::move(observer));
-            const auto deadline = Clock::now() + std::chrono::seconds(10);
-            while (timing.firstPictureMs() < 0 && Clock::now() < deadline)
+            const std::uint64_t drawnBefore = output.counters()->snapshot().drawn;
+            const auto start = Clock::now();
+            auto stream = playCamera(url, output);
+            const auto deadline = start + std::chrono::seconds(10);
+            while (output.counters()->snapshot().drawn == drawnBefore && Clock::now() < deadline)
             {
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
+            totals.push_back(msSince(start));
             stream->stop();
-            totals.push_back(timing.firstPictureMs());
             // A camera that serves one connection at a time needs a moment to listen again.
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
         }

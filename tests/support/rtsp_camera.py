@@ -3,10 +3,11 @@
 
 Mounts /h264, /h265 and /jpeg (JPEG over RTP); /cam in the codec --cam-codec names; /ch1 and /ch2,
 JPEG at the full and at half the size; /h264-udp, which refuses RTP interleaved in the RTSP
-connection (TCP); and /audio, which has no video track. One pipeline
-per mount is shared by every client, as on a camera: a client that joins late starts mid-way
-between keyframes. Prints one line, "rtsp-camera listening on rtsp://127.0.0.1:PORT", once it
-serves. Run with Debian's python3, which has the GObject bindings.
+connection (TCP); /h264-bframes, whose pictures are reordered (B-frames) and whose parameter sets
+are in its description only; and /audio, which has no video track. Clients watching a mount at the
+same time share its pipeline; each client's stream starts at a keyframe. Prints one line,
+"rtsp-camera listening on rtsp://127.0.0.1:PORT", once it serves. Run with Debian's python3, which
+has the GObject bindings.
 """
 
 import argparse
@@ -49,6 +50,9 @@ def launch_lines(args):
         "/ch1": f"{source} ! {encoders['jpeg']}",
         "/ch2": f"{video_source(args, 2)} ! {encoders['jpeg']}",
         "/h264-udp": f"{source} ! {encoders['h264']}",
+        "/h264-bframes": f"{source} ! x264enc speed-preset=ultrafast rc-lookahead=0 bframes=2 "
+        f"b-adapt=false key-int-max={keys} ! video/x-h264,stream-format=avc,profile=main "
+        "! rtph264pay name=pay0 pt=96",
         "/audio": "audiotestsrc is-live=true ! audio/x-raw,rate=8000,channels=1 ! alawenc "
         "! rtppcmapay name=pay0",
     }

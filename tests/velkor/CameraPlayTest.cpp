@@ -186,6 +186,7 @@ TEST_F(CameraPlayTest, EachCodecPlaysMovesAndNamesItsFormat)
         {s_camera->url("/h264"), 640 * 65536 + 480, 3},
         {s_camera->url("/h265"), 640 * 65536 + 480, 6},
         {s_camera->url("/jpeg"), 640 * 65536 + 480, 0},
+        {s_camera->url("/h264-bframes"), 640 * 65536 + 480, 3},
         {http.url(), 800 * 65536 + 600, 0},
     };
     for (const auto& camera : cameras)

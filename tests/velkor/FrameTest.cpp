@@ -15,13 +15,21 @@
 #include "velkor/RowScaler.h"
 #include "velkor/VideoDecoder.h"
 
+extern "C"
+{
+#include <libavcodec/avcodec.h>
+}
+
 #include <gtest/gtest.h>
 
 #include <array>
 #include <chrono>
 #include <map>
+#include <memory>
+#include <string>
 
 using namespace velkor;
+using namespace std::string_literals;
 using velkortest::AccessUnit;
 using velkortest::FakeDevice;
 
@@ -550,6 +558,47 @@ TEST_P(VideoFormatTest, JoinsAtAKeyframeAndRecoversAtTheNextAfterDamage)
     EXPECT_EQ(counted.notSent, 0U);
     EXPECT_TRUE(counted.latencyPercentile(1.0));
     EXPECT_EQ(observer.sizes, (std::vector<std::pair<int, int>>{{96, 72}}));
+}
+
+TEST(VideoDecoder, TakesParameterSetsTheUnitsLackFromTheStreamsDescription)
+{
+    // As a camera may send H.264: its sequence and picture parameter sets only in its
+    // description, taken out of the units here.
+    std::string parameterSets;
+    std::vector<std::string> units;
+    for (const AccessUnit& unit : velkortest::encodeTestVideo("h264", 96, 10, 10))
+    {
+        std::string rest;
+        for (std::size_t at = unit.bytes.find("\x00\x00\x01"s); at != std::string::npos;)
+        {
+            const std::size_t next = unit.bytes.find("\x00\x00\x01"s, at + 3);
+            const std::string nal = unit.bytes.substr(at + 3, next - at - 3);
+            const int type = static_cast<unsigned char>(nal[0]) & 0x1F;
+            (type == 7 || type == 8 ? parameterSets : rest) += "\x00\x00\x01"s + nal;
+            at = next;
+        }
+        units.push_back(rest);
+    }
+    ASSERT_EQ(units.size(), 10U);
+    ASSERT_FALSE(parameterSets.empty());
+
+    VideoDecoder without(VideoCodec::H264);
+    EXPECT_FALSE(without.decode(TestPacket(units[0]).get(), {}));
+
+    const std::unique_ptr<AVCodecParameters, void (*)(AVCodecParameters*)> description(
+        avcodec_parameters_alloc(), [](AVCodecParameters* p) { avcodec_parameters_free(&p); });
+    description->codec_type = AVMEDIA_TYPE_VIDEO;
+    description->codec_id = AV_CODEC_ID_H264;
+    description->extradata =
+        static_cast<std::uint8_t*>(av_mallocz(parameterSets.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    description->extradata_size = static_cast<int>(parameterSets.size());
+    std::copy(parameterSets.begin(), parameterSets.end(), description->extradata);
+    VideoDecoder decoder(VideoCodec::H264, 0, {description.get(), false});
+    for (const std::string& unit : units)
+    {
+        ASSERT_TRUE(decoder.decode(TestPacket(unit).get(), {})) << decoder.error();
+        EXPECT_EQ(decoder.picture().size(), (PictureSize{96, 72}));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, VideoFormatTest, ::testing::Values("mpeg4", "h264", "h265"),

@@ -1,0 +1,146 @@
+#include "velkor/LivePictures.h"
+
+#include "velkor/JpegDecoder.h"
+#include "velkor/LiveCounters.h"
+#include "velkor/LiveObserver.h"
+#include "velkor/PictureSink.h"
+#include "velkor/ResultCode.h"
+
+namespace velkor
+{
+
+LivePictures::LivePictures(PictureSink* sink, LiveObserver& observer)
+    : m_sink(sink), m_observer(observer), m_counters(sink != nullptr ? sink->counters() : nullptr)
+{
+}
+
+LivePictures::~LivePictures() = default;
+
+void LivePictures::restart(EncodedStream stream)
+{
+    m_awaitingKeyframe = true;
+    if (stream.parameters != nullptr || stream.reordered != m_stream.reordered)
+    {
+        // Made again for the new description on the next picture.
+        m_decoder.reset();
+    }
+    else if (m_decoder)
+    {
+        m_decoder->reset();
+    }
+    m_stream = stream;
+    if (m_counters != nullptr)
+    {
+        m_counters->restart();
+    }
+}
+
+void LivePictures::show(const AVPacket& packet, const Encoded& encoded)
+{
+    if (!decode(packet, encoded) || m_sink == nullptr)
+    {
+        return;
+    }
+    Frame& picture = m_decoder->picture();
+    if (picture.empty())
+    {
+        // Held back by the decoder, to come out after pictures it goes before.
+        return;
+    }
+    if (encoded.position)
+    {
+        picture->pts = *encoded.position;
+    }
+    if (m_sink->present(picture) && m_counters != nullptr)
+    {
+        m_counters->countHandOver(encoded.timestamp);
+    }
+}
+
+bool LivePictures::decode(const AVPacket& packet, const Encoded& encoded)
+{
+    const bool video = encoded.codec != VideoCodec::Jpeg;
+    if (m_awaitingKeyframe && video && encoded.keyframe == false)
+    {
+        if (m_counters != nullptr)
+        {
+            m_counters->countSkipped();
+        }
+        return false;
+    }
+    PictureDecoder& decoder = decoderFor(encoded.codec);
+    const PictureSize fit = m_sink != nullptr ? m_sink->drawnSize() : PictureSize{};
+    if (!decoder.decode(packet, fit))
+    {
+        reportUndecodable(decoder.error());
+        decoder.reset();
+        m_awaitingKeyframe = true;
+        return false;
+    }
+    const PictureSize size = decoder.pictureSize();
+    if (size.width > kMaxReportedWidth || size.height > kMaxReportedHeight)
+    {
+        reportUndecodable("its size " + std::to_string(size.width) + "x" +
+                          std::to_string(size.height) + " is larger than a picture size can be " +
+                          "reported (width at most " + std::to_string(kMaxReportedWidth) +
+                          ", height at most " + std::to_string(kMaxReportedHeight) + ")");
+        return false;
+    }
+    ++m_decoded;
+    // A picture whose stream does not say whether it is a keyframe is believed when the decoder
+    // says so.
+    const bool keyframe = !video || encoded.keyframe.value_or(false);
+    if (m_awaitingKeyframe && !keyframe && !decoder.keyframe())
+    {
+        if (m_counters != nullptr)
+        {
+            m_counters->countSkipped();
+        }
+        return false;
+    }
+    m_awaitingKeyframe = false;
+    if (!(size == m_reportedSize) && size.width > 0)
+    {
+        m_reportedSize = size;
+        m_observer.onPictureSize(size.width, size.height, static_cast<std::size_t>(packet.size));
+    }
+    return true;
+}
+
+void LivePictures::refuse(const std::string& reason)
+{
+    reportUndecodable(reason);
+}
+
+PictureDecoder& LivePictures::decoderFor(VideoCodec codec)
+{
+    if (!m_decoder || m_decoderCodec != codec)
+    {
+        if (codec == VideoCodec::Jpeg)
+        {
+            m_decoder = std::make_unique<JpegDecoder>();
+        }
+        else
+        {
+            m_decoder = std::make_unique<VideoDecoder>(codec, 0, m_stream);
+        }
+        m_decoderCodec = codec;
+    }
+    return *m_decoder;
+}
+
+void LivePictures::reportUndecodable(const std::string& reason)
+{
+    if (m_counters != nullptr)
+    {
+        m_counters->countUndecodable();
+    }
+    // Once per play: a device sending nothing but broken pictures must not flood listeners.
+    if (!m_decodeErrorReported)
+    {
+        m_observer.onFrameError(FrameUndecodable, "a live picture could not be decoded: " + reason);
+    }
+    m_decodeErrorReported = true;
+}
+
+} // namespace velkor

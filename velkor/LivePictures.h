@@ -1,0 +1,79 @@
+#pragma once
+
+#include "velkor/PictureDecoder.h"
+#include "velkor/StreamFormats.h"
+#include "velkor/VideoDecoder.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+struct AVPacket;
+
+namespace velkor
+{
+
+class LiveCounters;
+class LiveObserver;
+class PictureSink;
+
+// The pictures of one live play, whichever stream brings them: each decoded by the decoder of its
+// format and handed to the sink (which may be null: decode only), from a keyframe on, at the
+// start, after restart() and after a picture that could not be decoded, so no picture is shown
+// whose references were lost. Reports the first picture's size and each change, and the play's
+// first undecodable picture; counts what became of each.
+class LivePictures
+{
+public:
+    // OnImage reports a size as width * 65536 + height in a signed 32-bit value.
+    static constexpr int kMaxReportedWidth = 32767;
+    static constexpr int kMaxReportedHeight = 65535;
+
+    // What a stream tells of one encoded picture besides its bytes.
+    struct Encoded
+    {
+        VideoCodec codec = VideoCodec::Jpeg;
+        // Whether it depends on no earlier picture; nothing when the stream does not say.
+        std::optional<bool> keyframe;
+        // Its place in the stream's time, for the decoded picture's pts; nothing keeps the pts the
+        // decoder gave it.
+        std::optional<std::int64_t> position;
+        // When the device took or finished it, microseconds since the Unix epoch.
+        std::optional<std::int64_t> timestamp;
+    };
+
+    LivePictures(PictureSink* sink, LiveObserver& observer);
+    ~LivePictures();
+    LivePictures(const LivePictures&) = delete;
+    LivePictures& operator=(const LivePictures&) = delete;
+
+    // A new stream, which starts at a keyframe. A device's own streams carry their parameter sets
+    // in every keyframe and have no B-frames; a camera's may keep them in its description (which
+    // must outlive the stream) and reorder its pictures.
+    void restart(EncodedStream stream = {});
+    void show(const AVPacket& packet, const Encoded& encoded);
+    // A picture that never reaches a decoder, for `reason`.
+    void refuse(const std::string& reason);
+    std::size_t framesDecoded() const { return m_decoded; }
+
+private:
+    bool decode(const AVPacket& packet, const Encoded& encoded);
+    PictureDecoder& decoderFor(VideoCodec codec);
+    void reportUndecodable(const std::string& reason);
+
+    PictureSink* m_sink;
+    LiveObserver& m_observer;
+    LiveCounters* m_counters;
+    EncodedStream m_stream;
+    std::unique_ptr<PictureDecoder> m_decoder;
+    VideoCodec m_decoderCodec = VideoCodec::Jpeg;
+    bool m_awaitingKeyframe = true;
+    // 0 x 0 until the first picture is shown.
+    PictureSize m_reportedSize;
+    std::size_t m_decoded = 0;
+    bool m_decodeErrorReported = false;
+};
+
+} // namespace velkor
