@@ -1,11 +1,13 @@
 #include "tests/support/HttpCamera.h"
 #include "tests/support/RtspCamera.h"
 #include "tests/velkor/support/LibraryFixture.h"
+#include "tests/velkor/support/LoopbackServer.h"
 #include "tests/velkor/support/TestWindows.h"
 #include "tests/velkor/support/XvfbDisplay.h"
 #include "velkor/ResultCode.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <functional>
@@ -17,6 +19,8 @@
 using namespace velkor;
 using velkortest::HttpCamera;
 using velkortest::LibraryFixture;
+using velkortest::LoopbackConnection;
+using velkortest::LoopbackServer;
 using velkortest::RecordedEvent;
 using velkortest::RtspCamera;
 using velkortest::TestWindows;
@@ -285,6 +289,47 @@ TEST_F(CameraPlayTest, StopAndCloseReturnAtOnceWhileTheCameraDoesNotAnswer)
     EXPECT_TRUE(waitForPixels(showsNoSignal));
     EXPECT_LT(timed([&] { m_api->Close(); }), kPromptly);
     ::kill(camera.pid(), SIGCONT);
+}
+
+TEST_F(CameraPlayTest, StopAndCloseReturnAtOnceWhileLibavformatWaitsForTheCameraToAnswer)
+{
+    // Answers Open's DESCRIBE, then accepts libavformat's connections and says nothing to them.
+    std::atomic<int> silentConnections{0};
+    LoopbackServer camera(
+        [&](const std::string&, const std::string& head, LoopbackConnection& connection)
+        {
+            if (head.rfind("DESCRIBE ", 0) == 0)
+            {
+                const auto cseq = head.find("CSeq: ");
+                const std::string sdp = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=Silent\r\n"
+                                        "m=video 0 RTP/AVP 26\r\n";
+                connection.send("RTSP/1.0 200 OK\r\n" +
+                                head.substr(cseq, head.find("\r\n", cseq) - cseq + 2) +
+                                "Content-Type: application/sdp\r\nContent-Length: " +
+                                std::to_string(sdp.size()) + "\r\n\r\n" + sdp);
+                return;
+            }
+            ++silentConnections;
+            connection.waitUntilStopping();
+        });
+    const auto waitForSilentConnection = [&](int count)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (silentConnections.load() < count && std::chrono::steady_clock::now() < deadline)
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return silentConnections.load() >= count;
+    };
+    const std::string url = "rtsp://127.0.0.1:" + std::to_string(camera.port()) + "/silent";
+    ASSERT_TRUE(play(url));
+    ASSERT_TRUE(waitForSilentConnection(1));
+    EXPECT_LT(timed([&] { m_api->PlayControl(1, 1, nullptr, 0, nullptr); }), kPromptly);
+
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(waitForSilentConnection(2));
+    EXPECT_LT(timed([&] { m_api->Close(); }), kPromptly);
+    EXPECT_EQ(m_listener.count("error"), 0U) << errorsSeen();
 }
 
 TEST_F(CameraPlayTest, ChannelFieldAndSettingsTheCameraDecides)
