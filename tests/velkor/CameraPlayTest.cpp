@@ -1,4 +1,5 @@
 #include "tests/support/HttpCamera.h"
+#include "tests/support/ProcessRunner.h"
 #include "tests/support/RtspCamera.h"
 #include "tests/velkor/support/LibraryFixture.h"
 #include "tests/velkor/support/LoopbackServer.h"
@@ -14,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace velkor;
@@ -41,6 +43,54 @@ auto errorWith(int32_t code, const std::string& text = {})
                event.text.find(text) != std::string::npos;
     };
 }
+
+// Answers Open's DESCRIBE, then accepts libavformat's connections and says nothing to them.
+class SilentCamera
+{
+public:
+    SilentCamera()
+        : m_server([this](const std::string&, const std::string& head,
+                          LoopbackConnection& connection) { serve(head, connection); })
+    {
+    }
+
+    std::string url() const
+    {
+        return "rtsp://127.0.0.1:" + std::to_string(m_server.port()) + "/silent";
+    }
+
+    // Whether `count` connections other than Open's have come, within 10 s.
+    bool waitForConnections(int count) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (m_silent.load() < count && std::chrono::steady_clock::now() < deadline)
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return m_silent.load() >= count;
+    }
+
+private:
+    void serve(const std::string& head, LoopbackConnection& connection)
+    {
+        if (head.rfind("DESCRIBE ", 0) != 0)
+        {
+            ++m_silent;
+            connection.waitUntilStopping();
+            return;
+        }
+        const auto cseq = head.find("CSeq: ");
+        const std::string sdp = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=Silent\r\n"
+                                "m=video 0 RTP/AVP 26\r\n";
+        connection.send(
+            "RTSP/1.0 200 OK\r\n" + head.substr(cseq, head.find("\r\n", cseq) - cseq + 2) +
+            "Content-Type: application/sdp\r\nContent-Length: " + std::to_string(sdp.size()) +
+            "\r\n\r\n" + sdp);
+    }
+
+    std::atomic<int> m_silent{0};
+    LoopbackServer m_server;
+};
 
 template <typename Call> std::chrono::duration<double> timed(Call call)
 {
@@ -293,43 +343,36 @@ TEST_F(CameraPlayTest, StopAndCloseReturnAtOnceWhileTheCameraDoesNotAnswer)
 
 TEST_F(CameraPlayTest, StopAndCloseReturnAtOnceWhileLibavformatWaitsForTheCameraToAnswer)
 {
-    // Answers Open's DESCRIBE, then accepts libavformat's connections and says nothing to them.
-    std::atomic<int> silentConnections{0};
-    LoopbackServer camera(
-        [&](const std::string&, const std::string& head, LoopbackConnection& connection)
-        {
-            if (head.rfind("DESCRIBE ", 0) == 0)
-            {
-                const auto cseq = head.find("CSeq: ");
-                const std::string sdp = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=Silent\r\n"
-                                        "m=video 0 RTP/AVP 26\r\n";
-                connection.send("RTSP/1.0 200 OK\r\n" +
-                                head.substr(cseq, head.find("\r\n", cseq) - cseq + 2) +
-                                "Content-Type: application/sdp\r\nContent-Length: " +
-                                std::to_string(sdp.size()) + "\r\n\r\n" + sdp);
-                return;
-            }
-            ++silentConnections;
-            connection.waitUntilStopping();
-        });
-    const auto waitForSilentConnection = [&](int count)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        while (silentConnections.load() < count && std::chrono::steady_clock::now() < deadline)
-        {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return silentConnections.load() >= count;
-    };
-    const std::string url = "rtsp://127.0.0.1:" + std::to_string(camera.port()) + "/silent";
-    ASSERT_TRUE(play(url));
-    ASSERT_TRUE(waitForSilentConnection(1));
+    SilentCamera camera;
+    ASSERT_TRUE(play(camera.url()));
+    ASSERT_TRUE(camera.waitForConnections(1));
     EXPECT_LT(timed([&] { m_api->PlayControl(1, 1, nullptr, 0, nullptr); }), kPromptly);
 
     ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
-    ASSERT_TRUE(waitForSilentConnection(2));
+    ASSERT_TRUE(camera.waitForConnections(2));
     EXPECT_LT(timed([&] { m_api->Close(); }), kPromptly);
     EXPECT_EQ(m_listener.count("error"), 0U) << errorsSeen();
+}
+
+TEST_F(CameraPlayTest, LeavingTheProcessWhileACameraPlaysOrDoesNotAnswerIsClean)
+{
+    for (const char* how : {"return", "exit"})
+    {
+        velkortest::ProcessRunner probe;
+        ASSERT_TRUE(probe.start({VELKOR_EXIT_PROBE_PATH, s_camera->url("/h264"), how}));
+        EXPECT_EQ(probe.waitForExit(std::chrono::seconds(20)), 0) << how;
+    }
+    // Leaving while libavformat waits for the camera's answer does not wait for it.
+    SilentCamera silent;
+    int connections = 0;
+    for (const char* how : {"return", "exit"})
+    {
+        velkortest::ProcessRunner probe;
+        ASSERT_TRUE(probe.start({VELKOR_EXIT_PROBE_PATH, silent.url(), how, "usr1"}));
+        ASSERT_TRUE(silent.waitForConnections(++connections)) << how;
+        probe.signal(SIGUSR1);
+        EXPECT_EQ(probe.waitForExit(std::chrono::seconds(3)), 0) << how;
+    }
 }
 
 TEST_F(CameraPlayTest, ChannelFieldAndSettingsTheCameraDecides)

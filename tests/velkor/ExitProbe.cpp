@@ -1,7 +1,8 @@
-// Opens the device given on the command line, starts live play into a window if one can be
-// made, and leaves main while every library thread still runs: the process must end cleanly.
-// Usage: velkor_exit_probe PORT return|exit [X_SERVER_PID]; with the pid, the X server is
-// stopped (SIGSTOP) once the window is handed over, and the one who runs the probe continues it.
+// Opens the device or camera given on the command line, starts live play into a window if one can
+// be made, and leaves main while every library thread still runs: the process must end cleanly.
+// Usage: velkor_exit_probe PORT|CAMERA_URL return|exit [X_SERVER_PID|usr1]; with the pid, the X
+// server is stopped (SIGSTOP) once the window is handed over, and the one who runs the probe
+// continues it; with usr1, the probe leaves on SIGUSR1 instead of after the first picture.
 #include "devicelib/DeviceLibrary.h"
 
 #include <xcb/xcb.h>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <thread>
 
@@ -35,9 +37,22 @@ int main(int argc, char** argv)
     {
         return 2;
     }
+    const bool onSignal = argc > 3 && std::strcmp(argv[3], "usr1") == 0;
+    // Blocked before the library starts a thread, so that only the wait below takes it.
+    sigset_t leave;
+    sigemptyset(&leave);
+    sigaddset(&leave, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &leave, nullptr);
     DeviceLibrary* api = GetVelkorAPI();
     api->Slot042(&watcher);
-    api->SetHttpPort(std::atoi(argv[1]));
+    if (std::strstr(argv[1], "://") != nullptr)
+    {
+        api->SetIPAddr(argv[1]);
+    }
+    else
+    {
+        api->SetHttpPort(std::atoi(argv[1]));
+    }
     // Kept in a global: the window must outlive main(), and a leak checker sees it still held.
     static xcb_connection_t* connection = nullptr;
     connection = xcb_connect(nullptr, nullptr);
@@ -51,7 +66,7 @@ int main(int argc, char** argv)
         xcb_flush(connection);
         api->SetVideoWindow(window);
     }
-    if (argc > 3)
+    if (argc > 3 && !onSignal)
     {
         ::kill(std::atoi(argv[3]), SIGSTOP);
     }
@@ -59,13 +74,24 @@ int main(int argc, char** argv)
     {
         return 3;
     }
-    for (int i = 0; i < 500 && !watcher.seen; ++i)
+    if (onSignal)
     {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const timespec patience{20, 0};
+        if (sigtimedwait(&leave, nullptr, &patience) != SIGUSR1)
+        {
+            return 4;
+        }
     }
-    if (!watcher.seen)
+    else
     {
-        return 4;
+        for (int i = 0; i < 500 && !watcher.seen; ++i)
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (!watcher.seen)
+        {
+            return 4;
+        }
     }
     // For a stall benchmark timing the exit from here on.
     std::puts("leaving");
