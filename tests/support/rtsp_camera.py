@@ -4,15 +4,20 @@
 Mounts /h264, /h265 and /jpeg (JPEG over RTP); /cam in the codec --cam-codec names; /ch1 and /ch2,
 JPEG at the full and at half the size; /h264-udp, which refuses RTP interleaved in the RTSP
 connection (TCP); /h264-bframes, whose pictures are reordered (B-frames) and whose parameter sets
-are in its description only; and /audio, which has no video track. Clients watching a mount at the
+are in its description only; /audio, which has no video track; and with --mpeg4, /mpeg4: MPEG-4
+Part 2 that ffmpeg encodes into a file first (GStreamer's own MPEG-4 encoder refuses the time
+stamps that a live source has after the server's preroll). Clients watching a mount at the
 same time share its pipeline; each client's stream starts at a keyframe. Prints one line,
 "rtsp-camera listening on rtsp://127.0.0.1:PORT", once it serves. Run with Debian's python3, which
 has the GObject bindings.
 """
 
 import argparse
+import os
 import signal
+import subprocess
 import sys
+import tempfile
 
 import gi
 
@@ -58,6 +63,21 @@ def launch_lines(args):
     }
 
 
+def encode_mpeg4(args):
+    """Encodes a moving MPEG-4 picture into a Matroska file, which the server then plays in real
+    time. The file is gone from the folder once encoded, and with this process however it ends:
+    the pipeline opens it again through the descriptor this process keeps."""
+    with tempfile.NamedTemporaryFile(prefix="rtsp-camera-", suffix=".mkv") as named:
+        subprocess.run(
+            ["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi",
+             "-i", f"testsrc2=size={args.size}:rate={args.fps}", "-t", str(args.mpeg4_seconds),
+             "-c:v", "mpeg4", "-q:v", "5", "-g", str(args.keyframe_interval), named.name],
+            check=True)
+        kept = os.dup(named.fileno())
+    return (f"filesrc location=/proc/self/fd/{kept} ! matroskademux ! mpeg4videoparse "
+            "! rtpmp4vpay name=pay0 pt=96")
+
+
 def make_auth(args):
     auth = GstRtspServer.RTSPAuth()
     token = GstRtspServer.RTSPToken()
@@ -82,7 +102,12 @@ def main():
     parser.add_argument("--auth", choices=["none", "basic", "digest"], default="none")
     parser.add_argument("--user", default="admin")
     parser.add_argument("--password", default="secret")
+    parser.add_argument("--mpeg4", action="store_true", help="also mount /mpeg4")
+    parser.add_argument("--mpeg4-seconds", type=int, default=20, help="how long /mpeg4 plays")
     args = parser.parse_args()
+    lines = launch_lines(args)
+    if args.mpeg4:
+        lines["/mpeg4"] = encode_mpeg4(args)
 
     Gst.init(None)
     server = GstRtspServer.RTSPServer()
@@ -91,7 +116,7 @@ def main():
     if args.auth != "none":
         server.set_auth(make_auth(args))
     mounts = server.get_mount_points()
-    for path, line in launch_lines(args).items():
+    for path, line in lines.items():
         factory = GstRtspServer.RTSPMediaFactory()
         factory.set_launch(f"( {line} )")
         factory.set_shared(True)

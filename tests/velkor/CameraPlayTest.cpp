@@ -230,7 +230,9 @@ std::unique_ptr<RtspCamera> CameraPlayTest::s_camera;
 TEST_F(CameraPlayTest, EachCodecPlaysMovesAndNamesItsFormat)
 {
     HttpCamera http;
+    RtspCamera mpeg4({"--mpeg4"});
     ASSERT_TRUE(http.ready());
+    ASSERT_TRUE(mpeg4.ready()) << mpeg4.banner();
     const struct
     {
         std::string url;
@@ -241,6 +243,7 @@ TEST_F(CameraPlayTest, EachCodecPlaysMovesAndNamesItsFormat)
         {s_camera->url("/h265"), 640 * 65536 + 480, 6},
         {s_camera->url("/jpeg"), 640 * 65536 + 480, 0},
         {s_camera->url("/h264-bframes"), 640 * 65536 + 480, 3},
+        {mpeg4.url("/mpeg4"), 640 * 65536 + 480, 1},
         {http.url(), 800 * 65536 + 600, 0},
     };
     for (const auto& camera : cameras)
