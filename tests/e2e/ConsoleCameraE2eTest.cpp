@@ -1,7 +1,7 @@
 #include "devicelib/DeviceLibrary.h"
 #include "res/resource.h"
+#include "tests/e2e/VideoConsoleDriver.h"
 #include "tests/e2e/WindowPixels.h"
-#include "tests/support/ConsoleDriver.h"
 #include "tests/support/RtspCamera.h"
 
 #include <gtest/gtest.h>
@@ -16,83 +16,27 @@
 namespace
 {
 
-constexpr int kPatience = 10000; // ms; bounds every wait, so a fault fails instead of hanging
-
 // The console as a user drives it with a standard camera: its URL typed into the address field,
 // real libvelkor.so, GStreamer's RTSP server, real X server.
-class ConsoleCameraE2eTest : public ConsoleDriver
+class ConsoleCameraE2eTest : public VideoConsoleDriver
 {
 protected:
     void SetUp() override
     {
-        ConsoleDriver::SetUp();
+        VideoConsoleDriver::SetUp();
         m_camera = std::make_unique<velkortest::RtspCamera>();
         ASSERT_TRUE(m_camera->ready()) << m_camera->banner();
-        ASSERT_TRUE(m_pixels.usable());
-        startConsole();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
-        m_video = dlg->GetDlgItem(IDC_VIDEO).GetSafeHwnd();
-        ASSERT_NE(m_video, 0U);
+        showConsole();
     }
 
     void TearDown() override
     {
-        dlg.reset();
-        settle();
-        EXPECT_TRUE(boxes->texts().empty())
-            << "unexpected box: " << boxes->texts().front().toStdString();
-        ConsoleDriver::TearDown();
+        VideoConsoleDriver::TearDown();
         GetVelkorAPI()->SetIPAddr("127.0.0.1");
         m_camera.reset();
     }
 
-    [[nodiscard]] bool logHas(const std::string& part) const
-    {
-        const std::vector<std::string> lines = logLines();
-        return std::any_of(lines.begin(), lines.end(),
-                           [&part](const std::string& line)
-                           { return line.find(part) != std::string::npos; });
-    }
-
-    bool waitForLog(const std::string& part)
-    {
-        return QTest::qWaitFor([&] { return logHas(part); }, kPatience);
-    }
-
-    [[nodiscard]] std::vector<std::uint32_t> videoPixels() const
-    {
-        return m_pixels.read(static_cast<std::uint32_t>(m_video));
-    }
-
-    ::testing::AssertionResult waitForMovingVideo()
-    {
-        std::vector<std::uint32_t> first;
-        if (!QTest::qWaitFor(
-                [&]
-                {
-                    first = videoPixels();
-                    return !first.empty() && !WindowPixels::allBlack(first);
-                },
-                kPatience))
-        {
-            return ::testing::AssertionFailure() << "the video area stayed black";
-        }
-        if (!QTest::qWaitFor(
-                [&]
-                {
-                    const std::vector<std::uint32_t> now = videoPixels();
-                    return !WindowPixels::allBlack(now) && now != first;
-                },
-                kPatience))
-        {
-            return ::testing::AssertionFailure() << "the picture in the video area did not change";
-        }
-        return ::testing::AssertionSuccess();
-    }
-
-    WindowPixels m_pixels;
     std::unique_ptr<velkortest::RtspCamera> m_camera;
-    HWND m_video = 0;
 };
 
 TEST_F(ConsoleCameraE2eTest, ACameraUrlTypedIntoTheAddressFieldPlaysAndTheFormatListFollowsIt)

@@ -1,7 +1,7 @@
 #include "devicelib/DeviceLibrary.h"
 #include "res/resource.h"
+#include "tests/e2e/VideoConsoleDriver.h"
 #include "tests/e2e/WindowPixels.h"
-#include "tests/support/ConsoleDriver.h"
 #include "tests/support/Emulator.h"
 #include "tests/velkor/support/RecordingListener.h"
 
@@ -17,24 +17,17 @@
 namespace
 {
 
-constexpr int kPatience = 10000; // ms; bounds every wait, so a fault fails instead of hanging
-
 // The console as a user drives it: real libvelkor.so, real emulator, real X server.
-class ConsoleLiveE2eTest : public ConsoleDriver
+class ConsoleLiveE2eTest : public VideoConsoleDriver
 {
 protected:
     void SetUp() override
     {
-        ConsoleDriver::SetUp();
+        VideoConsoleDriver::SetUp();
         m_emulator = std::make_unique<velkortest::Emulator>(
             std::vector<std::string>{"--uid", "23", "--alarm-interval", "1"});
         ASSERT_TRUE(m_emulator->ready()) << "velkor-device did not start";
-        ASSERT_TRUE(m_pixels.usable());
-
-        startConsole();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
-        m_video = dlg->GetDlgItem(IDC_VIDEO).GetSafeHwnd();
-        ASSERT_NE(m_video, 0U);
+        showConsole();
 
         const std::string port = std::to_string(m_emulator->port());
         typeInto(IDC_HTTPPORT, QString::fromStdString(port));
@@ -44,11 +37,7 @@ protected:
 
     void TearDown() override
     {
-        dlg.reset();
-        settle();
-        EXPECT_TRUE(boxes->texts().empty())
-            << "unexpected box: " << boxes->texts().front().toStdString();
-        ConsoleDriver::TearDown();
+        VideoConsoleDriver::TearDown();
         m_emulator.reset();
     }
 
@@ -60,16 +49,6 @@ protected:
         return lines;
     }
 
-    [[nodiscard]] bool logHas(const std::string& part) const { return logCount(part) > 0; }
-
-    [[nodiscard]] std::size_t logCount(const std::string& part) const
-    {
-        const std::vector<std::string> lines = logLines();
-        return static_cast<std::size_t>(std::count_if(
-            lines.begin(), lines.end(),
-            [&part](const std::string& line) { return line.find(part) != std::string::npos; }));
-    }
-
     // Picks a list item and presses the list's Set button, as a user does.
     void choose(int listId, int position, int setId)
     {
@@ -77,46 +56,7 @@ protected:
         click(setId);
     }
 
-    bool waitForLog(const std::string& part)
-    {
-        return QTest::qWaitFor([&] { return logHas(part); }, kPatience);
-    }
-
-    [[nodiscard]] std::vector<std::uint32_t> videoPixels() const
-    {
-        return m_pixels.read(static_cast<std::uint32_t>(m_video));
-    }
-
-    // Waits for a picture in the video area, then for a different one.
-    ::testing::AssertionResult waitForMovingVideo()
-    {
-        std::vector<std::uint32_t> first;
-        if (!QTest::qWaitFor(
-                [&]
-                {
-                    first = videoPixels();
-                    return !first.empty() && !WindowPixels::allBlack(first);
-                },
-                kPatience))
-        {
-            return ::testing::AssertionFailure() << "the video area stayed black";
-        }
-        if (!QTest::qWaitFor(
-                [&]
-                {
-                    const std::vector<std::uint32_t> now = videoPixels();
-                    return !WindowPixels::allBlack(now) && now != first;
-                },
-                kPatience))
-        {
-            return ::testing::AssertionFailure() << "the picture in the video area did not change";
-        }
-        return ::testing::AssertionSuccess();
-    }
-
-    WindowPixels m_pixels;
     std::unique_ptr<velkortest::Emulator> m_emulator;
-    HWND m_video = 0;
 };
 
 // Each pattern must match a later line than the one before it.
