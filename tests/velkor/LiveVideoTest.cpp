@@ -3,12 +3,12 @@
 #include "tests/velkor/support/FakeDevice.h"
 #include "tests/velkor/support/LibraryFixture.h"
 #include "tests/velkor/support/ServerPause.h"
+#include "tests/velkor/support/TestWindows.h"
 #include "tests/velkor/support/XvfbDisplay.h"
 #include "velkor/DrawingThread.h"
 #include "velkor/ResultCode.h"
 
 #include <unistd.h>
-#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <array>
@@ -31,12 +31,13 @@ using velkortest::LibraryFixture;
 using velkortest::ProcessRunner;
 using velkortest::RecordedEvent;
 using velkortest::ServerPause;
+using velkortest::TestWindows;
 using velkortest::XvfbDisplay;
 
 namespace
 {
 
-constexpr std::uint32_t kWhite = 0xFFFFFF;
+constexpr std::uint32_t kWhite = TestWindows::kWhite;
 constexpr std::uint32_t kNoSignalBackground = 0x282C34;
 // A call waits for a stalled X server at most as long as the drawing thread is given to answer;
 // as long again is room for the call's own work under the sanitizers.
@@ -129,80 +130,6 @@ std::vector<std::uint32_t> decodedByFfmpeg(const std::string& format, const std:
     }
     return pixels;
 }
-
-// The test's own X client: makes windows and reads back what the library drew into them.
-class TestWindows
-{
-public:
-    TestWindows() : m_connection(xcb_connect(nullptr, nullptr)) {}
-    ~TestWindows() { xcb_disconnect(m_connection); }
-
-    bool usable() const { return xcb_connection_has_error(m_connection) == 0; }
-
-    std::uint32_t create(std::uint16_t width, std::uint16_t height, std::int16_t x = 0,
-                         std::int16_t y = 0)
-    {
-        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
-        const std::uint32_t window = xcb_generate_id(m_connection);
-        const std::uint32_t background = kWhite;
-        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, screen->root, x, y, width,
-                          height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
-                          XCB_CW_BACK_PIXEL, &background);
-        xcb_map_window(m_connection, window);
-        sync();
-        return window;
-    }
-
-    void destroy(std::uint32_t window)
-    {
-        xcb_destroy_window(m_connection, window);
-        sync();
-    }
-
-    std::uint32_t createPixmap(std::uint16_t width, std::uint16_t height)
-    {
-        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
-        const std::uint32_t pixmap = xcb_generate_id(m_connection);
-        xcb_create_pixmap(m_connection, screen->root_depth, pixmap, screen->root, width, height);
-        sync();
-        return pixmap;
-    }
-
-    // The window's pixels as 0xRRGGBB values, row by row.
-    // From (x, y) of the window on.
-    std::vector<std::uint32_t> read(std::uint32_t window, std::uint16_t width, std::uint16_t height,
-                                    std::int16_t x = 0, std::int16_t y = 0)
-    {
-        std::vector<std::uint32_t> pixels;
-        xcb_get_image_reply_t* reply =
-            xcb_get_image_reply(m_connection,
-                                xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, x, y,
-                                              width, height, ~0U),
-                                nullptr);
-        if (reply == nullptr)
-        {
-            return pixels;
-        }
-        const std::uint8_t* data = xcb_get_image_data(reply);
-        const int length = xcb_get_image_data_length(reply);
-        for (int i = 0; i + 3 < length; i += 4)
-        {
-            pixels.push_back(
-                static_cast<std::uint32_t>(data[i] | (data[i + 1] << 8) | (data[i + 2] << 16)));
-        }
-        std::free(reply);
-        return pixels;
-    }
-
-private:
-    void sync()
-    {
-        std::free(
-            xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
-    }
-
-    xcb_connection_t* m_connection;
-};
 
 class LiveVideoTest : public LibraryFixture
 {

@@ -19,12 +19,13 @@ bool TestWindows::usable() const
     return xcb_connection_has_error(m_connection) == 0;
 }
 
-std::uint32_t TestWindows::create(std::uint16_t width, std::uint16_t height)
+std::uint32_t TestWindows::create(std::uint16_t width, std::uint16_t height, std::int16_t x,
+                                  std::int16_t y)
 {
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
     const std::uint32_t window = xcb_generate_id(m_connection);
     const std::uint32_t background = kWhite;
-    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, width, height,
+    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, screen->root, x, y, width, height,
                       0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL,
                       &background);
     xcb_map_window(m_connection, window);
@@ -48,12 +49,12 @@ std::uint32_t TestWindows::createPixmap(std::uint16_t width, std::uint16_t heigh
 }
 
 std::vector<std::uint32_t> TestWindows::read(std::uint32_t window, std::uint16_t width,
-                                             std::uint16_t height)
+                                             std::uint16_t height, std::int16_t x, std::int16_t y)
 {
     std::vector<std::uint32_t> pixels;
     xcb_get_image_reply_t* reply = xcb_get_image_reply(
         m_connection,
-        xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, width, height, ~0U),
+        xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, x, y, width, height, ~0U),
         nullptr);
     if (reply == nullptr)
     {

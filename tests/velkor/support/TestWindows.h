@@ -21,13 +21,15 @@ public:
     TestWindows& operator=(const TestWindows&) = delete;
 
     bool usable() const;
-    // A mapped window with a white background.
-    std::uint32_t create(std::uint16_t width, std::uint16_t height);
+    // A mapped window with a white background, at (x, y) of the screen.
+    std::uint32_t create(std::uint16_t width, std::uint16_t height, std::int16_t x = 0,
+                         std::int16_t y = 0);
     void destroy(std::uint32_t window);
     std::uint32_t createPixmap(std::uint16_t width, std::uint16_t height);
-    // The window's pixels as 0xRRGGBB values, row by row; empty when it cannot be read.
-    std::vector<std::uint32_t> read(std::uint32_t window, std::uint16_t width,
-                                    std::uint16_t height);
+    // The window's pixels from (x, y) of it on, as 0xRRGGBB values, row by row; empty when they
+    // cannot be read.
+    std::vector<std::uint32_t> read(std::uint32_t window, std::uint16_t width, std::uint16_t height,
+                                    std::int16_t x = 0, std::int16_t y = 0);
 
 private:
     void sync();
