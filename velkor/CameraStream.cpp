@@ -4,6 +4,7 @@
 #include "velkor/LiveCounters.h"
 #include "velkor/LiveObserver.h"
 #include "velkor/LivePictures.h"
+#include "velkor/LiveStatistics.h"
 #include "velkor/PictureSink.h"
 #include "velkor/ResultCode.h"
 
@@ -24,6 +25,20 @@ struct PacketDeleter
 {
     void operator()(AVPacket* packet) const { av_packet_free(&packet); }
 };
+
+const char* transportName(CameraTransport transport)
+{
+    switch (transport)
+    {
+    case CameraTransport::RtspTcp:
+        return "RTSP over TCP";
+    case CameraTransport::RtspUdp:
+        return "RTSP over UDP";
+    case CameraTransport::HttpJpeg:
+        break;
+    }
+    return "HTTP JPEG";
+}
 
 } // namespace
 
@@ -71,6 +86,11 @@ void CameraStream::run(int32_t channel, StopSignal& stop)
     CameraReader::Result result = open(reader, url, stop);
     if (result == CameraReader::Result::Packet)
     {
+        if (LiveStatistics* statistics = m_output.statistics())
+        {
+            statistics->describeSource(m_url.forChannel(channel),
+                                       transportName(reader.transport()));
+        }
         m_onFormat(reader.codec());
         m_observer->onPlaying();
         result = play(reader);

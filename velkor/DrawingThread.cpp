@@ -3,20 +3,37 @@
 #include "velkor/DrawingWatchdog.h"
 #include "velkor/NoSignalPicture.h"
 #include "velkor/ResultCode.h"
+#include "velkor/StatisticsBox.h"
 #include "velkor/VideoOutput.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 
 namespace velkor
 {
+namespace
+{
+
+constexpr auto kStatisticsRefresh = std::chrono::seconds(1);
+
+} // namespace
+
 struct DrawingThread::State
 {
     DrawingMailbox mailbox;
-    LiveCounters counters;
+    LiveStatistics statistics;
+    LiveCounters& counters = statistics.counters();
     // The thread's own; other threads only interrupt it.
     VideoOutput output;
     DrawingWatchdog watchdog{[this] { output.interrupt(); }};
+    // Set by callers; toggled by the thread on a click while playing.
+    std::atomic<bool> playing{false};
+    std::atomic<bool> boxShown{false};
+    // The thread's own.
+    StatisticsBox box;
+    bool boxRendered = false;
+    std::chrono::steady_clock::time_point nextBoxRender{};
 };
 
 DrawingThread::DrawingThread() : m_state(std::make_shared<State>()) {}
@@ -78,6 +95,24 @@ PictureSize DrawingThread::drawnSize() const
 LiveCounters* DrawingThread::counters()
 {
     return &m_state->counters;
+}
+
+LiveStatistics* DrawingThread::statistics()
+{
+    return &m_state->statistics;
+}
+
+void DrawingThread::beginPlay()
+{
+    m_state->statistics.beginPlay();
+    m_state->boxShown = false;
+    m_state->playing = true;
+}
+
+void DrawingThread::endPlay()
+{
+    m_state->playing = false;
+    m_state->boxShown = false;
 }
 
 void DrawingThread::showNoSignal()
@@ -172,15 +207,16 @@ bool DrawingThread::perform(State& state, const DrawingMailbox::Job& job, Frame&
         state.mailbox.answerClear(job.request);
         break;
     case Kind::Picture:
-        if (state.output.draw(picture))
+        if (state.output.draw(picture, statisticsBox(state)))
         {
-            state.counters.countDrawn();
+            state.counters.countDrawn(picture.capturedAt());
         }
+        state.statistics.tick();
         // Back to the decoder's pool at once.
         picture.reset();
         break;
     case Kind::NoSignal:
-        drawNoSignal(state.output, noSignal, job.lost);
+        drawNoSignal(state, noSignal, job.lost);
         break;
     case Kind::Stop:
         return false;
@@ -188,8 +224,34 @@ bool DrawingThread::perform(State& state, const DrawingMailbox::Job& job, Frame&
     return true;
 }
 
-void DrawingThread::drawNoSignal(VideoOutput& output, Frame& picture, std::chrono::seconds lost)
+const StatisticsBox* DrawingThread::statisticsBox(State& state)
 {
+    // Clicks come while the thread draws; an even number of them changes nothing.
+    if (state.output.takeClicks() % 2 != 0 && state.playing)
+    {
+        state.boxShown = !state.boxShown;
+    }
+    if (!state.boxShown)
+    {
+        if (state.boxRendered)
+        {
+            state.box.forget();
+            state.boxRendered = false;
+        }
+        return nullptr;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (!state.boxRendered || now >= state.nextBoxRender)
+    {
+        state.boxRendered = state.box.render(state.statistics.figures().lines());
+        state.nextBoxRender = now + kStatisticsRefresh;
+    }
+    return state.boxRendered ? &state.box : nullptr;
+}
+
+void DrawingThread::drawNoSignal(State& state, Frame& picture, std::chrono::seconds lost)
+{
+    VideoOutput& output = state.output;
     if (!output.measure())
     {
         return;
@@ -205,7 +267,7 @@ void DrawingThread::drawNoSignal(VideoOutput& output, Frame& picture, std::chron
                            std::max(1, static_cast<int>(window.height * shrink))};
     if (NoSignalPicture::render(picture, size, lost))
     {
-        output.draw(picture);
+        output.draw(picture, statisticsBox(state));
     }
 }
 

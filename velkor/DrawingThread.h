@@ -2,6 +2,7 @@
 
 #include "velkor/DrawingMailbox.h"
 #include "velkor/LiveCounters.h"
+#include "velkor/LiveStatistics.h"
 #include "velkor/PictureSink.h"
 
 #include <chrono>
@@ -13,6 +14,7 @@
 namespace velkor
 {
 
+class StatisticsBox;
 class VideoOutput;
 
 // The one thread that talks to the X server. Pictures are handed over by reference and never
@@ -20,6 +22,8 @@ class VideoOutput;
 // answer at most kAnswerTime, after which the server counts as unreachable and its connection is
 // cut, so no caller, and no lock a caller needs, ever waits on a stalled X server for long. While
 // no signal is shown, the picture says so and counts the time since the loss, once a second.
+// While a play runs, a left click into the window shows the play's statistics over the picture,
+// and the next hides them; each play starts with them hidden.
 class DrawingThread final : public PictureSink
 {
 public:
@@ -40,6 +44,10 @@ public:
     PictureSize drawnSize() const override;
     // Pictures handed over, drawn and replaced, since the thread started.
     LiveCounters* counters() override;
+    LiveStatistics* statistics() override;
+    // A play begins or ends: its statistics count from the start, and are hidden either way.
+    void beginPlay();
+    void endPlay();
     void showNoSignal();
     // The last no-signal picture stays until a picture or a clear replaces it.
     void endNoSignal();
@@ -56,7 +64,9 @@ private:
     // On the thread: false once asked to stop.
     static bool perform(State& state, const DrawingMailbox::Job& job, Frame& picture,
                         Frame& noSignal);
-    static void drawNoSignal(VideoOutput& output, Frame& picture, std::chrono::seconds lost);
+    static void drawNoSignal(State& state, Frame& picture, std::chrono::seconds lost);
+    // The box to lay over the picture drawn now, if it is shown.
+    static const StatisticsBox* statisticsBox(State& state);
 
     // Shared with the thread, which may outlive this object when a stalled server holds it.
     std::shared_ptr<State> m_state;

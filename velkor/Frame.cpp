@@ -43,16 +43,20 @@ void Frame::take(Frame& other)
 {
     reset();
     av_frame_move_ref(m_frame, other.m_frame);
+    m_capturedAt = other.m_capturedAt;
+    other.m_capturedAt.reset();
 }
 
 void Frame::swap(Frame& other) noexcept
 {
     std::swap(m_frame, other.m_frame);
+    std::swap(m_capturedAt, other.m_capturedAt);
 }
 
 void Frame::reset()
 {
     av_frame_unref(m_frame);
+    m_capturedAt.reset();
 }
 
 } // namespace velkor

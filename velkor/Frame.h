@@ -6,6 +6,9 @@ extern "C"
 #include <libavutil/pixfmt.h>
 }
 
+#include <cstdint>
+#include <optional>
+
 namespace velkor
 {
 
@@ -43,8 +46,13 @@ public:
     // Lets go of the picture; the frame itself stays for the next.
     void reset();
 
+    // When the device took or finished the picture, microseconds since the Unix epoch.
+    std::optional<std::int64_t> capturedAt() const { return m_capturedAt; }
+    void setCapturedAt(std::optional<std::int64_t> timestamp) { m_capturedAt = timestamp; }
+
 private:
     AVFrame* m_frame;
+    std::optional<std::int64_t> m_capturedAt;
 };
 
 } // namespace velkor

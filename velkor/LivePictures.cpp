@@ -3,14 +3,18 @@
 #include "velkor/JpegDecoder.h"
 #include "velkor/LiveCounters.h"
 #include "velkor/LiveObserver.h"
+#include "velkor/LiveStatistics.h"
 #include "velkor/PictureSink.h"
 #include "velkor/ResultCode.h"
+
+#include <chrono>
 
 namespace velkor
 {
 
 LivePictures::LivePictures(PictureSink* sink, LiveObserver& observer)
-    : m_sink(sink), m_observer(observer), m_counters(sink != nullptr ? sink->counters() : nullptr)
+    : m_sink(sink), m_observer(observer), m_counters(sink != nullptr ? sink->counters() : nullptr),
+      m_statistics(sink != nullptr ? sink->statistics() : nullptr)
 {
 }
 
@@ -51,6 +55,7 @@ void LivePictures::show(const AVPacket& packet, const Encoded& encoded)
     {
         picture->pts = *encoded.position;
     }
+    picture.setCapturedAt(encoded.timestamp);
     if (m_sink->present(picture) && m_counters != nullptr)
     {
         m_counters->countHandOver(encoded.timestamp);
@@ -70,7 +75,15 @@ bool LivePictures::decode(const AVPacket& packet, const Encoded& encoded)
     }
     PictureDecoder& decoder = decoderFor(encoded.codec);
     const PictureSize fit = m_sink != nullptr ? m_sink->drawnSize() : PictureSize{};
-    if (!decoder.decode(packet, fit))
+    const auto decodeStart = std::chrono::steady_clock::now();
+    const bool decoded = decoder.decode(packet, fit);
+    if (m_counters != nullptr)
+    {
+        m_counters->countDecoded(static_cast<std::size_t>(packet.size),
+                                 std::chrono::duration_cast<std::chrono::microseconds>(
+                                     std::chrono::steady_clock::now() - decodeStart));
+    }
+    if (!decoded)
     {
         reportUndecodable(decoder.error());
         decoder.reset();
@@ -90,6 +103,8 @@ bool LivePictures::decode(const AVPacket& packet, const Encoded& encoded)
     // A picture whose stream does not say whether it is a keyframe is believed when the decoder
     // says so.
     const bool keyframe = !video || encoded.keyframe.value_or(false);
+    // What the stream says outranks the decoder, which calls any intra picture a keyframe.
+    countKind(!video || encoded.keyframe.value_or(decoder.keyframe()));
     if (m_awaitingKeyframe && !keyframe && !decoder.keyframe())
     {
         if (m_counters != nullptr)
@@ -104,7 +119,30 @@ bool LivePictures::decode(const AVPacket& packet, const Encoded& encoded)
         m_reportedSize = size;
         m_observer.onPictureSize(size.width, size.height, static_cast<std::size_t>(packet.size));
     }
+    if (m_statistics != nullptr &&
+        (!(size == m_describedSize) || encoded.codec != m_describedCodec))
+    {
+        m_describedSize = size;
+        m_describedCodec = encoded.codec;
+        m_statistics->describePictures(encoded.codec, decoder.profile(), size);
+    }
     return true;
+}
+
+void LivePictures::countKind(bool keyframe)
+{
+    if (m_counters == nullptr)
+    {
+        return;
+    }
+    if (keyframe)
+    {
+        m_counters->countKeyframe();
+    }
+    else
+    {
+        m_counters->countInterframe();
+    }
 }
 
 void LivePictures::refuse(const std::string& reason)

@@ -16,6 +16,7 @@ namespace velkor
 {
 
 class LiveCounters;
+class LiveStatistics;
 class LiveObserver;
 class PictureSink;
 
@@ -62,16 +63,21 @@ private:
     bool decode(const AVPacket& packet, const Encoded& encoded);
     PictureDecoder& decoderFor(VideoCodec codec);
     void reportUndecodable(const std::string& reason);
+    void countKind(bool keyframe);
 
     PictureSink* m_sink;
     LiveObserver& m_observer;
     LiveCounters* m_counters;
+    LiveStatistics* m_statistics;
     EncodedStream m_stream;
     std::unique_ptr<PictureDecoder> m_decoder;
     VideoCodec m_decoderCodec = VideoCodec::Jpeg;
     bool m_awaitingKeyframe = true;
     // 0 x 0 until the first picture is shown.
     PictureSize m_reportedSize;
+    // As last described to the statistics.
+    PictureSize m_describedSize;
+    VideoCodec m_describedCodec = VideoCodec::Jpeg;
     std::size_t m_decoded = 0;
     bool m_decodeErrorReported = false;
 };

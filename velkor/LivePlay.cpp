@@ -71,6 +71,7 @@ int32_t LivePlay::start(int32_t channel, IAppCallBack* callback)
         return refuse(AlreadyPlaying, "live play is running already; stop it first");
     }
     stop();
+    m_drawing.beginPlay();
     m_callbacks.set(callback);
     m_credentialsRefused = false;
     {
@@ -101,6 +102,7 @@ void LivePlay::stop()
     }
     m_callbacks.drop();
     m_drawing.endNoSignal();
+    m_drawing.endPlay();
 }
 
 void LivePlay::retune(bool formatChanged)
@@ -186,6 +188,10 @@ bool LivePlay::restore(StopSignal& stop)
     if (!sourceRunningLocked())
     {
         restartSourceLocked();
+        if (sourceRunningLocked())
+        {
+            m_drawing.counters()->countReconnection();
+        }
     }
     return true;
 }
@@ -222,6 +228,7 @@ void LivePlay::startSourceLocked()
 
 void LivePlay::sourceLost()
 {
+    m_drawing.counters()->countLoss();
     m_drawing.showNoSignal();
     m_reconnector.troubled();
 }

@@ -2,6 +2,7 @@
 
 #include "velkor/FramePipeline.h"
 #include "velkor/LiveObserver.h"
+#include "velkor/LiveStatistics.h"
 #include "velkor/PictureSink.h"
 #include "velkor/ResultCode.h"
 
@@ -141,6 +142,12 @@ LiveStream::Attempt LiveStream::request(int32_t channel, StreamChoice choice,
             return false;
         }
         pipeline.restart(*boundary, choice.codec);
+        if (LiveStatistics* statistics = m_output.statistics())
+        {
+            // The credentials travel apart from the URL.
+            statistics->describeSource(m_device.url + " channel " + std::to_string(channel),
+                                       "velkor HTTP");
+        }
         if (!announced)
         {
             announced = true;

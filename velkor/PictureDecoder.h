@@ -33,6 +33,8 @@ public:
     // Forgets earlier pictures, for a stream that starts afresh.
     virtual void reset() = 0;
     virtual const std::string& error() const = 0;
+    // The profile the stream says it uses ("High"), empty when it says none.
+    virtual std::string profile() const { return {}; }
 
 protected:
     PictureDecoder() = default;

@@ -6,6 +6,7 @@ namespace velkor
 {
 
 class LiveCounters;
+class LiveStatistics;
 
 // Where live pictures go: the drawing thread, or a test's recorder.
 class PictureSink
@@ -19,6 +20,8 @@ public:
     virtual PictureSize drawnSize() const = 0;
     // What the stream's thread counts of its pictures; null when no one reads it.
     virtual LiveCounters* counters() { return nullptr; }
+    // Where the stream says what it is; null when no one reads it.
+    virtual LiveStatistics* statistics() { return nullptr; }
 
 protected:
     PictureSink() = default;

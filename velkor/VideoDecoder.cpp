@@ -159,6 +159,14 @@ bool VideoDecoder::receive()
     return true;
 }
 
+std::string VideoDecoder::profile() const
+{
+    const char* name = m_context != nullptr
+                           ? avcodec_profile_name(m_context->codec_id, m_context->profile)
+                           : nullptr;
+    return name != nullptr ? name : std::string();
+}
+
 void VideoDecoder::reset()
 {
     if (m_context != nullptr)

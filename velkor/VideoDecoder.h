@@ -47,6 +47,7 @@ public:
     bool keyframe() const override { return m_keyframe; }
     void reset() override;
     const std::string& error() const override { return m_error; }
+    std::string profile() const override;
 
 private:
     bool fail(std::string reason);

@@ -1,15 +1,18 @@
 #include "velkor/VideoOutput.h"
 
 #include "velkor/ResultCode.h"
+#include "velkor/StatisticsBox.h"
 
 #include <xcb/shm.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace velkor
 {
@@ -78,12 +81,14 @@ void VideoOutput::clear()
     xcb_change_gc(m_connection.get(), m_gc, XCB_GC_FOREGROUND, &black);
     const xcb_rectangle_t everything{0, 0, std::numeric_limits<std::uint16_t>::max(),
                                      std::numeric_limits<std::uint16_t>::max()};
+    // The handed window too: it shows once the child is gone.
     xcb_poly_fill_rectangle(m_connection.get(), m_window, m_gc, 1, &everything);
+    xcb_poly_fill_rectangle(m_connection.get(), m_child, m_gc, 1, &everything);
     m_connection.sync();
-    drainErrors();
+    drainEvents();
 }
 
-bool VideoOutput::draw(const Frame& picture)
+bool VideoOutput::draw(const Frame& picture, const StatisticsBox* box)
 {
     if (picture.empty() || !ready())
     {
@@ -106,9 +111,13 @@ bool VideoOutput::draw(const Frame& picture)
         {
             return false;
         }
+        if (box != nullptr)
+        {
+            box->paintOver(target);
+        }
         const auto width = static_cast<std::uint16_t>(m_visible.width);
         const auto height = static_cast<std::uint16_t>(m_visible.height);
-        xcb_shm_put_image(m_connection.get(), m_window, m_gc, width, height, 0, 0, width, height,
+        xcb_shm_put_image(m_connection.get(), m_child, m_gc, width, height, 0, 0, width, height,
                           static_cast<std::int16_t>(m_visible.x),
                           static_cast<std::int16_t>(m_visible.y), *depth, XCB_IMAGE_FORMAT_Z_PIXMAP,
                           0, m_shm.id(), 0);
@@ -126,12 +135,25 @@ bool VideoOutput::draw(const Frame& picture)
         {
             return false;
         }
+        if (box != nullptr)
+        {
+            box->paintOver(target);
+        }
         putImage(target, *depth);
     }
     xcb_flush(m_connection.get());
     m_drawnWidth = m_windowSize.width;
     m_drawnHeight = m_windowSize.height;
     return true;
+}
+
+int VideoOutput::takeClicks()
+{
+    if (connected())
+    {
+        drainEvents();
+    }
+    return std::exchange(m_clicks, 0);
 }
 
 PictureSize VideoOutput::drawnSize() const
@@ -163,39 +185,33 @@ bool VideoOutput::ready()
             return false;
         }
     }
-    drainErrors();
+    drainEvents();
     return !m_windowLost && connected() && m_gc != 0;
 }
 
 std::optional<std::uint8_t> VideoOutput::measureWindow()
 {
-    xcb_connection_t* connection = m_connection.get();
-    const unsigned int geometryRequest = xcb_get_geometry(connection, m_window).sequence;
-    const unsigned int positionRequest =
-        xcb_translate_coordinates(connection, m_window, m_root, 0, 0).sequence;
-    const unsigned int screenRequest = xcb_get_geometry(connection, m_root).sequence;
-    // Also the fence for shared memory: once the replies are here, the server has finished
-    // reading the previous picture out of the block.
-    const auto geometry = replyTo<xcb_get_geometry_reply_t>(m_connection, geometryRequest);
-    const auto position = replyTo<xcb_translate_coordinates_reply_t>(m_connection, positionRequest);
-    const auto screen = replyTo<xcb_get_geometry_reply_t>(m_connection, screenRequest);
-    if (!geometry || !position || !screen)
+    // Also the fence for shared memory: once the reply is here, the server has finished reading
+    // the previous picture out of the block.
+    const auto position = replyTo<xcb_translate_coordinates_reply_t>(
+        m_connection,
+        xcb_translate_coordinates(m_connection.get(), m_window, m_root, 0, 0).sequence);
+    if (!position)
     {
         m_windowLost = connected();
         return std::nullopt;
     }
-    m_windowSize = {geometry->width, geometry->height};
     // The part of the window on its screen; the rest could never show.
     const int left = std::max(0, -position->dst_x);
     const int top = std::max(0, -position->dst_y);
-    const int right = std::min<int>(geometry->width, screen->width - position->dst_x);
-    const int bottom = std::min<int>(geometry->height, screen->height - position->dst_y);
+    const int right = std::min<int>(m_windowSize.width, m_screenSize.width - position->dst_x);
+    const int bottom = std::min<int>(m_windowSize.height, m_screenSize.height - position->dst_y);
     m_visible = {left, top, std::max(0, right - left), std::max(0, bottom - top)};
-    if (m_visible.width == 0 || m_visible.height == 0 || !depthDrawable(geometry->depth))
+    if (m_visible.width == 0 || m_visible.height == 0)
     {
         return std::nullopt;
     }
-    return geometry->depth;
+    return m_depth;
 }
 
 void VideoOutput::putImage(const DrawTarget& target, std::uint8_t depth)
@@ -209,7 +225,7 @@ void VideoOutput::putImage(const DrawTarget& target, std::uint8_t depth)
     for (int top = 0; top < area.height; top += rowsPerStrip)
     {
         const int rows = std::min(rowsPerStrip, area.height - top);
-        xcb_put_image(m_connection.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, m_window, m_gc,
+        xcb_put_image(m_connection.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, m_child, m_gc,
                       static_cast<std::uint16_t>(area.width), static_cast<std::uint16_t>(rows),
                       static_cast<std::int16_t>(area.x), static_cast<std::int16_t>(area.y + top), 0,
                       depth,
@@ -283,54 +299,135 @@ int32_t VideoOutput::attach(std::uint32_t window)
     {
         return WindowInvalid;
     }
+    const auto screen = replyTo<xcb_get_geometry_reply_t>(
+        m_connection, xcb_get_geometry(connection, geometry->root).sequence);
     const std::uint32_t gc = xcb_generate_id(connection);
-    if (!m_connection.accepted(xcb_create_gc_checked(connection, gc, window, 0, nullptr)))
+    if (!screen ||
+        !m_connection.accepted(xcb_create_gc_checked(connection, gc, window, 0, nullptr)))
     {
         return connected() ? WindowInvalid : InternalFailure;
     }
     forgetWindow();
     m_window = window;
     m_gc = gc;
+    m_depth = geometry->depth;
     m_windowSize = {geometry->width, geometry->height};
     m_root = geometry->root;
+    m_screenSize = {screen->width, screen->height};
+    if (!makeChild(window, m_windowSize))
+    {
+        forgetWindow();
+        return connected() ? WindowInvalid : InternalFailure;
+    }
     return Ok;
+}
+
+bool VideoOutput::makeChild(std::uint32_t window, PictureSize size)
+{
+    xcb_connection_t* connection = m_connection.get();
+    // Its size follows the window's from the window's configure events; its own events are left
+    // clicks only, so keys, other buttons and everything outside it reach the window's owner as
+    // before.
+    const std::uint32_t structure = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection, window, XCB_CW_EVENT_MASK, &structure);
+    const std::uint32_t child = xcb_generate_id(connection);
+    // No background: the child never flashes a colour of its own over the picture.
+    const std::array<std::uint32_t, 2> values{XCB_BACK_PIXMAP_NONE, XCB_EVENT_MASK_BUTTON_PRESS};
+    const bool made = m_connection.accepted(xcb_create_window_checked(
+        connection, XCB_COPY_FROM_PARENT, child, window, 0, 0,
+        static_cast<std::uint16_t>(std::max(size.width, 1)),
+        static_cast<std::uint16_t>(std::max(size.height, 1)), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+        XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values.data()));
+    if (!made)
+    {
+        return false;
+    }
+    m_child = child;
+    xcb_map_window(connection, child);
+    return m_connection.sync();
 }
 
 void VideoOutput::forgetWindow()
 {
     if (m_gc != 0 && m_connection.healthy())
     {
+        if (m_child != 0)
+        {
+            xcb_destroy_window(m_connection.get(), m_child);
+        }
+        const std::uint32_t nothing = 0;
+        xcb_change_window_attributes(m_connection.get(), m_window, XCB_CW_EVENT_MASK, &nothing);
         xcb_free_gc(m_connection.get(), m_gc);
         xcb_flush(m_connection.get());
     }
     m_gc = 0;
+    m_child = 0;
     m_window = 0;
     m_windowLost = false;
+    m_clicks = 0;
     m_drawnWidth = 0;
     m_drawnHeight = 0;
 }
 
-void VideoOutput::drainErrors()
+void VideoOutput::drainEvents()
 {
     if (!connected())
     {
         return;
     }
-    // Nothing is selected on the window, so all that arrives here are errors of unchecked
-    // requests; left unread they would pile up in xcb.
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection.get()))
     {
-        if (event->response_type == 0)
-        {
-            const auto* error = reinterpret_cast<const xcb_generic_error_t*>(event);
-            if (error->resource_id == m_window || error->resource_id == m_gc)
-            {
-                m_windowLost = true;
-            }
-        }
+        handle(*event);
         std::free(event);
     }
     connected();
+}
+
+void VideoOutput::handle(const xcb_generic_event_t& event)
+{
+    switch (event.response_type & 0x7F)
+    {
+    case 0:
+    {
+        // Errors of unchecked requests; left unread they would pile up in xcb.
+        const auto& error = reinterpret_cast<const xcb_generic_error_t&>(event);
+        if (error.resource_id == m_window || error.resource_id == m_child ||
+            error.resource_id == m_gc)
+        {
+            m_windowLost = true;
+        }
+        break;
+    }
+    case XCB_BUTTON_PRESS:
+    {
+        const auto& press = reinterpret_cast<const xcb_button_press_event_t&>(event);
+        if (press.event == m_child && press.detail == XCB_BUTTON_INDEX_1)
+        {
+            ++m_clicks;
+        }
+        break;
+    }
+    case XCB_CONFIGURE_NOTIFY:
+    {
+        const auto& configure = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
+        if (configure.window == m_window && m_child != 0)
+        {
+            m_windowSize = {configure.width, configure.height};
+            const std::array<std::uint32_t, 2> size{configure.width, configure.height};
+            xcb_configure_window(m_connection.get(), m_child,
+                                 XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size.data());
+        }
+        break;
+    }
+    case XCB_DESTROY_NOTIFY:
+        if (reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window == m_window)
+        {
+            m_windowLost = true;
+        }
+        break;
+    default:
+        break;
+    }
 }
 
 bool VideoOutput::depthDrawable(std::uint8_t depth) const

@@ -15,13 +15,18 @@
 namespace velkor
 {
 
+class StatisticsBox;
+
 // Draws pictures into an X11 window through a connection of the library's own, scaled to the
-// window's size of the moment. Only the part of the window on its screen is drawn, so the memory
-// and time a picture takes stay within the screen's size however large the window. xcb reports
-// errors per request, so a window that is no window or disappears only ends drawing into it.
-// Without a display it accepts a window and draws nothing. A server that stops answering is
-// given up; drawing connects again, at most once a second, for as long as a window is set. Used
-// from one thread; only interrupt() and drawnSize() may come from another.
+// window's size of the moment. It draws into a child window of its own that covers the window it
+// is handed, as embedding players do, so that it can hear left clicks there without taking any
+// other input from the window's owner; the window's size is followed from its configure events.
+// Only the part of the window on its screen is drawn, so the memory and time a picture takes stay
+// within the screen's size however large the window. xcb reports errors per request, so a window
+// that is no window or disappears only ends drawing into it. Without a display it accepts a window
+// and draws nothing. A server that stops answering is given up; drawing connects again, at most
+// once a second, for as long as a window is set. Used from one thread; only interrupt() and
+// drawnSize() may come from another.
 class VideoOutput final
 {
 public:
@@ -36,13 +41,15 @@ public:
     // Paints the whole window black and waits (within XConnection::kPatience) until the server
     // has done it.
     void clear();
-    // False when nothing was drawn.
-    bool draw(const Frame& picture);
+    // False when nothing was drawn. The box, when given, is laid over the scaled picture.
+    bool draw(const Frame& picture, const StatisticsBox* box = nullptr);
+    // Left clicks into the window heard since the last call.
+    int takeClicks();
     // The size of the window pictures were last drawn into; 0 x 0 before the first and without a
     // window.
     PictureSize drawnSize() const;
-    // Asks the server for the window's size and the part of it on its screen; false when there
-    // is nothing to draw into.
+    // Asks the server for the window's place on its screen, to know the part of it that shows;
+    // false when there is nothing to draw into.
     bool measure();
     // As last measured.
     PictureSize windowSize() const { return m_windowSize; }
@@ -56,7 +63,9 @@ private:
     bool connected();
     int32_t attach(std::uint32_t window);
     void forgetWindow();
-    void drainErrors();
+    bool makeChild(std::uint32_t window, PictureSize size);
+    void drainEvents();
+    void handle(const xcb_generic_event_t& event);
     bool depthDrawable(std::uint8_t depth) const;
     bool ready();
     std::optional<std::uint8_t> measureWindow();
@@ -67,9 +76,14 @@ private:
     bool m_littleEndian = false;
     bool m_shmUsable = false;
     std::uint32_t m_window = 0;
+    // The library's own window inside m_window, which pictures go into.
+    std::uint32_t m_child = 0;
     std::uint32_t m_gc = 0;
-    // The root of the window's screen.
+    std::uint8_t m_depth = 0;
+    // The root of the window's screen, and the screen's size.
     std::uint32_t m_root = 0;
+    PictureSize m_screenSize;
+    int m_clicks = 0;
     bool m_windowLost = false;
     PictureSize m_windowSize;
     PictureArea m_visible;

@@ -61,7 +61,7 @@ public:
         picture.reset();
         if (drawn)
         {
-            m_counters.countDrawn();
+            m_counters.countDrawn(std::nullopt);
         }
         return drawn;
     }

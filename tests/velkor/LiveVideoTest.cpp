@@ -3,6 +3,7 @@
 #include "tests/velkor/support/FakeDevice.h"
 #include "tests/velkor/support/LibraryFixture.h"
 #include "tests/velkor/support/ServerPause.h"
+#include "tests/velkor/support/TestJpeg.h"
 #include "tests/velkor/support/TestWindows.h"
 #include "tests/velkor/support/XvfbDisplay.h"
 #include "velkor/DrawingThread.h"
@@ -22,6 +23,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace velkor;
@@ -515,3 +517,110 @@ INSTANTIATE_TEST_SUITE_P(
                       ColourCase{"h264", 3, {320, 640, 800, 960, 1280, 1920}},
                       ColourCase{"h265", 6, {320, 640, 800, 960, 1280, 1920}}),
     [](const auto& info) { return info.param.format; });
+
+namespace
+{
+
+// Solid pictures, white and light grey by turns, 25 a second: the box's dark background shows
+// plainly over either, and the change from one to the next shows that pictures are drawn.
+FakeDevice::Options solidPictures()
+{
+    FakeDevice::Options options;
+    options.live = [](velkortest::LoopbackConnection& connection)
+    {
+        const std::array<std::string, 2> pictures{velkortest::makeSolidJpeg(320, 240, 0xFFFFFF),
+                                                  velkortest::makeSolidJpeg(320, 240, 0xD0D0D0)};
+        if (!connection.send(FakeDevice::multipartHead("solid")))
+        {
+            return;
+        }
+        for (std::size_t sent = 0; !connection.stopping(); ++sent)
+        {
+            if (!connection.send(FakeDevice::part("solid", pictures[sent % 2])))
+            {
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        }
+    };
+    return options;
+}
+
+} // namespace
+
+TEST_F(LiveVideoTest, ALeftClickShowsTheStatisticsAndTheNextHidesThemForThisPlayOnly)
+{
+    FakeDevice device(solidPictures());
+    pointAt(device.port());
+    // Where the window lies on the screen, so that the pointer's place is the window's.
+    const std::uint32_t window = m_windows->create(320, 240, 0, 0);
+    ASSERT_EQ(m_api->SetVideoWindow(window), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+
+    // A patch inside the box's margin, at the window's top left: nothing but the box's
+    // background when it shows, the picture when it does not.
+    const auto boxShown = [this, window](bool shown)
+    {
+        return waitForPixels(
+            window, 4, 4,
+            [shown](const std::vector<std::uint32_t>& pixels)
+            {
+                return !pixels.empty() &&
+                       std::all_of(pixels.begin(), pixels.end(),
+                                   [shown](std::uint32_t pixel)
+                                   {
+                                       const int brightest = std::max(
+                                           {pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF});
+                                       return shown ? brightest <= 0x60 : brightest >= 0xC0;
+                                   });
+            },
+            10, 10);
+    };
+    // Real button presses, through the X server's test extension.
+    const auto click = [](int button, int x, int y)
+    {
+        ProcessRunner xdotool;
+        return xdotool.start({"xdotool", "mousemove", std::to_string(x), std::to_string(y), "click",
+                              std::to_string(button)}) &&
+               xdotool.waitForExit(std::chrono::seconds(10)) == 0;
+    };
+    // Pictures drawn since: the patch changes with each.
+    const auto picturesDrawn = [&](int count)
+    {
+        std::vector<std::uint32_t> seen = m_windows->read(window, 1, 1, 11, 11);
+        for (int i = 0; i < count; ++i)
+        {
+            if (!waitForPixels(
+                    window, 1, 1,
+                    [&](const std::vector<std::uint32_t>& pixels)
+                    { return pixels != std::exchange(seen, pixels); },
+                    11, 11))
+            {
+                return false;
+            }
+        }
+        return true;
+    };
+
+    ASSERT_TRUE(boxShown(false)) << "the play never showed its pictures";
+    ASSERT_TRUE(click(1, 100, 100));
+    ASSERT_TRUE(boxShown(true)) << "a left click did not show the statistics";
+    // Neither another button nor a click outside the window changes anything.
+    ASSERT_TRUE(click(3, 100, 100));
+    ASSERT_TRUE(click(1, 600, 400));
+    ASSERT_TRUE(picturesDrawn(4));
+    EXPECT_TRUE(boxShown(true));
+    ASSERT_TRUE(click(1, 200, 150));
+    EXPECT_TRUE(boxShown(false)) << "the next left click did not hide them";
+    ASSERT_TRUE(click(1, 200, 150));
+    ASSERT_TRUE(boxShown(true));
+
+    ASSERT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+    EXPECT_EQ(m_api->ClearImage(), 0);
+    EXPECT_TRUE(allOf(m_windows->read(window, 320, 240), 0)) << "the box outlived the play";
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(boxShown(false));
+    ASSERT_TRUE(picturesDrawn(4));
+    EXPECT_TRUE(boxShown(false)) << "the next play began with the statistics shown";
+}

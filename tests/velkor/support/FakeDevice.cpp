@@ -96,10 +96,10 @@ std::string FakeDevice::part(const std::string& boundary, const std::string& jpe
 }
 
 std::string FakeDevice::videoPart(const std::string& format, const AccessUnit& unit,
-                                  std::uint64_t frameNumber)
+                                  std::uint64_t frameNumber, std::chrono::milliseconds late)
 {
     const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
-        std::chrono::system_clock::now().time_since_epoch());
+        std::chrono::system_clock::now().time_since_epoch() - late);
     return "--velkorframe\r\nContent-Type: " + contentTypeOf(format) +
            "\r\nContent-Length: " + std::to_string(unit.bytes.size()) +
            "\r\nX-Frame: " + std::to_string(frameNumber) +
@@ -294,8 +294,9 @@ void FakeDevice::serveLive(const std::string& path, LoopbackConnection& connecti
             m_options.mangle(sent, bytes);
         }
         const AccessUnit unit{std::move(bytes), video[index].keyframe};
-        if (!connection.send(
-                videoPart(format, unit, static_cast<std::uint64_t>(m_options.startAt) + sent)))
+        if (!connection.send(videoPart(format, unit,
+                                       static_cast<std::uint64_t>(m_options.startAt) + sent,
+                                       m_options.timestampsLate)))
         {
             return;
         }

@@ -36,6 +36,8 @@ public:
         int frames = 20;
         int keyframeInterval = 10;
         int startAt = 0;
+        // How much earlier than the moment it is sent each part's X-Timestamp says.
+        std::chrono::milliseconds timestampsLate{0};
         // May change the bytes of the `sent`th part of a connection before it goes out.
         std::function<void(std::size_t sent, std::string& bytes)> mangle;
         // A keepalive comment on the event stream after each second without events.
@@ -70,9 +72,11 @@ public:
 
     static std::string multipartHead(const std::string& boundary);
     static std::string part(const std::string& boundary, const std::string& jpeg);
-    // A part of boundary velkorframe as a version-2 device sends it, stamped with the time now.
+    // A part of boundary velkorframe as a version-2 device sends it, stamped with the time now
+    // less `late`.
     static std::string videoPart(const std::string& format, const AccessUnit& unit,
-                                 std::uint64_t frameNumber);
+                                 std::uint64_t frameNumber,
+                                 std::chrono::milliseconds late = std::chrono::milliseconds(0));
     // Every /velkor/live request so far, path and query.
     std::vector<std::string> liveRequests() const;
     // When each request whose path (query included) begins with `prefix` came, so far.

@@ -7,6 +7,22 @@
 
 namespace velkortest
 {
+namespace
+{
+
+std::string compress(const std::vector<std::uint8_t>& rgb, int width, int height)
+{
+    tjhandle handle = tjInitCompress();
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    tjCompress2(handle, rgb.data(), width, 0, height, TJPF_RGB, &jpeg, &size, TJSAMP_420, 85, 0);
+    std::string result(reinterpret_cast<const char*>(jpeg), size);
+    tjFree(jpeg);
+    tjDestroy(handle);
+    return result;
+}
+
+} // namespace
 
 std::string makeJpeg(int width, int height, int phase)
 {
@@ -25,14 +41,20 @@ std::string makeJpeg(int width, int height, int phase)
             pixel[2] = static_cast<std::uint8_t>(((x / 32 + y / 32 + phase) % 2) != 0 ? 220 : 90);
         }
     }
-    tjhandle handle = tjInitCompress();
-    unsigned char* jpeg = nullptr;
-    unsigned long size = 0;
-    tjCompress2(handle, rgb.data(), width, 0, height, TJPF_RGB, &jpeg, &size, TJSAMP_420, 85, 0);
-    std::string result(reinterpret_cast<const char*>(jpeg), size);
-    tjFree(jpeg);
-    tjDestroy(handle);
-    return result;
+    return compress(rgb, width, height);
+}
+
+std::string makeSolidJpeg(int width, int height, std::uint32_t colour)
+{
+    std::vector<std::uint8_t> rgb;
+    rgb.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+    for (int i = 0; i < width * height; ++i)
+    {
+        rgb.push_back(static_cast<std::uint8_t>(colour >> 16));
+        rgb.push_back(static_cast<std::uint8_t>(colour >> 8));
+        rgb.push_back(static_cast<std::uint8_t>(colour));
+    }
+    return compress(rgb, width, height);
 }
 
 } // namespace velkortest

@@ -1,0 +1,132 @@
+#include "velkor/LiveStatistics.h"
+
+#include "tests/velkor/support/FakeDevice.h"
+#include "tests/velkor/support/TestVideo.h"
+#include "tests/velkor/support/TestWindows.h"
+#include "tests/velkor/support/XvfbDisplay.h"
+#include "velkor/DrawingThread.h"
+#include "velkor/LiveObserver.h"
+#include "velkor/LiveStream.h"
+#include "velkor/ResultCode.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <numeric>
+#include <string>
+#include <vector>
+
+using namespace velkor;
+using velkortest::FakeDevice;
+using velkortest::TestWindows;
+using velkortest::XvfbDisplay;
+
+namespace
+{
+
+class IgnoringObserver : public LiveObserver
+{
+public:
+    void onPlaying() override {}
+    void onPictureSize(int /*width*/, int /*height*/, std::size_t /*bytes*/) override {}
+    void onFrameError(int32_t /*code*/, const std::string& /*description*/) override {}
+    void onEnded(int32_t /*code*/, const std::string& /*description*/) override {}
+};
+
+bool mentions(const std::vector<std::string>& lines, const std::string& words)
+{
+    for (const std::string& line : lines)
+    {
+        if (line.find(words) != std::string::npos)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+// The fake device sends 320 x 240 H.264 at 25 frames a second (a little less: it sends, then
+// waits 40 ms), a keyframe every 10 frames, stamped 300 ms before it sends them.
+TEST(LiveStatisticsTest, TheFiguresOfAStreamWhoseNumbersAreKnown)
+{
+    const XvfbDisplay display;
+    ASSERT_TRUE(display.ready()) << "Xvfb did not start";
+    TestWindows windows;
+    ASSERT_TRUE(windows.usable());
+    FakeDevice::Options options;
+    options.keyframeInterval = 10;
+    options.timestampsLate = std::chrono::milliseconds(300);
+    FakeDevice device(options);
+    const std::vector<velkortest::AccessUnit> units =
+        velkortest::encodeTestVideo("h264", 320, options.frames, options.keyframeInterval);
+    ASSERT_FALSE(units.empty());
+
+    DrawingThread output;
+    ASSERT_EQ(output.setWindow(windows.create(320, 240)), Ok);
+    output.beginPlay();
+    HttpRequest request;
+    request.url = "http://127.0.0.1:" + std::to_string(device.port());
+    request.totalTimeoutMs = 0;
+    LiveStream live(output, std::make_unique<IgnoringObserver>(), request);
+    live.start(1, {VideoCodec::H264, 320});
+    // Some three seconds of stream, so that more than one keyframe interval and a whole second
+    // after the first picture are counted.
+    ASSERT_TRUE(device.waitForFramesServed(0, 80));
+    const LiveStatistics::Figures figures = output.statistics()->figures();
+    live.stop();
+
+    EXPECT_EQ(figures.source, request.url + " channel 1");
+    EXPECT_EQ(figures.transport, "velkor HTTP");
+    EXPECT_EQ(figures.codec, VideoCodec::H264);
+    EXPECT_FALSE(figures.profile.empty());
+    EXPECT_EQ(figures.size, (PictureSize{320, 240}));
+    EXPECT_NEAR(figures.receivedFps, 24, 3);
+    EXPECT_NEAR(figures.drawnFps, 24, 3);
+    ASSERT_TRUE(figures.latencyP50Ms && figures.latencyMaxMs);
+    EXPECT_GE(*figures.latencyP50Ms, 300U);
+    EXPECT_LT(*figures.latencyP50Ms, 400U);
+    EXPECT_GE(*figures.latencyMaxMs, *figures.latencyP50Ms);
+    EXPECT_LT(*figures.latencyMaxMs, 1000U);
+    EXPECT_EQ(figures.keyframeInterval, 10U);
+    ASSERT_TRUE(figures.decodeMs);
+    EXPECT_GT(*figures.decodeMs, 0.0);
+    // The loop's mean picture at the frame rate received; a second holds two or three keyframes
+    // of the loop's two, so it may be off by a keyframe's share.
+    const double loopBytes =
+        std::accumulate(units.begin(), units.end(), 0.0,
+                        [](double sum, const velkortest::AccessUnit& unit)
+                        { return sum + static_cast<double>(unit.bytes.size()); });
+    const double expectedKbit =
+        loopBytes / static_cast<double>(units.size()) * 8 * figures.receivedFps / 1000;
+    EXPECT_NEAR(figures.kbitPerSecond, expectedKbit, expectedKbit * 0.3);
+    EXPECT_NEAR(figures.kbitPerSecondSincePlay, expectedKbit, expectedKbit * 0.3);
+    EXPECT_EQ(figures.undecodable, 0U);
+    EXPECT_EQ(figures.leftOut, 0U);
+    EXPECT_EQ(figures.losses, 0U);
+
+    const std::vector<std::string> lines = figures.lines();
+    for (const std::string words : {"velkor HTTP", "H.264", "320x240", "fps received", "fps drawn",
+                                    "kbit/s", " ms median", "every 10 pictures"})
+    {
+        EXPECT_TRUE(mentions(lines, words)) << "no line says " << words;
+    }
+}
+
+// A new play counts afresh.
+TEST(LiveStatisticsTest, ANewPlayForgetsTheLastOnesFigures)
+{
+    DrawingThread output;
+    LiveStatistics& statistics = *output.statistics();
+    output.beginPlay();
+    statistics.describeSource("http://127.0.0.1:1 channel 1", "velkor HTTP");
+    statistics.counters().countUndecodable();
+    statistics.counters().countLoss();
+    output.beginPlay();
+    const LiveStatistics::Figures figures = statistics.figures();
+    EXPECT_TRUE(figures.source.empty());
+    EXPECT_EQ(figures.undecodable, 0U);
+    EXPECT_EQ(figures.losses, 0U);
+}
