@@ -2,10 +2,10 @@
 
 #include "velkor/DrawTarget.h"
 
+#include <cairo.h>
+
 #include <string>
 #include <vector>
-
-using cairo_surface_t = struct _cairo_surface;
 
 namespace velkor
 {
