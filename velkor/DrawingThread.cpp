@@ -109,6 +109,11 @@ void DrawingThread::beginPlay()
     m_state->playing = true;
 }
 
+void DrawingThread::showStatistics(bool shown)
+{
+    m_state->boxShown = shown;
+}
+
 void DrawingThread::endPlay()
 {
     m_state->playing = false;

@@ -48,6 +48,8 @@ public:
     // A play begins or ends: its statistics count from the start, and are hidden either way.
     void beginPlay();
     void endPlay();
+    // As a click would, for benchmarks: shown or hidden until the next click or play.
+    void showStatistics(bool shown);
     void showNoSignal();
     // The last no-signal picture stays until a picture or a clear replaces it.
     void endNoSignal();

@@ -9,8 +9,14 @@
 // CPU-seconds per second (writing 800 x 600 BGRA pictures 30 times a second). "all" does so for
 // every format at 640 and 1920, one after another, and sums them up in a table.
 //
+// "statistics" plays one stream with the library's statistics box hidden and shown by turns,
+// ROUNDS times each, and sets the CPU of the two against each other (goal: the box shown costs at
+// most 5 % more); then it counts the same stream with ffprobe for SECONDS and sets the frame rate,
+// bitrate, codec, profile and size ffprobe saw beside the library's figures.
+//
 // Usage: velkor_live_bench FORMAT WIDTH [SECONDS=10] [FPS=25] [ffmpeg]
 //        velkor_live_bench all [SECONDS=10] [FPS=30]
+//        velkor_live_bench statistics FORMAT WIDTH [SECONDS=10] [ROUNDS=3] [FPS=25]
 #include "bench/support/BenchWindow.h"
 #include "bench/support/ProcessClock.h"
 #include "tests/support/Emulator.h"
@@ -18,6 +24,7 @@
 #include "velkor/HttpClient.h"
 #include "velkor/LiveCounters.h"
 #include "velkor/LiveObserver.h"
+#include "velkor/LiveStatistics.h"
 #include "velkor/LiveStream.h"
 #include "velkor/ResultCode.h"
 
@@ -61,7 +68,9 @@ public:
 class Ffmpeg
 {
 public:
-    explicit Ffmpeg(const std::vector<std::string>& arguments)
+    // `output`: where its standard output goes.
+    explicit Ffmpeg(const std::vector<std::string>& arguments,
+                    const std::string& output = "/dev/null")
     {
         std::vector<char*> argv;
         argv.reserve(arguments.size() + 1);
@@ -72,7 +81,8 @@ public:
         argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         if (posix_spawnp(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
         {
@@ -92,6 +102,22 @@ public:
     Ffmpeg& operator=(const Ffmpeg&) = delete;
 
     bool running() const { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
+
+    // True once it ended by itself within `patience`.
+    bool waitForEnd(std::chrono::seconds patience)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + patience;
+        while (std::chrono::steady_clock::now() < deadline)
+        {
+            if (m_pid <= 0 || ::waitpid(m_pid, nullptr, WNOHANG) == m_pid)
+            {
+                m_pid = -1;
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
 
     // User and system time so far, from /proc.
     double cpuSeconds() const
@@ -182,6 +208,15 @@ std::vector<std::string> ffmpegCommand(const std::string& base, const Stream& st
             "-"};
 }
 
+void printFigures(velkor::DrawingThread& output)
+{
+    std::printf("  the library's figures, as its statistics box shows them:\n");
+    for (const std::string& line : output.statistics()->figures().lines())
+    {
+        std::printf("    %s\n", line.c_str());
+    }
+}
+
 Measured measure(velkor::DrawingThread& output, const std::string& base, const Stream& stream,
                  int seconds, bool compare)
 {
@@ -191,6 +226,7 @@ Measured measure(velkor::DrawingThread& output, const std::string& base, const S
     device.url = base;
     device.totalTimeoutMs = 0;
     device.stallTimeoutMs = 5000;
+    output.beginPlay();
     velkor::LiveStream live(output, std::make_unique<QuietObserver>(), device);
     live.start(1, {*velkor::StreamFormats::fromProtocolName(stream.format), stream.width});
     std::unique_ptr<Ffmpeg> ffmpeg;
@@ -213,6 +249,7 @@ Measured measure(velkor::DrawingThread& output, const std::string& base, const S
     measured.wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     measured.ffmpegRan = ffmpeg && ffmpeg->running();
+    printFigures(output);
     live.stop();
     return measured;
 }
@@ -255,6 +292,98 @@ void report(const Measured& measured, bool compare, const std::string& base)
     }
 }
 
+double cpuShare(int seconds)
+{
+    const double start = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const auto wallStart = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    return (CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - start) /
+           std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+}
+
+// ffprobe reads SECONDS at FPS of the same stream's packets (one encoding serves both readers)
+// while the library's counters run; each side's frame rate and bitrate over that time, and what
+// ffprobe says the stream is.
+void compareWithFfprobe(velkor::DrawingThread& output, const std::string& base,
+                        const Stream& stream, int seconds, int fps)
+{
+    const std::string file = "/tmp/velkor_live_bench_ffprobe_" + std::to_string(::getpid());
+    const velkor::LiveCounters::Snapshot before = output.counters()->snapshot();
+    const auto start = std::chrono::steady_clock::now();
+    Ffmpeg ffprobe({"ffprobe", "-v", "error", "-f", rawFormatOf(stream.format), "-read_intervals",
+                    "%+#" + std::to_string(seconds * fps), "-show_entries",
+                    "packet=size:stream=codec_name,profile,width,height", "-of", "compact", "-i",
+                    base + "/velkor/live?channel=1&width=" + std::to_string(stream.width) +
+                        "&format=" + stream.format + "&framing=raw"},
+                   file);
+    if (!ffprobe.waitForEnd(std::chrono::seconds(3 * seconds + 30)))
+    {
+        std::printf("  ffprobe did not end\n");
+        return;
+    }
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const velkor::LiveCounters::Snapshot counted = output.counters()->snapshot() - before;
+    std::ifstream lines(file);
+    std::string line;
+    std::string described;
+    double packets = 0;
+    double bytes = 0;
+    while (std::getline(lines, line))
+    {
+        if (line.rfind("packet|size=", 0) == 0)
+        {
+            packets += 1;
+            bytes += std::stod(line.substr(12));
+        }
+        else if (line.rfind("stream|", 0) == 0)
+        {
+            described = line.substr(7);
+        }
+    }
+    std::remove(file.c_str());
+    std::printf("  over the same %.1f s: library %.1f fps, %.0f kbit/s; ffprobe %.1f fps, %.0f "
+                "kbit/s (%s)\n",
+                wall, static_cast<double>(counted.parts) / wall,
+                static_cast<double>(counted.bytes) * 8 / wall / 1000, packets / wall,
+                bytes * 8 / wall / 1000, described.c_str());
+}
+
+int benchStatistics(velkor::DrawingThread& output, const std::string& base, const Stream& stream,
+                    int seconds, int rounds, int fps)
+{
+    velkor::HttpRequest device;
+    device.url = base;
+    device.totalTimeoutMs = 0;
+    device.stallTimeoutMs = 5000;
+    output.beginPlay();
+    velkor::LiveStream live(output, std::make_unique<QuietObserver>(), device);
+    live.start(1, {*velkor::StreamFormats::fromProtocolName(stream.format), stream.width});
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    double hidden = 0;
+    double shown = 0;
+    for (int round = 0; round < 2 * rounds; ++round)
+    {
+        const bool show = round % 2 == 1;
+        output.showStatistics(show);
+        const double share = cpuShare(seconds);
+        (show ? shown : hidden) += share / rounds;
+        std::printf("  round %d, statistics %s: library CPU %.2f %% of a core (load average "
+                    "%.2f)\n",
+                    round + 1, show ? "shown " : "hidden", 100 * share, LoadAverage());
+    }
+    const double rise = hidden > 0 ? 100 * (shown - hidden) / hidden : 0;
+    std::printf("%s %d: CPU with the statistics hidden %.2f %%, shown %.2f %% of a core: %+.1f %% "
+                "(goal: at most +5 %%: %s)\n",
+                stream.format.c_str(), stream.width, 100 * hidden, 100 * shown, rise,
+                rise <= 5 ? "met" : "not met");
+    output.showStatistics(true);
+    compareWithFfprobe(output, base, stream, seconds, fps);
+    printFigures(output);
+    live.stop();
+    return 0;
+}
+
 void summarise(const std::vector<Measured>& all)
 {
     std::printf("\nCPU-seconds per second; goal: library <= %.1f x ffmpeg + %.3f\n", kGoalFactor,
@@ -278,17 +407,23 @@ void summarise(const std::vector<Measured>& all)
 int main(int argc, char** argv)
 {
     const bool all = argc >= 2 && std::string(argv[1]) == "all";
-    if (argc < (all ? 2 : 3))
+    const bool statistics = argc >= 2 && std::string(argv[1]) == "statistics";
+    // The statistics' arguments are those of one stream, one further on.
+    const int shift = statistics ? 1 : 0;
+    if (argc < (all ? 2 : 3 + shift))
     {
         std::fprintf(stderr,
                      "usage: %s FORMAT WIDTH [SECONDS=10] [FPS=25] [ffmpeg]\n"
-                     "       %s all [SECONDS=10] [FPS=30]\n",
-                     argv[0], argv[0]);
+                     "       %s all [SECONDS=10] [FPS=30]\n"
+                     "       %s statistics FORMAT WIDTH [SECONDS=10] [ROUNDS=3] [FPS=25]\n",
+                     argv[0], argv[0], argv[0]);
         return 2;
     }
-    const int first = all ? 2 : 3;
+    const int first = all ? 2 : 3 + shift;
     const int seconds = argc > first ? std::atoi(argv[first]) : 10;
-    const int fps = argc > first + 1 ? std::atoi(argv[first + 1]) : (all ? 30 : 25);
+    const int rounds = statistics && argc > first + 1 ? std::atoi(argv[first + 1]) : 3;
+    const int fpsAt = first + 1 + shift;
+    const int fps = argc > fpsAt ? std::atoi(argv[fpsAt]) : (all ? 30 : 25);
     const bool compare = all || (argc > 5 && std::string(argv[5]) == "ffmpeg");
     std::vector<Stream> streams;
     if (all)
@@ -298,12 +433,12 @@ int main(int argc, char** argv)
     }
     else
     {
-        streams = {{argv[1], std::atoi(argv[2])}};
+        streams = {{argv[1 + shift], std::atoi(argv[2 + shift])}};
     }
     for (const Stream& stream : streams)
     {
         if (!velkor::StreamFormats::fromProtocolName(stream.format) || stream.width <= 0 ||
-            seconds <= 0 || fps <= 0)
+            seconds <= 0 || fps <= 0 || rounds <= 0)
         {
             std::fprintf(stderr, "bad arguments\n");
             return 2;
@@ -325,6 +460,10 @@ int main(int argc, char** argv)
     }
     const std::string base = "http://127.0.0.1:" + std::to_string(emulator.port());
     std::printf("%d fps, load average %.2f at the start\n", fps, LoadAverage());
+    if (statistics)
+    {
+        return benchStatistics(output, base, streams.front(), seconds, rounds, fps);
+    }
     std::vector<Measured> results;
     for (const Stream& stream : streams)
     {
