@@ -270,6 +270,24 @@ TEST_F(LiveVideoTest, DrawsChangingPicturesScaledToTheWindowAndClearsToBlack)
     EXPECT_TRUE(allOf(m_windows->read(window, width, height), 0));
 }
 
+TEST_F(LiveVideoTest, APictureFollowsTheWindowWhenItIsResizedWhilePlaying)
+{
+    const std::uint32_t window = m_windows->create(320, 240);
+    ASSERT_EQ(m_api->SetVideoWindow(window), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(waitForPixels(window, 320, 240, showsVideo));
+    m_windows->resize(window, 480, 360);
+    // The corners the larger window added are covered too.
+    EXPECT_TRUE(waitForPixels(window, 480, 360,
+                              [](const std::vector<std::uint32_t>& pixels)
+                              {
+                                  return pixels.size() == std::size_t{480} * 360 &&
+                                         pixels[479] != kWhite && pixels.back() != kWhite;
+                              }))
+        << "the picture kept the window's first size";
+}
+
 TEST_F(LiveVideoTest, ABogusWindowIsRefusedAndPlayGoesOnWithoutIt)
 {
     EXPECT_EQ(m_api->SetVideoWindow(0x3FFFFF), WindowInvalid);

@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <array>
 #include <cstdlib>
 
 namespace velkortest
@@ -36,6 +37,14 @@ std::uint32_t TestWindows::create(std::uint16_t width, std::uint16_t height, std
 void TestWindows::destroy(std::uint32_t window)
 {
     xcb_destroy_window(m_connection, window);
+    sync();
+}
+
+void TestWindows::resize(std::uint32_t window, std::uint16_t width, std::uint16_t height)
+{
+    const std::array<std::uint32_t, 2> size{width, height};
+    xcb_configure_window(m_connection, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
+                         size.data());
     sync();
 }
 

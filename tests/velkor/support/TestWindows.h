@@ -25,6 +25,7 @@ public:
     std::uint32_t create(std::uint16_t width, std::uint16_t height, std::int16_t x = 0,
                          std::int16_t y = 0);
     void destroy(std::uint32_t window);
+    void resize(std::uint32_t window, std::uint16_t width, std::uint16_t height);
     std::uint32_t createPixmap(std::uint16_t width, std::uint16_t height);
     // The window's pixels from (x, y) of it on, as 0xRRGGBB values, row by row; empty when they
     // cannot be read.
