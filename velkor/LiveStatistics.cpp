@@ -185,9 +185,17 @@ std::vector<std::string> LiveStatistics::Figures::lines() const
                                  : std::string("Latency: not known (no device timestamps)"));
     lines.push_back(decodeMs ? "Decoding: " + decimal(*decodeMs, 1) + " ms per picture"
                              : std::string("Decoding: nothing decoded"));
-    lines.push_back(keyframeInterval
-                        ? "Keyframes: every " + std::to_string(*keyframeInterval) + " pictures"
-                        : std::string("Keyframes: fewer than two seen"));
+    if (!keyframeInterval)
+    {
+        lines.emplace_back("Keyframes: fewer than two seen");
+    }
+    else
+    {
+        lines.push_back(*keyframeInterval == 1
+                            ? std::string("Keyframes: every picture")
+                            : "Keyframes: every " + std::to_string(*keyframeInterval) +
+                                  " pictures");
+    }
     lines.push_back("Pictures: " + std::to_string(replaced) + " replaced by a newer one, " +
                     std::to_string(undecodable) + " undecodable, " + std::to_string(leftOut) +
                     " left out");
