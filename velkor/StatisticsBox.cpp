@@ -1,9 +1,11 @@
 #include "velkor/StatisticsBox.h"
 
 #include <cairo.h>
+#include <pixman.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace velkor
 {
@@ -85,16 +87,31 @@ void StatisticsBox::paintOver(const DrawTarget& target) const
         return;
     }
     const PictureArea& area = target.visible;
-    // Cairo's RGB24 is the target's B, G, R, X on a little-endian host.
-    cairo_surface_t* surface =
-        cairo_image_surface_create_for_data(target.pixels, CAIRO_FORMAT_RGB24, area.width,
-                                            area.height, static_cast<int>(target.stride));
-    cairo_t* cairo = cairo_create(surface);
-    cairo_set_source_surface(cairo, m_box, kMargin - area.x, kMargin - area.y);
-    cairo_paint(cairo);
-    cairo_destroy(cairo);
-    cairo_surface_flush(surface);
-    cairo_surface_destroy(surface);
+    // Straight through pixman, which cairo draws with: a cairo context a picture costs more than
+    // the blend itself. The target's B, G, R, X is pixman's x8r8g8b8 on a little-endian host.
+    pixman_image_t* destination = pixman_image_create_bits_no_clear(
+        PIXMAN_x8r8g8b8, area.width, area.height, reinterpret_cast<std::uint32_t*>(target.pixels),
+        static_cast<int>(target.stride));
+    pixman_image_t* box = pixman_image_create_bits_no_clear(
+        PIXMAN_a8r8g8b8, cairo_image_surface_get_width(m_box),
+        cairo_image_surface_get_height(m_box),
+        reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(m_box)),
+        cairo_image_surface_get_stride(m_box));
+    if (destination != nullptr && box != nullptr)
+    {
+        pixman_image_composite32(PIXMAN_OP_OVER, box, nullptr, destination, 0, 0, 0, 0,
+                                 kMargin - area.x, kMargin - area.y,
+                                 cairo_image_surface_get_width(m_box),
+                                 cairo_image_surface_get_height(m_box));
+    }
+    if (box != nullptr)
+    {
+        pixman_image_unref(box);
+    }
+    if (destination != nullptr)
+    {
+        pixman_image_unref(destination);
+    }
 }
 
 } // namespace velkor
