@@ -27,6 +27,9 @@ template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
 
 // Gives up a server that does not come back between two connection attempts.
 constexpr std::chrono::seconds kReconnectPause{1};
+// How old the window's place may be when a picture is drawn by it: a frame or two of a live
+// stream. An older one, after a pause, is asked again.
+constexpr std::chrono::milliseconds kPositionFreshFor{100};
 
 template <typename T> XcbReply<T> replyTo(XConnection& connection, unsigned int sequence)
 {
@@ -121,6 +124,7 @@ bool VideoOutput::draw(const Frame& picture, const StatisticsBox* box)
                           static_cast<std::int16_t>(m_visible.x),
                           static_cast<std::int16_t>(m_visible.y), *depth, XCB_IMAGE_FORMAT_Z_PIXMAP,
                           0, m_shm.id(), 0);
+        askPosition();
     }
     else
     {
@@ -140,6 +144,7 @@ bool VideoOutput::draw(const Frame& picture, const StatisticsBox* box)
             box->paintOver(target);
         }
         putImage(target, *depth);
+        askPosition();
     }
     xcb_flush(m_connection.get());
     m_drawnWidth = m_windowSize.width;
@@ -191,11 +196,19 @@ bool VideoOutput::ready()
 
 std::optional<std::uint8_t> VideoOutput::measureWindow()
 {
-    // Also the fence for shared memory: once the reply is here, the server has finished reading
-    // the previous picture out of the block.
-    const auto position = replyTo<xcb_translate_coordinates_reply_t>(
-        m_connection,
-        xcb_translate_coordinates(m_connection.get(), m_window, m_root, 0, 0).sequence);
+    if (m_asked && std::chrono::steady_clock::now() - m_asked->asked > kPositionFreshFor)
+    {
+        dropAskedPosition();
+    }
+    if (!m_asked)
+    {
+        askPosition();
+    }
+    const unsigned int sequence = m_asked->sequence;
+    m_asked.reset();
+    // Also the fence for shared memory: the query follows the last picture put, so once its
+    // reply is here the server has finished reading that picture out of the block.
+    const auto position = replyTo<xcb_translate_coordinates_reply_t>(m_connection, sequence);
     if (!position)
     {
         m_windowLost = connected();
@@ -212,6 +225,22 @@ std::optional<std::uint8_t> VideoOutput::measureWindow()
         return std::nullopt;
     }
     return m_depth;
+}
+
+void VideoOutput::askPosition()
+{
+    m_asked = PositionQuery{
+        xcb_translate_coordinates(m_connection.get(), m_window, m_root, 0, 0).sequence,
+        std::chrono::steady_clock::now()};
+}
+
+void VideoOutput::dropAskedPosition()
+{
+    if (m_asked && m_connection.healthy())
+    {
+        xcb_discard_reply(m_connection.get(), m_asked->sequence);
+    }
+    m_asked.reset();
 }
 
 void VideoOutput::putImage(const DrawTarget& target, std::uint8_t depth)
@@ -237,6 +266,7 @@ void VideoOutput::putImage(const DrawTarget& target, std::uint8_t depth)
 bool VideoOutput::connect()
 {
     m_nextConnect = std::chrono::steady_clock::now() + kReconnectPause;
+    m_asked.reset();
     if (!m_connection.open())
     {
         return false;
@@ -277,6 +307,7 @@ bool VideoOutput::connected()
     }
     // The server went with the connection: what it held for us is gone, the target stays.
     m_gc = 0;
+    m_asked.reset();
     m_shm.release(m_connection);
     return false;
 }
@@ -349,6 +380,7 @@ bool VideoOutput::makeChild(std::uint32_t window, PictureSize size)
 
 void VideoOutput::forgetWindow()
 {
+    dropAskedPosition();
     if (m_gc != 0 && m_connection.healthy())
     {
         if (m_child != 0)

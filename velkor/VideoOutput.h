@@ -69,6 +69,8 @@ private:
     bool depthDrawable(std::uint8_t depth) const;
     bool ready();
     std::optional<std::uint8_t> measureWindow();
+    void askPosition();
+    void dropAskedPosition();
     void putImage(const DrawTarget& target, std::uint8_t depth);
 
     XConnection m_connection;
@@ -87,6 +89,14 @@ private:
     bool m_windowLost = false;
     PictureSize m_windowSize;
     PictureArea m_visible;
+    // The window's place on the screen, asked for right after a picture was put, so that the
+    // reply waits in the socket for the next picture instead of the thread waiting for the server.
+    struct PositionQuery
+    {
+        unsigned int sequence = 0;
+        std::chrono::steady_clock::time_point asked;
+    };
+    std::optional<PositionQuery> m_asked;
     std::chrono::steady_clock::time_point m_nextConnect{};
     ShmSegment m_shm;
     PictureScaler m_scaler;
