@@ -6,6 +6,7 @@ extern "C"
 }
 
 #include <libyuv/convert_argb.h>
+#include <libyuv/planar_functions.h>
 
 #include <algorithm>
 
@@ -20,6 +21,7 @@ struct Layout
                      std::uint8_t*, int, const YuvConstants*, int, int) = nullptr;
     int chromaStep = 1;
     bool fullRange = false;
+    bool halfWidthChroma = false;
 };
 
 // libyuv's converter for a planar YUV layout; none for any other.
@@ -28,13 +30,13 @@ Layout layoutOf(AVPixelFormat format)
     switch (format)
     {
     case AV_PIX_FMT_YUV420P:
-        return {libyuv::I420ToARGBMatrix, 2, false};
+        return {libyuv::I420ToARGBMatrix, 2, false, true};
     case AV_PIX_FMT_YUVJ420P:
-        return {libyuv::I420ToARGBMatrix, 2, true};
+        return {libyuv::I420ToARGBMatrix, 2, true, true};
     case AV_PIX_FMT_YUV422P:
-        return {libyuv::I422ToARGBMatrix, 1, false};
+        return {libyuv::I422ToARGBMatrix, 1, false, true};
     case AV_PIX_FMT_YUVJ422P:
-        return {libyuv::I422ToARGBMatrix, 1, true};
+        return {libyuv::I422ToARGBMatrix, 1, true, true};
     case AV_PIX_FMT_YUV444P:
         return {libyuv::I444ToARGBMatrix, 1, false};
     case AV_PIX_FMT_YUVJ444P:
@@ -95,11 +97,13 @@ PictureRows::~PictureRows()
     sws_freeContext(m_context);
 }
 
-bool PictureRows::start(const Frame& picture, int batch)
+bool PictureRows::start(const Frame& picture, int batch, bool halve)
 {
     m_picture = picture.get();
     m_count = 0;
     m_whole = false;
+    m_halved = false;
+    m_rowWidth = m_picture->width;
     const auto format = static_cast<AVPixelFormat>(m_picture->format);
     if (format == AV_PIX_FMT_BGR0 || format == AV_PIX_FMT_BGRA)
     {
@@ -117,8 +121,16 @@ bool PictureRows::start(const Frame& picture, int batch)
     m_chromaStep = layout.chromaStep;
     // A batch of 4:2:0 rows starts on an even row, where a chroma row starts.
     m_batch = std::max(1, batch / m_chromaStep * m_chromaStep);
-    m_rows.resize(static_cast<std::size_t>(m_batch) * static_cast<std::size_t>(m_picture->width) *
-                  4);
+    // A picture at least twice the target's width shows at most every second pixel anyway:
+    // converting only the luma samples that chroma sits at halves the conversion.
+    m_halved = halve && layout.halfWidthChroma && m_picture->width >= 2;
+    m_rowWidth = m_halved ? m_picture->width / 2 : m_picture->width;
+    if (m_halved)
+    {
+        m_luma.resize(static_cast<std::size_t>(m_rowWidth));
+        m_otherLuma.resize(static_cast<std::size_t>(m_rowWidth));
+    }
+    m_rows.resize(static_cast<std::size_t>(m_batch) * static_cast<std::size_t>(m_rowWidth) * 4);
     return true;
 }
 
@@ -141,7 +153,7 @@ const std::uint8_t* PictureRows::row(int y)
         return nullptr;
     }
     return m_rows.data() +
-           static_cast<std::size_t>(y - m_first) * static_cast<std::size_t>(m_picture->width) * 4;
+           static_cast<std::size_t>(y - m_first) * static_cast<std::size_t>(m_rowWidth) * 4;
 }
 
 bool PictureRows::convertBatch(int y)
@@ -149,6 +161,10 @@ bool PictureRows::convertBatch(int y)
     // One row alone converts right whatever its parity; a batch starts where a chroma row does.
     const int first = m_batch == 1 ? y : y / m_chromaStep * m_chromaStep;
     const int count = std::min(m_batch, m_picture->height - first);
+    if (m_halved)
+    {
+        return convertHalved(first, count);
+    }
     const int chromaRow = first / m_chromaStep;
     const AVFrame& picture = *m_picture;
     const int converted = m_converter(
@@ -161,6 +177,37 @@ bool PictureRows::convertBatch(int y)
     m_first = first;
     m_count = converted == 0 ? count : 0;
     return converted == 0;
+}
+
+bool PictureRows::convertHalved(int first, int count)
+{
+    const AVFrame& picture = *m_picture;
+    const int rowBytes = m_rowWidth * 4;
+    for (int i = 0; i < count; ++i)
+    {
+        const int y = first + i;
+        const int chromaRow = y / m_chromaStep;
+        // Luma pairs split as if they were interleaved chroma: the even samples are the ones
+        // chroma is sited at.
+        libyuv::SplitUVPlane(picture.data[0] + static_cast<std::ptrdiff_t>(y) * picture.linesize[0],
+                             picture.linesize[0], m_luma.data(), m_rowWidth, m_otherLuma.data(),
+                             m_rowWidth, m_rowWidth, 1);
+        const int converted = libyuv::I444ToARGBMatrix(
+            m_luma.data(), m_rowWidth,
+            picture.data[1] + static_cast<std::ptrdiff_t>(chromaRow) * picture.linesize[1],
+            picture.linesize[1],
+            picture.data[2] + static_cast<std::ptrdiff_t>(chromaRow) * picture.linesize[2],
+            picture.linesize[2], m_rows.data() + static_cast<std::ptrdiff_t>(i) * rowBytes,
+            rowBytes, m_constants, m_rowWidth, 1);
+        if (converted != 0)
+        {
+            m_count = 0;
+            return false;
+        }
+    }
+    m_first = first;
+    m_count = count;
+    return true;
 }
 
 bool PictureRows::convertWhole()

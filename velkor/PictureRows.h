@@ -25,10 +25,13 @@ public:
     PictureRows& operator=(const PictureRows&) = delete;
 
     // The picture whose rows come next, `batch` rows converted at once; false when its layout
-    // cannot be converted. The picture must outlive the rows taken from it.
-    bool start(const Frame& picture, int batch);
+    // cannot be converted. The picture must outlive the rows taken from it. With `halve`, a
+    // picture whose chroma is half as wide as its luma gives rows of every second pixel.
+    bool start(const Frame& picture, int batch, bool halve = false);
     // Row `y`, valid until the next call; null when it could not be converted.
     const std::uint8_t* row(int y);
+    // Pixels in a row.
+    int rowWidth() const { return m_rowWidth; }
 
 private:
     using Converter = int (*)(const std::uint8_t*, int, const std::uint8_t*, int,
@@ -36,6 +39,7 @@ private:
                               int, int);
 
     bool convertBatch(int y);
+    bool convertHalved(int first, int count);
     bool convertWhole();
 
     const AVFrame* m_picture = nullptr;
@@ -44,6 +48,11 @@ private:
     // Chroma rows per luma row: 1, or 2 for 4:2:0.
     int m_chromaStep = 1;
     int m_batch = 1;
+    int m_rowWidth = 0;
+    bool m_halved = false;
+    // One row's luma samples at the columns chroma sits at, and the others.
+    std::vector<std::uint8_t> m_luma;
+    std::vector<std::uint8_t> m_otherLuma;
     std::vector<std::uint8_t> m_rows;
     int m_first = 0;
     int m_count = 0;

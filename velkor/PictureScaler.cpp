@@ -23,11 +23,11 @@ bool PictureScaler::draw(const Frame& picture, const DrawTarget& target)
         return false;
     }
     const bool everyRow = size.height <= target.window.height;
-    if (!m_rows.start(picture, everyRow ? kRowsAtOnce : 1))
+    if (!m_rows.start(picture, everyRow ? kRowsAtOnce : 1, size.width >= 2 * target.window.width))
     {
         return false;
     }
-    m_columns.prepare(size.width, target.window.width, visible.x, visible.width);
+    m_columns.prepare(m_rows.rowWidth(), target.window.width, visible.x, visible.width);
     int previous = -1;
     const std::uint8_t* row = nullptr;
     for (int y = 0; y < visible.height; ++y)

@@ -285,6 +285,49 @@ TEST(PictureScaler, ConvertsEitherRangeIntoTargetsOfAnySizeAndAnyPartOfThem)
     EXPECT_FALSE(scaler.draw(picture, {guarded.data(), 16, {4, 4}, {0, 0, 4, 4}}));
 }
 
+TEST(PictureScaler, APictureTwiceTheWindowsWidthShowsItsChromaSitedPixelsInTheirColours)
+{
+    // Every luma, chroma and row different, so a sample taken from the wrong place shows.
+    const int width = 64;
+    const int height = 16;
+    Frame picture;
+    ASSERT_TRUE(picture.allocate(AV_PIX_FMT_YUV420P, width, height));
+    for (int y = 0; y < height; ++y)
+    {
+        for (int x = 0; x < width; ++x)
+        {
+            picture->data[0][y * picture->linesize[0] + x] =
+                static_cast<std::uint8_t>(16 + x * 3 + y * 2 + (x % 2) * 40);
+            picture->data[1][y / 2 * picture->linesize[1] + x / 2] =
+                static_cast<std::uint8_t>(64 + x * 2);
+            picture->data[2][y / 2 * picture->linesize[2] + x / 2] =
+                static_cast<std::uint8_t>(192 - y * 8);
+        }
+    }
+    const std::vector<std::uint8_t> whole = drawn(picture);
+    for (const PictureSize window : std::vector<PictureSize>{{32, 16}, {21, 7}, {13, 40}})
+    {
+        const std::vector<std::uint8_t> shown =
+            drawn(picture, window, {0, 0, window.width, window.height});
+        for (int y = 0; y < window.height; ++y)
+        {
+            const int sourceY = (2 * y + 1) * height / (2 * window.height);
+            for (int x = 0; x < window.width; ++x)
+            {
+                // The nearest of the even pixels, which chroma is sited at.
+                const int sourceX = 2 * ((2 * x + 1) * (width / 2) / (2 * window.width));
+                for (int c = 0; c < 3; ++c)
+                {
+                    EXPECT_NEAR(
+                        shown[(static_cast<std::size_t>(y) * window.width + x) * 4 + c],
+                        whole[(static_cast<std::size_t>(sourceY) * width + sourceX) * 4 + c], 2)
+                        << window.width << "x" << window.height << " at " << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
 TEST(JpegDecoder, DecodesIntoAFrameAndRefusesGarbage)
 {
     JpegDecoder decoder;
