@@ -28,24 +28,6 @@ std::optional<std::uint64_t> parseDigits(std::string_view text, int base)
 
 } // namespace
 
-std::string_view trim(std::string_view text)
-{
-    constexpr std::string_view kBlank = " \t\r\n";
-    const auto first = text.find_first_not_of(kBlank);
-    if (first == std::string_view::npos)
-    {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(kBlank) - first + 1);
-}
-
-bool equalsNoCase(std::string_view first, std::string_view second)
-{
-    return first.size() == second.size() &&
-           std::equal(first.begin(), first.end(), second.begin(),
-                      [](char a, char b) { return lowerChar(a) == lowerChar(b); });
-}
-
 std::string lower(std::string_view text)
 {
     std::string out(text);

@@ -1,20 +1,20 @@
 #pragma once
 
+#include "velkor/AsciiText.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// Text of the wire protocols and the command line: ASCII, whatever the locale. The names and
-// the trimming are those of the library's own AsciiText.
+// Text of the wire protocols and the command line: ASCII, whatever the locale. Trimming and
+// comparing are the library's own, so that both ends of the protocol read text alike.
 namespace velkordevice::AsciiText
 {
 
-// Without spaces, tabs, carriage returns and line feeds at either end.
-std::string_view trim(std::string_view text);
-// Letters A to Z equal to a to z; every other byte only to itself.
-bool equalsNoCase(std::string_view first, std::string_view second);
+using velkor::AsciiText::equalsNoCase;
+using velkor::AsciiText::trim;
 std::string lower(std::string_view text);
 // Space and horizontal tab, HTTP's optional whitespace.
 bool isBlank(char c);
