@@ -23,7 +23,9 @@ public:
     using Attempt = std::function<bool(StopSignal& stop)>;
 
     static constexpr std::chrono::milliseconds kFirstPause{250};
-    static constexpr std::chrono::milliseconds kLongestPause{5000};
+    // Short enough that a device or camera back from a reboot shows its picture within about
+    // 3 s; long enough that one dropping every stream is asked only every 2 s.
+    static constexpr std::chrono::milliseconds kLongestPause{2000};
     static constexpr std::chrono::seconds kSteadyAfter{10};
 
     Reconnector() = default;
