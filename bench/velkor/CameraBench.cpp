@@ -17,6 +17,7 @@
 //       again to OnPlayStatus(1, 1) and to its picture in the window again.
 #include "bench/support/BenchWindow.h"
 #include "bench/support/ProcessClock.h"
+#include "bench/velkor/QuietObserver.h"
 #include "devicelib/DeviceLibrary.h"
 #include "tests/support/HttpCamera.h"
 #include "tests/support/ProcessRunner.h"
@@ -62,25 +63,6 @@ double percentile(std::vector<double> values, double fraction)
     std::sort(values.begin(), values.end());
     return values[static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1))];
 }
-
-// Says why play ended, when not stopped.
-class QuietObserver final : public velkor::LiveObserver
-{
-public:
-    void onPlaying() override {}
-    void onPictureSize(int, int, std::size_t) override {}
-    void onFrameError(int32_t, const std::string& description) override
-    {
-        std::fprintf(stderr, "OnError: %s\n", description.c_str());
-    }
-    void onEnded(int32_t code, const std::string& description) override
-    {
-        if (code != velkor::Ok)
-        {
-            std::fprintf(stderr, "play ended: %s\n", description.c_str());
-        }
-    }
-};
 
 std::unique_ptr<velkor::CameraStream> playCamera(const std::string& text,
                                                  velkor::PictureSink& output)

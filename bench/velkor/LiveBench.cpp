@@ -19,6 +19,7 @@
 //        velkor_live_bench statistics FORMAT WIDTH [SECONDS=10] [ROUNDS=3] [FPS=25]
 #include "bench/support/BenchWindow.h"
 #include "bench/support/ProcessClock.h"
+#include "bench/velkor/QuietObserver.h"
 #include "tests/support/Emulator.h"
 #include "velkor/DrawingThread.h"
 #include "velkor/HttpClient.h"
@@ -46,24 +47,6 @@
 
 namespace
 {
-
-class QuietObserver : public velkor::LiveObserver
-{
-public:
-    void onPlaying() override {}
-    void onPictureSize(int, int, std::size_t) override {}
-    void onFrameError(int32_t, const std::string& description) override
-    {
-        std::fprintf(stderr, "OnError: %s\n", description.c_str());
-    }
-    void onEnded(int32_t code, const std::string& description) override
-    {
-        if (code != velkor::Ok)
-        {
-            std::fprintf(stderr, "play ended: %s\n", description.c_str());
-        }
-    }
-};
 
 // ffmpeg as a child whose CPU time can be read while it runs.
 class Ffmpeg
@@ -218,18 +201,27 @@ void printFigures(velkor::DrawingThread& output)
     }
 }
 
-Measured measure(velkor::DrawingThread& output, const std::string& base, const Stream& stream,
-                 int seconds, bool compare)
+// Plays the emulator's stream into the benchmark's window until the result is destroyed.
+std::unique_ptr<velkor::LiveStream> startLive(velkor::DrawingThread& output,
+                                              const std::string& base, const Stream& stream)
 {
-    Measured measured;
-    measured.stream = stream;
     velkor::HttpRequest device;
     device.url = base;
     device.totalTimeoutMs = 0;
     device.stallTimeoutMs = 5000;
     output.beginPlay();
-    velkor::LiveStream live(output, std::make_unique<QuietObserver>(), device);
-    live.start(1, {*velkor::StreamFormats::fromProtocolName(stream.format), stream.width});
+    auto live =
+        std::make_unique<velkor::LiveStream>(output, std::make_unique<QuietObserver>(), device);
+    live->start(1, {*velkor::StreamFormats::fromProtocolName(stream.format), stream.width});
+    return live;
+}
+
+Measured measure(velkor::DrawingThread& output, const std::string& base, const Stream& stream,
+                 int seconds, bool compare)
+{
+    Measured measured;
+    measured.stream = stream;
+    auto live = startLive(output, base, stream);
     std::unique_ptr<Ffmpeg> ffmpeg;
     if (compare)
     {
@@ -251,7 +243,7 @@ Measured measure(velkor::DrawingThread& output, const std::string& base, const S
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     measured.ffmpegRan = ffmpeg && ffmpeg->running();
     printFigures(output);
-    live.stop();
+    live->stop();
     return measured;
 }
 
@@ -372,13 +364,7 @@ void compareWithFfprobe(velkor::DrawingThread& output, const std::string& base,
 int benchStatistics(velkor::DrawingThread& output, const std::string& base, const Stream& stream,
                     int seconds, int rounds, int fps)
 {
-    velkor::HttpRequest device;
-    device.url = base;
-    device.totalTimeoutMs = 0;
-    device.stallTimeoutMs = 5000;
-    output.beginPlay();
-    velkor::LiveStream live(output, std::make_unique<QuietObserver>(), device);
-    live.start(1, {*velkor::StreamFormats::fromProtocolName(stream.format), stream.width});
+    auto live = startLive(output, base, stream);
     std::this_thread::sleep_for(std::chrono::seconds(3));
     double hidden = 0;
     double shown = 0;
@@ -400,7 +386,7 @@ int benchStatistics(velkor::DrawingThread& output, const std::string& base, cons
     output.showStatistics(true);
     compareWithFfprobe(output, base, stream, seconds, fps);
     printFigures(output);
-    live.stop();
+    live->stop();
     return 0;
 }
 
