@@ -1,7 +1,5 @@
 #pragma once
 
-#include <httplib.h>
-
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -12,17 +10,20 @@
 namespace velkordevice
 {
 
-// The server's task queue: one job per accepted connection. Up to `limit` connections are served
+// The server's workers: one job per accepted connection. Up to `limit` connections are served
 // by their own worker; any beyond that run on a small overflow pool with rejectingThisThread()
 // set, so the connection is refused at once.
-class ConnectionLimiter : public httplib::TaskQueue
+class ConnectionLimiter
 {
 public:
     ConnectionLimiter(std::size_t limit, std::size_t overflowWorkers = 2);
-    ~ConnectionLimiter() override;
+    ~ConnectionLimiter();
+    ConnectionLimiter(const ConnectionLimiter&) = delete;
+    ConnectionLimiter& operator=(const ConnectionLimiter&) = delete;
 
-    void enqueue(std::function<void()> fn) override;
-    void shutdown() override;
+    void enqueue(std::function<void()> fn);
+    // Runs what is queued, then joins the workers.
+    void shutdown();
 
     static bool rejectingThisThread();
     std::size_t active() const;

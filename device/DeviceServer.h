@@ -6,8 +6,6 @@
 #include "device/EventBus.h"
 #include "device/GuardedHttpServer.h"
 
-#include <httplib.h>
-
 #include <atomic>
 #include <memory>
 #include <string>
@@ -37,11 +35,9 @@ public:
     std::string infoBody() const;
 
 private:
-    void installRoutes();
-    httplib::Server::HandlerResponse screen(const httplib::Request& request,
-                                            httplib::Response& response);
-    void serveLive(const httplib::Request& request, httplib::Response& response);
-    void serveEvents(httplib::Response& response);
+    HttpReply route(const HttpRequest& request);
+    HttpReply serveLive(const HttpRequest& request);
+    HttpReply serveEvents();
 
     DeviceConfig m_config;
     Authenticator m_authenticator;
@@ -49,8 +45,6 @@ private:
     AlarmSchedule m_alarms;
     std::vector<std::shared_ptr<ChannelSource>> m_channels;
     GuardedHttpServer m_server;
-    std::atomic<bool> m_runEntered{false};
-    std::atomic<bool> m_runReturned{false};
     std::atomic<bool> m_stopping{false};
 };
 

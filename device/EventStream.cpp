@@ -12,12 +12,12 @@ EventStream::EventStream(EventBus& bus, int channels)
 {
 }
 
-bool EventStream::write(httplib::DataSink& sink, const std::string& text)
+bool EventStream::write(BodySink& sink, const std::string& text)
 {
     return sink.write(text.data(), text.size());
 }
 
-bool EventStream::pump(httplib::DataSink& sink)
+bool EventStream::pump(BodySink& sink)
 {
     if (!m_greeted)
     {

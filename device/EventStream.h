@@ -1,8 +1,9 @@
 #pragma once
 
-#include <httplib.h>
+#include "device/BodySink.h"
 
 #include <cstdint>
+#include <string>
 
 namespace velkordevice
 {
@@ -17,10 +18,10 @@ public:
     EventStream(EventBus& bus, int channels);
 
     // Writes whatever is due; false ends the response.
-    bool pump(httplib::DataSink& sink);
+    bool pump(BodySink& sink);
 
 private:
-    bool write(httplib::DataSink& sink, const std::string& text);
+    bool write(BodySink& sink, const std::string& text);
 
     EventBus& m_bus;
     int m_channels;

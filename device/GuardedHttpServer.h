@@ -1,43 +1,39 @@
 #pragma once
 
+#include "device/ConnectionLimiter.h"
+#include "device/HttpReply.h"
+#include "device/HttpRequest.h"
 #include "device/LingeringCloser.h"
 #include "device/RequestLimits.h"
 
-#include <httplib.h>
-
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <string>
-#include <string_view>
 
 namespace velkordevice
 {
 
-// What cpp-httplib gives as settings does not keep these limits: it queues connections beyond
-// its pool instead of refusing them, times out each read but not a request that drips, and takes
-// chunked bodies, bodies of GET requests of any length and malformed header lines. So each
-// connection is ours: we override the server's private process_and_close_socket, call its
-// protected process_request, and widen the backlog of its protected svr_sock_ (which also ends
-// live replies when it closes). None of that is its public interface, so it is pinned here: on
-// another version, check those members again before raising this.
-static_assert(std::string_view(CPPHTTPLIB_VERSION) == "0.11.4",
-              "GuardedHttpServer relies on members of cpp-httplib 0.11.4 outside its interface");
-
-// cpp-httplib's server with connections of our own making: at most `maxConnections` served at
-// once and any other refused at once with 503; each request read whole within the limits before
-// cpp-httplib parses and routes it, pipelined requests answered in order.
-class GuardedHttpServer : public httplib::Server
+// An HTTP/1.1 server whose connections are all ours: at most `maxConnections` served at once
+// and any other refused at once with 503; each request read whole within the limits before
+// Beast parses it and the handler answers, pipelined requests answered in order.
+class GuardedHttpServer
 {
 public:
-    GuardedHttpServer(const RequestLimits& limits, std::size_t maxConnections);
-    ~GuardedHttpServer() override;
+    using Handler = std::function<HttpReply(const HttpRequest&)>;
+
+    GuardedHttpServer(const RequestLimits& limits, std::size_t maxConnections, Handler handler);
+    ~GuardedHttpServer();
     GuardedHttpServer(const GuardedHttpServer&) = delete;
     GuardedHttpServer& operator=(const GuardedHttpServer&) = delete;
 
-    // After binding: cpp-httplib listens with a backlog of 5, so a burst of connects (more than
-    // the limit, say) loses SYNs and those clients wait a second for the retransmission.
-    void widenBacklog();
-    // Ends serving: connections waiting for a request end at once, not after their timeouts.
+    // Listens on `address` and `port` (0: any free one); the port, or -1. `setUp` gets the
+    // listening socket before it binds; accepted sockets inherit what it sets.
+    int bind(const std::string& address, int port, const std::function<void(int)>& setUp);
+    // Serves until shutdown(); false if the listening socket failed.
+    bool run();
+    // Ends serving, before or during run(): connections waiting for a request end at once, not
+    // after their timeouts, and streamed replies at their next piece.
     void shutdown();
 
     // A whole reply of ours, plain text, that announces the end of the connection.
@@ -45,13 +41,20 @@ public:
                                     const std::string& extraHeaders = {});
 
 private:
-    bool process_and_close_socket(socket_t sock) override;
+    void accept();
     void serve(int socket);
+    // Whether the connection stays open for another request.
+    bool answer(int socket, const HttpRequest& request, bool last);
     void refuse(int socket, const std::string& reply);
 
     RequestLimits m_limits;
-    LingeringCloser m_closer;
+    Handler m_handler;
     int m_wakeFd;
+    int m_listenFd = -1;
+    std::atomic<bool> m_stopping{false};
+    LingeringCloser m_closer;
+    // Last, so that its workers end before what they use.
+    ConnectionLimiter m_limiter;
 };
 
 } // namespace velkordevice

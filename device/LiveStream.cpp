@@ -35,7 +35,7 @@ std::string LiveStream::partHeader(StreamFormat format, const EncodedFrame& fram
            "\r\nX-Timestamp: " + std::to_string(frame.encodedAtMicros) + "\r\n\r\n";
 }
 
-bool LiveStream::pump(httplib::DataSink& sink)
+bool LiveStream::pump(BodySink& sink)
 {
     // Short waits keep the server's shutdown check running between frames.
     auto frame = m_frames->next(m_cursor, std::chrono::milliseconds(250));

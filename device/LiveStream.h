@@ -1,10 +1,9 @@
 #pragma once
 
+#include "device/BodySink.h"
 #include "device/EncodedFrame.h"
 #include "device/FrameHandOver.h"
 #include "device/StreamKey.h"
-
-#include <httplib.h>
 
 #include <memory>
 #include <string>
@@ -36,7 +35,7 @@ public:
     LiveStream& operator=(const LiveStream&) = delete;
 
     // Writes at most one frame; false ends the response.
-    bool pump(httplib::DataSink& sink);
+    bool pump(BodySink& sink);
 
     std::string contentType() const;
     static std::string partHeader(StreamFormat format, const EncodedFrame& frame);
