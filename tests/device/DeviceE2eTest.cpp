@@ -144,7 +144,12 @@ std::optional<Event> readEvent(HttpConnection& connection)
     }
 }
 
-using Ffmpeg = std::unique_ptr<FILE, decltype(&pclose)>;
+// A type of its own: glibc 2.41 marks pclose() nonnull, which a function pointer type drops.
+struct PipeCloser
+{
+    void operator()(FILE* pipe) const { pclose(pipe); }
+};
+using Ffmpeg = std::unique_ptr<FILE, PipeCloser>;
 
 // ffmpeg decoding `frames` pictures of a raw stream of the device, its report read from the pipe.
 Ffmpeg startFfmpeg(int port, const std::string& target, const char* demuxer, int frames)
@@ -154,7 +159,7 @@ Ffmpeg startFfmpeg(int port, const std::string& target, const char* demuxer, int
                                 std::string(demuxer) +
                                 " -i 'http://127.0.0.1:" + std::to_string(port) + target +
                                 "' -frames:v " + std::to_string(frames) + " -f framecrc - 2>&1";
-    return Ffmpeg(popen(command.c_str(), "r"), &pclose);
+    return Ffmpeg(popen(command.c_str(), "r"));
 }
 
 struct FfmpegOutcome
@@ -863,7 +868,7 @@ TEST_F(DeviceE2eTest, FfmpegReadsTheLiveStream)
         "http://127.0.0.1:" + std::to_string(port()) + "/velkor/live?channel=1&width=640";
     const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -f mpjpeg -i '" +
                                 url + "' -t 3 -c copy -f framecrc - 2>&1";
-    std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), &pclose);
+    Ffmpeg pipe(popen(command.c_str(), "r"));
     ASSERT_TRUE(pipe);
     int frames = 0;
     std::string unexpected;
