@@ -40,6 +40,30 @@ void TestWindows::destroy(std::uint32_t window)
     sync();
 }
 
+void TestWindows::hearButtons(std::uint32_t window)
+{
+    const std::uint32_t events = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE;
+    xcb_change_window_attributes(m_connection, window, XCB_CW_EVENT_MASK, &events);
+    sync();
+}
+
+std::vector<int> TestWindows::buttonsHeard()
+{
+    sync();
+    std::vector<int> heard;
+    while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection))
+    {
+        const int type = event->response_type & 0x7F;
+        const int button = reinterpret_cast<xcb_button_press_event_t*>(event)->detail;
+        if (type == XCB_BUTTON_PRESS || type == XCB_BUTTON_RELEASE)
+        {
+            heard.push_back(type == XCB_BUTTON_PRESS ? button : -button);
+        }
+        std::free(event);
+    }
+    return heard;
+}
+
 void TestWindows::resize(std::uint32_t window, std::uint16_t width, std::uint16_t height)
 {
     const std::array<std::uint32_t, 2> size{width, height};
