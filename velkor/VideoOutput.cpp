@@ -3,8 +3,6 @@
 #include "velkor/ResultCode.h"
 #include "velkor/StatisticsBox.h"
 
-#include <xcb/shm.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -30,7 +28,7 @@ constexpr std::chrono::milliseconds kPositionFreshFor{100};
 VideoOutput::~VideoOutput()
 {
     forgetWindow();
-    m_shm.release(m_connection);
+    m_upload.release(m_connection);
 }
 
 int32_t VideoOutput::setWindow(std::uintptr_t window)
@@ -99,46 +97,18 @@ bool VideoOutput::draw(const Frame& picture, const StatisticsBox* box)
     target.window = m_windowSize;
     target.visible = m_visible;
     target.stride = static_cast<std::size_t>(m_visible.width) * 4;
-    const std::size_t bytes = target.stride * static_cast<std::size_t>(m_visible.height);
-    if (m_shmUsable && m_shm.reserve(m_connection, bytes))
+    target.pixels =
+        m_upload.reserve(m_connection, target.stride * static_cast<std::size_t>(m_visible.height));
+    if (target.pixels == nullptr || !m_scaler.draw(picture, target))
     {
-        target.pixels = m_shm.data();
-        if (!m_scaler.draw(picture, target))
-        {
-            return false;
-        }
-        if (box != nullptr)
-        {
-            box->paintOver(target);
-        }
-        const auto width = static_cast<std::uint16_t>(m_visible.width);
-        const auto height = static_cast<std::uint16_t>(m_visible.height);
-        xcb_shm_put_image(m_connection.get(), m_child, m_gc, width, height, 0, 0, width, height,
-                          static_cast<std::int16_t>(m_visible.x),
-                          static_cast<std::int16_t>(m_visible.y), *depth, XCB_IMAGE_FORMAT_Z_PIXMAP,
-                          0, m_shm.id(), 0);
-        askPosition();
+        return false;
     }
-    else
+    if (box != nullptr)
     {
-        if (!connected())
-        {
-            return false;
-        }
-        m_shmUsable = false;
-        m_staging.resize(bytes);
-        target.pixels = m_staging.data();
-        if (!m_scaler.draw(picture, target))
-        {
-            return false;
-        }
-        if (box != nullptr)
-        {
-            box->paintOver(target);
-        }
-        putImage(target, *depth);
-        askPosition();
+        box->paintOver(target);
     }
+    m_upload.put(m_connection, m_child, m_gc, *depth, target);
+    askPosition();
     xcb_flush(m_connection.get());
     m_drawnWidth = m_windowSize.width;
     m_drawnHeight = m_windowSize.height;
@@ -285,26 +255,6 @@ void VideoOutput::dropAskedPosition()
     m_asked.reset();
 }
 
-void VideoOutput::putImage(const DrawTarget& target, std::uint8_t depth)
-{
-    const std::size_t maxRequest =
-        static_cast<std::size_t>(xcb_get_maximum_request_length(m_connection.get())) * 4;
-    const std::size_t headroom = 64;
-    const int rowsPerStrip = std::max(
-        1, static_cast<int>((maxRequest > headroom ? maxRequest - headroom : 0) / target.stride));
-    const PictureArea& area = target.visible;
-    for (int top = 0; top < area.height; top += rowsPerStrip)
-    {
-        const int rows = std::min(rowsPerStrip, area.height - top);
-        xcb_put_image(m_connection.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, m_child, m_gc,
-                      static_cast<std::uint16_t>(area.width), static_cast<std::uint16_t>(rows),
-                      static_cast<std::int16_t>(area.x), static_cast<std::int16_t>(area.y + top), 0,
-                      depth,
-                      static_cast<std::uint32_t>(target.stride * static_cast<std::size_t>(rows)),
-                      target.pixels + target.stride * static_cast<std::size_t>(top));
-    }
-}
-
 bool VideoOutput::connect()
 {
     m_nextConnect = std::chrono::steady_clock::now() + kReconnectPause;
@@ -326,17 +276,7 @@ bool VideoOutput::connect()
             m_drawableDepths.push_back(formats[i].depth);
         }
     }
-    // Asked for by hand rather than through xcb's extension cache, whose wait has no bound.
-    constexpr const char* kShmName = "MIT-SHM";
-    const auto extension = m_connection.replyTo<xcb_query_extension_reply_t>(
-        xcb_query_extension(connection, static_cast<std::uint16_t>(std::strlen(kShmName)), kShmName)
-            .sequence);
-    m_shmUsable = false;
-    if (extension && extension->present != 0)
-    {
-        m_shmUsable = m_connection.replyTo<xcb_shm_query_version_reply_t>(
-                          xcb_shm_query_version(connection).sequence) != nullptr;
-    }
+    m_upload.connect(m_connection);
     m_leftClicks.connect(m_connection);
     return connected();
 }
@@ -350,7 +290,7 @@ bool VideoOutput::connected()
     // The server went with the connection: what it held for us is gone, the target stays.
     m_gc = 0;
     m_asked.reset();
-    m_shm.release(m_connection);
+    m_upload.release(m_connection);
     return false;
 }
 

@@ -2,9 +2,9 @@
 
 #include "velkor/DrawTarget.h"
 #include "velkor/Frame.h"
+#include "velkor/ImageUpload.h"
 #include "velkor/LeftClicks.h"
 #include "velkor/PictureScaler.h"
-#include "velkor/ShmSegment.h"
 #include "velkor/XConnection.h"
 
 #include <atomic>
@@ -83,7 +83,6 @@ private:
     std::optional<std::uint8_t> measureWindow();
     void askPosition();
     void dropAskedPosition();
-    void putImage(const DrawTarget& target, std::uint8_t depth);
     void fillBlack(std::uint32_t window);
     void keepShown(const Frame& picture);
     void forgetShown();
@@ -91,7 +90,6 @@ private:
     XConnection m_connection;
     std::vector<std::uint8_t> m_drawableDepths;
     bool m_littleEndian = false;
-    bool m_shmUsable = false;
     std::uint32_t m_window = 0;
     // The library's own window inside m_window, which pictures go into.
     std::uint32_t m_child = 0;
@@ -118,9 +116,8 @@ private:
     };
     std::optional<PositionQuery> m_asked;
     std::chrono::steady_clock::time_point m_nextConnect{};
-    ShmSegment m_shm;
+    ImageUpload m_upload;
     PictureScaler m_scaler;
-    std::vector<std::uint8_t> m_staging;
     std::atomic<int> m_drawnWidth{0};
     std::atomic<int> m_drawnHeight{0};
 };
