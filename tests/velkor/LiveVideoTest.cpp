@@ -210,6 +210,26 @@ protected:
         return drawn ? seen : std::vector<std::uint32_t>{};
     }
 
+    // A patch inside the statistics box's margin, at the window's top left, over light pictures:
+    // nothing but the box's background when it shows, the picture when it does not.
+    bool statisticsShown(std::uint32_t window, bool shown)
+    {
+        return waitForPixels(
+            window, 4, 4,
+            [shown](const std::vector<std::uint32_t>& pixels)
+            {
+                return !pixels.empty() &&
+                       std::all_of(pixels.begin(), pixels.end(),
+                                   [shown](std::uint32_t pixel)
+                                   {
+                                       const int brightest = std::max(
+                                           {pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF});
+                                       return shown ? brightest <= 0x60 : brightest >= 0xC0;
+                                   });
+            },
+            10, 10);
+    }
+
     static bool allOf(const std::vector<std::uint32_t>& pixels, std::uint32_t value)
     {
         return !pixels.empty() &&
@@ -705,25 +725,7 @@ TEST_F(LiveVideoTest,
     ASSERT_GE(m_api->Open(), 0);
     ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
 
-    // A patch inside the box's margin, at the window's top left: nothing but the box's
-    // background when it shows, the picture when it does not.
-    const auto boxShown = [this, window](bool shown)
-    {
-        return waitForPixels(
-            window, 4, 4,
-            [shown](const std::vector<std::uint32_t>& pixels)
-            {
-                return !pixels.empty() &&
-                       std::all_of(pixels.begin(), pixels.end(),
-                                   [shown](std::uint32_t pixel)
-                                   {
-                                       const int brightest = std::max(
-                                           {pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF});
-                                       return shown ? brightest <= 0x60 : brightest >= 0xC0;
-                                   });
-            },
-            10, 10);
-    };
+    const auto boxShown = [this, window](bool shown) { return statisticsShown(window, shown); };
     // Pictures drawn since: the patch changes with each.
     const auto picturesDrawn = [&](int count)
     {
@@ -782,4 +784,23 @@ TEST_F(LiveVideoTest,
     ASSERT_TRUE(boxShown(false));
     ASSERT_TRUE(picturesDrawn(4));
     EXPECT_TRUE(boxShown(false)) << "the next play began with the statistics shown";
+}
+
+TEST_F(LiveVideoTest, ALeftHandedMouseShowsTheStatisticsWithTheButtonItTakesForTheLeft)
+{
+    FakeDevice device(solidPictures());
+    pointAt(device.port());
+    const std::uint32_t window = m_windows->create(320, 240, 0, 0);
+    ASSERT_EQ(m_api->SetVideoWindow(window), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(statisticsShown(window, false));
+    // The first and third physical buttons swapped, as a left-handed user has them.
+    ASSERT_TRUE(m_windows->swapButtons(1, 3));
+    const bool shownByThird = click(3, 100, 100) && statisticsShown(window, true);
+    const bool keptByFirst =
+        click(1, 100, 100) && click(1, 100, 100) && statisticsShown(window, true);
+    EXPECT_TRUE(m_windows->swapButtons(1, 3));
+    EXPECT_TRUE(shownByThird) << "the button that is the left one did not show the statistics";
+    EXPECT_TRUE(keptByFirst) << "the button that is the right one hid them";
 }

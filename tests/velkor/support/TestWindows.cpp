@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 
@@ -62,6 +63,34 @@ std::vector<int> TestWindows::buttonsHeard()
         std::free(event);
     }
     return heard;
+}
+
+bool TestWindows::swapButtons(int first, int second)
+{
+    xcb_get_pointer_mapping_reply_t* current =
+        xcb_get_pointer_mapping_reply(m_connection, xcb_get_pointer_mapping(m_connection), nullptr);
+    if (current == nullptr)
+    {
+        return false;
+    }
+    const std::uint8_t* map = xcb_get_pointer_mapping_map(current);
+    std::vector<std::uint8_t> swapped(map, map + xcb_get_pointer_mapping_map_length(current));
+    std::free(current);
+    if (first < 1 || second < 1 ||
+        static_cast<std::size_t>(std::max(first, second)) > swapped.size())
+    {
+        return false;
+    }
+    std::swap(swapped[static_cast<std::size_t>(first - 1)],
+              swapped[static_cast<std::size_t>(second - 1)]);
+    xcb_set_pointer_mapping_reply_t* set = xcb_set_pointer_mapping_reply(
+        m_connection,
+        xcb_set_pointer_mapping(m_connection, static_cast<std::uint8_t>(swapped.size()),
+                                swapped.data()),
+        nullptr);
+    const bool done = set != nullptr && set->status == XCB_MAPPING_STATUS_SUCCESS;
+    std::free(set);
+    return done;
 }
 
 void TestWindows::resize(std::uint32_t window, std::uint16_t width, std::uint16_t height)
