@@ -19,7 +19,7 @@ struct PictureArea
     bool operator==(const PictureArea&) const = default;
 };
 
-// Where a picture is drawn: it is scaled to the whole window, and the pixels of the visible part
+// Where a picture is drawn: it is placed in the whole window, and the pixels of the visible part
 // of the window, and only those, go into `pixels` (B, G, R, X, `stride` bytes a row).
 struct DrawTarget
 {

@@ -2,10 +2,38 @@
 
 #include "velkor/ResultCode.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+
 namespace velkor
 {
 
 using Clock = NoSignalClock::Clock;
+
+DrawingMailbox::DrawingMailbox() : m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+DrawingMailbox::~DrawingMailbox()
+{
+    if (m_wakeFd >= 0)
+    {
+        ::close(m_wakeFd);
+    }
+}
+
+void DrawingMailbox::wake()
+{
+    m_wake.notify_all();
+    if (m_polling.load())
+    {
+        const std::uint64_t one = 1;
+        // A counter: only that it is not zero matters, so a failed write leaves it so.
+        [[maybe_unused]] const auto written = ::write(m_wakeFd, &one, sizeof one);
+    }
+}
 
 void DrawingMailbox::open()
 {
@@ -23,7 +51,7 @@ bool DrawingMailbox::close()
         }
         m_stopping = true;
     }
-    m_wake.notify_all();
+    wake();
     return true;
 }
 
@@ -35,7 +63,7 @@ std::uint64_t DrawingMailbox::askWindow(std::uintptr_t window)
         m_window = window;
         request = ++m_windowRequest;
     }
-    m_wake.notify_all();
+    wake();
     return request;
 }
 
@@ -49,7 +77,7 @@ std::uint64_t DrawingMailbox::askClear()
         dropped.swap(m_picture);
         m_noSignal.stop();
     }
-    m_wake.notify_all();
+    wake();
     return request;
 }
 
@@ -65,7 +93,7 @@ bool DrawingMailbox::post(Frame& picture, bool& replaced)
         m_picture.swap(picture);
         m_noSignal.stop();
     }
-    m_wake.notify_all();
+    wake();
     return true;
 }
 
@@ -79,7 +107,7 @@ void DrawingMailbox::showNoSignal()
         }
         m_noSignal.start(Clock::now());
     }
-    m_wake.notify_all();
+    wake();
 }
 
 void DrawingMailbox::endNoSignal()
@@ -123,12 +151,29 @@ DrawingMailbox::Answer DrawingMailbox::await(std::chrono::milliseconds patience,
     return answered >= request ? Answer::Given : Answer::Exited;
 }
 
-DrawingMailbox::Job DrawingMailbox::next(Frame& picture)
+DrawingMailbox::Job DrawingMailbox::next(Frame& picture, int events)
 {
     std::unique_lock lock(m_mutex);
     while (!workLocked(Clock::now()))
     {
-        if (m_noSignal.running())
+        if (events >= 0 && m_wakeFd >= 0)
+        {
+            std::optional<Clock::time_point> until;
+            if (m_noSignal.running())
+            {
+                until = m_noSignal.nextDue();
+            }
+            m_polling = true;
+            lock.unlock();
+            const bool readable = awaitSocket(events, until);
+            lock.lock();
+            m_polling = false;
+            if (readable && !workLocked(Clock::now()))
+            {
+                return Job{Job::Kind::Events};
+            }
+        }
+        else if (m_noSignal.running())
         {
             m_wake.wait_until(lock, m_noSignal.nextDue());
         }
@@ -163,6 +208,27 @@ DrawingMailbox::Job DrawingMailbox::next(Frame& picture)
         job.lost = m_noSignal.tick(Clock::now());
     }
     return job;
+}
+
+bool DrawingMailbox::awaitSocket(int events, std::optional<Clock::time_point> until)
+{
+    int timeout = -1;
+    if (until)
+    {
+        timeout = static_cast<int>(std::max<long long>(
+            0, std::chrono::ceil<std::chrono::milliseconds>(*until - Clock::now()).count()));
+    }
+    std::array<pollfd, 2> sockets{{{m_wakeFd, POLLIN, 0}, {events, POLLIN, 0}}};
+    if (::poll(sockets.data(), sockets.size(), timeout) <= 0)
+    {
+        return false;
+    }
+    if (sockets[0].revents != 0)
+    {
+        std::uint64_t wakes = 0;
+        [[maybe_unused]] const auto read = ::read(m_wakeFd, &wakes, sizeof wakes);
+    }
+    return sockets[1].revents != 0;
 }
 
 bool DrawingMailbox::workLocked(Clock::time_point now) const

@@ -3,10 +3,12 @@
 #include "velkor/Frame.h"
 #include "velkor/NoSignalClock.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 
 namespace velkor
 {
@@ -14,10 +16,16 @@ namespace velkor
 // What callers ask of the drawing thread, and its answers. A picture is handed over by swapping
 // references under the lock: the newest replaces one not drawn yet, and nothing is copied or
 // freed while the lock is held. Requests to set the window and to clear are numbered, so a
-// caller can wait for the answer to its own.
+// caller can wait for the answer to its own. The thread may wait on a socket besides, so that the
+// X server's events wake it as promptly as a caller does.
 class DrawingMailbox
 {
 public:
+    DrawingMailbox();
+    ~DrawingMailbox();
+    DrawingMailbox(const DrawingMailbox&) = delete;
+    DrawingMailbox& operator=(const DrawingMailbox&) = delete;
+
     enum class Answer
     {
         Given,
@@ -34,6 +42,8 @@ public:
             Clear,
             Picture,
             NoSignal,
+            // Only the socket next() watched has something to read.
+            Events,
             Stop
         };
         Kind kind = Kind::Stop;
@@ -60,9 +70,9 @@ public:
     Answer awaitClear(std::uint64_t request, std::chrono::milliseconds patience);
     bool awaitExit(std::chrono::milliseconds patience);
 
-    // The thread. next() waits for something to do; a picture job swaps the picture into
-    // `picture`.
-    Job next(Frame& picture);
+    // The thread. next() waits for something to do, or for `events` (a socket, when not -1) to be
+    // readable; a picture job swaps the picture into `picture`.
+    Job next(Frame& picture, int events = -1);
     void answerWindow(std::uint64_t request, int32_t verdict);
     void answerClear(std::uint64_t request);
     // After a failure: every request so far counts as answered, with this verdict.
@@ -71,12 +81,20 @@ public:
 
 private:
     bool workLocked(NoSignalClock::Clock::time_point now) const;
+    void wake();
+    // Unlocked: false when only a caller's wake or the time ended the wait.
+    bool awaitSocket(int events, std::optional<NoSignalClock::Clock::time_point> until);
     Answer await(std::chrono::milliseconds patience, const std::uint64_t& answered,
                  std::uint64_t request);
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_answered;
+    // Written at a wake while the thread waits on a socket; -1 when none could be had.
+    int m_wakeFd = -1;
+    // Set under the lock before the thread lets go of it to wait on the socket, so that a caller
+    // who changed something under the lock afterwards sees it.
+    std::atomic<bool> m_polling{false};
     bool m_open = false;
     bool m_stopping = false;
     bool m_exited = false;

@@ -177,7 +177,10 @@ void DrawingThread::run(const std::shared_ptr<State>& state)
     {
         try
         {
-            if (!perform(*state, state->mailbox.next(picture), picture, noSignal))
+            // Events xcb has read already would not wake the thread from the socket.
+            refresh(*state);
+            if (!perform(*state, state->mailbox.next(picture, state->output.eventSocket()), picture,
+                         noSignal))
             {
                 break;
             }
@@ -217,11 +220,14 @@ bool DrawingThread::perform(State& state, const DrawingMailbox::Job& job, Frame&
             state.counters.countDrawn(picture.capturedAt());
         }
         state.statistics.tick();
-        // Back to the decoder's pool at once.
+        // The output keeps a reference of its own while the picture shows.
         picture.reset();
         break;
     case Kind::NoSignal:
         drawNoSignal(state, noSignal, job.lost);
+        break;
+    case Kind::Events:
+        refresh(state);
         break;
     case Kind::Stop:
         return false;
@@ -252,6 +258,16 @@ const StatisticsBox* DrawingThread::statisticsBox(State& state)
         state.nextBoxRender = now + kStatisticsRefresh;
     }
     return state.boxRendered ? &state.box : nullptr;
+}
+
+void DrawingThread::refresh(State& state)
+{
+    const bool shown = state.boxShown;
+    const StatisticsBox* box = statisticsBox(state);
+    if (state.output.takeExposed() || state.boxShown != shown)
+    {
+        state.output.redraw(box);
+    }
 }
 
 void DrawingThread::drawNoSignal(State& state, Frame& picture, std::chrono::seconds lost)

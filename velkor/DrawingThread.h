@@ -23,7 +23,8 @@ class VideoOutput;
 // cut, so no caller, and no lock a caller needs, ever waits on a stalled X server for long. While
 // no signal is shown, the picture says so and counts the time since the loss, once a second.
 // While a play runs, a left click into the window shows the play's statistics over the picture,
-// and the next hides them; each play starts with them hidden.
+// and the next hides them, at once; each play starts with them hidden. The server's events wake
+// the thread too, so a window uncovered shows its picture again without waiting for the next.
 class DrawingThread final : public PictureSink
 {
 public:
@@ -67,6 +68,8 @@ private:
     static bool perform(State& state, const DrawingMailbox::Job& job, Frame& picture,
                         Frame& noSignal);
     static void drawNoSignal(State& state, Frame& picture, std::chrono::seconds lost);
+    // After the server's events: draws again what a click or an uncovering changed.
+    static void refresh(State& state);
     // The box to lay over the picture drawn now, if it is shown.
     static const StatisticsBox* statisticsBox(State& state);
 

@@ -3,8 +3,6 @@
 #include "velkor/ResultCode.h"
 #include "velkor/StatisticsBox.h"
 
-#include <xcb/shm.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -19,32 +17,18 @@ namespace velkor
 namespace
 {
 
-struct FreeDeleter
-{
-    void operator()(void* pointer) const { std::free(pointer); }
-};
-template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
-
 // Gives up a server that does not come back between two connection attempts.
 constexpr std::chrono::seconds kReconnectPause{1};
 // How old the window's place may be when a picture is drawn by it: a frame or two of a live
 // stream. An older one, after a pause, is asked again.
 constexpr std::chrono::milliseconds kPositionFreshFor{100};
 
-template <typename T> XcbReply<T> replyTo(XConnection& connection, unsigned int sequence)
-{
-    xcb_generic_error_t* error = nullptr;
-    XcbReply<T> reply(static_cast<T*>(connection.waitForReply(sequence, &error)));
-    std::free(error);
-    return reply;
-}
-
 } // namespace
 
 VideoOutput::~VideoOutput()
 {
     forgetWindow();
-    m_shm.release(m_connection);
+    m_upload.release(m_connection);
 }
 
 int32_t VideoOutput::setWindow(std::uintptr_t window)
@@ -80,15 +64,22 @@ void VideoOutput::clear()
     {
         return;
     }
+    // The handed window too: it shows once the child is gone.
+    fillBlack(m_window);
+    fillBlack(m_child);
+    m_connection.sync();
+    drainEvents();
+    forgetShown();
+    m_blank = true;
+}
+
+void VideoOutput::fillBlack(std::uint32_t window)
+{
     const std::uint32_t black = 0;
     xcb_change_gc(m_connection.get(), m_gc, XCB_GC_FOREGROUND, &black);
     const xcb_rectangle_t everything{0, 0, std::numeric_limits<std::uint16_t>::max(),
                                      std::numeric_limits<std::uint16_t>::max()};
-    // The handed window too: it shows once the child is gone.
-    xcb_poly_fill_rectangle(m_connection.get(), m_window, m_gc, 1, &everything);
-    xcb_poly_fill_rectangle(m_connection.get(), m_child, m_gc, 1, &everything);
-    m_connection.sync();
-    drainEvents();
+    xcb_poly_fill_rectangle(m_connection.get(), window, m_gc, 1, &everything);
 }
 
 bool VideoOutput::draw(const Frame& picture, const StatisticsBox* box)
@@ -106,59 +97,80 @@ bool VideoOutput::draw(const Frame& picture, const StatisticsBox* box)
     target.window = m_windowSize;
     target.visible = m_visible;
     target.stride = static_cast<std::size_t>(m_visible.width) * 4;
-    const std::size_t bytes = target.stride * static_cast<std::size_t>(m_visible.height);
-    if (m_shmUsable && m_shm.reserve(m_connection, bytes))
+    target.pixels =
+        m_upload.reserve(m_connection, target.stride * static_cast<std::size_t>(m_visible.height));
+    if (target.pixels == nullptr || !m_scaler.draw(picture, target))
     {
-        target.pixels = m_shm.data();
-        if (!m_scaler.draw(picture, target))
-        {
-            return false;
-        }
-        if (box != nullptr)
-        {
-            box->paintOver(target);
-        }
-        const auto width = static_cast<std::uint16_t>(m_visible.width);
-        const auto height = static_cast<std::uint16_t>(m_visible.height);
-        xcb_shm_put_image(m_connection.get(), m_child, m_gc, width, height, 0, 0, width, height,
-                          static_cast<std::int16_t>(m_visible.x),
-                          static_cast<std::int16_t>(m_visible.y), *depth, XCB_IMAGE_FORMAT_Z_PIXMAP,
-                          0, m_shm.id(), 0);
-        askPosition();
+        return false;
     }
-    else
+    if (box != nullptr)
     {
-        if (!connected())
-        {
-            return false;
-        }
-        m_shmUsable = false;
-        m_staging.resize(bytes);
-        target.pixels = m_staging.data();
-        if (!m_scaler.draw(picture, target))
-        {
-            return false;
-        }
-        if (box != nullptr)
-        {
-            box->paintOver(target);
-        }
-        putImage(target, *depth);
-        askPosition();
+        box->paintOver(target);
     }
+    m_upload.put(m_connection, m_child, m_gc, *depth, target);
+    askPosition();
     xcb_flush(m_connection.get());
     m_drawnWidth = m_windowSize.width;
     m_drawnHeight = m_windowSize.height;
+    keepShown(picture);
     return true;
 }
 
 int VideoOutput::takeClicks()
 {
-    if (connected())
+    if (!connected())
     {
-        drainEvents();
+        return 0;
     }
-    return std::exchange(m_clicks, 0);
+    drainEvents();
+    return m_leftClicks.take(m_connection);
+}
+
+bool VideoOutput::takeExposed()
+{
+    return std::exchange(m_exposed, false);
+}
+
+void VideoOutput::redraw(const StatisticsBox* box)
+{
+    m_exposed = false;
+    if (!m_shown.empty())
+    {
+        draw(m_shown, box);
+    }
+    else if (m_blank && ready())
+    {
+        fillBlack(m_child);
+        xcb_flush(m_connection.get());
+    }
+}
+
+int VideoOutput::eventSocket()
+{
+    return connected() ? xcb_get_file_descriptor(m_connection.get()) : -1;
+}
+
+void VideoOutput::keepShown(const Frame& picture)
+{
+    m_blank = false;
+    m_exposed = false;
+    if (&picture == &m_shown)
+    {
+        return;
+    }
+    // A reference: the pixels stay the decoder's, and nothing is copied.
+    av_frame_unref(m_shown.get());
+    if (av_frame_ref(m_shown.get(), picture.get()) < 0)
+    {
+        av_frame_unref(m_shown.get());
+    }
+}
+
+void VideoOutput::forgetShown()
+{
+    av_frame_unref(m_shown.get());
+    m_blank = false;
+    m_exposed = false;
 }
 
 PictureSize VideoOutput::drawnSize() const
@@ -208,7 +220,7 @@ std::optional<std::uint8_t> VideoOutput::measureWindow()
     m_asked.reset();
     // Also the fence for shared memory: the query follows the last picture put, so once its
     // reply is here the server has finished reading that picture out of the block.
-    const auto position = replyTo<xcb_translate_coordinates_reply_t>(m_connection, sequence);
+    const auto position = m_connection.replyTo<xcb_translate_coordinates_reply_t>(sequence);
     if (!position)
     {
         m_windowLost = connected();
@@ -243,26 +255,6 @@ void VideoOutput::dropAskedPosition()
     m_asked.reset();
 }
 
-void VideoOutput::putImage(const DrawTarget& target, std::uint8_t depth)
-{
-    const std::size_t maxRequest =
-        static_cast<std::size_t>(xcb_get_maximum_request_length(m_connection.get())) * 4;
-    const std::size_t headroom = 64;
-    const int rowsPerStrip = std::max(
-        1, static_cast<int>((maxRequest > headroom ? maxRequest - headroom : 0) / target.stride));
-    const PictureArea& area = target.visible;
-    for (int top = 0; top < area.height; top += rowsPerStrip)
-    {
-        const int rows = std::min(rowsPerStrip, area.height - top);
-        xcb_put_image(m_connection.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, m_child, m_gc,
-                      static_cast<std::uint16_t>(area.width), static_cast<std::uint16_t>(rows),
-                      static_cast<std::int16_t>(area.x), static_cast<std::int16_t>(area.y + top), 0,
-                      depth,
-                      static_cast<std::uint32_t>(target.stride * static_cast<std::size_t>(rows)),
-                      target.pixels + target.stride * static_cast<std::size_t>(top));
-    }
-}
-
 bool VideoOutput::connect()
 {
     m_nextConnect = std::chrono::steady_clock::now() + kReconnectPause;
@@ -284,18 +276,8 @@ bool VideoOutput::connect()
             m_drawableDepths.push_back(formats[i].depth);
         }
     }
-    // Asked for by hand rather than through xcb's extension cache, whose wait has no bound.
-    constexpr const char* kShmName = "MIT-SHM";
-    const auto extension = replyTo<xcb_query_extension_reply_t>(
-        m_connection,
-        xcb_query_extension(connection, static_cast<std::uint16_t>(std::strlen(kShmName)), kShmName)
-            .sequence);
-    m_shmUsable = false;
-    if (extension && extension->present != 0)
-    {
-        m_shmUsable = replyTo<xcb_shm_query_version_reply_t>(
-                          m_connection, xcb_shm_query_version(connection).sequence) != nullptr;
-    }
+    m_upload.connect(m_connection);
+    m_leftClicks.connect(m_connection);
     return connected();
 }
 
@@ -308,7 +290,7 @@ bool VideoOutput::connected()
     // The server went with the connection: what it held for us is gone, the target stays.
     m_gc = 0;
     m_asked.reset();
-    m_shm.release(m_connection);
+    m_upload.release(m_connection);
     return false;
 }
 
@@ -319,8 +301,8 @@ int32_t VideoOutput::attach(std::uint32_t window)
     const unsigned int geometryRequest = xcb_get_geometry(connection, window).sequence;
     // A pixmap has a geometry too; only a window has attributes.
     const auto attributes =
-        replyTo<xcb_get_window_attributes_reply_t>(m_connection, attributesRequest);
-    const auto geometry = replyTo<xcb_get_geometry_reply_t>(m_connection, geometryRequest);
+        m_connection.replyTo<xcb_get_window_attributes_reply_t>(attributesRequest);
+    const auto geometry = m_connection.replyTo<xcb_get_geometry_reply_t>(geometryRequest);
     if (!connected())
     {
         return InternalFailure;
@@ -330,8 +312,8 @@ int32_t VideoOutput::attach(std::uint32_t window)
     {
         return WindowInvalid;
     }
-    const auto screen = replyTo<xcb_get_geometry_reply_t>(
-        m_connection, xcb_get_geometry(connection, geometry->root).sequence);
+    const auto screen = m_connection.replyTo<xcb_get_geometry_reply_t>(
+        xcb_get_geometry(connection, geometry->root).sequence);
     const std::uint32_t gc = xcb_generate_id(connection);
     if (!screen ||
         !m_connection.accepted(xcb_create_gc_checked(connection, gc, window, 0, nullptr)))
@@ -356,14 +338,14 @@ int32_t VideoOutput::attach(std::uint32_t window)
 bool VideoOutput::makeChild(std::uint32_t window, PictureSize size)
 {
     xcb_connection_t* connection = m_connection.get();
-    // Its size follows the window's from the window's configure events; its own events are left
-    // clicks only, so keys, other buttons and everything outside it reach the window's owner as
-    // before.
+    // Its size follows the window's from the window's configure events. It selects no input, so
+    // every key and button reaches the window's owner as before.
     const std::uint32_t structure = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(connection, window, XCB_CW_EVENT_MASK, &structure);
     const std::uint32_t child = xcb_generate_id(connection);
-    // No background: the child never flashes a colour of its own over the picture.
-    const std::array<std::uint32_t, 2> values{XCB_BACK_PIXMAP_NONE, XCB_EVENT_MASK_BUTTON_PRESS};
+    // No background: the child never flashes a colour of its own over the picture; what another
+    // window uncovers is drawn again from what it showed.
+    const std::array<std::uint32_t, 2> values{XCB_BACK_PIXMAP_NONE, XCB_EVENT_MASK_EXPOSURE};
     const bool made = m_connection.accepted(xcb_create_window_checked(
         connection, XCB_COPY_FROM_PARENT, child, window, 0, 0,
         static_cast<std::uint16_t>(std::max(size.width, 1)),
@@ -375,12 +357,14 @@ bool VideoOutput::makeChild(std::uint32_t window, PictureSize size)
     }
     m_child = child;
     xcb_map_window(connection, child);
+    m_leftClicks.listen(m_connection, m_root, child);
     return m_connection.sync();
 }
 
 void VideoOutput::forgetWindow()
 {
     dropAskedPosition();
+    m_leftClicks.stop(m_connection);
     if (m_gc != 0 && m_connection.healthy())
     {
         if (m_child != 0)
@@ -396,7 +380,7 @@ void VideoOutput::forgetWindow()
     m_child = 0;
     m_window = 0;
     m_windowLost = false;
-    m_clicks = 0;
+    forgetShown();
     m_drawnWidth = 0;
     m_drawnHeight = 0;
 }
@@ -417,6 +401,10 @@ void VideoOutput::drainEvents()
 
 void VideoOutput::handle(const xcb_generic_event_t& event)
 {
+    if (m_leftClicks.handle(event))
+    {
+        return;
+    }
     switch (event.response_type & 0x7F)
     {
     case 0:
@@ -430,15 +418,10 @@ void VideoOutput::handle(const xcb_generic_event_t& event)
         }
         break;
     }
-    case XCB_BUTTON_PRESS:
-    {
-        const auto& press = reinterpret_cast<const xcb_button_press_event_t&>(event);
-        if (press.event == m_child && press.detail == XCB_BUTTON_INDEX_1)
-        {
-            ++m_clicks;
-        }
+    case XCB_EXPOSE:
+        m_exposed =
+            m_exposed || reinterpret_cast<const xcb_expose_event_t&>(event).window == m_child;
         break;
-    }
     case XCB_CONFIGURE_NOTIFY:
     {
         const auto& configure = reinterpret_cast<const xcb_configure_notify_event_t&>(event);

@@ -2,8 +2,9 @@
 
 #include "velkor/DrawTarget.h"
 #include "velkor/Frame.h"
+#include "velkor/ImageUpload.h"
+#include "velkor/LeftClicks.h"
 #include "velkor/PictureScaler.h"
-#include "velkor/ShmSegment.h"
 #include "velkor/XConnection.h"
 
 #include <atomic>
@@ -18,9 +19,12 @@ namespace velkor
 class StatisticsBox;
 
 // Draws pictures into an X11 window through a connection of the library's own, scaled to the
-// window's size of the moment. It draws into a child window of its own that covers the window it
-// is handed, as embedding players do, so that it can hear left clicks there without taking any
-// other input from the window's owner; the window's size is followed from its configure events.
+// window's size of the moment, each keeping its shape inside the window with black bars beside or
+// above and below it, as players do. It draws into a child window of its own that covers the
+// window it is handed, as embedding players do; the window's size is followed from its configure
+// events. The child takes no input: left clicks into it are heard through LeftClicks, and every
+// button still reaches the window's owner. A part of the window that another window uncovers shows
+// the last picture again, or black after clear(), once redraw() is called.
 // Only the part of the window on its screen is drawn, so the memory and time a picture takes stay
 // within the screen's size however large the window. xcb reports errors per request, so a window
 // that is no window or disappears only ends drawing into it. Without a display it accepts a window
@@ -43,8 +47,16 @@ public:
     void clear();
     // False when nothing was drawn. The box, when given, is laid over the scaled picture.
     bool draw(const Frame& picture, const StatisticsBox* box = nullptr);
-    // Left clicks into the window heard since the last call.
+    // Left clicks into the window heard since the last call; reads the events that came meanwhile.
     int takeClicks();
+    // Whether part of the window was uncovered or it grew since the last call, so that what it
+    // showed must be drawn again.
+    bool takeExposed();
+    // Draws the last picture again, or black after clear(); nothing before either.
+    void redraw(const StatisticsBox* box);
+    // The socket the server's events come in on; -1 without a connection. Events that xcb has
+    // read already are not seen there: takeClicks() handles them first.
+    int eventSocket();
     // The size of the window pictures were last drawn into; 0 x 0 before the first and without a
     // window.
     PictureSize drawnSize() const;
@@ -71,12 +83,13 @@ private:
     std::optional<std::uint8_t> measureWindow();
     void askPosition();
     void dropAskedPosition();
-    void putImage(const DrawTarget& target, std::uint8_t depth);
+    void fillBlack(std::uint32_t window);
+    void keepShown(const Frame& picture);
+    void forgetShown();
 
     XConnection m_connection;
     std::vector<std::uint8_t> m_drawableDepths;
     bool m_littleEndian = false;
-    bool m_shmUsable = false;
     std::uint32_t m_window = 0;
     // The library's own window inside m_window, which pictures go into.
     std::uint32_t m_child = 0;
@@ -85,7 +98,12 @@ private:
     // The root of the window's screen, and the screen's size.
     std::uint32_t m_root = 0;
     PictureSize m_screenSize;
-    int m_clicks = 0;
+    LeftClicks m_leftClicks;
+    // What the window shows, for drawing it again when it is uncovered: a reference to the last
+    // picture drawn, or black after a clear, or nothing known.
+    Frame m_shown;
+    bool m_blank = false;
+    bool m_exposed = false;
     bool m_windowLost = false;
     PictureSize m_windowSize;
     PictureArea m_visible;
@@ -98,9 +116,8 @@ private:
     };
     std::optional<PositionQuery> m_asked;
     std::chrono::steady_clock::time_point m_nextConnect{};
-    ShmSegment m_shm;
+    ImageUpload m_upload;
     PictureScaler m_scaler;
-    std::vector<std::uint8_t> m_staging;
     std::atomic<int> m_drawnWidth{0};
     std::atomic<int> m_drawnHeight{0};
 };

@@ -3,6 +3,8 @@
 #include <xcb/xcb.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <memory>
 #include <mutex>
 
 namespace velkor
@@ -12,6 +14,13 @@ namespace velkor
 // kPatience: a server that does not answer in time is given up, and the connection closed. cut()
 // may be called from any thread to free the owning thread from a write that a stopped server no
 // longer reads; everything else belongs to one thread.
+struct FreeDeleter
+{
+    void operator()(void* pointer) const { std::free(pointer); }
+};
+// A reply of xcb's, which xcb allocates with malloc().
+template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
+
 class XConnection
 {
 public:
@@ -33,6 +42,14 @@ public:
     // request (`*error` set, for the caller to free()) or when it did not answer in time, in which
     // case the connection is given up.
     void* waitForReply(unsigned int sequence, xcb_generic_error_t** error);
+    // As waitForReply, for a reply of type T; null as well when the server refused the request.
+    template <typename T> XcbReply<T> replyTo(unsigned int sequence)
+    {
+        xcb_generic_error_t* error = nullptr;
+        XcbReply<T> reply(static_cast<T*>(waitForReply(sequence, &error)));
+        std::free(error);
+        return reply;
+    }
     // True once the server has handled every request sent so far; false when it was given up.
     bool sync();
     // For a checked request without a reply: true when the server took it, false when it refused

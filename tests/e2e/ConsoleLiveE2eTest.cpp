@@ -3,12 +3,16 @@
 #include "tests/e2e/VideoConsoleDriver.h"
 #include "tests/e2e/WindowPixels.h"
 #include "tests/support/Emulator.h"
+#include "tests/support/ProcessRunner.h"
 #include "tests/velkor/support/RecordingListener.h"
 
 #include <gtest/gtest.h>
 
+#include <QMouseEvent>
 #include <QTest>
+#include <QWheelEvent>
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <regex>
 #include <string>
@@ -206,6 +210,50 @@ TEST_F(ConsoleLiveE2eTest, WidthAndFormatSetWhileLiveSwitchThePicture)
     ASSERT_TRUE(waitForLog("** Event ** OnPlayStatus(channel=1, status=0)"));
     EXPECT_EQ(logCount("** Event ** OnPlayStatus(channel=1, status=1)"), 1U);
     EXPECT_FALSE(logHas("OnError"));
+}
+
+// The mouse's buttons and wheel as a widget gets them.
+class MouseRecorder : public QObject
+{
+public:
+    std::vector<Qt::MouseButton> pressed;
+    int wheelTurns = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress)
+        {
+            pressed.push_back(static_cast<QMouseEvent*>(event)->button());
+        }
+        else if (event->type() == QEvent::Wheel)
+        {
+            ++wheelTurns;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+TEST_F(ConsoleLiveE2eTest, TheVideoAreaGetsTheRightAndMiddleButtonsAndTheWheelDuringPlay)
+{
+    click(IDC_START_LIVE);
+    ASSERT_TRUE(waitForMovingVideo());
+    QWidget* video = control(IDC_VIDEO);
+    MouseRecorder recorder;
+    video->installEventFilter(&recorder);
+    const QPoint middle = video->mapToGlobal(video->rect().center());
+    // Through the X server's test extension, as a real mouse.
+    velkortest::ProcessRunner xdotool;
+    ASSERT_TRUE(xdotool.start({"xdotool", "mousemove", std::to_string(middle.x()),
+                               std::to_string(middle.y()), "click", "3", "click", "2", "click", "4",
+                               "click", "5"}));
+    ASSERT_EQ(xdotool.waitForExit(std::chrono::seconds(10)), 0);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return recorder.pressed.size() >= 2 && recorder.wheelTurns >= 2; }, kPatience));
+    EXPECT_EQ(recorder.pressed, (std::vector<Qt::MouseButton>{Qt::RightButton, Qt::MiddleButton}));
+    EXPECT_EQ(recorder.wheelTurns, 2);
+    video->removeEventFilter(&recorder);
+    click(IDC_STOP_LIVE);
 }
 
 } // namespace

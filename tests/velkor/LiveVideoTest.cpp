@@ -45,6 +45,21 @@ constexpr std::uint32_t kNoSignalBackground = 0x282C34;
 // as long again is room for the call's own work under the sanitizers.
 constexpr auto kPromptly = 2 * DrawingThread::kAnswerTime;
 
+// Polls until `done` holds; false after 10 s.
+bool eventually(const std::function<bool()>& done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline)
+    {
+        if (done())
+        {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
 // How long `call` took.
 template <typename Call> std::chrono::duration<double> timed(Call call)
 {
@@ -163,16 +178,7 @@ protected:
                        const std::function<bool(const std::vector<std::uint32_t>&)>& done,
                        std::int16_t x = 0, std::int16_t y = 0)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline)
-        {
-            if (done(m_windows->read(window, width, height, x, y)))
-            {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return false;
+        return eventually([&] { return done(m_windows->read(window, width, height, x, y)); });
     }
 
     // The window's pixels once pictures are drawn into it and `fresh` more have followed the first.
@@ -202,6 +208,26 @@ protected:
                 x, y);
         }
         return drawn ? seen : std::vector<std::uint32_t>{};
+    }
+
+    // A patch inside the statistics box's margin, at the window's top left, over light pictures:
+    // nothing but the box's background when it shows, the picture when it does not.
+    bool statisticsShown(std::uint32_t window, bool shown)
+    {
+        return waitForPixels(
+            window, 4, 4,
+            [shown](const std::vector<std::uint32_t>& pixels)
+            {
+                return !pixels.empty() &&
+                       std::all_of(pixels.begin(), pixels.end(),
+                                   [shown](std::uint32_t pixel)
+                                   {
+                                       const int brightest = std::max(
+                                           {pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF});
+                                       return shown ? brightest <= 0x60 : brightest >= 0xC0;
+                                   });
+            },
+            10, 10);
     }
 
     static bool allOf(const std::vector<std::uint32_t>& pixels, std::uint32_t value)
@@ -286,6 +312,34 @@ TEST_F(LiveVideoTest, APictureFollowsTheWindowWhenItIsResizedWhilePlaying)
                                          pixels[479] != kWhite && pixels.back() != kWhite;
                               }))
         << "the picture kept the window's first size";
+}
+
+TEST_F(LiveVideoTest, WhatAnotherWindowUncoversShowsTheLastPictureAgainOrBlackAfterAClear)
+{
+    const std::uint32_t window = m_windows->create(320, 240);
+    ASSERT_EQ(m_api->SetVideoWindow(window), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(waitForPixels(window, 320, 240, showsVideo));
+    ASSERT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(m_listener.waitFor("play", 1, 0));
+    // No picture comes any more: what shows now is the last one.
+    const std::vector<std::uint32_t> last = m_windows->read(window, 320, 240);
+    const auto coverAndUncover = [this]
+    {
+        // White, over the middle and past the right edge.
+        m_windows->destroy(m_windows->create(200, 120, 160, 60));
+    };
+    coverAndUncover();
+    EXPECT_TRUE(waitForPixels(
+        window, 320, 240, [&](const std::vector<std::uint32_t>& pixels) { return pixels == last; }))
+        << "the covering window's pixels stayed";
+
+    EXPECT_EQ(m_api->ClearImage(), 0);
+    coverAndUncover();
+    EXPECT_TRUE(
+        waitForPixels(window, 320, 240, [](const auto& pixels) { return allOf(pixels, 0); }))
+        << "the covering window's pixels stayed after the clear";
 }
 
 TEST_F(LiveVideoTest, ABogusWindowIsRefusedAndPlayGoesOnWithoutIt)
@@ -539,22 +593,19 @@ INSTANTIATE_TEST_SUITE_P(
 namespace
 {
 
-// Solid pictures, white and light grey by turns, 25 a second: the box's dark background shows
-// plainly over either, and the change from one to the next shows that pictures are drawn.
-FakeDevice::Options solidPictures()
+// These JPEGs by turns, 25 a second.
+FakeDevice::Options jpegsByTurns(std::vector<std::string> pictures)
 {
     FakeDevice::Options options;
-    options.live = [](velkortest::LoopbackConnection& connection)
+    options.live = [pictures = std::move(pictures)](velkortest::LoopbackConnection& connection)
     {
-        const std::array<std::string, 2> pictures{velkortest::makeSolidJpeg(320, 240, 0xFFFFFF),
-                                                  velkortest::makeSolidJpeg(320, 240, 0xD0D0D0)};
-        if (!connection.send(FakeDevice::multipartHead("solid")))
+        if (!connection.send(FakeDevice::multipartHead("turns")))
         {
             return;
         }
         for (std::size_t sent = 0; !connection.stopping(); ++sent)
         {
-            if (!connection.send(FakeDevice::part("solid", pictures[sent % 2])))
+            if (!connection.send(FakeDevice::part("turns", pictures[sent % pictures.size()])))
             {
                 return;
             }
@@ -564,9 +615,107 @@ FakeDevice::Options solidPictures()
     return options;
 }
 
+// Solid pictures, white and light grey by turns: the box's dark background shows plainly over
+// either, and the change from one to the next shows that pictures are drawn.
+FakeDevice::Options solidPictures()
+{
+    return jpegsByTurns({velkortest::makeSolidJpeg(320, 240, 0xFFFFFF),
+                         velkortest::makeSolidJpeg(320, 240, 0xD0D0D0)});
+}
+
+// Real button presses, through the X server's test extension.
+bool click(int button, int x, int y)
+{
+    ProcessRunner xdotool;
+    return xdotool.start({"xdotool", "mousemove", std::to_string(x), std::to_string(y), "click",
+                          std::to_string(button)}) &&
+           xdotool.waitForExit(std::chrono::seconds(10)) == 0;
+}
+
 } // namespace
 
-TEST_F(LiveVideoTest, ALeftClickShowsTheStatisticsAndTheNextHidesThemForThisPlayOnly)
+TEST_F(LiveVideoTest, APictureKeepsItsShapeBetweenBlackBarsWithTheColoursFfmpegDecodes)
+{
+    struct Shape
+    {
+        int width = 0;
+        int height = 0;
+        std::uint16_t windowWidth = 0;
+        std::uint16_t windowHeight = 0;
+        // Where the picture must show; black around it.
+        int left = 0;
+        int top = 0;
+        int shownWidth = 0;
+        int shownHeight = 0;
+    };
+    // 16:9 and 4:3 in the console's 4:3 video area, and 4:3 in a 16:9 window.
+    const std::array<Shape, 3> shapes{{{640, 360, 640, 480, 0, 60, 640, 360},
+                                       {320, 240, 640, 480, 0, 0, 640, 480},
+                                       {320, 240, 480, 270, 60, 0, 360, 270}}};
+    constexpr int kTolerance = 8;
+    for (const Shape& shape : shapes)
+    {
+        SCOPED_TRACE(std::to_string(shape.width) + "x" + std::to_string(shape.height) + " into " +
+                     std::to_string(shape.windowWidth) + "x" + std::to_string(shape.windowHeight));
+        const std::string jpeg = velkortest::makeRampJpeg(shape.width, shape.height);
+        const std::string file =
+            ::testing::TempDir() + "ramp-" + std::to_string(::getpid()) + ".jpg";
+        std::ofstream(file, std::ios::binary) << jpeg;
+        int decodedWidth = 0;
+        int decodedHeight = 0;
+        const std::vector<std::uint32_t> reference =
+            decodedByFfmpeg("jpeg", file, decodedWidth, decodedHeight);
+        std::remove(file.c_str());
+        ASSERT_EQ(decodedWidth, shape.width) << "ffmpeg decoded nothing";
+
+        FakeDevice device(jpegsByTurns({jpeg}));
+        pointAt(device.port());
+        const std::uint16_t width = shape.windowWidth;
+        const std::uint16_t height = shape.windowHeight;
+        const std::uint32_t window = m_windows->create(width, height);
+        ASSERT_EQ(m_api->SetVideoWindow(window), 0);
+        ASSERT_GE(m_api->Open(), 0);
+        ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+        std::vector<std::uint32_t> shown;
+        ASSERT_TRUE(waitForPixels(window, width, height,
+                                  [&](const std::vector<std::uint32_t>& pixels)
+                                  {
+                                      shown = pixels;
+                                      return !pixels.empty() && pixels[0] != kWhite &&
+                                             pixels.back() != kWhite;
+                                  }));
+        int worst = 0;
+        int wrongBars = 0;
+        for (int y = 0; y < height; ++y)
+        {
+            for (int x = 0; x < width; ++x)
+            {
+                const std::uint32_t ours = pixelAt(shown, width, x, y);
+                const int inX = x - shape.left;
+                const int inY = y - shape.top;
+                if (inX < 0 || inY < 0 || inX >= shape.shownWidth || inY >= shape.shownHeight)
+                {
+                    wrongBars += ours != 0 ? 1 : 0;
+                    continue;
+                }
+                worst = std::max(worst, channelDifference(
+                                            ours, pixelAt(reference, shape.width,
+                                                          inX * shape.width / shape.shownWidth,
+                                                          inY * shape.height / shape.shownHeight)));
+            }
+        }
+        EXPECT_EQ(wrongBars, 0) << "pixels of the bars that are not black";
+        EXPECT_LE(worst, kTolerance) << "levels from ffmpeg's colour at the same place";
+        std::printf("%dx%d into %dx%d: worst difference from ffmpeg %d levels\n", shape.width,
+                    shape.height, width, height, worst);
+        ASSERT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+        m_api->Close();
+        m_windows->destroy(window);
+    }
+}
+
+TEST_F(LiveVideoTest,
+       ALeftClickShowsTheStatisticsAndTheNextHidesThemAndEveryButtonStillReachesTheOwner)
 {
     FakeDevice device(solidPictures());
     pointAt(device.port());
@@ -576,33 +725,7 @@ TEST_F(LiveVideoTest, ALeftClickShowsTheStatisticsAndTheNextHidesThemForThisPlay
     ASSERT_GE(m_api->Open(), 0);
     ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
 
-    // A patch inside the box's margin, at the window's top left: nothing but the box's
-    // background when it shows, the picture when it does not.
-    const auto boxShown = [this, window](bool shown)
-    {
-        return waitForPixels(
-            window, 4, 4,
-            [shown](const std::vector<std::uint32_t>& pixels)
-            {
-                return !pixels.empty() &&
-                       std::all_of(pixels.begin(), pixels.end(),
-                                   [shown](std::uint32_t pixel)
-                                   {
-                                       const int brightest = std::max(
-                                           {pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF});
-                                       return shown ? brightest <= 0x60 : brightest >= 0xC0;
-                                   });
-            },
-            10, 10);
-    };
-    // Real button presses, through the X server's test extension.
-    const auto click = [](int button, int x, int y)
-    {
-        ProcessRunner xdotool;
-        return xdotool.start({"xdotool", "mousemove", std::to_string(x), std::to_string(y), "click",
-                              std::to_string(button)}) &&
-               xdotool.waitForExit(std::chrono::seconds(10)) == 0;
-    };
+    const auto boxShown = [this, window](bool shown) { return statisticsShown(window, shown); };
     // Pictures drawn since: the patch changes with each.
     const auto picturesDrawn = [&](int count)
     {
@@ -622,13 +745,33 @@ TEST_F(LiveVideoTest, ALeftClickShowsTheStatisticsAndTheNextHidesThemForThisPlay
     };
 
     ASSERT_TRUE(boxShown(false)) << "the play never showed its pictures";
+    // The test is the window's owner, and hears its buttons as the console would.
+    m_windows->hearButtons(window);
     ASSERT_TRUE(click(1, 100, 100));
     ASSERT_TRUE(boxShown(true)) << "a left click did not show the statistics";
-    // Neither another button nor a click outside the window changes anything.
-    ASSERT_TRUE(click(3, 100, 100));
+    // Neither the other buttons and the wheel, nor a left click outside the window or into a
+    // window over it, change anything.
+    for (const int button : {2, 3, 4, 5, 6, 7})
+    {
+        ASSERT_TRUE(click(button, 100, 100));
+    }
     ASSERT_TRUE(click(1, 600, 400));
+    const std::uint32_t over = m_windows->create(60, 60, 150, 100);
+    ASSERT_TRUE(click(1, 180, 130));
+    m_windows->destroy(over);
     ASSERT_TRUE(picturesDrawn(4));
     EXPECT_TRUE(boxShown(true));
+    // Every press and release in the window still reached its owner.
+    std::vector<int> heard;
+    const std::vector<int> all{1, -1, 2, -2, 3, -3, 4, -4, 5, -5, 6, -6, 7, -7};
+    eventually(
+        [&]
+        {
+            const std::vector<int> more = m_windows->buttonsHeard();
+            heard.insert(heard.end(), more.begin(), more.end());
+            return heard.size() >= all.size();
+        });
+    EXPECT_EQ(heard, all);
     ASSERT_TRUE(click(1, 200, 150));
     EXPECT_TRUE(boxShown(false)) << "the next left click did not hide them";
     ASSERT_TRUE(click(1, 200, 150));
@@ -641,4 +784,23 @@ TEST_F(LiveVideoTest, ALeftClickShowsTheStatisticsAndTheNextHidesThemForThisPlay
     ASSERT_TRUE(boxShown(false));
     ASSERT_TRUE(picturesDrawn(4));
     EXPECT_TRUE(boxShown(false)) << "the next play began with the statistics shown";
+}
+
+TEST_F(LiveVideoTest, ALeftHandedMouseShowsTheStatisticsWithTheButtonItTakesForTheLeft)
+{
+    FakeDevice device(solidPictures());
+    pointAt(device.port());
+    const std::uint32_t window = m_windows->create(320, 240, 0, 0);
+    ASSERT_EQ(m_api->SetVideoWindow(window), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(statisticsShown(window, false));
+    // The first and third physical buttons swapped, as a left-handed user has them.
+    ASSERT_TRUE(m_windows->swapButtons(1, 3));
+    const bool shownByThird = click(3, 100, 100) && statisticsShown(window, true);
+    const bool keptByFirst =
+        click(1, 100, 100) && click(1, 100, 100) && statisticsShown(window, true);
+    EXPECT_TRUE(m_windows->swapButtons(1, 3));
+    EXPECT_TRUE(shownByThird) << "the button that is the left one did not show the statistics";
+    EXPECT_TRUE(keptByFirst) << "the button that is the right one hid them";
 }

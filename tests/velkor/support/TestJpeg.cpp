@@ -44,6 +44,22 @@ std::string makeJpeg(int width, int height, int phase)
     return compress(rgb, width, height);
 }
 
+std::string makeRampJpeg(int width, int height)
+{
+    std::vector<std::uint8_t> rgb;
+    rgb.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+    for (int y = 0; y < height; ++y)
+    {
+        for (int x = 0; x < width; ++x)
+        {
+            rgb.push_back(static_cast<std::uint8_t>(64 + x * 191 / (width - 1)));
+            rgb.push_back(static_cast<std::uint8_t>(64 + y * 191 / (height - 1)));
+            rgb.push_back(128);
+        }
+    }
+    return compress(rgb, width, height);
+}
+
 std::string makeSolidJpeg(int width, int height, std::uint32_t colour)
 {
     std::vector<std::uint8_t> rgb;

@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 
@@ -38,6 +39,58 @@ void TestWindows::destroy(std::uint32_t window)
 {
     xcb_destroy_window(m_connection, window);
     sync();
+}
+
+void TestWindows::hearButtons(std::uint32_t window)
+{
+    const std::uint32_t events = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE;
+    xcb_change_window_attributes(m_connection, window, XCB_CW_EVENT_MASK, &events);
+    sync();
+}
+
+std::vector<int> TestWindows::buttonsHeard()
+{
+    sync();
+    std::vector<int> heard;
+    while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection))
+    {
+        const int type = event->response_type & 0x7F;
+        const int button = reinterpret_cast<xcb_button_press_event_t*>(event)->detail;
+        if (type == XCB_BUTTON_PRESS || type == XCB_BUTTON_RELEASE)
+        {
+            heard.push_back(type == XCB_BUTTON_PRESS ? button : -button);
+        }
+        std::free(event);
+    }
+    return heard;
+}
+
+bool TestWindows::swapButtons(int first, int second)
+{
+    xcb_get_pointer_mapping_reply_t* current =
+        xcb_get_pointer_mapping_reply(m_connection, xcb_get_pointer_mapping(m_connection), nullptr);
+    if (current == nullptr)
+    {
+        return false;
+    }
+    const std::uint8_t* map = xcb_get_pointer_mapping_map(current);
+    std::vector<std::uint8_t> swapped(map, map + xcb_get_pointer_mapping_map_length(current));
+    std::free(current);
+    if (first < 1 || second < 1 ||
+        static_cast<std::size_t>(std::max(first, second)) > swapped.size())
+    {
+        return false;
+    }
+    std::swap(swapped[static_cast<std::size_t>(first - 1)],
+              swapped[static_cast<std::size_t>(second - 1)]);
+    xcb_set_pointer_mapping_reply_t* set = xcb_set_pointer_mapping_reply(
+        m_connection,
+        xcb_set_pointer_mapping(m_connection, static_cast<std::uint8_t>(swapped.size()),
+                                swapped.data()),
+        nullptr);
+    const bool done = set != nullptr && set->status == XCB_MAPPING_STATUS_SUCCESS;
+    std::free(set);
+    return done;
 }
 
 void TestWindows::resize(std::uint32_t window, std::uint16_t width, std::uint16_t height)

@@ -25,6 +25,14 @@ public:
     std::uint32_t create(std::uint16_t width, std::uint16_t height, std::int16_t x = 0,
                          std::int16_t y = 0);
     void destroy(std::uint32_t window);
+    // From now on the presses and releases of the mouse's buttons in `window` come to this client,
+    // as to a window's owner.
+    void hearButtons(std::uint32_t window);
+    // The buttons pressed (as +button) and released (as -button) in such windows since the last
+    // call, in order.
+    std::vector<int> buttonsHeard();
+    // Swaps what two physical buttons of the mouse stand for, in the server's button map.
+    bool swapButtons(int first, int second);
     void resize(std::uint32_t window, std::uint16_t width, std::uint16_t height);
     std::uint32_t createPixmap(std::uint16_t width, std::uint16_t height);
     // The window's pixels from (x, y) of it on, as 0xRRGGBB values, row by row; empty when they
