@@ -158,12 +158,17 @@ CameraReader::Result CameraReader::read(AVPacket& packet)
     {
         return Result::Lost;
     }
+    m_skippedToBoundary = false;
     while (true)
     {
         const int got = av_read_frame(m_context, &packet);
-        if (got < 0)
+        if (got < 0 && !skipToBoundary(got))
         {
             return failed(got);
+        }
+        if (got < 0)
+        {
+            continue;
         }
         // A stop cuts the picture being read short, and libavformat hands on what it had.
         if (m_stop.requested())
@@ -178,6 +183,20 @@ CameraReader::Result CameraReader::read(AVPacket& packet)
         }
         av_packet_unref(&packet);
     }
+}
+
+bool CameraReader::skipToBoundary(int code)
+{
+    // A part whose Content-Length lies leaves the mpjpeg demuxer off its boundary, and it says
+    // so as invalid data. Each such read consumes one line, so reading on finds the next
+    // boundary, as players do, within the silence deadline.
+    if (code != AVERROR_INVALIDDATA || m_transport != CameraTransport::HttpJpeg ||
+        m_stop.requested() || Clock::now().time_since_epoch().count() > m_deadline.load())
+    {
+        return false;
+    }
+    m_skippedToBoundary = true;
+    return true;
 }
 
 const AVCodecParameters& CameraReader::parameters() const

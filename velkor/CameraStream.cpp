@@ -115,6 +115,10 @@ CameraReader::Result CameraStream::play(CameraReader& reader)
     {
         if (counters != nullptr)
         {
+            if (reader.skippedToBoundary())
+            {
+                counters->countUndecodable();
+            }
             counters->countPart(std::nullopt);
         }
         encoded.keyframe = (packet->flags & AV_PKT_FLAG_KEY) != 0;

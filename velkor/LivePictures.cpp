@@ -85,9 +85,9 @@ bool LivePictures::decode(const AVPacket& packet, const Encoded& encoded)
     }
     if (!decoded)
     {
+        // The decoder goes on and conceals what referred to this picture, as players do: waiting
+        // for the next keyframe stood the picture still for seconds over one lost packet.
         reportUndecodable(decoder.error());
-        decoder.reset();
-        m_awaitingKeyframe = true;
         return false;
     }
     const PictureSize size = decoder.pictureSize();
@@ -114,6 +114,10 @@ bool LivePictures::decode(const AVPacket& packet, const Encoded& encoded)
         return false;
     }
     m_awaitingKeyframe = false;
+    if (decoder.concealed() && m_counters != nullptr)
+    {
+        m_counters->countConcealed();
+    }
     if (!(size == m_reportedSize) && size.width > 0)
     {
         m_reportedSize = size;

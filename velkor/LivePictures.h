@@ -21,10 +21,10 @@ class LiveObserver;
 class PictureSink;
 
 // The pictures of one live play, whichever stream brings them: each decoded by the decoder of its
-// format and handed to the sink (which may be null: decode only), from a keyframe on, at the
-// start, after restart() and after a picture that could not be decoded, so no picture is shown
-// whose references were lost. Reports the first picture's size and each change, and the play's
-// first undecodable picture; counts what became of each.
+// format and handed to the sink (which may be null: decode only), from a keyframe on at the start
+// and after restart(). After a picture that could not be decoded the next ones are shown as the
+// decoder conceals them. Reports the first picture's size and each change, and the play's first
+// undecodable picture; counts what became of each.
 class LivePictures
 {
 public:

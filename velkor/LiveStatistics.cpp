@@ -141,6 +141,7 @@ LiveStatistics::Figures LiveStatistics::figures()
     figures.keyframeInterval = m_counters.keyframeInterval();
     figures.replaced = sincePlay.replaced;
     figures.undecodable = sincePlay.undecodable;
+    figures.concealed = sincePlay.concealed;
     figures.leftOut = sincePlay.skipped + sincePlay.notSent;
     figures.losses = sincePlay.losses;
     figures.reconnections = sincePlay.reconnections;
@@ -197,8 +198,8 @@ std::vector<std::string> LiveStatistics::Figures::lines() const
                                   " pictures");
     }
     lines.push_back("Pictures: " + std::to_string(replaced) + " replaced by a newer one, " +
-                    std::to_string(undecodable) + " undecodable, " + std::to_string(leftOut) +
-                    " left out");
+                    std::to_string(undecodable) + " undecodable, " + std::to_string(concealed) +
+                    " concealed, " + std::to_string(leftOut) + " left out");
     lines.push_back("Losses: " + happenings("loss", "losses", losses, sinceLoss) + "; " +
                     happenings("reconnection", "reconnections", reconnections, sinceReconnection));
     return lines;

@@ -49,6 +49,7 @@ public:
         // Since play began.
         std::uint64_t replaced = 0;
         std::uint64_t undecodable = 0;
+        std::uint64_t concealed = 0;
         // Skipped while waiting for a keyframe, or never sent by the device.
         std::uint64_t leftOut = 0;
         std::uint64_t losses = 0;

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """A standard RTSP camera for the tests: GStreamer's RTSP server with a moving test picture.
 
-Mounts /h264, /h265 and /jpeg (JPEG over RTP); /cam in the codec --cam-codec names; /ch1 and /ch2,
-JPEG at the full and at half the size; /h264-udp, which refuses RTP interleaved in the RTSP
-connection (TCP); /h264-bframes, whose pictures are reordered (B-frames) and whose parameter sets
+Mounts /h264, /h265 and /jpeg (JPEG over RTP); /cam in the codec --cam-codec names; /ch1 and
+/ch2, JPEG at the full and at half the size; /h264-udp and /cam-udp, which refuse RTP interleaved
+in the RTSP connection (TCP); with --loss, every mount but /mpeg4 and /h264-bframes drops that
+share of its RTP packets; /h264-bframes, whose pictures are reordered (B-frames) and whose parameter sets
 are in its description only; /audio, which has no video track; and with --mpeg4, /mpeg4: MPEG-4
 Part 2 that ffmpeg encodes into a file first (GStreamer's own MPEG-4 encoder refuses the time
 stamps that a live source has after the server's preroll). Clients watching a mount at the
@@ -37,21 +38,30 @@ def video_source(args, divisor=1):
     )
 
 
+def payloader(args, element):
+    """The payloader of a mount, followed with --loss by an element that drops that share of its
+    RTP packets, as a lossy network would; the server takes what pay0 gives out."""
+    if not args.loss:
+        return f"{element} name=pay0"
+    return f"{element} ! identity drop-probability={args.loss / 100} name=pay0"
+
+
 def launch_lines(args):
     source = video_source(args)
     keys = args.keyframe_interval
     encoders = {
         "h264": f"x264enc tune=zerolatency speed-preset=ultrafast key-int-max={keys} bframes=0 "
-        "! rtph264pay name=pay0 pt=96",
+        f"! {payloader(args, 'rtph264pay pt=96')}",
         "h265": f"x265enc tune=zerolatency speed-preset=ultrafast key-int-max={keys} "
-        "! rtph265pay name=pay0 pt=96",
-        "jpeg": "jpegenc quality=80 ! rtpjpegpay name=pay0 pt=26",
+        f"! {payloader(args, 'rtph265pay pt=96')}",
+        "jpeg": f"jpegenc quality=80 ! {payloader(args, 'rtpjpegpay pt=26')}",
     }
     return {
         "/h264": f"{source} ! {encoders['h264']}",
         "/h265": f"{source} ! {encoders['h265']}",
         "/jpeg": f"{source} ! {encoders['jpeg']}",
         "/cam": f"{source} ! {encoders[args.cam_codec]}",
+        "/cam-udp": f"{source} ! {encoders[args.cam_codec]}",
         "/ch1": f"{source} ! {encoders['jpeg']}",
         "/ch2": f"{video_source(args, 2)} ! {encoders['jpeg']}",
         "/h264-udp": f"{source} ! {encoders['h264']}",
@@ -102,6 +112,8 @@ def main():
     parser.add_argument("--auth", choices=["none", "basic", "digest"], default="none")
     parser.add_argument("--user", default="admin")
     parser.add_argument("--password", default="secret")
+    parser.add_argument("--loss", type=float, default=0,
+                        help="percent of RTP packets dropped (H.264, H.265 and JPEG mounts)")
     parser.add_argument("--mpeg4", action="store_true", help="also mount /mpeg4")
     parser.add_argument("--mpeg4-seconds", type=int, default=20, help="how long /mpeg4 plays")
     args = parser.parse_args()

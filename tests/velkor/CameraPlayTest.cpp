@@ -380,6 +380,11 @@ TEST_F(CameraPlayTest, LeavingTheProcessWhileACameraPlaysOrDoesNotAnswerIsClean)
 
 TEST_F(CameraPlayTest, ChannelFieldAndSettingsTheCameraDecides)
 {
+    // As camera manuals print it: the scheme in capitals.
+    ASSERT_TRUE(play("RTSP" + s_camera->url("/ch1").substr(4)));
+    EXPECT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480)) << errorsSeen();
+    EXPECT_EQ(m_api->Close(), 0);
+
     ASSERT_EQ(m_api->SetIPAddr(s_camera->url("/ch1").c_str()), 0);
     ASSERT_GT(m_api->Open(), 0);
     EXPECT_EQ(m_api->PlayLive(2, nullptr, 0, nullptr), ChannelUnknown);
