@@ -218,6 +218,11 @@ std::optional<std::int64_t> CameraReader::capturedAt(const AVPacket& packet) con
     return reference->wallclock;
 }
 
+double CameraReader::microsecondsPerTick() const
+{
+    return av_q2d(m_context->streams[m_videoIndex]->time_base) * 1e6;
+}
+
 int CameraReader::interrupted(void* context)
 {
     const auto* reader = static_cast<const CameraReader*>(context);

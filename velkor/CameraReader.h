@@ -71,6 +71,8 @@ public:
     // The wall-clock time, in microseconds since the Unix epoch, at which the camera says it took
     // a packet's picture; nothing when its sender reports do not give wall-clock time (yet).
     std::optional<std::int64_t> capturedAt(const AVPacket& packet) const;
+    // The length of one tick of the video track's presentation times.
+    double microsecondsPerTick() const;
     // What went wrong, for messages.
     const std::string& error() const { return m_error; }
 

@@ -1,11 +1,17 @@
 #include "velkor/LivePictures.h"
 
+#include "velkor/CaptureClock.h"
 #include "velkor/JpegDecoder.h"
 #include "velkor/LiveCounters.h"
 #include "velkor/LiveObserver.h"
 #include "velkor/LiveStatistics.h"
 #include "velkor/PictureSink.h"
 #include "velkor/ResultCode.h"
+
+extern "C"
+{
+#include <libavutil/avutil.h>
+}
 
 #include <chrono>
 
@@ -51,14 +57,22 @@ void LivePictures::show(const AVPacket& packet, const Encoded& encoded)
         // Held back by the decoder, to come out after pictures it goes before.
         return;
     }
+    std::optional<std::int64_t> captured = encoded.timestamp;
+    if (encoded.clock != nullptr)
+    {
+        // TurboJPEG knows no presentation time, and a JPEG picture is its own packet's.
+        const std::int64_t pts = encoded.codec == VideoCodec::Jpeg ? packet.pts : picture->pts;
+        captured =
+            encoded.clock->capturedAt(pts != AV_NOPTS_VALUE ? std::optional(pts) : std::nullopt);
+    }
     if (encoded.position)
     {
         picture->pts = *encoded.position;
     }
-    picture.setCapturedAt(encoded.timestamp);
+    picture.setCapturedAt(captured);
     if (m_sink->present(picture) && m_counters != nullptr)
     {
-        m_counters->countHandOver(encoded.timestamp);
+        m_counters->countHandOver(captured);
     }
 }
 

@@ -15,6 +15,7 @@ struct AVPacket;
 namespace velkor
 {
 
+class CaptureClock;
 class LiveCounters;
 class LiveStatistics;
 class LiveObserver;
@@ -43,6 +44,10 @@ public:
         std::optional<std::int64_t> position;
         // When the device took or finished it, microseconds since the Unix epoch.
         std::optional<std::int64_t> timestamp;
+        // In place of `timestamp`: when the picture that comes out of the decoder was taken, by
+        // its presentation time, for a stream whose decoder may hand out another picture than
+        // the one that went in.
+        const CaptureClock* clock = nullptr;
     };
 
     LivePictures(PictureSink* sink, LiveObserver& observer);

@@ -4,7 +4,7 @@
 Mounts /h264, /h265 and /jpeg (JPEG over RTP); /cam in the codec --cam-codec names; /ch1 and
 /ch2, JPEG at the full and at half the size; /h264-udp and /cam-udp, which refuse RTP interleaved
 in the RTSP connection (TCP); with --loss, every mount but /mpeg4 and /h264-bframes drops that
-share of its RTP packets; /h264-bframes, whose pictures are reordered (B-frames) and whose parameter sets
+share of its RTP packets, and with --send-delay sends each picture that late; /h264-bframes, whose pictures are reordered (B-frames) and whose parameter sets
 are in its description only; /audio, which has no video track; and with --mpeg4, /mpeg4: MPEG-4
 Part 2 that ffmpeg encodes into a file first (GStreamer's own MPEG-4 encoder refuses the time
 stamps that a live source has after the server's preroll). Clients watching a mount at the
@@ -40,10 +40,29 @@ def video_source(args, divisor=1):
 
 def payloader(args, element):
     """The payloader of a mount, followed with --loss by an element that drops that share of its
-    RTP packets, as a lossy network would; the server takes what pay0 gives out."""
+    RTP packets, as a lossy network would (the server takes what pay0 gives out), and preceded
+    with --send-delay by a queue that holds each picture that long."""
+    if args.send_delay:
+        held = args.send_delay * 1000000
+        element = (f"queue max-size-buffers=0 max-size-bytes=0 max-size-time=0 "
+                   f"min-threshold-time={held} ! {element}")
     if not args.loss:
         return f"{element} name=pay0"
     return f"{element} ! identity drop-probability={args.loss / 100} name=pay0"
+
+
+def report_capture_time(_factory, media):
+    """Sender reports that map RTP time to when each picture was taken, not to when it was
+    sent, so a camera that sends late shows as late."""
+
+    def prepared(media):
+        def unsync(element):
+            if element.get_factory().get_name() == "rtpsession":
+                element.set_property("rtcp-sync-send-time", False)
+
+        media.get_element().get_parent().iterate_recurse().foreach(unsync)
+
+    media.connect("prepared", prepared)
 
 
 def launch_lines(args):
@@ -114,6 +133,8 @@ def main():
     parser.add_argument("--password", default="secret")
     parser.add_argument("--loss", type=float, default=0,
                         help="percent of RTP packets dropped (H.264, H.265 and JPEG mounts)")
+    parser.add_argument("--send-delay", type=int, default=0,
+                        help="ms each picture is sent after it was taken (the reports say so)")
     parser.add_argument("--mpeg4", action="store_true", help="also mount /mpeg4")
     parser.add_argument("--mpeg4-seconds", type=int, default=20, help="how long /mpeg4 plays")
     args = parser.parse_args()
@@ -132,6 +153,8 @@ def main():
         factory = GstRtspServer.RTSPMediaFactory()
         factory.set_launch(f"( {line} )")
         factory.set_shared(True)
+        if args.send_delay:
+            factory.connect("media-configure", report_capture_time)
         if path.endswith("-udp"):
             factory.set_protocols(GstRtsp.RTSPLowerTrans.UDP)
         if args.auth != "none":
