@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """A standard RTSP camera for the tests: GStreamer's RTSP server with a moving test picture.
 
-Mounts /h264, /h265 and /jpeg (JPEG over RTP); /cam in the codec --cam-codec names; /ch1 and
+Mounts /h264, /h265 and /jpeg (JPEG over RTP); /h265-sei, whose description carries an SEI unit
+(sprop-sei) of 2 KB, as x265 writes one; /cam in the codec --cam-codec names; /ch1 and
 /ch2, JPEG at the full and at half the size; /h264-udp and /cam-udp, which refuse RTP interleaved
 in the RTSP connection (TCP); with --loss, every mount but /mpeg4 and /h264-bframes drops that
 share of its RTP packets, and with --send-delay sends each picture that late; /h264-bframes, whose pictures are reordered (B-frames) and whose parameter sets
@@ -14,6 +15,7 @@ has the GObject bindings.
 """
 
 import argparse
+import base64
 import os
 import signal
 import subprocess
@@ -65,6 +67,26 @@ def report_capture_time(_factory, media):
     media.connect("prepared", prepared)
 
 
+def options_sei():
+    """An SEI unit as x265 writes one by default: unregistered user data holding its options, some
+    2 KB, so that its base64 in sprop-sei is longer than libavformat's 1023-character buffer."""
+    text = ("x265 (build 199) - 3.5:[Linux][GCC 12.2.0][64 bit] 8bit - H.265/HEVC codec - "
+            + " ".join(f"option-{n}=value-{n}" for n in range(110))).encode()
+    payload = bytes(range(16)) + text
+    size = len(payload)
+    coded_size = b"\xff" * (size // 255) + bytes([size % 255])
+    body = b"\x05" + coded_size + payload + b"\x80"
+    # Emulation prevention: the options text holds no two zero bytes in a row.
+    return base64.b64encode(b"\x4e\x01" + body).decode()
+
+
+def describe_sei(_factory, media):
+    """Adds the SEI to the caps the description is written from."""
+    caps = Gst.Caps.new_empty_simple("application/x-rtp")
+    caps.set_value("sprop-sei", options_sei())
+    media.get_element().get_by_name("pay0").set_property("caps", caps)
+
+
 def launch_lines(args):
     source = video_source(args)
     keys = args.keyframe_interval
@@ -78,6 +100,8 @@ def launch_lines(args):
     return {
         "/h264": f"{source} ! {encoders['h264']}",
         "/h265": f"{source} ! {encoders['h265']}",
+        "/h265-sei": f"{source} ! x265enc tune=zerolatency speed-preset=ultrafast "
+        f"key-int-max={keys} ! rtph265pay pt=96 ! capssetter name=pay0",
         "/jpeg": f"{source} ! {encoders['jpeg']}",
         "/cam": f"{source} ! {encoders[args.cam_codec]}",
         "/cam-udp": f"{source} ! {encoders[args.cam_codec]}",
@@ -155,6 +179,8 @@ def main():
         factory.set_shared(True)
         if args.send_delay:
             factory.connect("media-configure", report_capture_time)
+        if path == "/h265-sei":
+            factory.connect("media-configure", describe_sei)
         if path.endswith("-udp"):
             factory.set_protocols(GstRtsp.RTSPLowerTrans.UDP)
         if args.auth != "none":

@@ -241,6 +241,8 @@ TEST_F(CameraPlayTest, EachCodecPlaysMovesAndNamesItsFormat)
     } cameras[] = {
         {s_camera->url("/h264"), 640 * 65536 + 480, 3},
         {s_camera->url("/h265"), 640 * 65536 + 480, 6},
+        // A 2 KB SEI unit in the description, cut short by libavformat.
+        {s_camera->url("/h265-sei"), 640 * 65536 + 480, 6},
         {s_camera->url("/jpeg"), 640 * 65536 + 480, 0},
         {s_camera->url("/h264-bframes"), 640 * 65536 + 480, 3},
         {mpeg4.url("/mpeg4"), 640 * 65536 + 480, 1},
