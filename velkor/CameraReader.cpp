@@ -38,6 +38,15 @@ std::optional<VideoCodec> codecOf(AVCodecID id)
     }
 }
 
+// How a camera that will not interleave RTP in the RTSP connection answers SETUP over TCP: 461
+// as RTSP says, or, from servers that take only client ports (rtsp-server-perl), 400 or another
+// 4xx. Credentials and paths (401, 403, 404) are no matter of transport.
+bool refusesTcp(int code)
+{
+    return code == AVERROR(EPROTONOSUPPORT) || code == AVERROR_HTTP_BAD_REQUEST ||
+           code == AVERROR_HTTP_OTHER_4XX;
+}
+
 std::string describe(int code)
 {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -118,9 +127,9 @@ CameraReader::Result CameraReader::openWith(const std::string& url, const char* 
     {
         // avformat_open_input freed the context.
         m_context = nullptr;
-        if (opened == AVERROR(EPROTONOSUPPORT) && m_transport == CameraTransport::RtspTcp)
+        if (refusesTcp(opened) && m_transport == CameraTransport::RtspTcp)
         {
-            // The camera answered SETUP with 461: it does not interleave. UDP is asked next.
+            // The camera does not interleave. UDP is asked next.
             m_transport = CameraTransport::RtspUdp;
             m_error = "it refuses RTSP over TCP";
             return Result::Refused;

@@ -275,6 +275,19 @@ TEST_F(CameraPlayTest, EachCodecPlaysMovesAndNamesItsFormat)
     EXPECT_NE(other, uid);
 }
 
+TEST_F(CameraPlayTest, AnotherServerThatServesOverUdpOnlyPlays)
+{
+    // rtsp-server-perl answers 400, not 461, to RTP interleaved in the RTSP connection; ffmpeg's
+    // libx265 writes its options as an SEI unit into the first keyframe.
+    RtspCamera relay({"--relay", "--cam-codec", "h265"});
+    ASSERT_TRUE(relay.ready()) << relay.banner();
+    ASSERT_TRUE(play(relay.url("/cam")));
+    EXPECT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480)) << errorsSeen();
+    EXPECT_TRUE(videoMoves());
+    EXPECT_EQ(m_api->GetStreamFormat(), 6);
+    EXPECT_EQ(m_listener.count("error"), 0U) << errorsSeen();
+}
+
 TEST_F(CameraPlayTest, CredentialsGoAsTheCameraAsksAndAWrongPathIsNoCamera)
 {
     RtspCamera digest({"--auth", "digest"});
