@@ -194,6 +194,10 @@ void LivePictures::reportUndecodable(const std::string& reason)
     // Once per play: a device sending nothing but broken pictures must not flood listeners.
     if (!m_decodeErrorReported)
     {
+        if (m_statistics != nullptr)
+        {
+            m_statistics->describeUndecodable(reason);
+        }
         m_observer.onFrameError(FrameUndecodable, "a live picture could not be decoded: " + reason);
     }
     m_decodeErrorReported = true;

@@ -84,6 +84,15 @@ void LiveStatistics::describePictures(VideoCodec codec, std::string profile, Pic
     m_description.size = size;
 }
 
+void LiveStatistics::describeUndecodable(std::string reason)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_description.whyUndecodable.empty())
+    {
+        m_description.whyUndecodable = std::move(reason);
+    }
+}
+
 void LiveStatistics::tick()
 {
     const Clock::time_point now = Clock::now();
@@ -166,7 +175,9 @@ std::vector<std::string> LiveStatistics::Figures::lines() const
     std::vector<std::string> lines;
     lines.push_back("Source: " + (source.empty() ? std::string("connecting") : source) +
                     (transport.empty() ? "" : " (" + transport + ")"));
-    std::string video = codec ? std::string(StreamFormats::name(*codec)) : "none yet";
+    std::string video = codec                    ? std::string(StreamFormats::name(*codec))
+                        : whyUndecodable.empty() ? "none yet"
+                                                 : "no picture decoded: " + whyUndecodable;
     if (!profile.empty())
     {
         video += " " + profile;

@@ -35,6 +35,8 @@ public:
         std::optional<VideoCodec> codec;
         std::string profile;
         PictureSize size;
+        // Why the first picture that could not be decoded could not; shown while none could.
+        std::string whyUndecodable;
         // Over the last second.
         double receivedFps = 0;
         double drawnFps = 0;
@@ -69,6 +71,8 @@ public:
     void describeSource(std::string source, std::string transport);
     // The first picture, and each whose codec or size differs.
     void describePictures(VideoCodec codec, std::string profile, PictureSize size);
+    // The first picture of the play that could not be decoded, and why.
+    void describeUndecodable(std::string reason);
     // Cheap unless a second has passed since the last snapshot kept; from any thread.
     void tick();
     Figures figures();
