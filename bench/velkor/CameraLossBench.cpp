@@ -93,6 +93,7 @@ int main(int argc, char** argv)
     auto url = velkor::CameraUrl::parse(camera.url("/cam-udp"), why);
     velkor::CameraStream stream(output, std::make_unique<QuietObserver>(), std::move(*url), {},
                                 [](velkor::VideoCodec) {});
+    output.beginPlay();
     stream.start(1, {});
     const auto firstBy = Clock::now() + std::chrono::seconds(10);
     while (output.counters()->snapshot().drawn == 0 && Clock::now() < firstBy)
@@ -103,6 +104,7 @@ int main(int argc, char** argv)
     const double loadBefore = LoadAverage();
     const Samples samples = sample(windows, window, seconds);
     const velkor::LiveCounters::Snapshot counted = output.counters()->snapshot() - before;
+    const std::vector<std::string> box = output.statistics()->figures().lines();
     stream.stop();
     std::printf("%s 640x480 25 fps over UDP, %.1f %% of RTP packets dropped, %d s:\n",
                 codec.c_str(), loss, seconds);
@@ -121,6 +123,11 @@ int main(int argc, char** argv)
     std::printf("  latency to drawing: %zu ms median, %zu ms at 90 %% (sent %s ms after capture)\n",
                 Snapshot::percentile(counted.drawnLatencyMs, 0.5).value_or(0),
                 Snapshot::percentile(counted.drawnLatencyMs, 0.9).value_or(0), delay.c_str());
+    std::printf("  the statistics box at the end:\n");
+    for (const std::string& line : box)
+    {
+        std::printf("    %s\n", line.c_str());
+    }
     std::printf("  load average %.2f before, %.2f after\n", loadBefore, LoadAverage());
     return 0;
 }
