@@ -234,7 +234,7 @@ bool DrawingThread::perform(State& state, const DrawingMailbox::Job& job, Frame&
         state.mailbox.answerClear(job.request);
         break;
     case Kind::Picture:
-        if (state.output.draw(picture, statisticsBox(state)))
+        if (state.output.draw(picture, statisticsBox(state)) && !picture.placeholder())
         {
             state.counters.countDrawn(picture.capturedAt());
         }

@@ -13,6 +13,7 @@ extern "C"
 #include <libavutil/avutil.h>
 }
 
+#include <algorithm>
 #include <chrono>
 
 namespace velkor
@@ -185,12 +186,34 @@ PictureDecoder& LivePictures::decoderFor(VideoCodec codec)
     return *m_decoder;
 }
 
+void LivePictures::showPlaceholder()
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (m_sink == nullptr || m_reportedSize.width > 0 || now < m_nextPlaceholder)
+    {
+        return;
+    }
+    // Once a second: the drawing thread hears a click only when it draws.
+    m_nextPlaceholder = now + std::chrono::seconds(1);
+    Frame black;
+    if (black.allocate(AV_PIX_FMT_YUV420P, 16, 16))
+    {
+        const AVFrame& frame = *black.get();
+        std::fill_n(frame.data[0], frame.linesize[0] * 16, 16);
+        std::fill_n(frame.data[1], frame.linesize[1] * 8, 128);
+        std::fill_n(frame.data[2], frame.linesize[2] * 8, 128);
+        black.setPlaceholder(true);
+        m_sink->present(black);
+    }
+}
+
 void LivePictures::reportUndecodable(const std::string& reason)
 {
     if (m_counters != nullptr)
     {
         m_counters->countUndecodable();
     }
+    showPlaceholder();
     // Once per play: a device sending nothing but broken pictures must not flood listeners.
     if (!m_decodeErrorReported)
     {

@@ -4,6 +4,7 @@
 #include "velkor/StreamFormats.h"
 #include "velkor/VideoDecoder.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -68,6 +69,8 @@ private:
     bool decode(const AVPacket& packet, const Encoded& encoded);
     PictureDecoder& decoderFor(VideoCodec codec);
     void reportUndecodable(const std::string& reason);
+    // While no picture of the play could be decoded.
+    void showPlaceholder();
     void countKind(bool keyframe);
 
     PictureSink* m_sink;
@@ -84,6 +87,7 @@ private:
     PictureSize m_describedSize;
     VideoCodec m_describedCodec = VideoCodec::Jpeg;
     std::size_t m_decoded = 0;
+    std::chrono::steady_clock::time_point m_nextPlaceholder{};
     bool m_decodeErrorReported = false;
 };
 
