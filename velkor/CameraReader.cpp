@@ -38,6 +38,15 @@ std::optional<VideoCodec> codecOf(AVCodecID id)
     }
 }
 
+// How a camera that will not interleave RTP in the RTSP connection answers SETUP over TCP: 461
+// as RTSP says, or, from servers that take only client ports (rtsp-server-perl), 400 or another
+// 4xx. Credentials and paths (401, 403, 404) are no matter of transport.
+bool refusesTcp(int code)
+{
+    return code == AVERROR(EPROTONOSUPPORT) || code == AVERROR_HTTP_BAD_REQUEST ||
+           code == AVERROR_HTTP_OTHER_4XX;
+}
+
 std::string describe(int code)
 {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -118,9 +127,9 @@ CameraReader::Result CameraReader::openWith(const std::string& url, const char* 
     {
         // avformat_open_input freed the context.
         m_context = nullptr;
-        if (opened == AVERROR(EPROTONOSUPPORT) && m_transport == CameraTransport::RtspTcp)
+        if (refusesTcp(opened) && m_transport == CameraTransport::RtspTcp)
         {
-            // The camera answered SETUP with 461: it does not interleave. UDP is asked next.
+            // The camera does not interleave. UDP is asked next.
             m_transport = CameraTransport::RtspUdp;
             m_error = "it refuses RTSP over TCP";
             return Result::Refused;
@@ -158,12 +167,17 @@ CameraReader::Result CameraReader::read(AVPacket& packet)
     {
         return Result::Lost;
     }
+    m_skippedToBoundary = false;
     while (true)
     {
         const int got = av_read_frame(m_context, &packet);
-        if (got < 0)
+        if (got < 0 && !skipToBoundary(got))
         {
             return failed(got);
+        }
+        if (got < 0)
+        {
+            continue;
         }
         // A stop cuts the picture being read short, and libavformat hands on what it had.
         if (m_stop.requested())
@@ -178,6 +192,20 @@ CameraReader::Result CameraReader::read(AVPacket& packet)
         }
         av_packet_unref(&packet);
     }
+}
+
+bool CameraReader::skipToBoundary(int code)
+{
+    // A part whose Content-Length lies leaves the mpjpeg demuxer off its boundary, and it says
+    // so as invalid data. Each such read consumes one line, so reading on finds the next
+    // boundary, as players do, within the silence deadline.
+    if (code != AVERROR_INVALIDDATA || m_transport != CameraTransport::HttpJpeg ||
+        m_stop.requested() || Clock::now().time_since_epoch().count() > m_deadline.load())
+    {
+        return false;
+    }
+    m_skippedToBoundary = true;
+    return true;
 }
 
 const AVCodecParameters& CameraReader::parameters() const
@@ -197,6 +225,11 @@ std::optional<std::int64_t> CameraReader::capturedAt(const AVPacket& packet) con
         return std::nullopt;
     }
     return reference->wallclock;
+}
+
+double CameraReader::microsecondsPerTick() const
+{
+    return av_q2d(m_context->streams[m_videoIndex]->time_base) * 1e6;
 }
 
 int CameraReader::interrupted(void* context)

@@ -57,6 +57,9 @@ public:
     Result open(const std::string& url, CameraScheme scheme);
     // The next packet of the video track.
     Result read(AVPacket& packet);
+    // Whether a multipart stream lost its boundary (a part's length lied) before the last
+    // packet, and that part was skipped.
+    bool skippedToBoundary() const { return m_skippedToBoundary; }
     // Whether the last failure was a refused connection or a busy answer (5xx), which cameras
     // give for a moment while they start or end a stream.
     bool turnedAway() const { return m_turnedAway; }
@@ -68,6 +71,8 @@ public:
     // The wall-clock time, in microseconds since the Unix epoch, at which the camera says it took
     // a packet's picture; nothing when its sender reports do not give wall-clock time (yet).
     std::optional<std::int64_t> capturedAt(const AVPacket& packet) const;
+    // The length of one tick of the video track's presentation times.
+    double microsecondsPerTick() const;
     // What went wrong, for messages.
     const std::string& error() const { return m_error; }
 
@@ -76,6 +81,7 @@ private:
     // `rtspTransport` null for HTTP.
     Result openWith(const std::string& url, const char* rtspTransport);
     Result failed(int code);
+    bool skipToBoundary(int code);
     void close();
     void expectBy(std::chrono::steady_clock::duration wait);
 
@@ -86,6 +92,7 @@ private:
     VideoCodec m_codec = VideoCodec::Jpeg;
     CameraTransport m_transport = CameraTransport::RtspTcp;
     bool m_turnedAway = false;
+    bool m_skippedToBoundary = false;
     std::string m_error;
 };
 

@@ -1,6 +1,7 @@
 #include "velkor/CameraStream.h"
 
 #include "velkor/CameraProbe.h"
+#include "velkor/CaptureClock.h"
 #include "velkor/LiveCounters.h"
 #include "velkor/LiveObserver.h"
 #include "velkor/LivePictures.h"
@@ -110,15 +111,23 @@ CameraReader::Result CameraStream::play(CameraReader& reader)
     LiveCounters* counters = m_output.counters();
     LivePictures::Encoded encoded;
     encoded.codec = reader.codec();
+    // libavformat parses every codec but JPEG, whose depacketiser gives whole pictures.
+    CaptureClock clock(reader.microsecondsPerTick(), reader.codec() != VideoCodec::Jpeg);
+    encoded.clock = &clock;
     CameraReader::Result result = CameraReader::Result::Packet;
     while ((result = reader.read(*packet)) == CameraReader::Result::Packet)
     {
         if (counters != nullptr)
         {
+            if (reader.skippedToBoundary())
+            {
+                counters->countUndecodable();
+            }
             counters->countPart(std::nullopt);
         }
         encoded.keyframe = (packet->flags & AV_PKT_FLAG_KEY) != 0;
-        encoded.timestamp = reader.capturedAt(*packet);
+        clock.packet(packet->pts != AV_NOPTS_VALUE ? std::optional(packet->pts) : std::nullopt,
+                     reader.capturedAt(*packet));
         pictures.show(*packet, encoded);
         av_packet_unref(packet.get());
     }

@@ -249,7 +249,13 @@ bool CameraUrl::hasChannelField() const
 
 std::string CameraUrl::forChannel(int32_t channel) const
 {
-    return replaceChannel(m_text, std::to_string(channel));
+    std::string url = replaceChannel(m_text, std::to_string(channel));
+    // Schemes are case-insensitive (RFC 3986), libavformat's protocol names are not.
+    const std::size_t schemeEnd = url.find(kSchemeEnd);
+    std::transform(url.begin(), url.begin() + static_cast<std::ptrdiff_t>(schemeEnd), url.begin(),
+                   [](char c)
+                   { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return url;
 }
 
 std::string CameraUrl::withCredentials(int32_t channel, const std::string& userName,

@@ -36,7 +36,7 @@ public:
     const std::string& text() const { return m_text; }
     CameraScheme scheme() const { return m_scheme; }
     bool hasChannelField() const;
-    // The URL with every `{channel}` replaced by `channel`.
+    // The URL with every `{channel}` replaced by `channel`, its scheme in lower case.
     std::string forChannel(int32_t channel) const;
     // The URL with the user name and password percent-encoded into it, which is how libavformat
     // takes them; never for messages.

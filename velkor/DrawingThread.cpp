@@ -17,6 +17,23 @@ namespace
 
 constexpr auto kStatisticsRefresh = std::chrono::seconds(1);
 
+// The statistics box's state in one word, so that a click's toggle, made on the drawing thread,
+// cannot land on a play that began after the click was read: the play's number changes with
+// each start and end, and the toggle is a compare-and-swap against the word it read.
+constexpr std::uint64_t kBoxShown = 1;
+constexpr std::uint64_t kPlaying = 2;
+constexpr std::uint64_t kPlayStep = 4;
+
+// A new play's number, `playing` or not, hidden.
+void startBoxState(std::atomic<std::uint64_t>& box, bool playing)
+{
+    std::uint64_t seen = box.load();
+    while (!box.compare_exchange_weak(seen, (seen & ~(kPlayStep - 1)) + kPlayStep +
+                                                (playing ? kPlaying : 0)))
+    {
+    }
+}
+
 } // namespace
 
 struct DrawingThread::State
@@ -27,9 +44,9 @@ struct DrawingThread::State
     // The thread's own; other threads only interrupt it.
     VideoOutput output;
     DrawingWatchdog watchdog{[this] { output.interrupt(); }};
-    // Set by callers; toggled by the thread on a click while playing.
-    std::atomic<bool> playing{false};
-    std::atomic<bool> boxShown{false};
+    // Set by callers; toggled by the thread on a click while playing. kBoxShown, kPlaying and
+    // the play's number.
+    std::atomic<std::uint64_t> boxState{0};
     // The thread's own.
     StatisticsBox box;
     bool boxRendered = false;
@@ -105,19 +122,24 @@ LiveStatistics* DrawingThread::statistics()
 void DrawingThread::beginPlay()
 {
     m_state->statistics.beginPlay();
-    m_state->boxShown = false;
-    m_state->playing = true;
+    startBoxState(m_state->boxState, true);
 }
 
 void DrawingThread::showStatistics(bool shown)
 {
-    m_state->boxShown = shown;
+    if (shown)
+    {
+        m_state->boxState.fetch_or(kBoxShown);
+    }
+    else
+    {
+        m_state->boxState.fetch_and(~kBoxShown);
+    }
 }
 
 void DrawingThread::endPlay()
 {
-    m_state->playing = false;
-    m_state->boxShown = false;
+    startBoxState(m_state->boxState, false);
 }
 
 void DrawingThread::showNoSignal()
@@ -215,7 +237,7 @@ bool DrawingThread::perform(State& state, const DrawingMailbox::Job& job, Frame&
         state.mailbox.answerClear(job.request);
         break;
     case Kind::Picture:
-        if (state.output.draw(picture, statisticsBox(state)))
+        if (state.output.draw(picture, statisticsBox(state)) && !picture.placeholder())
         {
             state.counters.countDrawn(picture.capturedAt());
         }
@@ -238,11 +260,13 @@ bool DrawingThread::perform(State& state, const DrawingMailbox::Job& job, Frame&
 const StatisticsBox* DrawingThread::statisticsBox(State& state)
 {
     // Clicks come while the thread draws; an even number of them changes nothing.
-    if (state.output.takeClicks() % 2 != 0 && state.playing)
+    std::uint64_t seen = state.boxState.load();
+    if (state.output.takeClicks() % 2 != 0 && (seen & kPlaying) != 0 &&
+        state.boxState.compare_exchange_strong(seen, seen ^ kBoxShown))
     {
-        state.boxShown = !state.boxShown;
+        seen ^= kBoxShown;
     }
-    if (!state.boxShown)
+    if ((seen & kBoxShown) == 0)
     {
         if (state.boxRendered)
         {

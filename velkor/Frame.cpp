@@ -44,19 +44,23 @@ void Frame::take(Frame& other)
     reset();
     av_frame_move_ref(m_frame, other.m_frame);
     m_capturedAt = other.m_capturedAt;
+    m_placeholder = other.m_placeholder;
     other.m_capturedAt.reset();
+    other.m_placeholder = false;
 }
 
 void Frame::swap(Frame& other) noexcept
 {
     std::swap(m_frame, other.m_frame);
     std::swap(m_capturedAt, other.m_capturedAt);
+    std::swap(m_placeholder, other.m_placeholder);
 }
 
 void Frame::reset()
 {
     av_frame_unref(m_frame);
     m_capturedAt.reset();
+    m_placeholder = false;
 }
 
 } // namespace velkor

@@ -49,10 +49,15 @@ public:
     // When the device took or finished the picture, microseconds since the Unix epoch.
     std::optional<std::int64_t> capturedAt() const { return m_capturedAt; }
     void setCapturedAt(std::optional<std::int64_t> timestamp) { m_capturedAt = timestamp; }
+    // Black in place of a picture none of which could be decoded, so that the window has
+    // something to lay the statistics over; never counted as drawn.
+    bool placeholder() const { return m_placeholder; }
+    void setPlaceholder(bool placeholder) { m_placeholder = placeholder; }
 
 private:
     AVFrame* m_frame;
     std::optional<std::int64_t> m_capturedAt;
+    bool m_placeholder = false;
 };
 
 } // namespace velkor

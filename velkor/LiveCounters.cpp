@@ -12,6 +12,7 @@ LiveCounters::Snapshot LiveCounters::Snapshot::operator-(const Snapshot& earlier
     difference.parts = parts - earlier.parts;
     difference.skipped = skipped - earlier.skipped;
     difference.undecodable = undecodable - earlier.undecodable;
+    difference.concealed = concealed - earlier.concealed;
     difference.handedOver = handedOver - earlier.handedOver;
     difference.drawn = drawn - earlier.drawn;
     difference.replaced = replaced - earlier.replaced;
@@ -172,6 +173,7 @@ LiveCounters::Snapshot LiveCounters::snapshot() const
     now.parts = m_parts.load(std::memory_order_relaxed);
     now.skipped = m_skipped.load(std::memory_order_relaxed);
     now.undecodable = m_undecodable.load(std::memory_order_relaxed);
+    now.concealed = m_concealed.load(std::memory_order_relaxed);
     now.handedOver = m_handedOver.load(std::memory_order_relaxed);
     now.drawn = m_drawn.load(std::memory_order_relaxed);
     now.replaced = m_replaced.load(std::memory_order_relaxed);

@@ -24,6 +24,8 @@ public:
         // Dropped unseen while waiting for a keyframe.
         std::uint64_t skipped = 0;
         std::uint64_t undecodable = 0;
+        // Decoded with damage the decoder concealed, and shown.
+        std::uint64_t concealed = 0;
         std::uint64_t handedOver = 0;
         std::uint64_t drawn = 0;
         // Handed over, but a newer picture took its place before it was drawn.
@@ -60,6 +62,7 @@ public:
     void countPart(std::optional<std::uint64_t> frameNumber);
     void countSkipped() { add(m_skipped); }
     void countUndecodable() { add(m_undecodable); }
+    void countConcealed() { add(m_concealed); }
     void countDecoded(std::size_t bytes, std::chrono::microseconds took);
     // Pictures from one keyframe to the next, as last seen.
     void countKeyframe();
@@ -90,6 +93,7 @@ private:
     Counter m_parts{0};
     Counter m_skipped{0};
     Counter m_undecodable{0};
+    Counter m_concealed{0};
     Counter m_handedOver{0};
     Counter m_drawn{0};
     Counter m_replaced{0};

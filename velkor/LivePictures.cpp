@@ -1,5 +1,6 @@
 #include "velkor/LivePictures.h"
 
+#include "velkor/CaptureClock.h"
 #include "velkor/JpegDecoder.h"
 #include "velkor/LiveCounters.h"
 #include "velkor/LiveObserver.h"
@@ -7,6 +8,12 @@
 #include "velkor/PictureSink.h"
 #include "velkor/ResultCode.h"
 
+extern "C"
+{
+#include <libavutil/avutil.h>
+}
+
+#include <algorithm>
 #include <chrono>
 
 namespace velkor
@@ -51,14 +58,22 @@ void LivePictures::show(const AVPacket& packet, const Encoded& encoded)
         // Held back by the decoder, to come out after pictures it goes before.
         return;
     }
+    std::optional<std::int64_t> captured = encoded.timestamp;
+    if (encoded.clock != nullptr)
+    {
+        // TurboJPEG knows no presentation time, and a JPEG picture is its own packet's.
+        const std::int64_t pts = encoded.codec == VideoCodec::Jpeg ? packet.pts : picture->pts;
+        captured =
+            encoded.clock->capturedAt(pts != AV_NOPTS_VALUE ? std::optional(pts) : std::nullopt);
+    }
     if (encoded.position)
     {
         picture->pts = *encoded.position;
     }
-    picture.setCapturedAt(encoded.timestamp);
+    picture.setCapturedAt(captured);
     if (m_sink->present(picture) && m_counters != nullptr)
     {
-        m_counters->countHandOver(encoded.timestamp);
+        m_counters->countHandOver(captured);
     }
 }
 
@@ -85,9 +100,9 @@ bool LivePictures::decode(const AVPacket& packet, const Encoded& encoded)
     }
     if (!decoded)
     {
+        // The decoder goes on and conceals what referred to this picture, as players do: waiting
+        // for the next keyframe stood the picture still for seconds over one lost packet.
         reportUndecodable(decoder.error());
-        decoder.reset();
-        m_awaitingKeyframe = true;
         return false;
     }
     const PictureSize size = decoder.pictureSize();
@@ -114,6 +129,10 @@ bool LivePictures::decode(const AVPacket& packet, const Encoded& encoded)
         return false;
     }
     m_awaitingKeyframe = false;
+    if (decoder.concealed() && m_counters != nullptr)
+    {
+        m_counters->countConcealed();
+    }
     if (!(size == m_reportedSize) && size.width > 0)
     {
         m_reportedSize = size;
@@ -167,15 +186,41 @@ PictureDecoder& LivePictures::decoderFor(VideoCodec codec)
     return *m_decoder;
 }
 
+void LivePictures::showPlaceholder()
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (m_sink == nullptr || m_reportedSize.width > 0 || now < m_nextPlaceholder)
+    {
+        return;
+    }
+    // Once a second: the drawing thread hears a click only when it draws.
+    m_nextPlaceholder = now + std::chrono::seconds(1);
+    Frame black;
+    if (black.allocate(AV_PIX_FMT_YUV420P, 16, 16))
+    {
+        const AVFrame& frame = *black.get();
+        std::fill_n(frame.data[0], frame.linesize[0] * 16, 16);
+        std::fill_n(frame.data[1], frame.linesize[1] * 8, 128);
+        std::fill_n(frame.data[2], frame.linesize[2] * 8, 128);
+        black.setPlaceholder(true);
+        m_sink->present(black);
+    }
+}
+
 void LivePictures::reportUndecodable(const std::string& reason)
 {
     if (m_counters != nullptr)
     {
         m_counters->countUndecodable();
     }
+    showPlaceholder();
     // Once per play: a device sending nothing but broken pictures must not flood listeners.
     if (!m_decodeErrorReported)
     {
+        if (m_statistics != nullptr)
+        {
+            m_statistics->describeUndecodable(reason);
+        }
         m_observer.onFrameError(FrameUndecodable, "a live picture could not be decoded: " + reason);
     }
     m_decodeErrorReported = true;

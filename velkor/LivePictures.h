@@ -4,6 +4,7 @@
 #include "velkor/StreamFormats.h"
 #include "velkor/VideoDecoder.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -15,16 +16,17 @@ struct AVPacket;
 namespace velkor
 {
 
+class CaptureClock;
 class LiveCounters;
 class LiveStatistics;
 class LiveObserver;
 class PictureSink;
 
 // The pictures of one live play, whichever stream brings them: each decoded by the decoder of its
-// format and handed to the sink (which may be null: decode only), from a keyframe on, at the
-// start, after restart() and after a picture that could not be decoded, so no picture is shown
-// whose references were lost. Reports the first picture's size and each change, and the play's
-// first undecodable picture; counts what became of each.
+// format and handed to the sink (which may be null: decode only), from a keyframe on at the start
+// and after restart(). After a picture that could not be decoded the next ones are shown as the
+// decoder conceals them. Reports the first picture's size and each change, and the play's first
+// undecodable picture; counts what became of each.
 class LivePictures
 {
 public:
@@ -43,6 +45,10 @@ public:
         std::optional<std::int64_t> position;
         // When the device took or finished it, microseconds since the Unix epoch.
         std::optional<std::int64_t> timestamp;
+        // In place of `timestamp`: when the picture that comes out of the decoder was taken, by
+        // its presentation time, for a stream whose decoder may hand out another picture than
+        // the one that went in.
+        const CaptureClock* clock = nullptr;
     };
 
     LivePictures(PictureSink* sink, LiveObserver& observer);
@@ -63,6 +69,8 @@ private:
     bool decode(const AVPacket& packet, const Encoded& encoded);
     PictureDecoder& decoderFor(VideoCodec codec);
     void reportUndecodable(const std::string& reason);
+    // While no picture of the play could be decoded.
+    void showPlaceholder();
     void countKind(bool keyframe);
 
     PictureSink* m_sink;
@@ -79,6 +87,7 @@ private:
     PictureSize m_describedSize;
     VideoCodec m_describedCodec = VideoCodec::Jpeg;
     std::size_t m_decoded = 0;
+    std::chrono::steady_clock::time_point m_nextPlaceholder{};
     bool m_decodeErrorReported = false;
 };
 

@@ -84,6 +84,15 @@ void LiveStatistics::describePictures(VideoCodec codec, std::string profile, Pic
     m_description.size = size;
 }
 
+void LiveStatistics::describeUndecodable(std::string reason)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_description.whyUndecodable.empty())
+    {
+        m_description.whyUndecodable = std::move(reason);
+    }
+}
+
 void LiveStatistics::tick()
 {
     const Clock::time_point now = Clock::now();
@@ -141,6 +150,7 @@ LiveStatistics::Figures LiveStatistics::figures()
     figures.keyframeInterval = m_counters.keyframeInterval();
     figures.replaced = sincePlay.replaced;
     figures.undecodable = sincePlay.undecodable;
+    figures.concealed = sincePlay.concealed;
     figures.leftOut = sincePlay.skipped + sincePlay.notSent;
     figures.losses = sincePlay.losses;
     figures.reconnections = sincePlay.reconnections;
@@ -165,7 +175,9 @@ std::vector<std::string> LiveStatistics::Figures::lines() const
     std::vector<std::string> lines;
     lines.push_back("Source: " + (source.empty() ? std::string("connecting") : source) +
                     (transport.empty() ? "" : " (" + transport + ")"));
-    std::string video = codec ? std::string(StreamFormats::name(*codec)) : "none yet";
+    std::string video = codec                    ? std::string(StreamFormats::name(*codec))
+                        : whyUndecodable.empty() ? "none yet"
+                                                 : "no picture decoded: " + whyUndecodable;
     if (!profile.empty())
     {
         video += " " + profile;
@@ -197,8 +209,8 @@ std::vector<std::string> LiveStatistics::Figures::lines() const
                                   " pictures");
     }
     lines.push_back("Pictures: " + std::to_string(replaced) + " replaced by a newer one, " +
-                    std::to_string(undecodable) + " undecodable, " + std::to_string(leftOut) +
-                    " left out");
+                    std::to_string(undecodable) + " undecodable, " + std::to_string(concealed) +
+                    " concealed, " + std::to_string(leftOut) + " left out");
     lines.push_back("Losses: " + happenings("loss", "losses", losses, sinceLoss) + "; " +
                     happenings("reconnection", "reconnections", reconnections, sinceReconnection));
     return lines;

@@ -35,6 +35,8 @@ public:
         std::optional<VideoCodec> codec;
         std::string profile;
         PictureSize size;
+        // Why the first picture that could not be decoded could not; shown while none could.
+        std::string whyUndecodable;
         // Over the last second.
         double receivedFps = 0;
         double drawnFps = 0;
@@ -49,6 +51,7 @@ public:
         // Since play began.
         std::uint64_t replaced = 0;
         std::uint64_t undecodable = 0;
+        std::uint64_t concealed = 0;
         // Skipped while waiting for a keyframe, or never sent by the device.
         std::uint64_t leftOut = 0;
         std::uint64_t losses = 0;
@@ -68,6 +71,8 @@ public:
     void describeSource(std::string source, std::string transport);
     // The first picture, and each whose codec or size differs.
     void describePictures(VideoCodec codec, std::string profile, PictureSize size);
+    // The first picture of the play that could not be decoded, and why.
+    void describeUndecodable(std::string reason);
     // Cheap unless a second has passed since the last snapshot kept; from any thread.
     void tick();
     Figures figures();

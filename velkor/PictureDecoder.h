@@ -35,6 +35,8 @@ public:
     virtual const std::string& error() const = 0;
     // The profile the stream says it uses ("High"), empty when it says none.
     virtual std::string profile() const { return {}; }
+    // Whether the last picture was damaged, and the decoder made up what it lost.
+    virtual bool concealed() const { return false; }
 
 protected:
     PictureDecoder() = default;

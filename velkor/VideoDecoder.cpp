@@ -49,18 +49,34 @@ VideoDecoder::VideoDecoder(VideoCodec codec, int threads, EncodedStream stream)
         m_error = "libavcodec has no " + std::string(StreamFormats::name(codec)) + " decoder";
         return;
     }
-    m_context = avcodec_alloc_context3(decoder);
+    const int count = threads > 0 ? threads : defaultThreads();
+    int opened = open(*decoder, count, stream.parameters);
+    if (opened < 0 && m_context == nullptr && stream.parameters != nullptr)
+    {
+        // Parameter sets the decoder turns away in a description (a picture size beyond its
+        // limits, a malformed SEI) must not cost a stream whose keyframes carry good ones.
+        opened = open(*decoder, count, nullptr);
+    }
+    if (opened < 0 && m_error.empty())
+    {
+        m_error = "cannot open the " + std::string(StreamFormats::name(codec)) +
+                  " decoder: " + describe(opened);
+    }
+}
+
+int VideoDecoder::open(const AVCodec& decoder, int threads, const AVCodecParameters* parameters)
+{
+    m_context = avcodec_alloc_context3(&decoder);
     if (m_context == nullptr)
     {
         m_error = "out of memory for the decoder";
-        return;
+        return AVERROR(ENOMEM);
     }
-    if (stream.parameters != nullptr &&
-        avcodec_parameters_to_context(m_context, stream.parameters) < 0)
+    if (parameters != nullptr && avcodec_parameters_to_context(m_context, parameters) < 0)
     {
         m_error = "out of memory for the stream's parameters";
         avcodec_free_context(&m_context);
-        return;
+        return AVERROR(ENOMEM);
     }
     // One picture in, one out, at once: frame threads would hold pictures back. Not for a
     // reordered stream, whose pictures would come out in the order they were sent.
@@ -69,20 +85,19 @@ VideoDecoder::VideoDecoder(VideoCodec codec, int threads, EncodedStream stream)
         m_context->flags |= AV_CODEC_FLAG_LOW_DELAY;
     }
     m_context->thread_type = FF_THREAD_SLICE;
-    m_context->thread_count = threads > 0 ? threads : defaultThreads();
-    // Damage is an error rather than something hidden, so the picture can wait for a keyframe.
-    m_context->err_recognition = AV_EF_EXPLODE;
+    m_context->thread_count = threads;
+    // No AV_EF_EXPLODE: damage is concealed and the picture shown, as players do, rather than
+    // everything dropped until the next keyframe.
     m_context->max_pixels = kMaxPixels;
     // Broken pictures are reported once through OnError; the decoder's own complaints about each
     // of them would only fill the host's standard error.
     m_context->log_level_offset = AV_LOG_TRACE;
-    const int opened = avcodec_open2(m_context, decoder, nullptr);
+    const int opened = avcodec_open2(m_context, &decoder, nullptr);
     if (opened < 0)
     {
-        m_error = "cannot open the " + std::string(StreamFormats::name(codec)) +
-                  " decoder: " + describe(opened);
         avcodec_free_context(&m_context);
     }
+    return opened;
 }
 
 int VideoDecoder::defaultThreads()
@@ -110,6 +125,7 @@ bool VideoDecoder::decode(const AVPacket& packet, PictureSize /*fit*/)
         return fail("empty picture");
     }
     m_picture.reset();
+    m_concealed = false;
     const int sent = avcodec_send_packet(m_context, &packet);
     if (sent < 0)
     {
@@ -139,11 +155,7 @@ bool VideoDecoder::decode(const AVPacket& packet, PictureSize /*fit*/)
 bool VideoDecoder::receive()
 {
     const AVFrame& frame = *m_received.get();
-    if (frame.decode_error_flags != 0 || (frame.flags & AV_FRAME_FLAG_CORRUPT) != 0)
-    {
-        m_received.reset();
-        return fail("it is damaged");
-    }
+    m_concealed = frame.decode_error_flags != 0 || (frame.flags & AV_FRAME_FLAG_CORRUPT) != 0;
     if (static_cast<long long>(frame.width) * frame.height > kMaxPixels)
     {
         m_received.reset();

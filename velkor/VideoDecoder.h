@@ -5,6 +5,7 @@
 
 #include <string>
 
+struct AVCodec;
 struct AVCodecContext;
 struct AVCodecParameters;
 
@@ -24,8 +25,9 @@ struct EncodedStream
 
 // Decodes MPEG-4 Part 2, H.264 or H.265 access units with libavcodec, in software. Each call
 // takes one access unit. A device's streams have no B-frames, so each unit must give its picture
-// at once: one that gives none is as broken as one the decoder refuses or reports damaged. A
-// camera's stream may reorder its pictures; then a unit may give none, or an earlier one.
+// at once: one that gives none is as broken as one the decoder refuses. A camera's stream may
+// reorder its pictures; then a unit may give none, or an earlier one. A picture the decoder
+// reports damaged is given out as it concealed it, and concealed() says so.
 class VideoDecoder final : public PictureDecoder
 {
 public:
@@ -48,8 +50,11 @@ public:
     void reset() override;
     const std::string& error() const override { return m_error; }
     std::string profile() const override;
+    bool concealed() const override { return m_concealed; }
 
 private:
+    // libavcodec's result; on failure m_context is null.
+    int open(const AVCodec& decoder, int threads, const AVCodecParameters* parameters);
     bool fail(std::string reason);
     bool fail(const char* what, int code);
     bool receive();
@@ -61,6 +66,7 @@ private:
     Frame m_received;
     PictureSize m_pictureSize;
     bool m_keyframe = false;
+    bool m_concealed = false;
     bool m_reordered = false;
     std::string m_error;
 };

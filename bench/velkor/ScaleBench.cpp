@@ -71,7 +71,7 @@ const std::vector<std::string> kStatisticsLines{
     "Latency: 12 ms median, 31 ms at most (last 5 s)",
     "Decoding: 3.1 ms per picture",
     "Keyframes: every 25 pictures",
-    "Pictures: 0 replaced by a newer one, 0 undecodable, 0 left out",
+    "Pictures: 0 replaced by a newer one, 0 undecodable, 0 concealed, 0 left out",
     "Losses: 1 loss, last 0:12 ago; 1 reconnection, last 0:08 ago"};
 
 // Once a second while the box shows.

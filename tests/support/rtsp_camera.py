@@ -1,9 +1,12 @@
 #!/usr/bin/python3
 """A standard RTSP camera for the tests: GStreamer's RTSP server with a moving test picture.
 
-Mounts /h264, /h265 and /jpeg (JPEG over RTP); /cam in the codec --cam-codec names; /ch1 and /ch2,
-JPEG at the full and at half the size; /h264-udp, which refuses RTP interleaved in the RTSP
-connection (TCP); /h264-bframes, whose pictures are reordered (B-frames) and whose parameter sets
+Mounts /h264, /h265 and /jpeg (JPEG over RTP); /h265-sei, whose description carries an SEI unit
+(sprop-sei) of 2 KB, as x265 writes one; /cam in the codec --cam-codec names; /ch1 and
+/ch2, JPEG at the full and at half the size; /h264-udp and /cam-udp, which refuse RTP interleaved
+in the RTSP connection (TCP); with --loss, every mount but /mpeg4 and /h264-bframes drops that
+share of its RTP packets, and with --send-delay sends each picture that late; with --relay, only
+/cam, served by another implementation (rtsp-server-perl, UDP only) as ffmpeg encodes it; /h264-bframes, whose pictures are reordered (B-frames) and whose parameter sets
 are in its description only; /audio, which has no video track; and with --mpeg4, /mpeg4: MPEG-4
 Part 2 that ffmpeg encodes into a file first (GStreamer's own MPEG-4 encoder refuses the time
 stamps that a live source has after the server's preroll). Clients watching a mount at the
@@ -13,7 +16,11 @@ has the GObject bindings.
 """
 
 import argparse
+import base64
+import ctypes
 import os
+import socket
+import time
 import signal
 import subprocess
 import sys
@@ -37,21 +44,71 @@ def video_source(args, divisor=1):
     )
 
 
+def payloader(args, element):
+    """The payloader of a mount, followed with --loss by an element that drops that share of its
+    RTP packets, as a lossy network would (the server takes what pay0 gives out), and preceded
+    with --send-delay by a queue that holds each picture that long."""
+    if args.send_delay:
+        held = args.send_delay * 1000000
+        element = (f"queue max-size-buffers=0 max-size-bytes=0 max-size-time=0 "
+                   f"min-threshold-time={held} ! {element}")
+    if not args.loss:
+        return f"{element} name=pay0"
+    return f"{element} ! identity drop-probability={args.loss / 100} name=pay0"
+
+
+def report_capture_time(_factory, media):
+    """Sender reports that map RTP time to when each picture was taken, not to when it was
+    sent, so a camera that sends late shows as late."""
+
+    def prepared(media):
+        def unsync(element):
+            if element.get_factory().get_name() == "rtpsession":
+                element.set_property("rtcp-sync-send-time", False)
+
+        media.get_element().get_parent().iterate_recurse().foreach(unsync)
+
+    media.connect("prepared", prepared)
+
+
+def options_sei():
+    """An SEI unit as x265 writes one by default: unregistered user data holding its options, some
+    2 KB, so that its base64 in sprop-sei is longer than libavformat's 1023-character buffer."""
+    text = ("x265 (build 199) - 3.5:[Linux][GCC 12.2.0][64 bit] 8bit - H.265/HEVC codec - "
+            + " ".join(f"option-{n}=value-{n}" for n in range(110))).encode()
+    payload = bytes(range(16)) + text
+    size = len(payload)
+    coded_size = b"\xff" * (size // 255) + bytes([size % 255])
+    body = b"\x05" + coded_size + payload + b"\x80"
+    # Emulation prevention: the options text holds no two zero bytes in a row.
+    return base64.b64encode(b"\x4e\x01" + body).decode()
+
+
+def describe_sei(_factory, media):
+    """Adds the SEI to the caps the description is written from."""
+    caps = Gst.Caps.new_empty_simple("application/x-rtp")
+    caps.set_value("sprop-sei", options_sei())
+    media.get_element().get_by_name("pay0").set_property("caps", caps)
+
+
 def launch_lines(args):
     source = video_source(args)
     keys = args.keyframe_interval
     encoders = {
         "h264": f"x264enc tune=zerolatency speed-preset=ultrafast key-int-max={keys} bframes=0 "
-        "! rtph264pay name=pay0 pt=96",
+        f"! {payloader(args, 'rtph264pay pt=96')}",
         "h265": f"x265enc tune=zerolatency speed-preset=ultrafast key-int-max={keys} "
-        "! rtph265pay name=pay0 pt=96",
-        "jpeg": "jpegenc quality=80 ! rtpjpegpay name=pay0 pt=26",
+        f"! {payloader(args, 'rtph265pay pt=96')}",
+        "jpeg": f"jpegenc quality=80 ! {payloader(args, 'rtpjpegpay pt=26')}",
     }
     return {
         "/h264": f"{source} ! {encoders['h264']}",
         "/h265": f"{source} ! {encoders['h265']}",
+        "/h265-sei": f"{source} ! x265enc tune=zerolatency speed-preset=ultrafast "
+        f"key-int-max={keys} ! rtph265pay pt=96 ! capssetter name=pay0",
         "/jpeg": f"{source} ! {encoders['jpeg']}",
         "/cam": f"{source} ! {encoders[args.cam_codec]}",
+        "/cam-udp": f"{source} ! {encoders[args.cam_codec]}",
         "/ch1": f"{source} ! {encoders['jpeg']}",
         "/ch2": f"{video_source(args, 2)} ! {encoders['jpeg']}",
         "/h264-udp": f"{source} ! {encoders['h264']}",
@@ -91,6 +148,83 @@ def make_auth(args):
     return auth
 
 
+def free_port(kind=socket.SOCK_STREAM):
+    with socket.socket(socket.AF_INET, kind) as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def describes(port, mount):
+    """Whether the server at `port` answers DESCRIBE of `mount` with a video description."""
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=1) as rtsp:
+            rtsp.sendall(f"DESCRIBE rtsp://127.0.0.1:{port}{mount} RTSP/1.0\r\nCSeq: 1\r\n"
+                         "Accept: application/sdp\r\n\r\n".encode())
+            answer = b""
+            while b"m=video" not in answer:
+                chunk = rtsp.recv(4096)
+                if not chunk:
+                    break
+                answer += chunk
+            return answer.startswith(b"RTSP/1.0 200") and b"m=video" in answer
+    except OSError:
+        return False
+
+
+def die_with_parent():
+    """The server and ffmpeg end with this script, also when it is killed."""
+    ctypes.CDLL("libc.so.6").prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+
+
+def serve_through_relay(args):
+    """Debian's rtsp-server-perl, an RTSP server of its own implementation: ffmpeg announces the
+    /cam stream to it, and it serves that over UDP only (RTP interleaved in the RTSP connection
+    gets 400). Prints the same line as the GStreamer server once /cam can be described."""
+    client, source = free_port(), free_port()
+    rtp = free_port(socket.SOCK_DGRAM) & ~1
+    keys = str(args.keyframe_interval)
+    encoders = {
+        "h264": ["-c:v", "libx264", "-preset", "ultrafast", "-tune", "zerolatency", "-g", keys],
+        "h265": ["-c:v", "libx265", "-preset", "ultrafast", "-x265-params",
+                 f"log-level=error:keyint={keys}"],
+        "jpeg": ["-c:v", "mjpeg", "-q:v", "5"],
+    }
+    # As /usr/bin/rtsp-server-perl, but with RTP ports of its own: the server goes back to its
+    # package's first port (20000) whenever it has no mount, whatever --rtp_start_port says.
+    server = ("use AnyEvent; use RTSP::Server; $RTSP::Server::RTP_START_PORT = shift @ARGV; "
+              "RTSP::Server->new_with_options()->listen; AnyEvent->condvar->recv;")
+    children = [subprocess.Popen(
+        ["perl", "-e", server, str(rtp), "-c", str(client), "-s", str(source),
+         "--client_listen_address", "127.0.0.1", "--source_listen_address", "127.0.0.1"],
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, preexec_fn=die_with_parent)]
+    try:
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline:
+            try:
+                socket.create_connection(("127.0.0.1", source), timeout=1).close()
+                break
+            except OSError:
+                time.sleep(0.1)
+        pusher = None
+        while not describes(client, "/cam") and time.monotonic() < deadline:
+            if pusher is None or pusher.poll() is not None:
+                pusher = subprocess.Popen(
+                    ["ffmpeg", "-nostdin", "-loglevel", "error", "-re", "-f", "lavfi", "-i",
+                     f"testsrc2=size={args.size}:rate={args.fps}", *encoders[args.cam_codec],
+                     "-pix_fmt", "yuvj420p" if args.cam_codec == "jpeg" else "yuv420p",
+                     "-f", "rtsp", "-rtsp_transport", "udp", f"rtsp://127.0.0.1:{source}/cam"],
+                    stderr=subprocess.DEVNULL, preexec_fn=die_with_parent)
+                children.append(pusher)
+            time.sleep(0.2)
+        print(f"rtsp-camera listening on rtsp://127.0.0.1:{client}", flush=True)
+        signal.sigwait({signal.SIGTERM, signal.SIGINT})
+    finally:
+        for child in children:
+            child.terminate()
+            child.wait()
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--port", type=int, default=0, help="0 picks a free port")
@@ -102,9 +236,18 @@ def main():
     parser.add_argument("--auth", choices=["none", "basic", "digest"], default="none")
     parser.add_argument("--user", default="admin")
     parser.add_argument("--password", default="secret")
+    parser.add_argument("--loss", type=float, default=0,
+                        help="percent of RTP packets dropped (H.264, H.265 and JPEG mounts)")
+    parser.add_argument("--send-delay", type=int, default=0,
+                        help="ms each picture is sent after it was taken (the reports say so)")
     parser.add_argument("--mpeg4", action="store_true", help="also mount /mpeg4")
+    parser.add_argument("--relay", action="store_true",
+                        help="serve /cam through rtsp-server-perl instead (UDP only)")
     parser.add_argument("--mpeg4-seconds", type=int, default=20, help="how long /mpeg4 plays")
     args = parser.parse_args()
+    if args.relay:
+        signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGTERM, signal.SIGINT})
+        return serve_through_relay(args)
     lines = launch_lines(args)
     if args.mpeg4:
         lines["/mpeg4"] = encode_mpeg4(args)
@@ -120,6 +263,10 @@ def main():
         factory = GstRtspServer.RTSPMediaFactory()
         factory.set_launch(f"( {line} )")
         factory.set_shared(True)
+        if args.send_delay:
+            factory.connect("media-configure", report_capture_time)
+        if path == "/h265-sei":
+            factory.connect("media-configure", describe_sei)
         if path.endswith("-udp"):
             factory.set_protocols(GstRtsp.RTSPLowerTrans.UDP)
         if args.auth != "none":

@@ -241,6 +241,8 @@ TEST_F(CameraPlayTest, EachCodecPlaysMovesAndNamesItsFormat)
     } cameras[] = {
         {s_camera->url("/h264"), 640 * 65536 + 480, 3},
         {s_camera->url("/h265"), 640 * 65536 + 480, 6},
+        // A 2 KB SEI unit in the description, cut short by libavformat.
+        {s_camera->url("/h265-sei"), 640 * 65536 + 480, 6},
         {s_camera->url("/jpeg"), 640 * 65536 + 480, 0},
         {s_camera->url("/h264-bframes"), 640 * 65536 + 480, 3},
         {mpeg4.url("/mpeg4"), 640 * 65536 + 480, 1},
@@ -271,6 +273,19 @@ TEST_F(CameraPlayTest, EachCodecPlaysMovesAndNamesItsFormat)
     const int32_t other = m_api->Open();
     EXPECT_GT(other, 0);
     EXPECT_NE(other, uid);
+}
+
+TEST_F(CameraPlayTest, AnotherServerThatServesOverUdpOnlyPlays)
+{
+    // rtsp-server-perl answers 400, not 461, to RTP interleaved in the RTSP connection; ffmpeg's
+    // libx265 writes its options as an SEI unit into the first keyframe.
+    RtspCamera relay({"--relay", "--cam-codec", "h265"});
+    ASSERT_TRUE(relay.ready()) << relay.banner();
+    ASSERT_TRUE(play(relay.url("/cam")));
+    EXPECT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480)) << errorsSeen();
+    EXPECT_TRUE(videoMoves());
+    EXPECT_EQ(m_api->GetStreamFormat(), 6);
+    EXPECT_EQ(m_listener.count("error"), 0U) << errorsSeen();
 }
 
 TEST_F(CameraPlayTest, CredentialsGoAsTheCameraAsksAndAWrongPathIsNoCamera)
@@ -380,6 +395,11 @@ TEST_F(CameraPlayTest, LeavingTheProcessWhileACameraPlaysOrDoesNotAnswerIsClean)
 
 TEST_F(CameraPlayTest, ChannelFieldAndSettingsTheCameraDecides)
 {
+    // As camera manuals print it: the scheme in capitals.
+    ASSERT_TRUE(play("RTSP" + s_camera->url("/ch1").substr(4)));
+    EXPECT_TRUE(m_listener.waitFor("image", 0, 640 * 65536 + 480)) << errorsSeen();
+    EXPECT_EQ(m_api->Close(), 0);
+
     ASSERT_EQ(m_api->SetIPAddr(s_camera->url("/ch1").c_str()), 0);
     ASSERT_GT(m_api->Open(), 0);
     EXPECT_EQ(m_api->PlayLive(2, nullptr, 0, nullptr), ChannelUnknown);

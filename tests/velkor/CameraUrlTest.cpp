@@ -93,6 +93,18 @@ TEST(CameraUrl, ChannelFieldCredentialsAndUid)
     EXPECT_NE(url->uid(), plain->uid());
 }
 
+TEST(CameraUrl, TheSchemeReachesTheCameraInLowerCaseWhateverCaseItWasSetIn)
+{
+    // libavformat knows its protocols by lower-case names only.
+    std::string why;
+    const auto url = CameraUrl::parse("RTSP://Cam.local/Live/{channel}", why);
+    ASSERT_TRUE(url) << why;
+    EXPECT_EQ(url->text(), "RTSP://Cam.local/Live/{channel}");
+    EXPECT_EQ(url->forChannel(2), "rtsp://Cam.local/Live/2");
+    EXPECT_EQ(url->withCredentials(1, "a", "b"), "rtsp://a:b@Cam.local/Live/1");
+    EXPECT_EQ(CameraUrl::parse("hTTpS://cam/x", why)->forChannel(1), "https://cam/x");
+}
+
 TEST(CameraUrl, OnlySchemeAndSlashesMakeAUrl)
 {
     EXPECT_TRUE(CameraUrl::looksLikeUrl("rtsp://cam"));

@@ -22,6 +22,7 @@ extern "C"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <map>
@@ -568,18 +569,23 @@ TEST_P(VideoFormatTest, DecodesOnePicturePerUnitAndRefusesADamagedOne)
     EXPECT_FALSE(decoder.error().empty());
 }
 
-TEST_P(VideoFormatTest, JoinsAtAKeyframeAndRecoversAtTheNextAfterDamage)
+TEST_P(VideoFormatTest, JoinsAtAKeyframeAndShowsWhatTheDecoderMakesOfDamageWithoutWaiting)
 {
     RecordingObserver observer;
     RecordingSink sink;
     FramePipeline pipeline(&sink, observer);
     pipeline.restart("velkorframe", codec());
-    // Joins at frame 4, in the middle of the first keyframe interval; frame 13 is damaged.
+    // Joins at frame 4, in the middle of the first keyframe interval; frame 13 loses its second
+    // half, as a lost packet cuts a picture, and frame 16 is refused whole.
     std::string stream;
     for (std::size_t n = 4; n < units().size(); ++n)
     {
         AccessUnit unit = units()[n];
         if (n == 13)
+        {
+            unit.bytes.resize(unit.bytes.size() / 2);
+        }
+        if (n == 16)
         {
             unit.bytes = garbled(unit.bytes);
         }
@@ -588,16 +594,19 @@ TEST_P(VideoFormatTest, JoinsAtAKeyframeAndRecoversAtTheNextAfterDamage)
     ASSERT_TRUE(pipeline.feed(bytesOf(stream), stream.size()));
 
     EXPECT_EQ(observer.errors, std::vector<int32_t>{FrameUndecodable});
-    std::vector<std::uint64_t> shown = range(10, 13);
-    const std::vector<std::uint64_t> recovered = range(20, 30);
-    shown.insert(shown.end(), recovered.begin(), recovered.end());
-    EXPECT_EQ(sink.shown, shown);
-    // Skipped: 4 to 9 before the first keyframe, 14 to 19 after the damage.
+    // Skipped: 4 to 9 before the first keyframe, and nothing after the damage.
     const LiveCounters::Snapshot counted = sink.counters()->snapshot();
     EXPECT_EQ(counted.parts, 26U);
-    EXPECT_EQ(counted.skipped, 12U);
-    EXPECT_EQ(counted.undecodable, 1U);
-    EXPECT_EQ(counted.handedOver, shown.size());
+    EXPECT_EQ(counted.skipped, 6U);
+    EXPECT_GE(counted.undecodable, 1U);
+    // Damage to an H.265 picture's slice data can pass libavcodec unnoticed.
+    EXPECT_GE(counted.concealed + counted.undecodable, GetParam() == "h265" ? 1U : 2U);
+    EXPECT_EQ(counted.handedOver, sink.shown.size());
+    for (const std::uint64_t n : range(10, 30))
+    {
+        const bool shown = std::find(sink.shown.begin(), sink.shown.end(), n) != sink.shown.end();
+        EXPECT_TRUE(shown || n == 13 || n == 16) << "picture " << n << " was not shown";
+    }
     EXPECT_EQ(counted.notSent, 0U);
     EXPECT_TRUE(counted.latencyPercentile(1.0));
     EXPECT_EQ(observer.sizes, (std::vector<std::pair<int, int>>{{96, 72}}));

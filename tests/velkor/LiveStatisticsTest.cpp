@@ -6,6 +6,7 @@
 #include "tests/velkor/support/XvfbDisplay.h"
 #include "velkor/DrawingThread.h"
 #include "velkor/LiveObserver.h"
+#include "velkor/LivePictures.h"
 #include "velkor/LiveStream.h"
 #include "velkor/ResultCode.h"
 
@@ -116,6 +117,22 @@ TEST(LiveStatisticsTest, TheFiguresOfAStreamWhoseNumbersAreKnown)
 }
 
 // A new play counts afresh.
+TEST(LiveStatisticsTest, APlayWhosePicturesNoneDecodeSaysWhy)
+{
+    DrawingThread output;
+    IgnoringObserver observer;
+    output.beginPlay();
+    LivePictures pictures(&output, observer);
+    pictures.restart();
+    const std::string garbage(64, '\xFF');
+    AVPacket packet{};
+    packet.data = reinterpret_cast<std::uint8_t*>(const_cast<char*>(garbage.data()));
+    packet.size = static_cast<int>(garbage.size());
+    pictures.show(packet, LivePictures::Encoded{});
+    const std::vector<std::string> lines = output.statistics()->figures().lines();
+    EXPECT_TRUE(mentions(lines, "Video: no picture decoded: ")) << lines[1];
+}
+
 TEST(LiveStatisticsTest, ANewPlayForgetsTheLastOnesFigures)
 {
     DrawingThread output;

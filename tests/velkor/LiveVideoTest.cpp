@@ -380,7 +380,7 @@ TEST_F(LiveVideoTest, AWindowDestroyedWhilePlayingOnlyEndsDrawingIntoIt)
         next, 100, 75, [](const auto& pixels) { return !pixels.empty() && pixels[0] != kWhite; }));
 }
 
-TEST_F(LiveVideoTest, AGarbledPictureIsReportedOnceAndThePictureMovesOnFromTheNextKeyframe)
+TEST_F(LiveVideoTest, AGarbledPictureIsReportedOnceAndThePictureMovesOn)
 {
     FakeDevice::Options options;
     options.mangle = [](std::size_t sent, std::string& bytes)
@@ -803,4 +803,36 @@ TEST_F(LiveVideoTest, ALeftHandedMouseShowsTheStatisticsWithTheButtonItTakesForT
     EXPECT_TRUE(m_windows->swapButtons(1, 3));
     EXPECT_TRUE(shownByThird) << "the button that is the left one did not show the statistics";
     EXPECT_TRUE(keptByFirst) << "the button that is the right one hid them";
+}
+
+TEST_F(LiveVideoTest, AClickShowsTheStatisticsAndWhyWhenNoPictureOfThePlayDecodes)
+{
+    FakeDevice::Options options;
+    options.mangle = [](std::size_t /*sent*/, std::string& bytes) { bytes = "no picture at all"; };
+    FakeDevice device(options);
+    pointAt(device.port());
+    const std::uint32_t window = m_windows->create(320, 240, 0, 0);
+    ASSERT_EQ(m_api->SetVideoWindow(window), 0);
+    ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+    ASSERT_TRUE(
+        m_listener.waitFor([](const RecordedEvent& event)
+                           { return event.kind == "error" && event.a == FrameUndecodable; }));
+    ProcessRunner xdotool;
+    ASSERT_TRUE(xdotool.start({"xdotool", "mousemove", "100", "100", "click", "1"}) &&
+                xdotool.waitForExit(std::chrono::seconds(10)) == 0);
+    // The box's dark background and its light text at the window's top left.
+    EXPECT_TRUE(waitForPixels(
+        window, 200, 40,
+        [](const std::vector<std::uint32_t>& pixels)
+        {
+            const auto brightest = [](std::uint32_t pixel) {
+                return std::max({pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF});
+            };
+            return std::any_of(pixels.begin(), pixels.end(),
+                               [&](std::uint32_t p) { return brightest(p) <= 0x60; }) &&
+                   std::any_of(pixels.begin(), pixels.end(),
+                               [&](std::uint32_t p) { return brightest(p) >= 0xC0; });
+        }))
+        << "no statistics over a play none of whose pictures decode";
 }
