@@ -19,8 +19,6 @@ namespace velkor
 namespace
 {
 
-using Clock = std::chrono::steady_clock;
-
 std::optional<VideoCodec> codecOf(AVCodecID id)
 {
     switch (id)
@@ -47,7 +45,7 @@ std::string describe(int code)
 
 } // namespace
 
-CameraReader::CameraReader(StopSignal& stop) : m_stop(stop)
+CameraReader::CameraReader(StopSignal& stop) : m_stop(stop), m_input(stop)
 {
     // Sets up TLS for https cameras, once for the process.
     static const int networkReady = avformat_network_init();
@@ -85,12 +83,6 @@ CameraReader::Result CameraReader::openWith(const std::string& url, const char* 
 {
     close();
     m_turnedAway = false;
-    m_context = avformat_alloc_context();
-    if (m_context == nullptr)
-    {
-        throw std::bad_alloc();
-    }
-    m_context->interrupt_callback = AVIOInterruptCB{&CameraReader::interrupted, this};
     AVDictionary* options = nullptr;
     const AVInputFormat* format = nullptr;
     if (rtspTransport != nullptr)
@@ -111,13 +103,11 @@ CameraReader::Result CameraReader::openWith(const std::string& url, const char* 
             av_dict_set(&options, "tls_verify", "1", 0);
         }
     }
-    expectBy(kSilence);
-    const int opened = avformat_open_input(&m_context, url.c_str(), format, &options);
+    const int opened = m_input.open(url, format, &options, kSilence);
     av_dict_free(&options);
+    m_context = m_input.context();
     if (opened < 0)
     {
-        // avformat_open_input freed the context.
-        m_context = nullptr;
         if (opened == AVERROR(EPROTONOSUPPORT) && m_transport == CameraTransport::RtspTcp)
         {
             // The camera answered SETUP with 461: it does not interleave. UDP is asked next.
@@ -173,7 +163,7 @@ CameraReader::Result CameraReader::read(AVPacket& packet)
         }
         if (packet.stream_index == m_videoIndex)
         {
-            expectBy(kSilence);
+            m_input.expectBy(kSilence);
             return Result::Packet;
         }
         av_packet_unref(&packet);
@@ -199,22 +189,13 @@ std::optional<std::int64_t> CameraReader::capturedAt(const AVPacket& packet) con
     return reference->wallclock;
 }
 
-int CameraReader::interrupted(void* context)
-{
-    const auto* reader = static_cast<const CameraReader*>(context);
-    return reader->m_stop.requested() ||
-                   Clock::now().time_since_epoch().count() > reader->m_deadline.load()
-               ? 1
-               : 0;
-}
-
 CameraReader::Result CameraReader::failed(int code)
 {
     if (m_stop.requested())
     {
         return Result::Stopped;
     }
-    if (Clock::now().time_since_epoch().count() > m_deadline.load())
+    if (m_input.overdue())
     {
         m_error = "nothing arrived for " + std::to_string(kSilence.count() / 1000) + " s";
         return Result::Lost;
@@ -240,18 +221,10 @@ CameraReader::Result CameraReader::failed(int code)
 
 void CameraReader::close()
 {
-    if (m_context != nullptr)
-    {
-        // Sends TEARDOWN to an RTSP camera; a stop requested already cuts that short.
-        expectBy(std::chrono::milliseconds(500));
-        avformat_close_input(&m_context);
-    }
+    // Sends TEARDOWN to an RTSP camera.
+    m_input.close();
+    m_context = nullptr;
     m_videoIndex = -1;
-}
-
-void CameraReader::expectBy(Clock::duration wait)
-{
-    m_deadline = (Clock::now() + wait).time_since_epoch().count();
 }
 
 } // namespace velkor

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "velkor/CameraInput.h"
 #include "velkor/CameraUrl.h"
 #include "velkor/StreamFormats.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -30,7 +30,8 @@ enum class CameraTransport
 // or over UDP where the camera refuses that) or multipart JPEG over HTTP. Nothing is probed that
 // the stream's description already says, so the first packet is handed on as soon as it arrives.
 // Every wait on the network ends when the stop is requested or nothing arrived for kSilence,
-// through libavformat's interrupt callback, which it asks at least every 100 ms.
+// through libavformat's interrupt callback, which it asks at least every 100 ms; a stop leaves an
+// opening that waits for a name lookup behind (CameraInput).
 class CameraReader
 {
 public:
@@ -72,15 +73,14 @@ public:
     const std::string& error() const { return m_error; }
 
 private:
-    static int interrupted(void* context);
     // `rtspTransport` null for HTTP.
     Result openWith(const std::string& url, const char* rtspTransport);
     Result failed(int code);
     void close();
-    void expectBy(std::chrono::steady_clock::duration wait);
 
     StopSignal& m_stop;
-    std::atomic<std::int64_t> m_deadline{0};
+    CameraInput m_input;
+    // m_input's, while open.
     AVFormatContext* m_context = nullptr;
     int m_videoIndex = -1;
     VideoCodec m_codec = VideoCodec::Jpeg;
