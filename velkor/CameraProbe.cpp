@@ -1,5 +1,6 @@
 #include "velkor/CameraProbe.h"
 
+#include "velkor/CameraCredentials.h"
 #include "velkor/CameraUrl.h"
 #include "velkor/HttpClient.h"
 #include "velkor/MjpegStreamHead.h"
@@ -153,6 +154,11 @@ CameraAnswer askHttp(const HttpRequest& request, const std::string& name, bool a
 CameraAnswer CameraProbe::ask(const CameraUrl& url, int32_t channel, const std::string& userName,
                               const std::string& password, StopSignal& stop)
 {
+    // Play would fail on credentials that Open proved through libcurl.
+    if (auto fault = CameraCredentials::fault(url.scheme(), userName, password))
+    {
+        return refusal(TextTooLong, std::move(*fault));
+    }
     const HttpRequest request = requestFor(url, channel, userName, password);
     const bool anonymous = userName.empty() && password.empty();
     if (url.scheme() == CameraScheme::Rtsp)

@@ -211,3 +211,33 @@ TEST_F(CameraAccessTest, StreamsAreReadOverTcpOrOverUdpWhereTheCameraRefusesTcp)
               CameraReader::Result::Refused);
     EXPECT_EQ(reader.error(), "it refused the user name and password");
 }
+
+TEST_F(CameraAccessTest, OpenAndPlayAgreeOnLongCredentials)
+{
+    // 100 bytes of which libavformat need not have half percent-encoded.
+    std::string password;
+    while (password.size() < 100)
+    {
+        password += "Pa55!$&'()*+,;=:~-._w";
+    }
+    password.resize(100);
+    RtspCamera camera({"--auth", "digest", "--password", password});
+    ASSERT_TRUE(camera.ready()) << camera.banner();
+    std::string why;
+    const auto url = CameraUrl::parse(camera.url("/jpeg"), why);
+    ASSERT_TRUE(url) << why;
+    EXPECT_EQ(ask(url->text(), "admin", password).code, Ok);
+    StopSignal stop;
+    CameraReader reader(stop);
+    EXPECT_EQ(reader.open(url->withCredentials(1, "admin", password), CameraScheme::Rtsp),
+              CameraReader::Result::Packet)
+        << reader.error();
+
+    // Too long for play however encoded: refused before the camera is asked, without them.
+    const std::string tooLong(128, 'x');
+    const CameraAnswer answer = ask(url->text(), "admin", tooLong);
+    EXPECT_TRUE(refused(answer, TextTooLong, "they take 134 bytes"));
+    EXPECT_TRUE(refused(answer, TextTooLong, "keeps at most 127"));
+    EXPECT_EQ(answer.description.find(tooLong), std::string::npos);
+    EXPECT_EQ(ask(url->text(), "admin", "wrong").description.find("wrong"), std::string::npos);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "velkor/CameraUrl.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace velkor
+{
+
+// A camera's user name and password as libavformat takes them: in the URL's user information,
+// "user:password", percent-encoded only where a URL needs it (libavformat decodes it again).
+class CameraCredentials
+{
+public:
+    // libavformat's RTSP keeps the user information in 128 bytes, the terminating zero included,
+    // and cuts what is longer: the camera would refuse the credentials in play that Open proved.
+    static constexpr std::size_t kMaxRtspUserInfo = 127;
+
+    static std::string userInfo(const std::string& userName, const std::string& password);
+    // Why play could not send these credentials as they are to a camera of `scheme`, or nothing.
+    // Never quotes them.
+    static std::optional<std::string> fault(CameraScheme scheme, const std::string& userName,
+                                            const std::string& password);
+};
+
+} // namespace velkor
