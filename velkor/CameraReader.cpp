@@ -115,6 +115,13 @@ CameraReader::Result CameraReader::openWith(const std::string& url, const char* 
             m_error = "it refuses RTSP over TCP";
             return Result::Refused;
         }
+        // libavformat's RTSP takes a connection closed before any answer for invalid data.
+        if (opened == AVERROR_INVALIDDATA && rtspTransport != nullptr && !m_stop.requested() &&
+            !m_input.overdue())
+        {
+            m_error = "it closed the connection";
+            return Result::Lost;
+        }
         return failed(opened);
     }
     m_videoIndex = av_find_best_stream(m_context, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
@@ -212,6 +219,10 @@ CameraReader::Result CameraReader::failed(int code)
         return Result::Refused;
     case AVERROR_EOF:
         m_error = "it ended the stream";
+        return Result::Lost;
+    case AVERROR(ECONNRESET):
+    case AVERROR(EPIPE):
+        m_error = "it closed the connection";
         return Result::Lost;
     default:
         m_error = describe(code);

@@ -187,8 +187,8 @@ std::optional<CameraUrl> CameraUrl::parse(std::string_view text, std::string& wh
     const std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
     if (authority.find('@') != std::string_view::npos)
     {
-        why = "the address holds a user name or password (user:password@host); set them as the "
-              "user name and password instead, which keeps them out of the log";
+        why = "the address holds a user name or password (user:password@host); they belong in the "
+              "user name and password fields";
         return std::nullopt;
     }
     if (authority.empty() || authority.front() == ':')

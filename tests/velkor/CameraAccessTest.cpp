@@ -96,6 +96,14 @@ void troubledServer(const std::string& path, const std::string& head,
         connection.send(status + "503 Service Unavailable\r\n" + sequence +
                         "Content-Length: 0\r\n\r\n");
     }
+    else if (path.find("/closing") != std::string::npos)
+    {
+        return;
+    }
+    else if (path.find("/web") != std::string::npos)
+    {
+        connection.send("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n");
+    }
     else if (path.find("/snapshot") != std::string::npos)
     {
         connection.send(status + "200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 4\r\n\r\n"
@@ -164,7 +172,7 @@ TEST_F(CameraAccessTest, HttpCamerasMustSendAMultipartJpegStream)
     EXPECT_TRUE(refused(ask(base + "/gifs"), NotVelkorDevice, "a multipart stream of image/gif"));
     EXPECT_TRUE(refused(ask(base + "/busy"), DeviceBusy, "device busy: the camera at"));
     EXPECT_TRUE(refused(ask("rtsp://127.0.0.1:" + std::to_string(server.port()) + "/busy"),
-                        DeviceBusy, "(RTSP 503)"));
+                        DeviceBusy, "(RTSP 503 Service Unavailable)"));
     EXPECT_TRUE(refused(ask(base + "/silent"), DeviceTimedOut, "did not answer in time"));
     server.stop();
     EXPECT_TRUE(refused(ask(base + "/gone"), DeviceUnreachable, "cannot reach the camera at"));
@@ -240,4 +248,20 @@ TEST_F(CameraAccessTest, OpenAndPlayAgreeOnLongCredentials)
     EXPECT_TRUE(refused(answer, TextTooLong, "keeps at most 127"));
     EXPECT_EQ(answer.description.find(tooLong), std::string::npos);
     EXPECT_EQ(ask(url->text(), "admin", "wrong").description.find("wrong"), std::string::npos);
+}
+
+TEST_F(CameraAccessTest, TextsSayWhatTheCameraDid)
+{
+    LoopbackServer server(troubledServer);
+    const std::string base = "rtsp://127.0.0.1:" + std::to_string(server.port());
+    const CameraAnswer busy = ask(base + "/busy");
+    EXPECT_TRUE(refused(busy, DeviceBusy, "could not serve the stream at the moment"));
+    EXPECT_EQ(busy.description.find("serves no more connections"), std::string::npos);
+    EXPECT_TRUE(refused(ask(base + "/web"), DeviceRequestFailed,
+                        "answers in HTTP, not RTSP: is it an http:// camera?"));
+
+    StopSignal stop;
+    CameraReader reader(stop);
+    EXPECT_EQ(reader.open(base + "/closing", CameraScheme::Rtsp), CameraReader::Result::Lost);
+    EXPECT_EQ(reader.error(), "it closed the connection");
 }
