@@ -35,7 +35,64 @@ void appendEncoded(std::string& out, const std::string& text, bool inPassword)
     }
 }
 
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+    {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F')
+    {
+        return c - 'A' + 10;
+    }
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+std::string percentDecoded(std::string_view text)
+{
+    std::string decoded;
+    for (std::size_t i = 0; i < text.size(); ++i)
+    {
+        const int high = i + 2 < text.size() && text[i] == '%' ? hexValue(text[i + 1]) : -1;
+        const int low = high >= 0 ? hexValue(text[i + 2]) : -1;
+        if (low >= 0)
+        {
+            decoded += static_cast<char>(high * 16 + low);
+            i += 2;
+        }
+        else
+        {
+            decoded += text[i];
+        }
+    }
+    return decoded;
+}
+
 } // namespace
+
+std::vector<std::string> CameraCredentials::secretsIn(const std::string& url)
+{
+    const std::size_t start = url.find("://");
+    if (start == std::string::npos)
+    {
+        return {};
+    }
+    const std::size_t hostEnd = url.find_first_of("/?#", start + 3);
+    const std::size_t at = url.rfind('@', hostEnd);
+    if (at == std::string::npos || at < start)
+    {
+        return {};
+    }
+    const std::string info = url.substr(start + 3, at - start - 3);
+    const std::size_t colon = info.find(':');
+    std::vector<std::string> secrets{info};
+    if (colon != std::string::npos && colon + 1 < info.size())
+    {
+        secrets.push_back(info.substr(colon + 1));
+        secrets.push_back(percentDecoded(info.substr(colon + 1)));
+    }
+    return secrets;
+}
 
 std::string CameraCredentials::userInfo(const std::string& userName, const std::string& password)
 {

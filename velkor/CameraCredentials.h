@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velkor
 {
@@ -21,6 +22,9 @@ public:
     static std::string userInfo(const std::string& userName, const std::string& password);
     // Why play could not send these credentials as they are to a camera of `scheme`, or nothing.
     // Never quotes them.
+    // What of a URL made by CameraUrl::withCredentials no text may repeat: its user information
+    // and the password in it, as sent and decoded.
+    static std::vector<std::string> secretsIn(const std::string& url);
     static std::optional<std::string> fault(CameraScheme scheme, const std::string& userName,
                                             const std::string& password);
 };

@@ -1,5 +1,7 @@
 #include "velkor/CameraInput.h"
 
+#include "velkor/CameraCredentials.h"
+#include "velkor/LibavLog.h"
 #include "velkor/StopSignal.h"
 
 extern "C"
@@ -20,7 +22,7 @@ namespace velkor
 struct CameraInput::State
 {
     State(std::string address, const AVInputFormat* inputFormat)
-        : url(std::move(address)), format(inputFormat)
+        : url(std::move(address)), format(inputFormat), log(CameraCredentials::secretsIn(url))
     {
     }
     ~State()
@@ -33,6 +35,7 @@ struct CameraInput::State
 
     const std::string url;
     const AVInputFormat* const format;
+    LibavLog log;
     std::mutex mutex;
     std::condition_variable changed;
     // Under the mutex.
@@ -47,7 +50,10 @@ struct CameraInput::State
     std::atomic<Clock::rep> deadline{0};
 };
 
-CameraInput::CameraInput(StopSignal& stop) : m_stop(stop) {}
+CameraInput::CameraInput(StopSignal& stop) : m_stop(stop)
+{
+    LibavLog::install();
+}
 
 CameraInput::~CameraInput()
 {
@@ -102,6 +108,11 @@ AVFormatContext* CameraInput::context() const
     return m_state ? m_state->context : nullptr;
 }
 
+LibavLog* CameraInput::log() const
+{
+    return m_state ? &m_state->log : nullptr;
+}
+
 void CameraInput::close()
 {
     if (m_state && m_state->context != nullptr)
@@ -109,6 +120,7 @@ void CameraInput::close()
         // Time for an RTSP camera's TEARDOWN, even after a stop, so that it stops sending.
         m_state->closing = true;
         expectBy(kGoodbye);
+        const LibavLog::Listening listening(m_state->log);
         avformat_close_input(&m_state->context);
     }
 }
@@ -135,6 +147,7 @@ int CameraInput::interrupted(void* context)
 
 void CameraInput::openOnItsOwn(const std::shared_ptr<State>& state)
 {
+    const LibavLog::Listening listening(state->log);
     AVFormatContext* context = avformat_alloc_context();
     int result = AVERROR(ENOMEM);
     if (context != nullptr)

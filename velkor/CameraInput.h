@@ -12,6 +12,7 @@ struct AVInputFormat;
 namespace velkor
 {
 
+class LibavLog;
 class StopSignal;
 
 // One libavformat input of a camera. libavformat opens it with a name lookup (getaddrinfo) that
@@ -38,6 +39,8 @@ public:
              Clock::duration patience);
     // Null unless open() succeeded.
     AVFormatContext* context() const;
+    // Where libav's lines about the input go (LibavLog::Listening); null before open().
+    LibavLog* log() const;
     void close();
 
     void expectBy(Clock::duration wait);

@@ -1,6 +1,7 @@
 #include "velkor/CameraReader.h"
 
 #include "velkor/AsciiText.h"
+#include "velkor/LibavLog.h"
 #include "velkor/StopSignal.h"
 
 extern "C"
@@ -104,6 +105,13 @@ CameraReader::Result CameraReader::openWith(const std::string& url, const char* 
         }
     }
     const int opened = m_input.open(url, format, &options, kSilence);
+    m_unusedOptions.clear();
+    const AVDictionaryEntry* unused = nullptr;
+    while ((unused = av_dict_get(options, "", unused, AV_DICT_IGNORE_SUFFIX)) != nullptr)
+    {
+        m_unusedOptions +=
+            std::string(m_unusedOptions.empty() ? "" : ", ") + unused->key + "=" + unused->value;
+    }
     av_dict_free(&options);
     m_context = m_input.context();
     if (opened < 0)
@@ -155,9 +163,19 @@ CameraReader::Result CameraReader::read(AVPacket& packet)
     {
         return Result::Lost;
     }
+    const LibavLog::Listening listening(*m_input.log());
     while (true)
     {
         const int got = av_read_frame(m_context, &packet);
+        // Nothing there yet, which libavformat may say of a socket it reads without blocking.
+        if (got == AVERROR(EAGAIN) && !m_input.overdue())
+        {
+            if (m_stop.waitFor(kAgainPause))
+            {
+                return Result::Stopped;
+            }
+            continue;
+        }
         if (got < 0)
         {
             return failed(got);
@@ -226,6 +244,10 @@ CameraReader::Result CameraReader::failed(int code)
         return Result::Lost;
     default:
         m_error = describe(code);
+        if (const LibavLog* log = m_input.log(); log != nullptr && !log->last().empty())
+        {
+            m_error += " (" + log->last() + ")";
+        }
         return Result::Lost;
     }
 }

@@ -37,6 +37,8 @@ class CameraReader
 public:
     static constexpr std::chrono::milliseconds kSilence{5000};
     static constexpr std::chrono::milliseconds kUdpFallbackPause{100};
+    // Before libavformat is asked again for a packet it did not have yet.
+    static constexpr std::chrono::milliseconds kAgainPause{5};
 
     enum class Result
     {
@@ -71,6 +73,9 @@ public:
     std::optional<std::int64_t> capturedAt(const AVPacket& packet) const;
     // What went wrong, for messages.
     const std::string& error() const { return m_error; }
+    // The options that libavformat did not use when the stream opened ("key=value, ..."): a
+    // libavformat other than the one the library was written for; empty when it used them all.
+    const std::string& unusedOptions() const { return m_unusedOptions; }
 
 private:
     // `rtspTransport` null for HTTP.
@@ -87,6 +92,7 @@ private:
     CameraTransport m_transport = CameraTransport::RtspTcp;
     bool m_turnedAway = false;
     std::string m_error;
+    std::string m_unusedOptions;
 };
 
 } // namespace velkor

@@ -11,6 +11,7 @@
 extern "C"
 {
 #include <libavcodec/packet.h>
+#include <libavformat/version.h>
 }
 
 #include <exception>
@@ -93,6 +94,14 @@ void CameraStream::run(int32_t channel, StopSignal& stop)
         }
         m_onFormat(reader.codec());
         m_observer->onPlaying();
+        if (!reader.unusedOptions().empty())
+        {
+            m_observer->onFrameError(InternalFailure,
+                                     "libavformat " + std::string(LIBAVFORMAT_IDENT) +
+                                         " did not use the options " + reader.unusedOptions() +
+                                         " for " + CameraProbe::nameOf(m_url) +
+                                         "; live play goes on without them");
+        }
         result = play(reader);
     }
     reportEnd(result, reader, channel);
