@@ -16,8 +16,12 @@ extern "C"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 using namespace velkor;
 using velkortest::HttpCamera;
@@ -294,4 +298,62 @@ TEST_F(CameraAccessTest, LibavformatsLinesGoIntoTheTextsNotToStandardError)
         av_log(nullptr, AV_LOG_INFO, "not worth a text\n");
     }
     EXPECT_EQ(log.last(), "sent ***, then ***");
+}
+
+TEST_F(CameraAccessTest, AStopStillSendsTheCameraItsTeardown)
+{
+    // An RTSP session over TCP that sends nothing after PLAY, as a camera whose pictures go over
+    // UDP would look to the connection; it notes the requests it gets.
+    std::mutex mutex;
+    std::vector<std::string> methods;
+    LoopbackServer camera(
+        [&](const std::string&, const std::string& first, LoopbackConnection& connection)
+        {
+            const std::string sdp = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=x\r\nt=0 0\r\n"
+                                    "m=video 0 RTP/AVP 26\r\na=control:track1\r\n";
+            for (std::string head = first; !head.empty();
+                 head = connection.receiveHead(std::chrono::seconds(10)))
+            {
+                const std::string method = head.substr(0, head.find(' '));
+                const auto cseq = head.find("CSeq: ");
+                std::string answer = "RTSP/1.0 200 OK\r\n" +
+                                     head.substr(cseq, head.find("\r\n", cseq) - cseq + 2) +
+                                     "Session: 7\r\n";
+                if (method == "DESCRIBE")
+                {
+                    answer += "Content-Type: application/sdp\r\nContent-Length: " +
+                              std::to_string(sdp.size()) + "\r\n\r\n" + sdp;
+                }
+                else
+                {
+                    answer += method == "SETUP"
+                                  ? "Transport: RTP/AVP/TCP;unicast;interleaved=0-1\r\n\r\n"
+                                  : "\r\n";
+                }
+                connection.send(answer);
+                const std::lock_guard lock(mutex);
+                methods.push_back(method);
+            }
+        });
+    const auto saw = [&](const std::string& method)
+    {
+        const std::lock_guard lock(mutex);
+        return std::find(methods.begin(), methods.end(), method) != methods.end();
+    };
+    {
+        StopSignal stop;
+        CameraReader reader(stop);
+        ASSERT_EQ(reader.open("rtsp://127.0.0.1:" + std::to_string(camera.port()) + "/cam",
+                              CameraScheme::Rtsp),
+                  CameraReader::Result::Packet)
+            << reader.error();
+        EXPECT_TRUE(saw("PLAY"));
+        stop.request();
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!saw("TEARDOWN") && std::chrono::steady_clock::now() < deadline)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(saw("TEARDOWN"));
 }
