@@ -74,6 +74,13 @@ void CameraStream::start(int32_t channel, StreamChoice /*choice*/)
         });
 }
 
+void CameraStream::startAgain(int32_t channel, StreamChoice choice)
+{
+    stop();
+    m_patience = std::chrono::milliseconds(0);
+    start(channel, choice);
+}
+
 void CameraStream::stop()
 {
     m_thread.stop();
@@ -137,7 +144,7 @@ CameraReader::Result CameraStream::play(CameraReader& reader)
 CameraReader::Result CameraStream::open(CameraReader& reader, const std::string& url,
                                         StopSignal& stop)
 {
-    const auto patience = std::chrono::steady_clock::now() + kTurnedAwayPatience;
+    const auto patience = std::chrono::steady_clock::now() + m_patience;
     while (true)
     {
         const CameraReader::Result result = reader.open(url, m_url.scheme());

@@ -92,6 +92,46 @@ private:
     LoopbackServer m_server;
 };
 
+// Answers Open's DESCRIBE, and closes each of the stream's connections at once; counts both.
+class ClosingCamera
+{
+public:
+    ClosingCamera()
+        : m_server([this](const std::string&, const std::string& head,
+                          LoopbackConnection& connection) { serve(head, connection); })
+    {
+    }
+
+    std::string url() const
+    {
+        return "rtsp://127.0.0.1:" + std::to_string(m_server.port()) + "/closing";
+    }
+    int questions() const { return m_questions.load(); }
+    int streams() const { return m_streams.load(); }
+
+private:
+    void serve(const std::string& head, LoopbackConnection& connection)
+    {
+        if (head.rfind("DESCRIBE ", 0) != 0)
+        {
+            ++m_streams;
+            return;
+        }
+        ++m_questions;
+        const auto cseq = head.find("CSeq: ");
+        const std::string sdp = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=Closing\r\n"
+                                "m=video 0 RTP/AVP 26\r\n";
+        connection.send(
+            "RTSP/1.0 200 OK\r\n" + head.substr(cseq, head.find("\r\n", cseq) - cseq + 2) +
+            "Content-Type: application/sdp\r\nContent-Length: " + std::to_string(sdp.size()) +
+            "\r\n\r\n" + sdp);
+    }
+
+    std::atomic<int> m_questions{0};
+    std::atomic<int> m_streams{0};
+    LoopbackServer m_server;
+};
+
 template <typename Call> std::chrono::duration<double> timed(Call call)
 {
     const auto start = std::chrono::steady_clock::now();
@@ -400,4 +440,27 @@ TEST_F(CameraPlayTest, ChannelFieldAndSettingsTheCameraDecides)
     EXPECT_TRUE(videoMoves()) << "play did not go on";
     EXPECT_EQ(m_listener.count("play"), 0U);
     EXPECT_EQ(m_api->GetStreamFormat(), 0);
+}
+
+TEST_F(CameraPlayTest, WhilePlayWaitsForACameraEachAttemptIsOneQuietQuestion)
+{
+    ClosingCamera camera;
+    ASSERT_TRUE(play(camera.url()));
+    EXPECT_TRUE(m_listener.waitFor(errorWith(StreamLost, "it closed the connection")));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (camera.streams() < 4 && std::chrono::steady_clock::now() < deadline)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_GE(camera.streams(), 4) << "play stopped asking";
+    EXPECT_EQ(m_api->Close(), 0);
+    // Open's DESCRIBE only: the stream's own opening is each attempt's question.
+    EXPECT_EQ(camera.questions(), 1);
+    // The loss is told once; the attempts that fail tell nothing.
+    std::size_t losses = 0;
+    for (const RecordedEvent& event : m_listener.events())
+    {
+        losses += event.kind == "error" && event.a == StreamLost ? 1 : 0;
+    }
+    EXPECT_EQ(losses, 1U) << errorsSeen();
 }
