@@ -116,6 +116,7 @@ bool VideoDecoder::decode(const AVPacket& packet, PictureSize /*fit*/)
         return fail("the decoder refused it", sent);
     }
     bool got = false;
+    m_replaced = 0;
     while (true)
     {
         const int received = avcodec_receive_frame(m_context, m_received.get());
@@ -127,6 +128,7 @@ bool VideoDecoder::decode(const AVPacket& packet, PictureSize /*fit*/)
         {
             return fail("the decoder failed on it", received);
         }
+        m_replaced += got ? 1 : 0;
         if (!receive())
         {
             return false;

@@ -48,6 +48,7 @@ public:
     void reset() override;
     const std::string& error() const override { return m_error; }
     std::string profile() const override;
+    int replacedPictures() const override { return m_replaced; }
 
 private:
     bool fail(std::string reason);
@@ -62,6 +63,7 @@ private:
     PictureSize m_pictureSize;
     bool m_keyframe = false;
     bool m_reordered = false;
+    int m_replaced = 0;
     std::string m_error;
 };
 
