@@ -1,6 +1,7 @@
 #include "tests/support/HttpCamera.h"
 #include "tests/support/RtspCamera.h"
 #include "tests/velkor/support/LoopbackServer.h"
+#include "velkor/CameraInput.h"
 #include "velkor/CameraProbe.h"
 #include "velkor/CameraReader.h"
 #include "velkor/CameraUrl.h"
@@ -11,6 +12,7 @@
 extern "C"
 {
 #include <libavcodec/packet.h>
+#include <libavutil/dict.h>
 #include <libavutil/log.h>
 }
 
@@ -209,6 +211,7 @@ TEST_F(CameraAccessTest, StreamsAreReadOverTcpOrOverUdpWhereTheCameraRefusesTcp)
         ASSERT_EQ(reader.open(stream.url, stream.scheme), CameraReader::Result::Packet)
             << stream.url << ": " << reader.error();
         EXPECT_EQ(reader.transport(), stream.transport) << stream.url;
+        EXPECT_EQ(reader.unusedOptions(), "") << stream.url;
         EXPECT_EQ(reader.codec(), stream.codec) << stream.url;
         int keyframes = 0;
         for (int i = 0; i < 60 && keyframes < 2; ++i)
@@ -356,4 +359,17 @@ TEST_F(CameraAccessTest, AStopStillSendsTheCameraItsTeardown)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_TRUE(saw("TEARDOWN"));
+}
+
+TEST_F(CameraAccessTest, OptionsLibavformatDidNotUseComeBack)
+{
+    StopSignal stop;
+    CameraInput input(stop);
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "rtsp_transport", "tcp", 0);
+    av_dict_set(&options, "no_such_option", "1", 0);
+    EXPECT_GE(input.open(s_open->url("/h264"), nullptr, &options, std::chrono::seconds(5)), 0);
+    EXPECT_EQ(av_dict_count(options), 1);
+    EXPECT_NE(av_dict_get(options, "no_such_option", nullptr, 0), nullptr);
+    av_dict_free(&options);
 }
