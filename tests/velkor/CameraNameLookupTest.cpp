@@ -1,21 +1,18 @@
 #include "tests/support/ProcessRunner.h"
+#include "tests/velkor/support/ClosingCamera.h"
 #include "tests/velkor/support/LibraryFixture.h"
-#include "tests/velkor/support/LoopbackServer.h"
 #include "tests/velkor/support/PrivateResolver.h"
 #include "tests/velkor/support/SilentNameServer.h"
 #include "velkor/ResultCode.h"
 
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <iostream>
 #include <string>
-#include <thread>
 
 using namespace velkor;
+using velkortest::ClosingCamera;
 using velkortest::LibraryFixture;
-using velkortest::LoopbackConnection;
-using velkortest::LoopbackServer;
 using velkortest::PrivateResolver;
 using velkortest::SilentNameServer;
 
@@ -27,54 +24,6 @@ constexpr const char* kName = "camera.test";
 
 PrivateResolver g_resolver;
 std::string g_resolverFault;
-
-// Answers Open's DESCRIBE, and closes every connection of the stream's at once, so that play is
-// lost and asks again, by name.
-class ClosingCamera
-{
-public:
-    ClosingCamera()
-        : m_server([this](const std::string&, const std::string& head,
-                          LoopbackConnection& connection) { serve(head, connection); })
-    {
-    }
-
-    std::string url() const
-    {
-        return std::string("rtsp://") + kName + ":" + std::to_string(m_server.port()) + "/cam";
-    }
-
-    // Whether the stream has connected, within 10 s.
-    bool waitForStream() const
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (m_streams.load() == 0 && std::chrono::steady_clock::now() < deadline)
-        {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return m_streams.load() > 0;
-    }
-
-private:
-    void serve(const std::string& head, LoopbackConnection& connection)
-    {
-        if (head.rfind("DESCRIBE ", 0) != 0)
-        {
-            ++m_streams;
-            return;
-        }
-        const auto cseq = head.find("CSeq: ");
-        const std::string sdp = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=Closing\r\n"
-                                "m=video 0 RTP/AVP 26\r\n";
-        connection.send(
-            "RTSP/1.0 200 OK\r\n" + head.substr(cseq, head.find("\r\n", cseq) - cseq + 2) +
-            "Content-Type: application/sdp\r\nContent-Length: " + std::to_string(sdp.size()) +
-            "\r\n\r\n" + sdp);
-    }
-
-    std::atomic<int> m_streams{0};
-    LoopbackServer m_server;
-};
 
 // Also recorded in the XML report (--gtest_output=xml) under `what`, for comparisons.
 template <typename Call> std::chrono::duration<double> timed(const char* what, Call call)
@@ -117,7 +66,7 @@ protected:
 
 TEST_F(CameraNameLookupTest, OpenGivesUpInItsOwnTimeWhileTheNameServerIsSilent)
 {
-    ASSERT_EQ(m_api->SetIPAddr(m_camera.url().c_str()), Ok);
+    ASSERT_EQ(m_api->SetIPAddr(m_camera.url(kName).c_str()), Ok);
     int32_t opened = 0;
     const auto took = timed("open_s", [&] { opened = m_api->Open(); });
     EXPECT_GT(m_nameServer.queries(), 0) << "the lookup never reached the silent name server";
@@ -130,7 +79,7 @@ TEST_F(CameraNameLookupTest, OpenGivesUpInItsOwnTimeWhileTheNameServerIsSilent)
 TEST_F(CameraNameLookupTest, StopLiveAndCloseReturnPromptlyWhilePlayLooksTheNameUp)
 {
     nameResolves(true);
-    ASSERT_EQ(m_api->SetIPAddr(m_camera.url().c_str()), Ok);
+    ASSERT_EQ(m_api->SetIPAddr(m_camera.url(kName).c_str()), Ok);
     ASSERT_GT(m_api->Open(), 0);
     nameResolves(false);
     ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), Ok);
@@ -149,7 +98,7 @@ TEST_F(CameraNameLookupTest, StopLiveAndCloseReturnPromptlyWhilePlayLooksTheName
 TEST_F(CameraNameLookupTest, CloseReturnsPromptlyWhileBringingPlayBackLooksTheNameUp)
 {
     nameResolves(true);
-    ASSERT_EQ(m_api->SetIPAddr(m_camera.url().c_str()), Ok);
+    ASSERT_EQ(m_api->SetIPAddr(m_camera.url(kName).c_str()), Ok);
     ASSERT_GT(m_api->Open(), 0);
     ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), Ok);
     ASSERT_TRUE(m_camera.waitForStream());
@@ -163,7 +112,7 @@ TEST_F(CameraNameLookupTest, LeavingTheProcessWhileANameLookupHangsIsPrompt)
 {
     nameResolves(true);
     velkortest::ProcessRunner probe;
-    ASSERT_TRUE(probe.start({VELKOR_EXIT_PROBE_PATH, m_camera.url(), "exit", "usr1"}));
+    ASSERT_TRUE(probe.start({VELKOR_EXIT_PROBE_PATH, m_camera.url(kName), "exit", "usr1"}));
     ASSERT_TRUE(m_camera.waitForStream());
     nameResolves(false);
     ASSERT_TRUE(m_nameServer.waitForMoreThan(0));

@@ -1,6 +1,7 @@
 #include "tests/support/HttpCamera.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/RtspCamera.h"
+#include "tests/velkor/support/ClosingCamera.h"
 #include "tests/velkor/support/LibraryFixture.h"
 #include "tests/velkor/support/LoopbackServer.h"
 #include "tests/velkor/support/TestWindows.h"
@@ -19,6 +20,7 @@
 #include <vector>
 
 using namespace velkor;
+using velkortest::ClosingCamera;
 using velkortest::HttpCamera;
 using velkortest::LibraryFixture;
 using velkortest::LoopbackConnection;
@@ -89,46 +91,6 @@ private:
     }
 
     std::atomic<int> m_silent{0};
-    LoopbackServer m_server;
-};
-
-// Answers Open's DESCRIBE, and closes each of the stream's connections at once; counts both.
-class ClosingCamera
-{
-public:
-    ClosingCamera()
-        : m_server([this](const std::string&, const std::string& head,
-                          LoopbackConnection& connection) { serve(head, connection); })
-    {
-    }
-
-    std::string url() const
-    {
-        return "rtsp://127.0.0.1:" + std::to_string(m_server.port()) + "/closing";
-    }
-    int questions() const { return m_questions.load(); }
-    int streams() const { return m_streams.load(); }
-
-private:
-    void serve(const std::string& head, LoopbackConnection& connection)
-    {
-        if (head.rfind("DESCRIBE ", 0) != 0)
-        {
-            ++m_streams;
-            return;
-        }
-        ++m_questions;
-        const auto cseq = head.find("CSeq: ");
-        const std::string sdp = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=Closing\r\n"
-                                "m=video 0 RTP/AVP 26\r\n";
-        connection.send(
-            "RTSP/1.0 200 OK\r\n" + head.substr(cseq, head.find("\r\n", cseq) - cseq + 2) +
-            "Content-Type: application/sdp\r\nContent-Length: " + std::to_string(sdp.size()) +
-            "\r\n\r\n" + sdp);
-    }
-
-    std::atomic<int> m_questions{0};
-    std::atomic<int> m_streams{0};
     LoopbackServer m_server;
 };
 
