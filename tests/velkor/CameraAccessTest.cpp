@@ -333,9 +333,12 @@ TEST_F(CameraAccessTest, AStopStillSendsTheCameraItsTeardown)
                                   ? "Transport: RTP/AVP/TCP;unicast;interleaved=0-1\r\n\r\n"
                                   : "\r\n";
                 }
+                {
+                    // Noted before the answer, which the test may have read at once.
+                    const std::lock_guard lock(mutex);
+                    methods.push_back(method);
+                }
                 connection.send(answer);
-                const std::lock_guard lock(mutex);
-                methods.push_back(method);
             }
         });
     const auto saw = [&](const std::string& method)
