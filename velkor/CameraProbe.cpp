@@ -1,5 +1,6 @@
 #include "velkor/CameraProbe.h"
 
+#include "velkor/CameraCredentials.h"
 #include "velkor/CameraUrl.h"
 #include "velkor/HttpClient.h"
 #include "velkor/MjpegStreamHead.h"
@@ -42,8 +43,10 @@ CameraAnswer transferFault(const HttpResult& result, const std::string& name)
     return refusal(Ok, {});
 }
 
-CameraAnswer statusFault(long status, const char* protocol, const std::string& name, bool anonymous)
+CameraAnswer statusFault(const HttpResult& result, const char* protocol, const std::string& name,
+                         bool anonymous)
 {
+    const long status = result.status;
     const std::string answered = std::string(protocol) + " " + std::to_string(status);
     if (status == 401)
     {
@@ -53,9 +56,10 @@ CameraAnswer statusFault(long status, const char* protocol, const std::string& n
     }
     if (status == 503)
     {
+        // 503 says no more than that; its reason phrase may say why.
         return refusal(DeviceBusy, "device busy: " + name +
-                                       " serves no more connections at the moment (" + answered +
-                                       ")");
+                                       " could not serve the stream at the moment (" + answered +
+                                       (result.reason.empty() ? "" : " " + result.reason) + ")");
     }
     if (status == 404)
     {
@@ -95,6 +99,12 @@ CameraAnswer askRtsp(HttpRequest request, const std::string& name, bool anonymou
     {
         return refusal(NotVelkorDevice, name + " sent an oversized session description");
     }
+    if (result.answeredInHttp)
+    {
+        return refusal(DeviceRequestFailed, "talking to " + name +
+                                                " failed: it answers in HTTP, not RTSP: is it an " +
+                                                "http:// camera?");
+    }
     CameraAnswer fault = transferFault(result, name);
     if (fault.code != Ok)
     {
@@ -102,7 +112,7 @@ CameraAnswer askRtsp(HttpRequest request, const std::string& name, bool anonymou
     }
     if (result.status != 200)
     {
-        return statusFault(result.status, "RTSP", name, anonymous);
+        return statusFault(result, "RTSP", name, anonymous);
     }
     const auto video = SdpVideo::parse(result.body);
     if (!video)
@@ -138,7 +148,7 @@ CameraAnswer askHttp(const HttpRequest& request, const std::string& name, bool a
     }
     if (result.status != 200)
     {
-        return statusFault(result.status, "HTTP", name, anonymous);
+        return statusFault(result, "HTTP", name, anonymous);
     }
     const std::string what = head.fault();
     if (!what.empty())
@@ -153,6 +163,11 @@ CameraAnswer askHttp(const HttpRequest& request, const std::string& name, bool a
 CameraAnswer CameraProbe::ask(const CameraUrl& url, int32_t channel, const std::string& userName,
                               const std::string& password, StopSignal& stop)
 {
+    // Play would fail on credentials that Open proved through libcurl.
+    if (auto fault = CameraCredentials::fault(url.scheme(), userName, password))
+    {
+        return refusal(TextTooLong, std::move(*fault));
+    }
     const HttpRequest request = requestFor(url, channel, userName, password);
     const bool anonymous = userName.empty() && password.empty();
     if (url.scheme() == CameraScheme::Rtsp)

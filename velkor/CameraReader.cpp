@@ -1,6 +1,7 @@
 #include "velkor/CameraReader.h"
 
 #include "velkor/AsciiText.h"
+#include "velkor/LibavLog.h"
 #include "velkor/StopSignal.h"
 
 extern "C"
@@ -18,8 +19,6 @@ namespace velkor
 {
 namespace
 {
-
-using Clock = std::chrono::steady_clock;
 
 std::optional<VideoCodec> codecOf(AVCodecID id)
 {
@@ -56,7 +55,7 @@ std::string describe(int code)
 
 } // namespace
 
-CameraReader::CameraReader(StopSignal& stop) : m_stop(stop)
+CameraReader::CameraReader(StopSignal& stop) : m_stop(stop), m_input(stop)
 {
     // Sets up TLS for https cameras, once for the process.
     static const int networkReady = avformat_network_init();
@@ -94,12 +93,6 @@ CameraReader::Result CameraReader::openWith(const std::string& url, const char* 
 {
     close();
     m_turnedAway = false;
-    m_context = avformat_alloc_context();
-    if (m_context == nullptr)
-    {
-        throw std::bad_alloc();
-    }
-    m_context->interrupt_callback = AVIOInterruptCB{&CameraReader::interrupted, this};
     AVDictionary* options = nullptr;
     const AVInputFormat* format = nullptr;
     if (rtspTransport != nullptr)
@@ -120,19 +113,31 @@ CameraReader::Result CameraReader::openWith(const std::string& url, const char* 
             av_dict_set(&options, "tls_verify", "1", 0);
         }
     }
-    expectBy(kSilence);
-    const int opened = avformat_open_input(&m_context, url.c_str(), format, &options);
+    const int opened = m_input.open(url, format, &options, kSilence);
+    m_unusedOptions.clear();
+    const AVDictionaryEntry* unused = nullptr;
+    while ((unused = av_dict_get(options, "", unused, AV_DICT_IGNORE_SUFFIX)) != nullptr)
+    {
+        m_unusedOptions +=
+            std::string(m_unusedOptions.empty() ? "" : ", ") + unused->key + "=" + unused->value;
+    }
     av_dict_free(&options);
+    m_context = m_input.context();
     if (opened < 0)
     {
-        // avformat_open_input freed the context.
-        m_context = nullptr;
         if (refusesTcp(opened) && m_transport == CameraTransport::RtspTcp)
         {
             // The camera does not interleave. UDP is asked next.
             m_transport = CameraTransport::RtspUdp;
             m_error = "it refuses RTSP over TCP";
             return Result::Refused;
+        }
+        // libavformat's RTSP takes a connection closed before any answer for invalid data.
+        if (opened == AVERROR_INVALIDDATA && rtspTransport != nullptr && !m_stop.requested() &&
+            !m_input.overdue())
+        {
+            m_error = "it closed the connection";
+            return Result::Lost;
         }
         return failed(opened);
     }
@@ -168,9 +173,19 @@ CameraReader::Result CameraReader::read(AVPacket& packet)
         return Result::Lost;
     }
     m_skippedToBoundary = false;
+    const LibavLog::Listening listening(*m_input.log());
     while (true)
     {
         const int got = av_read_frame(m_context, &packet);
+        // Nothing there yet, which libavformat may say of a socket it reads without blocking.
+        if (got == AVERROR(EAGAIN) && !m_input.overdue())
+        {
+            if (m_stop.waitFor(kAgainPause))
+            {
+                return Result::Stopped;
+            }
+            continue;
+        }
         if (got < 0 && !skipToBoundary(got))
         {
             return failed(got);
@@ -187,7 +202,7 @@ CameraReader::Result CameraReader::read(AVPacket& packet)
         }
         if (packet.stream_index == m_videoIndex)
         {
-            expectBy(kSilence);
+            m_input.expectBy(kSilence);
             return Result::Packet;
         }
         av_packet_unref(&packet);
@@ -200,7 +215,7 @@ bool CameraReader::skipToBoundary(int code)
     // so as invalid data. Each such read consumes one line, so reading on finds the next
     // boundary, as players do, within the silence deadline.
     if (code != AVERROR_INVALIDDATA || m_transport != CameraTransport::HttpJpeg ||
-        m_stop.requested() || Clock::now().time_since_epoch().count() > m_deadline.load())
+        m_stop.requested() || m_input.overdue())
     {
         return false;
     }
@@ -232,22 +247,13 @@ double CameraReader::microsecondsPerTick() const
     return av_q2d(m_context->streams[m_videoIndex]->time_base) * 1e6;
 }
 
-int CameraReader::interrupted(void* context)
-{
-    const auto* reader = static_cast<const CameraReader*>(context);
-    return reader->m_stop.requested() ||
-                   Clock::now().time_since_epoch().count() > reader->m_deadline.load()
-               ? 1
-               : 0;
-}
-
 CameraReader::Result CameraReader::failed(int code)
 {
     if (m_stop.requested())
     {
         return Result::Stopped;
     }
-    if (Clock::now().time_since_epoch().count() > m_deadline.load())
+    if (m_input.overdue())
     {
         m_error = "nothing arrived for " + std::to_string(kSilence.count() / 1000) + " s";
         return Result::Lost;
@@ -265,26 +271,26 @@ CameraReader::Result CameraReader::failed(int code)
     case AVERROR_EOF:
         m_error = "it ended the stream";
         return Result::Lost;
+    case AVERROR(ECONNRESET):
+    case AVERROR(EPIPE):
+        m_error = "it closed the connection";
+        return Result::Lost;
     default:
         m_error = describe(code);
+        if (const LibavLog* log = m_input.log(); log != nullptr && !log->last().empty())
+        {
+            m_error += " (" + log->last() + ")";
+        }
         return Result::Lost;
     }
 }
 
 void CameraReader::close()
 {
-    if (m_context != nullptr)
-    {
-        // Sends TEARDOWN to an RTSP camera; a stop requested already cuts that short.
-        expectBy(std::chrono::milliseconds(500));
-        avformat_close_input(&m_context);
-    }
+    // Sends TEARDOWN to an RTSP camera.
+    m_input.close();
+    m_context = nullptr;
     m_videoIndex = -1;
-}
-
-void CameraReader::expectBy(Clock::duration wait)
-{
-    m_deadline = (Clock::now() + wait).time_since_epoch().count();
 }
 
 } // namespace velkor

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "velkor/CameraInput.h"
 #include "velkor/CameraUrl.h"
 #include "velkor/StreamFormats.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -30,12 +30,15 @@ enum class CameraTransport
 // or over UDP where the camera refuses that) or multipart JPEG over HTTP. Nothing is probed that
 // the stream's description already says, so the first packet is handed on as soon as it arrives.
 // Every wait on the network ends when the stop is requested or nothing arrived for kSilence,
-// through libavformat's interrupt callback, which it asks at least every 100 ms.
+// through libavformat's interrupt callback, which it asks at least every 100 ms; a stop leaves an
+// opening that waits for a name lookup behind (CameraInput).
 class CameraReader
 {
 public:
     static constexpr std::chrono::milliseconds kSilence{5000};
     static constexpr std::chrono::milliseconds kUdpFallbackPause{100};
+    // Before libavformat is asked again for a packet it did not have yet.
+    static constexpr std::chrono::milliseconds kAgainPause{5};
 
     enum class Result
     {
@@ -75,18 +78,20 @@ public:
     double microsecondsPerTick() const;
     // What went wrong, for messages.
     const std::string& error() const { return m_error; }
+    // The options that libavformat did not use when the stream opened ("key=value, ..."): a
+    // libavformat other than the one the library was written for; empty when it used them all.
+    const std::string& unusedOptions() const { return m_unusedOptions; }
 
 private:
-    static int interrupted(void* context);
     // `rtspTransport` null for HTTP.
     Result openWith(const std::string& url, const char* rtspTransport);
     Result failed(int code);
     bool skipToBoundary(int code);
     void close();
-    void expectBy(std::chrono::steady_clock::duration wait);
 
     StopSignal& m_stop;
-    std::atomic<std::int64_t> m_deadline{0};
+    CameraInput m_input;
+    // m_input's, while open.
     AVFormatContext* m_context = nullptr;
     int m_videoIndex = -1;
     VideoCodec m_codec = VideoCodec::Jpeg;
@@ -94,6 +99,7 @@ private:
     bool m_turnedAway = false;
     bool m_skippedToBoundary = false;
     std::string m_error;
+    std::string m_unusedOptions;
 };
 
 } // namespace velkor

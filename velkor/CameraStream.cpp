@@ -12,6 +12,7 @@
 extern "C"
 {
 #include <libavcodec/packet.h>
+#include <libavformat/version.h>
 }
 
 #include <exception>
@@ -74,6 +75,13 @@ void CameraStream::start(int32_t channel, StreamChoice /*choice*/)
         });
 }
 
+void CameraStream::startAgain(int32_t channel, StreamChoice choice)
+{
+    stop();
+    m_patience = std::chrono::milliseconds(0);
+    start(channel, choice);
+}
+
 void CameraStream::stop()
 {
     m_thread.stop();
@@ -94,6 +102,14 @@ void CameraStream::run(int32_t channel, StopSignal& stop)
         }
         m_onFormat(reader.codec());
         m_observer->onPlaying();
+        if (!reader.unusedOptions().empty())
+        {
+            m_observer->onFrameError(InternalFailure,
+                                     "libavformat " + std::string(LIBAVFORMAT_IDENT) +
+                                         " did not use the options " + reader.unusedOptions() +
+                                         " for " + CameraProbe::nameOf(m_url) +
+                                         "; live play goes on without them");
+        }
         result = play(reader);
     }
     reportEnd(result, reader, channel);
@@ -137,7 +153,7 @@ CameraReader::Result CameraStream::play(CameraReader& reader)
 CameraReader::Result CameraStream::open(CameraReader& reader, const std::string& url,
                                         StopSignal& stop)
 {
-    const auto patience = std::chrono::steady_clock::now() + kTurnedAwayPatience;
+    const auto patience = std::chrono::steady_clock::now() + m_patience;
     while (true)
     {
         const CameraReader::Result result = reader.open(url, m_url.scheme());

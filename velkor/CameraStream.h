@@ -46,6 +46,8 @@ public:
     CameraStream& operator=(const CameraStream&) = delete;
 
     void start(int32_t channel, StreamChoice choice) override;
+    // One question: no patience with a camera that turns the stream away.
+    void startAgain(int32_t channel, StreamChoice choice) override;
     // Nothing to ask for: the camera decides.
     void retune(StreamChoice /*choice*/) override {}
     void stop() override;
@@ -64,6 +66,7 @@ private:
     const CameraUrl m_url;
     const Credentials m_credentials;
     const FormatHook m_onFormat;
+    std::chrono::milliseconds m_patience = kTurnedAwayPatience;
 
     WorkerThread m_thread;
 };

@@ -1,6 +1,7 @@
 #include "velkor/CameraUrl.h"
 
 #include "velkor/AsciiText.h"
+#include "velkor/CameraCredentials.h"
 #include "velkor/ResultCode.h"
 #include "velkor/TextRules.h"
 
@@ -50,30 +51,6 @@ std::string replaceChannel(std::string_view text, const std::string& number)
         result += number;
         from = at + CameraUrl::kChannelField.size();
     }
-}
-
-std::string percentEncoded(const std::string& text)
-{
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string encoded;
-    for (const char c : text)
-    {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool unreserved = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                                (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' ||
-                                byte == '_' || byte == '~';
-        if (unreserved)
-        {
-            encoded += c;
-        }
-        else
-        {
-            encoded += '%';
-            encoded += kHex[byte >> 4];
-            encoded += kHex[byte & 0x0F];
-        }
-    }
-    return encoded;
 }
 
 // Why the characters of `text` are no URL's, or nothing when they are.
@@ -210,8 +187,8 @@ std::optional<CameraUrl> CameraUrl::parse(std::string_view text, std::string& wh
     const std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
     if (authority.find('@') != std::string_view::npos)
     {
-        why = "the address holds a user name or password (user:password@host); set them as the "
-              "user name and password instead, which keeps them out of the log";
+        why = "the address holds a user name or password (user:password@host); they belong in the "
+              "user name and password fields";
         return std::nullopt;
     }
     if (authority.empty() || authority.front() == ':')
@@ -267,7 +244,7 @@ std::string CameraUrl::withCredentials(int32_t channel, const std::string& userN
         return url;
     }
     const std::size_t hostStart = url.find(kSchemeEnd) + kSchemeEnd.size();
-    url.insert(hostStart, percentEncoded(userName) + ":" + percentEncoded(password) + "@");
+    url.insert(hostStart, CameraCredentials::userInfo(userName, password) + "@");
     return url;
 }
 

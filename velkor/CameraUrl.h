@@ -38,7 +38,7 @@ public:
     bool hasChannelField() const;
     // The URL with every `{channel}` replaced by `channel`, its scheme in lower case.
     std::string forChannel(int32_t channel) const;
-    // The URL with the user name and password percent-encoded into it, which is how libavformat
+    // The URL with the user name and password in it (CameraCredentials), which is how libavformat
     // takes them; never for messages.
     std::string withCredentials(int32_t channel, const std::string& userName,
                                 const std::string& password) const;

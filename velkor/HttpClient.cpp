@@ -28,10 +28,32 @@ struct Transfer
     std::string* body = nullptr;
     CURL* easy = nullptr;
     std::string contentType;
+    std::string reason;
+    // The first bytes of a body that came without a status line (HTTP/0.9, to libcurl).
+    std::string opening;
     bool passing = false;
     bool refused = false;
     Clock::time_point lastArrival;
 };
+
+// "Service Unavailable" of "RTSP/1.0 503 Service Unavailable\r\n"; at most 64 printable bytes.
+std::string reasonOf(std::string_view statusLine)
+{
+    const std::size_t code = statusLine.find(' ');
+    const std::size_t words =
+        code == std::string_view::npos ? code : statusLine.find(' ', code + 1);
+    std::string reason;
+    for (std::size_t i = words == std::string_view::npos ? statusLine.size() : words + 1;
+         i < statusLine.size() && reason.size() < 64; ++i)
+    {
+        const char c = statusLine[i];
+        if (c >= 0x20 && c < 0x7F)
+        {
+            reason += c;
+        }
+    }
+    return std::string(AsciiText::trim(reason));
+}
 
 std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* context)
 {
@@ -41,6 +63,7 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* cont
     if (line.substr(0, 5) == "HTTP/" || line.substr(0, 5) == "RTSP/")
     {
         transfer->contentType.clear();
+        transfer->reason = reasonOf(line);
         transfer->passing = false;
     }
     else if (AsciiText::startsWithNoCase(line, "content-type:"))
@@ -72,6 +95,8 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* contex
     const std::size_t length = size * count;
     if (!transfer->passing)
     {
+        const std::size_t wanted = 5 - std::min<std::size_t>(5, transfer->opening.size());
+        transfer->opening.append(data, std::min(wanted, length));
         return length;
     }
     if (transfer->body != nullptr)
@@ -115,6 +140,9 @@ EasyHandle prepare(const HttpRequest& request, Transfer& transfer, char* errorBu
     curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    // A stop leaves the resolver's thread behind instead of joining it: a name server that does
+    // not answer holds getaddrinfo for some 10 s.
+    curl_easy_setopt(handle, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(handle, CURLOPT_PROXY, "");
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, request.connectTimeoutMs);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, request.totalTimeoutMs);
@@ -124,6 +152,8 @@ EasyHandle prepare(const HttpRequest& request, Transfer& transfer, char* errorBu
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
     if (request.method == HttpRequest::Method::RtspDescribe)
     {
+        // So that an answer in HTTP reaches onBody, which tells it apart from one in RTSP.
+        curl_easy_setopt(handle, CURLOPT_HTTP09_ALLOWED, 1L);
         curl_easy_setopt(handle, CURLOPT_RTSP_REQUEST, static_cast<long>(CURL_RTSPREQ_DESCRIBE));
         curl_easy_setopt(handle, CURLOPT_RTSP_STREAM_URI, request.url.c_str());
     }
@@ -142,6 +172,8 @@ HttpResult finish(CURLcode code, const Transfer& transfer, const char* errorBuff
 {
     HttpResult result;
     curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &result.status);
+    result.reason = transfer.reason;
+    result.answeredInHttp = transfer.opening == "HTTP/";
     result.detail = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
     switch (code)
     {
@@ -248,7 +280,9 @@ HttpResult perform(const HttpRequest& request, Transfer& transfer, StopSignal& s
     MultiHandle multi(curl_multi_init());
     if (!easy || !multi)
     {
-        return HttpResult{HttpResult::Outcome::TransportFailed, 0, {}, "libcurl unavailable"};
+        HttpResult unavailable;
+        unavailable.detail = "libcurl unavailable";
+        return unavailable;
     }
     curl_multi_add_handle(multi.get(), easy.get());
     Ending ending;

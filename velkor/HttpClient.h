@@ -45,6 +45,10 @@ struct HttpResult
     long status = 0;
     std::string body;
     std::string detail;
+    // The status line's words after the code ("Service Unavailable"), printable ASCII only.
+    std::string reason;
+    // An RTSP request answered in HTTP: the URL names a web server.
+    bool answeredInHttp = false;
 };
 
 // Receives a streamed body. onResponse sees the final response's Content-Type when its status is

@@ -97,6 +97,10 @@ bool LivePictures::decode(const AVPacket& packet, const Encoded& encoded)
         m_counters->countDecoded(static_cast<std::size_t>(packet.size),
                                  std::chrono::duration_cast<std::chrono::microseconds>(
                                      std::chrono::steady_clock::now() - decodeStart));
+        for (int i = 0; i < decoder.replacedPictures(); ++i)
+        {
+            m_counters->countReplaced();
+        }
     }
     if (!decoded)
     {

@@ -157,24 +157,14 @@ bool LivePlay::restore(StopSignal& stop)
     {
         return true;
     }
-    // A quiet question first: a device that is still away costs no events.
-    const DeviceAnswer answer = device->identify(stop);
-    if (stop.requested())
+    // A camera's session is never lost, and its stream's own opening is the question: asking it
+    // first would ask twice, and a camera that takes one connection at a time would turn the
+    // stream away after the question.
+    DeviceAnswer answer;
+    if (!device->decidesStream() && !answers(*device, stop, answer))
     {
-        return true;
+        return stop.requested();
     }
-    if (answer.code != Ok)
-    {
-        // Said once: the device is there but will not have us, which waiting alone may not mend.
-        if (answer.code == CredentialsRefused && !m_credentialsRefused)
-        {
-            m_credentialsRefused = true;
-            m_dispatcher.postError(CredentialsRefused,
-                                   answer.description + "; live play waits and asks again");
-        }
-        return false;
-    }
-    m_credentialsRefused = false;
     std::lock_guard lock(m_mutex);
     if (stop.requested())
     {
@@ -188,11 +178,30 @@ bool LivePlay::restore(StopSignal& stop)
     if (!sourceRunningLocked())
     {
         restartSourceLocked();
-        if (sourceRunningLocked())
-        {
-            m_drawing.counters()->countReconnection();
-        }
     }
+    return true;
+}
+
+bool LivePlay::answers(const DeviceAccess& device, StopSignal& stop, DeviceAnswer& answer)
+{
+    // A quiet question first: a device that is still away costs no events.
+    answer = device.identify(stop);
+    if (stop.requested())
+    {
+        return false;
+    }
+    if (answer.code != Ok)
+    {
+        // Said once: the device is there but will not have us, which waiting alone may not mend.
+        if (answer.code == CredentialsRefused && !m_credentialsRefused)
+        {
+            m_credentialsRefused = true;
+            m_dispatcher.postError(CredentialsRefused,
+                                   answer.description + "; live play waits and asks again");
+        }
+        return false;
+    }
+    m_credentialsRefused = false;
     return true;
 }
 
@@ -208,22 +217,43 @@ void LivePlay::restartSourceLocked()
         return;
     }
     m_choice = *choice;
-    startSourceLocked();
+    startSourceLocked(true);
 }
 
-void LivePlay::startSourceLocked()
+void LivePlay::startSourceLocked(bool again)
 {
     if (m_source)
     {
         m_source->stop();
     }
     const std::shared_ptr<const DeviceAccess> device = m_session.device();
-    LiveReporter::Hooks hooks{[this] { m_reconnector.settled(); }, [this] { sourceLost(); },
-                              [this] { m_reconnector.giveUp(); }};
+    LiveReporter::Hooks hooks{[this, again]
+                              {
+                                  m_reconnector.settled();
+                                  // Play is back once a picture is.
+                                  if (again)
+                                  {
+                                      m_drawing.counters()->countReconnection();
+                                  }
+                              },
+                              [this] { sourceLost(); }, [this] { m_reconnector.giveUp(); },
+                              nullptr};
+    // A camera was not asked before its stream: the stream failing is the answer "still away".
+    if (again && device->decidesStream())
+    {
+        hooks.attemptFailed = [this] { m_reconnector.troubled(); };
+    }
     m_source = device->liveSource(
         m_drawing,
         std::make_unique<LiveReporter>(m_dispatcher, m_channel, m_callbacks, std::move(hooks)));
-    m_source->start(m_channel, m_choice);
+    if (again)
+    {
+        m_source->startAgain(m_channel, m_choice);
+    }
+    else
+    {
+        m_source->start(m_channel, m_choice);
+    }
 }
 
 void LivePlay::sourceLost()

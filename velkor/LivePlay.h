@@ -15,12 +15,14 @@ class IAppCallBack;
 namespace velkor
 {
 
+class DeviceAccess;
 class DrawingThread;
 class EventDispatcher;
 class PlayCallbacks;
 class Session;
 class Settings;
 class StreamSource;
+struct DeviceAnswer;
 struct SettingsSnapshot;
 
 // Live play of one channel of the session's device, in the stream format and width the settings
@@ -50,7 +52,11 @@ public:
 private:
     bool restore(StopSignal& stop);
     void restartSourceLocked();
-    void startSourceLocked();
+    // `again`: after a loss, to bring play back.
+    void startSourceLocked(bool again = false);
+    // Whether the device answers as one whose stream may start again; quiet unless it refuses
+    // the credentials.
+    bool answers(const DeviceAccess& device, StopSignal& stop, DeviceAnswer& answer);
     void sourceLost();
     bool sourceRunningLocked() const;
     static std::string notServed(int32_t format, const std::vector<VideoCodec>& served);

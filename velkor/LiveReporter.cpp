@@ -53,6 +53,11 @@ void LiveReporter::onFrameError(int32_t code, const std::string& description)
 
 void LiveReporter::onEnded(int32_t code, const std::string& description)
 {
+    if (code == StreamLost && !m_playing && m_hooks.attemptFailed)
+    {
+        m_hooks.attemptFailed();
+        return;
+    }
     if (code != Ok)
     {
         onFrameError(code, description);

@@ -23,6 +23,9 @@ public:
         std::function<void()> picturesFlow;
         std::function<void()> lost;
         std::function<void()> ended;
+        // When set, a stream lost before it played was an attempt to bring play back that
+        // failed: it is told here alone, with no event.
+        std::function<void()> attemptFailed;
     };
 
     LiveReporter(EventDispatcher& dispatcher, int32_t channel, PlayCallbacks& callbacks,

@@ -33,6 +33,9 @@ public:
     // Forgets earlier pictures, for a stream that starts afresh.
     virtual void reset() = 0;
     virtual const std::string& error() const = 0;
+    // How many pictures the last call decoded before the one it gives out, which that one
+    // replaced: a packet may hold more than one.
+    virtual int replacedPictures() const { return 0; }
     // The profile the stream says it uses ("High"), empty when it says none.
     virtual std::string profile() const { return {}; }
     // Whether the last picture was damaged, and the decoder made up what it lost.

@@ -17,6 +17,10 @@ public:
     virtual ~StreamSource() = default;
 
     virtual void start(int32_t channel, StreamChoice choice) = 0;
+    // Starts it again after a loss, as the attempt to bring play back; a source that asks the
+    // device for its stream asks it once. The observer's onEnded(StreamLost) then says that the
+    // attempt failed.
+    virtual void startAgain(int32_t channel, StreamChoice choice) { start(channel, choice); }
     // Asks for another stream within the same play; nothing happens when it is the one asked for.
     virtual void retune(StreamChoice choice) = 0;
     // Ends the stream at once; the observer hears onEnded(Ok) unless it ended before.

@@ -132,6 +132,7 @@ bool VideoDecoder::decode(const AVPacket& packet, PictureSize /*fit*/)
         return fail("the decoder refused it", sent);
     }
     bool got = false;
+    m_replaced = 0;
     while (true)
     {
         const int received = avcodec_receive_frame(m_context, m_received.get());
@@ -143,6 +144,7 @@ bool VideoDecoder::decode(const AVPacket& packet, PictureSize /*fit*/)
         {
             return fail("the decoder failed on it", received);
         }
+        m_replaced += got ? 1 : 0;
         if (!receive())
         {
             return false;

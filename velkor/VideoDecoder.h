@@ -51,6 +51,7 @@ public:
     const std::string& error() const override { return m_error; }
     std::string profile() const override;
     bool concealed() const override { return m_concealed; }
+    int replacedPictures() const override { return m_replaced; }
 
 private:
     // libavcodec's result; on failure m_context is null.
@@ -68,6 +69,7 @@ private:
     bool m_keyframe = false;
     bool m_concealed = false;
     bool m_reordered = false;
+    int m_replaced = 0;
     std::string m_error;
 };
 

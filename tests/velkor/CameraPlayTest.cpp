@@ -1,6 +1,7 @@
 #include "tests/support/HttpCamera.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/RtspCamera.h"
+#include "tests/velkor/support/ClosingCamera.h"
 #include "tests/velkor/support/LibraryFixture.h"
 #include "tests/velkor/support/LoopbackServer.h"
 #include "tests/velkor/support/TestWindows.h"
@@ -19,6 +20,7 @@
 #include <vector>
 
 using namespace velkor;
+using velkortest::ClosingCamera;
 using velkortest::HttpCamera;
 using velkortest::LibraryFixture;
 using velkortest::LoopbackConnection;
@@ -420,4 +422,27 @@ TEST_F(CameraPlayTest, ChannelFieldAndSettingsTheCameraDecides)
     EXPECT_TRUE(videoMoves()) << "play did not go on";
     EXPECT_EQ(m_listener.count("play"), 0U);
     EXPECT_EQ(m_api->GetStreamFormat(), 0);
+}
+
+TEST_F(CameraPlayTest, WhilePlayWaitsForACameraEachAttemptIsOneQuietQuestion)
+{
+    ClosingCamera camera;
+    ASSERT_TRUE(play(camera.url()));
+    EXPECT_TRUE(m_listener.waitFor(errorWith(StreamLost, "it closed the connection")));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (camera.streams() < 4 && std::chrono::steady_clock::now() < deadline)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_GE(camera.streams(), 4) << "play stopped asking";
+    EXPECT_EQ(m_api->Close(), 0);
+    // Open's DESCRIBE only: the stream's own opening is each attempt's question.
+    EXPECT_EQ(camera.questions(), 1);
+    // The loss is told once; the attempts that fail tell nothing.
+    std::size_t losses = 0;
+    for (const RecordedEvent& event : m_listener.events())
+    {
+        losses += event.kind == "error" && event.a == StreamLost ? 1 : 0;
+    }
+    EXPECT_EQ(losses, 1U) << errorsSeen();
 }

@@ -31,6 +31,35 @@ bool LoopbackConnection::send(std::string_view bytes)
     return true;
 }
 
+std::string LoopbackConnection::receiveHead(std::chrono::milliseconds patience)
+{
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    std::string head;
+    while (head.find("\r\n\r\n") == std::string::npos && !stopping())
+    {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd waiting{m_socket, POLLIN, 0};
+        if (left.count() <= 0 ||
+            ::poll(&waiting, 1, static_cast<int>(std::min<long long>(left.count(), 50))) < 0)
+        {
+            return {};
+        }
+        if ((waiting.revents & (POLLIN | POLLHUP)) == 0)
+        {
+            continue;
+        }
+        char byte = 0;
+        // A byte at a time, so that nothing after the head is taken from the next request.
+        if (::recv(m_socket, &byte, 1, 0) != 1)
+        {
+            return {};
+        }
+        head += byte;
+    }
+    return head;
+}
+
 bool LoopbackConnection::stopping() const
 {
     return m_stop != nullptr && m_stop->load();

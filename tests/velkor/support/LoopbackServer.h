@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -20,6 +21,9 @@ public:
     // False once the peer is gone or the server is stopping.
     bool send(std::string_view bytes);
     bool stopping() const;
+    // The next request's head (up to the empty line), or empty when none came within `patience`
+    // or the peer left.
+    std::string receiveHead(std::chrono::milliseconds patience);
     // Returns once the server stops, as a peer that never answers.
     void waitUntilStopping() const;
     void setStopFlag(const std::atomic<bool>* flag) { m_stop = flag; }
