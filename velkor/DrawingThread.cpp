@@ -286,9 +286,9 @@ const StatisticsBox* DrawingThread::statisticsBox(State& state)
 
 void DrawingThread::refresh(State& state)
 {
-    const bool shown = state.boxShown;
+    const bool shown = (state.boxState.load() & kBoxShown) != 0;
     const StatisticsBox* box = statisticsBox(state);
-    if (state.output.takeExposed() || state.boxShown != shown)
+    if (state.output.takeExposed() || (box != nullptr) != shown)
     {
         state.output.redraw(box);
     }
