@@ -22,8 +22,8 @@ using velkortest::LoopbackServer;
 namespace
 {
 
-// A multipart JPEG camera whose parts 2 and 6 declare a Content-Length that lies: 300 bytes too
-// many (the part swallows the head of the next one) and half the truth.
+// A multipart JPEG camera whose pictures 2 and 6 (from 0) declare a Content-Length that lies:
+// 300 bytes too many (the picture swallows the head of the next one) and half the truth.
 class LyingLengthCamera
 {
 public:
@@ -90,7 +90,8 @@ TEST(CameraMultipart, APartWhoseLengthLiesIsSkippedToTheNextBoundaryAndReadingGo
         }
         av_packet_unref(packet.get());
     }
-    // Part 3 is lost to part 2's length, and the rest of part 6 to the search for a boundary.
+    // Picture 3 is lost to the length picture 2 declares, and the rest of picture 6 to the
+    // search for a boundary.
     EXPECT_EQ(whole, (std::vector<int>{0, 1, 4, 5, 7, 8, 9}));
     EXPECT_EQ(skipped, 2);
 }

@@ -173,6 +173,15 @@ protected:
         m_windows.reset();
     }
 
+    // Plays channel 1 into a 320 x 240 window until its video shows.
+    void playInto(std::uint32_t window)
+    {
+        ASSERT_EQ(m_api->SetVideoWindow(window), 0);
+        ASSERT_GE(m_api->Open(), 0);
+        ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+        ASSERT_TRUE(waitForPixels(window, 320, 240, showsVideo));
+    }
+
     // Polls the window until `done` holds for its pixels; false after 10 s.
     bool waitForPixels(std::uint32_t window, std::uint16_t width, std::uint16_t height,
                        const std::function<bool(const std::vector<std::uint32_t>&)>& done,
@@ -299,10 +308,7 @@ TEST_F(LiveVideoTest, DrawsChangingPicturesScaledToTheWindowAndClearsToBlack)
 TEST_F(LiveVideoTest, APictureFollowsTheWindowWhenItIsResizedWhilePlaying)
 {
     const std::uint32_t window = m_windows->create(320, 240);
-    ASSERT_EQ(m_api->SetVideoWindow(window), 0);
-    ASSERT_GE(m_api->Open(), 0);
-    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
-    ASSERT_TRUE(waitForPixels(window, 320, 240, showsVideo));
+    ASSERT_NO_FATAL_FAILURE(playInto(window));
     m_windows->resize(window, 480, 360);
     // The corners the larger window added are covered too.
     EXPECT_TRUE(waitForPixels(window, 480, 360,
@@ -317,10 +323,7 @@ TEST_F(LiveVideoTest, APictureFollowsTheWindowWhenItIsResizedWhilePlaying)
 TEST_F(LiveVideoTest, WhatAnotherWindowUncoversShowsTheLastPictureAgainOrBlackAfterAClear)
 {
     const std::uint32_t window = m_windows->create(320, 240);
-    ASSERT_EQ(m_api->SetVideoWindow(window), 0);
-    ASSERT_GE(m_api->Open(), 0);
-    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
-    ASSERT_TRUE(waitForPixels(window, 320, 240, showsVideo));
+    ASSERT_NO_FATAL_FAILURE(playInto(window));
     ASSERT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
     ASSERT_TRUE(m_listener.waitFor("play", 1, 0));
     // No picture comes any more: what shows now is the last one.
@@ -450,10 +453,7 @@ TEST_F(LiveVideoTest, AStalledXServerHoldsUpNeitherStoppingNorClosing)
 TEST_F(LiveVideoTest, ALostDeviceShowsNoSignalUntilPlayComesBackByItself)
 {
     const std::uint32_t window = m_windows->create(320, 240);
-    ASSERT_EQ(m_api->SetVideoWindow(window), 0);
-    ASSERT_GE(m_api->Open(), 0);
-    ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
-    ASSERT_TRUE(waitForPixels(window, 320, 240, showsVideo));
+    ASSERT_NO_FATAL_FAILURE(playInto(window));
 
     const int port = m_emulator->port();
     m_emulator->kill();
