@@ -1,6 +1,6 @@
 #pragma once
 
-#include "velkor/AsciiText.h"
+#include "common/AsciiText.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -13,10 +13,10 @@
 #include "tests/support/RtspCamera.h"
 #include "tests/velkor/support/TestWindows.h"
 #include "tests/velkor/support/XvfbDisplay.h"
-#include "velkor/CameraStream.h"
-#include "velkor/DrawingThread.h"
-#include "velkor/LiveCounters.h"
-#include "velkor/ResultCode.h"
+#include "velkor/camera/CameraStream.h"
+#include "velkor/draw/DrawingThread.h"
+#include "velkor/report/ResultCode.h"
+#include "velkor/stats/LiveCounters.h"
 
 #include <chrono>
 #include <cstdio>

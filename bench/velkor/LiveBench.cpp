@@ -21,13 +21,13 @@
 #include "bench/support/ProcessClock.h"
 #include "bench/velkor/QuietObserver.h"
 #include "tests/support/Emulator.h"
-#include "velkor/DrawingThread.h"
-#include "velkor/HttpClient.h"
-#include "velkor/LiveCounters.h"
-#include "velkor/LiveObserver.h"
-#include "velkor/LiveStatistics.h"
-#include "velkor/LiveStream.h"
-#include "velkor/ResultCode.h"
+#include "velkor/draw/DrawingThread.h"
+#include "velkor/native/LiveStream.h"
+#include "velkor/net/HttpClient.h"
+#include "velkor/report/LiveObserver.h"
+#include "velkor/report/ResultCode.h"
+#include "velkor/stats/LiveCounters.h"
+#include "velkor/stats/LiveStatistics.h"
 
 #include <fcntl.h>
 #include <spawn.h>

@@ -1,9 +1,9 @@
 #include "bench/velkor/StreamCapture.h"
 
-#include "velkor/HttpClient.h"
-#include "velkor/LivePart.h"
-#include "velkor/MultipartParser.h"
-#include "velkor/StopSignal.h"
+#include "velkor/native/LivePart.h"
+#include "velkor/native/MultipartParser.h"
+#include "velkor/net/HttpClient.h"
+#include "velkor/net/StopSignal.h"
 
 #include <optional>
 

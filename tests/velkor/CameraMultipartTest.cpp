@@ -1,8 +1,8 @@
 #include "tests/velkor/support/LoopbackServer.h"
 #include "tests/velkor/support/TestJpeg.h"
-#include "velkor/CameraReader.h"
-#include "velkor/CameraUrl.h"
-#include "velkor/StopSignal.h"
+#include "velkor/camera/CameraReader.h"
+#include "velkor/camera/CameraUrl.h"
+#include "velkor/net/StopSignal.h"
 
 extern "C"
 {

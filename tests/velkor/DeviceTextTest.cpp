@@ -1,6 +1,6 @@
-#include "velkor/Decimal.h"
-#include "velkor/DeviceEvent.h"
-#include "velkor/DeviceInfo.h"
+#include "common/Decimal.h"
+#include "velkor/native/DeviceEvent.h"
+#include "velkor/native/DeviceInfo.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
-#include "velkor/LiveStatistics.h"
+#include "velkor/stats/LiveStatistics.h"
 
 #include "tests/velkor/support/FakeDevice.h"
 #include "tests/velkor/support/TestVideo.h"
 #include "tests/velkor/support/TestWindows.h"
 #include "tests/velkor/support/XvfbDisplay.h"
-#include "velkor/DrawingThread.h"
-#include "velkor/LiveObserver.h"
-#include "velkor/LivePictures.h"
-#include "velkor/LiveStream.h"
-#include "velkor/ResultCode.h"
+#include "velkor/draw/DrawingThread.h"
+#include "velkor/live/LivePictures.h"
+#include "velkor/native/LiveStream.h"
+#include "velkor/report/LiveObserver.h"
+#include "velkor/report/ResultCode.h"
 
 #include <gtest/gtest.h>
 

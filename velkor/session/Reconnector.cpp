@@ -1,0 +1,124 @@
+#include "velkor/session/Reconnector.h"
+
+#include <algorithm>
+
+namespace velkor
+{
+
+void Reconnector::start(Attempt attempt)
+{
+    m_thread.stop();
+    {
+        std::lock_guard lock(m_mutex);
+        m_active = true;
+        m_stopping = false;
+        m_troubled = false;
+        m_recovering = false;
+        m_pause = kFirstPause;
+        m_settledAt.reset();
+    }
+    m_attempt = std::move(attempt);
+    m_thread.start([this](StopSignal& stop) { run(stop); });
+}
+
+void Reconnector::stop()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_active = false;
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    // An attempt under way is ended through the thread's stop signal.
+    m_thread.stop();
+    std::lock_guard lock(m_mutex);
+    m_troubled = false;
+    m_recovering = false;
+}
+
+void Reconnector::giveUp()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_active = false;
+        m_stopping = true;
+        m_troubled = false;
+        m_recovering = false;
+    }
+    m_wake.notify_all();
+    m_thread.requestStop();
+}
+
+void Reconnector::troubled()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_active)
+        {
+            return;
+        }
+        if (m_settledAt && std::chrono::steady_clock::now() - *m_settledAt >= kSteadyAfter)
+        {
+            m_pause = kFirstPause;
+        }
+        m_settledAt.reset();
+        m_troubled = true;
+        m_recovering = true;
+    }
+    m_wake.notify_all();
+}
+
+void Reconnector::settled()
+{
+    std::lock_guard lock(m_mutex);
+    m_settledAt = std::chrono::steady_clock::now();
+}
+
+bool Reconnector::recovering() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_recovering;
+}
+
+void Reconnector::run(StopSignal& stop)
+{
+    while (true)
+    {
+        std::chrono::milliseconds pause{};
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stopping || m_troubled; });
+            if (m_stopping)
+            {
+                break;
+            }
+            m_troubled = false;
+            pause = m_pause;
+            m_pause = std::min(m_pause * 2, kLongestPause);
+        }
+        if (stop.waitFor(pause))
+        {
+            break;
+        }
+        bool restored = false;
+        try
+        {
+            restored = m_attempt(stop);
+        }
+        catch (const std::exception&)
+        {
+            // Out of resources this time; the next attempt may fare better.
+        }
+        std::lock_guard lock(m_mutex);
+        if (restored)
+        {
+            m_recovering = false;
+        }
+        else
+        {
+            m_troubled = true;
+        }
+    }
+}
+
+} // namespace velkor
