@@ -22,6 +22,7 @@
 #include "bench/velkor/QuietObserver.h"
 #include "tests/support/Emulator.h"
 #include "velkor/draw/DrawingThread.h"
+#include "velkor/draw/StatisticsText.h"
 #include "velkor/native/LiveStream.h"
 #include "velkor/net/HttpClient.h"
 #include "velkor/report/LiveObserver.h"
@@ -195,7 +196,7 @@ std::vector<std::string> ffmpegCommand(const std::string& base, const Stream& st
 void printFigures(velkor::DrawingThread& output)
 {
     std::printf("  the library's figures, as its statistics box shows them:\n");
-    for (const std::string& line : output.statistics()->figures().lines())
+    for (const std::string& line : velkor::StatisticsText::lines(output.statistics()->figures()))
     {
         std::printf("    %s\n", line.c_str());
     }

@@ -1,6 +1,6 @@
 #include "velkor/api/Settings.h"
 
-#include "velkor/camera/CameraUrl.h"
+#include "velkor/api/AddressRules.h"
 #include "velkor/net/TextRules.h"
 #include "velkor/report/ResultCode.h"
 
@@ -43,20 +43,10 @@ int32_t Settings::setAddress(const char* address, std::string& why)
     {
         return InvalidArgument;
     }
-    const std::string_view text(address);
-    if (CameraUrl::looksLikeUrl(text))
+    const int32_t verdict = AddressRules::check(address, why);
+    if (verdict != Ok)
     {
-        if (!CameraUrl::parse(text, why))
-        {
-            return AddressInvalid;
-        }
-    }
-    else if (TextRules::checkAddress(text) != Ok)
-    {
-        why = text.empty() ? "the address is empty"
-                           : "the address is neither an IP address, nor a host name, nor a "
-                             "camera URL (rtsp://, http:// or https://)";
-        return AddressInvalid;
+        return verdict;
     }
     std::lock_guard lock(m_mutex);
     m_values.address = address;

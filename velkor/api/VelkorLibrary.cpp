@@ -2,7 +2,7 @@
 
 #include "velkor/net/TextRules.h"
 #include "velkor/report/ResultCode.h"
-#include "velkor/session/DeviceAccess.h"
+#include "velkor/session/DeviceFactory.h"
 
 #include <exception>
 
@@ -75,7 +75,7 @@ int32_t VelkorLibrary::open()
                 return static_cast<int32_t>(AlreadyOpen);
             }
             m_play.stop();
-            return m_session.open(DeviceAccess::forSettings(m_settings.snapshot()), m_exiting);
+            return m_session.open(DeviceFactory::forSettings(m_settings.snapshot()), m_exiting);
         });
 }
 

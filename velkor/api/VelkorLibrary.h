@@ -88,7 +88,8 @@ private:
     PlayCallbacks m_callbacks;
     DeviceEventReporter m_deviceEvents{m_dispatcher, m_callbacks};
     Session m_session{m_dispatcher, m_deviceEvents};
-    LivePlay m_play{m_session, m_settings, m_dispatcher, m_drawing, m_callbacks};
+    LivePlay m_play{m_session, [this] { return m_settings.snapshot(); }, m_dispatcher, m_drawing,
+                    m_callbacks};
 
     std::mutex m_operationMutex;
 };

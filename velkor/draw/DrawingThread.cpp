@@ -3,6 +3,7 @@
 #include "velkor/draw/DrawingWatchdog.h"
 #include "velkor/draw/NoSignalPicture.h"
 #include "velkor/draw/StatisticsBox.h"
+#include "velkor/draw/StatisticsText.h"
 #include "velkor/draw/VideoOutput.h"
 #include "velkor/report/ResultCode.h"
 
@@ -278,7 +279,7 @@ const StatisticsBox* DrawingThread::statisticsBox(State& state)
     const auto now = std::chrono::steady_clock::now();
     if (!state.boxRendered || now >= state.nextBoxRender)
     {
-        state.boxRendered = state.box.render(state.statistics.figures().lines());
+        state.boxRendered = state.box.render(StatisticsText::lines(state.statistics.figures()));
         state.nextBoxRender = now + kStatisticsRefresh;
     }
     return state.boxRendered ? &state.box : nullptr;

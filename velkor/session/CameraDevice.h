@@ -1,8 +1,8 @@
 #pragma once
 
-#include "velkor/api/Settings.h"
 #include "velkor/camera/CameraUrl.h"
 #include "velkor/session/DeviceAccess.h"
+#include "velkor/session/SettingsSnapshot.h"
 
 #include <atomic>
 #include <memory>

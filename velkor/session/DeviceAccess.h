@@ -15,7 +15,6 @@ class LiveObserver;
 class PictureSink;
 class StopSignal;
 class StreamSource;
-struct SettingsSnapshot;
 
 // What asking a device who it is gave: its info, or the code and text Open refuses it with.
 struct DeviceAnswer
@@ -31,9 +30,6 @@ struct DeviceAnswer
 class DeviceAccess
 {
 public:
-    // The kind of device the settings' address names.
-    static std::unique_ptr<DeviceAccess> forSettings(const SettingsSnapshot& settings);
-
     virtual ~DeviceAccess() = default;
 
     // "the device at http://127.0.0.1:18080", for messages.

@@ -1,6 +1,5 @@
 #include "velkor/session/LivePlay.h"
 
-#include "velkor/api/Settings.h"
 #include "velkor/draw/DrawingThread.h"
 #include "velkor/live/StreamSource.h"
 #include "velkor/report/EventDispatcher.h"
@@ -24,10 +23,10 @@ bool serves(const std::vector<VideoCodec>& formats, VideoCodec codec)
 
 } // namespace
 
-LivePlay::LivePlay(Session& session, const Settings& settings, EventDispatcher& dispatcher,
-                   DrawingThread& drawing, PlayCallbacks& callbacks)
-    : m_session(session), m_settings(settings), m_dispatcher(dispatcher), m_drawing(drawing),
-      m_callbacks(callbacks)
+LivePlay::LivePlay(Session& session, std::function<SettingsSnapshot()> settings,
+                   EventDispatcher& dispatcher, DrawingThread& drawing, PlayCallbacks& callbacks)
+    : m_session(session), m_settings(std::move(settings)), m_dispatcher(dispatcher),
+      m_drawing(drawing), m_callbacks(callbacks)
 {
 }
 
@@ -53,7 +52,7 @@ int32_t LivePlay::start(int32_t channel, IAppCallBack* callback)
     {
         return refuse(ChannelUnknown, device->channelRefusal(channel, info));
     }
-    const SettingsSnapshot settings = m_settings.snapshot();
+    const SettingsSnapshot settings = m_settings();
     const bool decides = device->decidesStream() && !info.formats.empty();
     const auto codec = decides ? std::optional(info.formats.front())
                                : StreamFormats::fromCode(settings.streamFormat);
@@ -80,8 +79,7 @@ int32_t LivePlay::start(int32_t channel, IAppCallBack* callback)
         m_formats = info.formats;
         // Settings changed since the snapshot above reach the stream through retune, which waits
         // for this lock.
-        m_choice =
-            decides ? StreamChoice{*codec, 0} : *choose(m_settings.snapshot(), m_formats, *codec);
+        m_choice = decides ? StreamChoice{*codec, 0} : *choose(m_settings(), m_formats, *codec);
         startSourceLocked();
     }
     m_reconnector.start([this](StopSignal& stop) { return restore(stop); });
@@ -123,7 +121,7 @@ void LivePlay::retune(bool formatChanged)
                                                     "goes on as the camera sends");
         return;
     }
-    const SettingsSnapshot settings = m_settings.snapshot();
+    const SettingsSnapshot settings = m_settings();
     const auto wanted = StreamFormats::fromCode(settings.streamFormat);
     if (formatChanged && !(wanted && serves(m_formats, *wanted)))
     {
@@ -207,7 +205,7 @@ bool LivePlay::answers(const DeviceAccess& device, StopSignal& stop, DeviceAnswe
 
 void LivePlay::restartSourceLocked()
 {
-    const auto choice = choose(m_settings.snapshot(), m_formats, m_choice.codec);
+    const auto choice = choose(m_settings(), m_formats, m_choice.codec);
     if (!choice)
     {
         m_dispatcher.postError(FormatNotServed,

@@ -2,8 +2,10 @@
 
 #include "velkor/decode/StreamFormats.h"
 #include "velkor/session/Reconnector.h"
+#include "velkor/session/SettingsSnapshot.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -20,10 +22,8 @@ class DrawingThread;
 class EventDispatcher;
 class PlayCallbacks;
 class Session;
-class Settings;
 class StreamSource;
 struct DeviceAnswer;
-struct SettingsSnapshot;
 
 // Live play of one channel of the session's device, in the stream format and width the settings
 // name, following them while it plays. When the device is lost (its stream or its session) play
@@ -33,8 +33,9 @@ struct SettingsSnapshot;
 class LivePlay
 {
 public:
-    LivePlay(Session& session, const Settings& settings, EventDispatcher& dispatcher,
-             DrawingThread& drawing, PlayCallbacks& callbacks);
+    // `settings` reads the properties as they are at the moment.
+    LivePlay(Session& session, std::function<SettingsSnapshot()> settings,
+             EventDispatcher& dispatcher, DrawingThread& drawing, PlayCallbacks& callbacks);
     ~LivePlay();
     LivePlay(const LivePlay&) = delete;
     LivePlay& operator=(const LivePlay&) = delete;
@@ -67,7 +68,7 @@ private:
     static int32_t widthFor(VideoCodec codec, const SettingsSnapshot& settings);
 
     Session& m_session;
-    const Settings& m_settings;
+    std::function<SettingsSnapshot()> m_settings;
     EventDispatcher& m_dispatcher;
     DrawingThread& m_drawing;
     PlayCallbacks& m_callbacks;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "velkor/api/Settings.h"
 #include "velkor/net/HttpClient.h"
 #include "velkor/session/DeviceAccess.h"
+#include "velkor/session/SettingsSnapshot.h"
 
 #include <chrono>
 

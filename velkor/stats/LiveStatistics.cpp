@@ -1,9 +1,6 @@
 #include "velkor/stats/LiveStatistics.h"
 
-#include "velkor/draw/NoSignalPicture.h"
-
 #include <algorithm>
-#include <cstdio>
 
 namespace velkor
 {
@@ -29,31 +26,6 @@ highest(const std::array<std::uint64_t, LiveCounters::kLatencyBuckets + 1>& hist
         }
     }
     return std::nullopt;
-}
-
-std::string decimal(double value, int digits)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", digits, value);
-    return text;
-}
-
-std::string latencyText(std::size_t milliseconds)
-{
-    // The last bucket holds everything later.
-    return (milliseconds >= LiveCounters::kLatencyBuckets ? "over " : "") +
-           std::to_string(milliseconds) + " ms";
-}
-
-std::string happenings(const char* one, const char* more, std::uint64_t count,
-                       const std::optional<std::chrono::seconds>& since)
-{
-    std::string text = std::to_string(count) + " " + (count == 1 ? one : more);
-    if (since)
-    {
-        text += ", last " + NoSignalPicture::elapsed(*since) + " ago";
-    }
-    return text;
 }
 
 } // namespace
@@ -168,52 +140,6 @@ LiveStatistics::Figures LiveStatistics::figures()
         figures.sinceReconnection = since(m_counters.lastReconnection());
     }
     return figures;
-}
-
-std::vector<std::string> LiveStatistics::Figures::lines() const
-{
-    std::vector<std::string> lines;
-    lines.push_back("Source: " + (source.empty() ? std::string("connecting") : source) +
-                    (transport.empty() ? "" : " (" + transport + ")"));
-    std::string video = codec                    ? std::string(StreamFormats::name(*codec))
-                        : whyUndecodable.empty() ? "none yet"
-                                                 : "no picture decoded: " + whyUndecodable;
-    if (!profile.empty())
-    {
-        video += " " + profile;
-    }
-    if (size.width > 0)
-    {
-        video += ", " + std::to_string(size.width) + "x" + std::to_string(size.height);
-    }
-    lines.push_back("Video: " + video);
-    lines.push_back("Frames: " + decimal(receivedFps, 1) + " fps received, " +
-                    decimal(drawnFps, 1) + " fps drawn");
-    lines.push_back("Bitrate: " + decimal(kbitPerSecond, 0) + " kbit/s, " +
-                    decimal(kbitPerSecondSincePlay, 0) + " kbit/s since play began");
-    lines.push_back(latencyP50Ms ? "Latency: " + latencyText(*latencyP50Ms) + " median, " +
-                                       latencyText(latencyMaxMs.value_or(0)) + " at most (last " +
-                                       std::to_string(kLatencyWindow.count()) + " s)"
-                                 : std::string("Latency: not known (no device timestamps)"));
-    lines.push_back(decodeMs ? "Decoding: " + decimal(*decodeMs, 1) + " ms per picture"
-                             : std::string("Decoding: nothing decoded"));
-    if (!keyframeInterval)
-    {
-        lines.emplace_back("Keyframes: fewer than two seen");
-    }
-    else
-    {
-        lines.push_back(*keyframeInterval == 1
-                            ? std::string("Keyframes: every picture")
-                            : "Keyframes: every " + std::to_string(*keyframeInterval) +
-                                  " pictures");
-    }
-    lines.push_back("Pictures: " + std::to_string(replaced) + " replaced by a newer one, " +
-                    std::to_string(undecodable) + " undecodable, " + std::to_string(concealed) +
-                    " concealed, " + std::to_string(leftOut) + " left out");
-    lines.push_back("Losses: " + happenings("loss", "losses", losses, sinceLoss) + "; " +
-                    happenings("reconnection", "reconnections", reconnections, sinceReconnection));
-    return lines;
 }
 
 } // namespace velkor

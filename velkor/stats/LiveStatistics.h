@@ -58,9 +58,6 @@ public:
         std::uint64_t reconnections = 0;
         std::optional<std::chrono::seconds> sinceLoss;
         std::optional<std::chrono::seconds> sinceReconnection;
-
-        // The box's lines, plain words.
-        std::vector<std::string> lines() const;
     };
 
     LiveCounters& counters() { return m_counters; }
