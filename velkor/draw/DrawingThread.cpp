@@ -2,40 +2,14 @@
 
 #include "velkor/draw/DrawingWatchdog.h"
 #include "velkor/draw/NoSignalPicture.h"
-#include "velkor/draw/StatisticsBox.h"
-#include "velkor/draw/StatisticsText.h"
+#include "velkor/draw/StatisticsOverlay.h"
 #include "velkor/draw/VideoOutput.h"
 #include "velkor/report/ResultCode.h"
 
-#include <algorithm>
-#include <atomic>
 #include <exception>
 
 namespace velkor
 {
-namespace
-{
-
-constexpr auto kStatisticsRefresh = std::chrono::seconds(1);
-
-// The statistics box's state in one word, so that a click's toggle, made on the drawing thread,
-// cannot land on a play that began after the click was read: the play's number changes with
-// each start and end, and the toggle is a compare-and-swap against the word it read.
-constexpr std::uint64_t kBoxShown = 1;
-constexpr std::uint64_t kPlaying = 2;
-constexpr std::uint64_t kPlayStep = 4;
-
-// A new play's number, `playing` or not, hidden.
-void startBoxState(std::atomic<std::uint64_t>& box, bool playing)
-{
-    std::uint64_t seen = box.load();
-    while (!box.compare_exchange_weak(seen, (seen & ~(kPlayStep - 1)) + kPlayStep +
-                                                (playing ? kPlaying : 0)))
-    {
-    }
-}
-
-} // namespace
 
 struct DrawingThread::State
 {
@@ -45,13 +19,7 @@ struct DrawingThread::State
     // The thread's own; other threads only interrupt it.
     VideoOutput output;
     DrawingWatchdog watchdog{[this] { output.interrupt(); }};
-    // Set by callers; toggled by the thread on a click while playing. kBoxShown, kPlaying and
-    // the play's number.
-    std::atomic<std::uint64_t> boxState{0};
-    // The thread's own.
-    StatisticsBox box;
-    bool boxRendered = false;
-    std::chrono::steady_clock::time_point nextBoxRender{};
+    StatisticsOverlay overlay;
 };
 
 DrawingThread::DrawingThread() : m_state(std::make_shared<State>()) {}
@@ -123,24 +91,17 @@ LiveStatistics* DrawingThread::statistics()
 void DrawingThread::beginPlay()
 {
     m_state->statistics.beginPlay();
-    startBoxState(m_state->boxState, true);
+    m_state->overlay.beginPlay();
 }
 
 void DrawingThread::showStatistics(bool shown)
 {
-    if (shown)
-    {
-        m_state->boxState.fetch_or(kBoxShown);
-    }
-    else
-    {
-        m_state->boxState.fetch_and(~kBoxShown);
-    }
+    m_state->overlay.show(shown);
 }
 
 void DrawingThread::endPlay()
 {
-    startBoxState(m_state->boxState, false);
+    m_state->overlay.endPlay();
 }
 
 void DrawingThread::showNoSignal()
@@ -260,34 +221,12 @@ bool DrawingThread::perform(State& state, const DrawingMailbox::Job& job, Frame&
 
 const StatisticsBox* DrawingThread::statisticsBox(State& state)
 {
-    // Clicks come while the thread draws; an even number of them changes nothing.
-    std::uint64_t seen = state.boxState.load();
-    if (state.output.takeClicks() % 2 != 0 && (seen & kPlaying) != 0 &&
-        state.boxState.compare_exchange_strong(seen, seen ^ kBoxShown))
-    {
-        seen ^= kBoxShown;
-    }
-    if ((seen & kBoxShown) == 0)
-    {
-        if (state.boxRendered)
-        {
-            state.box.forget();
-            state.boxRendered = false;
-        }
-        return nullptr;
-    }
-    const auto now = std::chrono::steady_clock::now();
-    if (!state.boxRendered || now >= state.nextBoxRender)
-    {
-        state.boxRendered = state.box.render(StatisticsText::lines(state.statistics.figures()));
-        state.nextBoxRender = now + kStatisticsRefresh;
-    }
-    return state.boxRendered ? &state.box : nullptr;
+    return state.overlay.box(state.output.takeClicks(), state.statistics);
 }
 
 void DrawingThread::refresh(State& state)
 {
-    const bool shown = (state.boxState.load() & kBoxShown) != 0;
+    const bool shown = state.overlay.shown();
     const StatisticsBox* box = statisticsBox(state);
     if (state.output.takeExposed() || (box != nullptr) != shown)
     {
@@ -302,15 +241,7 @@ void DrawingThread::drawNoSignal(State& state, Frame& picture, std::chrono::seco
     {
         return;
     }
-    // At the window's size, but no larger than the part of it that shows, so that a huge window
-    // costs no more than the screen.
-    const PictureSize window = output.windowSize();
-    const PictureArea visible = output.visibleArea();
-    const double shrink =
-        std::min(1.0, std::max(static_cast<double>(visible.width) / window.width,
-                               static_cast<double>(visible.height) / window.height));
-    const PictureSize size{std::max(1, static_cast<int>(window.width * shrink)),
-                           std::max(1, static_cast<int>(window.height * shrink))};
+    const PictureSize size = NoSignalPicture::sizeFor(output.windowSize(), output.visibleArea());
     if (NoSignalPicture::render(picture, size, lost))
     {
         output.draw(picture, statisticsBox(state));

@@ -57,6 +57,15 @@ bool NoSignalPicture::render(Frame& frame, PictureSize pictureSize, std::chrono:
     return true;
 }
 
+PictureSize NoSignalPicture::sizeFor(PictureSize window, PictureArea visible)
+{
+    const double shrink =
+        std::min(1.0, std::max(static_cast<double>(visible.width) / window.width,
+                               static_cast<double>(visible.height) / window.height));
+    return {std::max(1, static_cast<int>(window.width * shrink)),
+            std::max(1, static_cast<int>(window.height * shrink))};
+}
+
 std::string NoSignalPicture::elapsed(std::chrono::seconds lost)
 {
     const long long total = std::max<long long>(lost.count(), 0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "velkor/decode/Frame.h"
+#include "velkor/draw/DrawTarget.h"
 
 #include <chrono>
 #include <cstdint>
@@ -18,6 +19,9 @@ public:
 
     // Into `frame`, as B, G, R, X pixels; false when memory runs out.
     static bool render(Frame& frame, PictureSize pictureSize, std::chrono::seconds lost);
+    // The window's size, but no larger than the part of it that shows, so that a huge window
+    // costs no more than the screen.
+    static PictureSize sizeFor(PictureSize window, PictureArea visible);
     // "0:07", "12:30", "1:02:03".
     static std::string elapsed(std::chrono::seconds lost);
 };

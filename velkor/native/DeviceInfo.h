@@ -3,8 +3,6 @@
 #include "velkor/decode/StreamFormats.h"
 
 #include <cstdint>
-#include <optional>
-#include <string_view>
 #include <vector>
 
 namespace velkor
@@ -19,11 +17,6 @@ struct DeviceInfo
     std::vector<VideoCodec> formats;
 
     bool serves(VideoCodec codec) const;
-
-    // Nothing when the body is not that of a device of this kind (no device=velkor-device line)
-    // or lacks a usable uid; a missing or bad channel count reads as one channel. Formats this
-    // library does not know are left out.
-    static std::optional<DeviceInfo> parse(std::string_view body);
 };
 
 } // namespace velkor

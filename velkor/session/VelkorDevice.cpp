@@ -1,5 +1,6 @@
 #include "velkor/session/VelkorDevice.h"
 
+#include "velkor/native/DeviceInfoParser.h"
 #include "velkor/native/LiveStream.h"
 #include "velkor/report/LiveObserver.h"
 #include "velkor/report/ResultCode.h"
@@ -62,7 +63,7 @@ DeviceAnswer VelkorDevice::answerTo(const HttpResult& result) const
     {
         return refusal(NotVelkorDevice, what + "; it is not a velkor device");
     }
-    auto info = DeviceInfo::parse(result.body);
+    auto info = DeviceInfoParser::parse(result.body);
     if (!info)
     {
         return refusal(NotVelkorDevice, name() + " does not describe itself as a velkor device");
