@@ -75,7 +75,8 @@ int32_t VelkorLibrary::open()
                 return static_cast<int32_t>(AlreadyOpen);
             }
             m_play.stop();
-            return m_session.open(DeviceFactory::forSettings(m_settings.snapshot()), m_exiting);
+            return m_session.open(DeviceFactory::forSettings(m_settings.snapshot()),
+                                  m_exiting.get_token());
         });
 }
 
@@ -334,7 +335,7 @@ void VelkorLibrary::shutdown()
 {
     try
     {
-        m_exiting.request();
+        m_exiting.request_stop();
         // A callback that never returns must not hold up leaving the process.
         m_callbacks.close();
         // Every operation holding this lock ends promptly now: Open's request is stopped, and

@@ -3,7 +3,6 @@
 #include "devicelib/DeviceLibrary.h"
 #include "velkor/api/Settings.h"
 #include "velkor/draw/DrawingThread.h"
-#include "velkor/net/StopSignal.h"
 #include "velkor/report/EventDispatcher.h"
 #include "velkor/report/PlayCallbacks.h"
 #include "velkor/session/DeviceEventReporter.h"
@@ -12,6 +11,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <stop_token>
 #include <string>
 
 namespace velkor
@@ -84,7 +84,7 @@ private:
     EventDispatcher m_dispatcher;
     DrawingThread m_drawing;
     // Requested at exit: ends an Open that waits for the device.
-    StopSignal m_exiting;
+    std::stop_source m_exiting;
     PlayCallbacks m_callbacks;
     DeviceEventReporter m_deviceEvents{m_dispatcher, m_callbacks};
     Session m_session{m_dispatcher, m_deviceEvents};

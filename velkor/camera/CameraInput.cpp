@@ -2,7 +2,6 @@
 
 #include "velkor/camera/CameraCredentials.h"
 #include "velkor/decode/LibavLog.h"
-#include "velkor/net/StopSignal.h"
 
 extern "C"
 {
@@ -50,7 +49,7 @@ struct CameraInput::State
     std::atomic<Clock::rep> deadline{0};
 };
 
-CameraInput::CameraInput(StopSignal& stop) : m_stop(stop)
+CameraInput::CameraInput(std::stop_token stop) : m_stop(std::move(stop))
 {
     LibavLog::install();
 }
@@ -58,10 +57,6 @@ CameraInput::CameraInput(StopSignal& stop) : m_stop(stop)
 CameraInput::~CameraInput()
 {
     close();
-    if (m_wakerInstalled)
-    {
-        m_stop.setWaker(std::move(m_previousWaker));
-    }
 }
 
 int CameraInput::open(const std::string& url, const AVInputFormat* format, AVDictionary** options,
@@ -72,22 +67,16 @@ int CameraInput::open(const std::string& url, const AVInputFormat* format, AVDic
     state->deadline = (Clock::now() + patience).time_since_epoch().count();
     av_dict_copy(&state->options, *options, 0);
     m_state = state;
-    // The waker holds the state: the stop may come while the opening thread is left behind.
-    std::function<void()> previous = m_stop.setWaker(
-        [state]
-        {
-            {
-                const std::lock_guard lock(state->mutex);
-                state->stopped = true;
-            }
-            state->changed.notify_all();
-        });
-    if (!m_wakerInstalled)
-    {
-        m_previousWaker = std::move(previous);
-        m_wakerInstalled = true;
-    }
-    state->stopped = m_stop.requested();
+    // Called at once when the stop came already.
+    m_wake.emplace(m_stop,
+                   [state]
+                   {
+                       {
+                           const std::lock_guard lock(state->mutex);
+                           state->stopped = true;
+                       }
+                       state->changed.notify_all();
+                   });
     std::thread([state] { openOnItsOwn(state); }).detach();
 
     std::unique_lock lock(state->mutex);

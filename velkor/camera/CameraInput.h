@@ -3,6 +3,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <stop_token>
 #include <string>
 
 struct AVDictionary;
@@ -13,7 +15,6 @@ namespace velkor
 {
 
 class LibavLog;
-class StopSignal;
 
 // One libavformat input of a camera. libavformat opens it with a name lookup (getaddrinfo) that
 // its interrupt callback cannot cut short, and a silent name server holds that for some 10 s: so
@@ -28,7 +29,7 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::milliseconds kGoodbye{300};
 
-    explicit CameraInput(StopSignal& stop);
+    explicit CameraInput(std::stop_token stop);
     ~CameraInput();
     CameraInput(const CameraInput&) = delete;
     CameraInput& operator=(const CameraInput&) = delete;
@@ -51,10 +52,11 @@ private:
     static int interrupted(void* context);
     static void openOnItsOwn(const std::shared_ptr<State>& state);
 
-    StopSignal& m_stop;
-    std::function<void()> m_previousWaker;
-    bool m_wakerInstalled = false;
+    std::stop_token m_stop;
     std::shared_ptr<State> m_state;
+    // Wakes the wait for the opening; holds the state, since a stop may come while the opening
+    // thread is left behind.
+    std::optional<std::stop_callback<std::function<void()>>> m_wake;
 };
 
 } // namespace velkor

@@ -5,7 +5,7 @@
 #include "velkor/camera/MjpegStreamHead.h"
 #include "velkor/camera/SdpVideo.h"
 #include "velkor/net/HttpClient.h"
-#include "velkor/net/StopSignal.h"
+#include "velkor/net/Pause.h"
 #include "velkor/report/ResultCode.h"
 
 #include <algorithm>
@@ -78,7 +78,8 @@ HttpRequest requestFor(const CameraUrl& url, int32_t channel, const std::string&
     return request;
 }
 
-CameraAnswer askRtsp(HttpRequest request, const std::string& name, bool anonymous, StopSignal& stop)
+CameraAnswer askRtsp(HttpRequest request, const std::string& name, bool anonymous,
+                     const std::stop_token& stop)
 {
     request.method = HttpRequest::Method::RtspDescribe;
     const auto start = std::chrono::steady_clock::now();
@@ -88,7 +89,8 @@ CameraAnswer askRtsp(HttpRequest request, const std::string& name, bool anonymou
     // left (as the question of an Open just before did); a camera busy for longer stays busy.
     // Asked again within Open's time.
     while (result.outcome == HttpResult::Outcome::Completed && result.status == 503 &&
-           std::chrono::steady_clock::now() - start < kBusyPatience && !stop.waitFor(kBusyPause))
+           std::chrono::steady_clock::now() - start < kBusyPatience &&
+           !Pause::stopped(stop, kBusyPause))
     {
         const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - start);
@@ -130,7 +132,7 @@ CameraAnswer askRtsp(HttpRequest request, const std::string& name, bool anonymou
 }
 
 CameraAnswer askHttp(const HttpRequest& request, const std::string& name, bool anonymous,
-                     StopSignal& stop)
+                     const std::stop_token& stop)
 {
     MjpegStreamHead head;
     HttpStreamSink sink;
@@ -161,7 +163,7 @@ CameraAnswer askHttp(const HttpRequest& request, const std::string& name, bool a
 } // namespace
 
 CameraAnswer CameraProbe::ask(const CameraUrl& url, int32_t channel, const std::string& userName,
-                              const std::string& password, StopSignal& stop)
+                              const std::string& password, const std::stop_token& stop)
 {
     // Play would fail on credentials that Open proved through libcurl.
     if (auto fault = CameraCredentials::fault(url.scheme(), userName, password))

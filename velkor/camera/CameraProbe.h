@@ -4,13 +4,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 namespace velkor
 {
 
 class CameraUrl;
-class StopSignal;
 
 // What a camera answered: Ok and the format it sends, or the code and text Open refuses it with.
 struct CameraAnswer
@@ -28,7 +28,7 @@ class CameraProbe
 {
 public:
     static CameraAnswer ask(const CameraUrl& url, int32_t channel, const std::string& userName,
-                            const std::string& password, StopSignal& stop);
+                            const std::string& password, const std::stop_token& stop);
     // "the camera at rtsp://...", for messages: the URL as set holds no credentials.
     static std::string nameOf(const CameraUrl& url);
 };

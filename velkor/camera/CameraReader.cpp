@@ -2,7 +2,7 @@
 
 #include "common/AsciiText.h"
 #include "velkor/decode/LibavLog.h"
-#include "velkor/net/StopSignal.h"
+#include "velkor/net/Pause.h"
 
 extern "C"
 {
@@ -55,7 +55,7 @@ std::string describe(int code)
 
 } // namespace
 
-CameraReader::CameraReader(StopSignal& stop) : m_stop(stop), m_input(stop)
+CameraReader::CameraReader(std::stop_token stop) : m_stop(std::move(stop)), m_input(m_stop)
 {
     // Sets up TLS for https cameras, once for the process.
     static const int networkReady = avformat_network_init();
@@ -82,7 +82,7 @@ CameraReader::Result CameraReader::open(const std::string& url, CameraScheme sch
     }
     // GStreamer's RTSP server answers 503 to a client that comes while the stream it shares is
     // being torn down after its last client left, as the one refused over TCP just did.
-    if (m_stop.waitFor(kUdpFallbackPause))
+    if (Pause::stopped(m_stop, kUdpFallbackPause))
     {
         return Result::Stopped;
     }
@@ -133,7 +133,7 @@ CameraReader::Result CameraReader::openWith(const std::string& url, const char* 
             return Result::Refused;
         }
         // libavformat's RTSP takes a connection closed before any answer for invalid data.
-        if (opened == AVERROR_INVALIDDATA && rtspTransport != nullptr && !m_stop.requested() &&
+        if (opened == AVERROR_INVALIDDATA && rtspTransport != nullptr && !m_stop.stop_requested() &&
             !m_input.overdue())
         {
             m_error = "it closed the connection";
@@ -180,7 +180,7 @@ CameraReader::Result CameraReader::read(AVPacket& packet)
         // Nothing there yet, which libavformat may say of a socket it reads without blocking.
         if (got == AVERROR(EAGAIN) && !m_input.overdue())
         {
-            if (m_stop.waitFor(kAgainPause))
+            if (Pause::stopped(m_stop, kAgainPause))
             {
                 return Result::Stopped;
             }
@@ -195,7 +195,7 @@ CameraReader::Result CameraReader::read(AVPacket& packet)
             continue;
         }
         // A stop cuts the picture being read short, and libavformat hands on what it had.
-        if (m_stop.requested())
+        if (m_stop.stop_requested())
         {
             av_packet_unref(&packet);
             return Result::Stopped;
@@ -215,7 +215,7 @@ bool CameraReader::skipToBoundary(int code)
     // so as invalid data. Each such read consumes one line, so reading on finds the next
     // boundary, as players do, within the silence deadline.
     if (code != AVERROR_INVALIDDATA || m_transport != CameraTransport::HttpJpeg ||
-        m_stop.requested() || m_input.overdue())
+        m_stop.stop_requested() || m_input.overdue())
     {
         return false;
     }
@@ -249,7 +249,7 @@ double CameraReader::microsecondsPerTick() const
 
 CameraReader::Result CameraReader::failed(int code)
 {
-    if (m_stop.requested())
+    if (m_stop.stop_requested())
     {
         return Result::Stopped;
     }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 struct AVCodecParameters;
@@ -15,8 +16,6 @@ struct AVPacket;
 
 namespace velkor
 {
-
-class StopSignal;
 
 // How a camera's pictures travel.
 enum class CameraTransport
@@ -51,7 +50,7 @@ public:
         Stopped
     };
 
-    explicit CameraReader(StopSignal& stop);
+    explicit CameraReader(std::stop_token stop);
     ~CameraReader();
     CameraReader(const CameraReader&) = delete;
     CameraReader& operator=(const CameraReader&) = delete;
@@ -89,7 +88,7 @@ private:
     bool skipToBoundary(int code);
     void close();
 
-    StopSignal& m_stop;
+    std::stop_token m_stop;
     CameraInput m_input;
     // m_input's, while open.
     AVFormatContext* m_context = nullptr;

@@ -15,6 +15,8 @@ extern "C"
 #include <libavformat/version.h>
 }
 
+#include "velkor/net/Pause.h"
+
 #include <exception>
 #include <memory>
 
@@ -59,8 +61,9 @@ CameraStream::~CameraStream()
 void CameraStream::start(int32_t channel, StreamChoice /*choice*/)
 {
     stop();
-    m_thread.start(
-        [this, channel](StopSignal& stop)
+    m_running = true;
+    m_thread = std::jthread(
+        [this, channel](const std::stop_token& stop)
         {
             try
             {
@@ -72,6 +75,7 @@ void CameraStream::start(int32_t channel, StreamChoice /*choice*/)
                                     "live play of " + CameraProbe::nameOf(m_url) +
                                         " failed inside the library: " + error.what());
             }
+            m_running = false;
         });
 }
 
@@ -84,10 +88,14 @@ void CameraStream::startAgain(int32_t channel, StreamChoice choice)
 
 void CameraStream::stop()
 {
-    m_thread.stop();
+    m_thread.request_stop();
+    if (m_thread.joinable())
+    {
+        m_thread.join();
+    }
 }
 
-void CameraStream::run(int32_t channel, StopSignal& stop)
+void CameraStream::run(int32_t channel, const std::stop_token& stop)
 {
     CameraReader reader(stop);
     const std::string url =
@@ -151,7 +159,7 @@ CameraReader::Result CameraStream::play(CameraReader& reader)
 }
 
 CameraReader::Result CameraStream::open(CameraReader& reader, const std::string& url,
-                                        StopSignal& stop)
+                                        const std::stop_token& stop)
 {
     const auto patience = std::chrono::steady_clock::now() + m_patience;
     while (true)
@@ -162,7 +170,7 @@ CameraReader::Result CameraStream::open(CameraReader& reader, const std::string&
         {
             return result;
         }
-        if (stop.waitFor(std::chrono::milliseconds(50)))
+        if (Pause::stopped(stop, std::chrono::milliseconds(50)))
         {
             return CameraReader::Result::Stopped;
         }

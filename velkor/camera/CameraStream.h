@@ -3,14 +3,15 @@
 #include "velkor/camera/CameraReader.h"
 #include "velkor/camera/CameraUrl.h"
 #include "velkor/live/StreamSource.h"
-#include "velkor/net/StopSignal.h"
-#include "velkor/net/WorkerThread.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
+#include <thread>
 
 namespace velkor
 {
@@ -51,12 +52,13 @@ public:
     // Nothing to ask for: the camera decides.
     void retune(StreamChoice /*choice*/) override {}
     void stop() override;
-    bool running() const override { return m_thread.running(); }
+    bool running() const override { return m_running; }
 
 private:
-    void run(int32_t channel, StopSignal& stop);
+    void run(int32_t channel, const std::stop_token& stop);
     // Opens the stream; Packet when it plays.
-    CameraReader::Result open(CameraReader& reader, const std::string& url, StopSignal& stop);
+    CameraReader::Result open(CameraReader& reader, const std::string& url,
+                              const std::stop_token& stop);
     // Shows the stream's pictures until it ends; how it ended.
     CameraReader::Result play(CameraReader& reader);
     void reportEnd(CameraReader::Result result, const CameraReader& reader, int32_t channel);
@@ -68,7 +70,8 @@ private:
     const FormatHook m_onFormat;
     std::chrono::milliseconds m_patience = kTurnedAwayPatience;
 
-    WorkerThread m_thread;
+    std::atomic<bool> m_running{false};
+    std::jthread m_thread;
 };
 
 } // namespace velkor

@@ -10,9 +10,10 @@ namespace velkor
 
 void EventStream::start(HttpRequest request, EventHandler onEvent, EndHandler onEnd)
 {
-    m_thread.start(
+    stop();
+    m_thread = std::jthread(
         [request = std::move(request), onEvent = std::move(onEvent),
-         onEnd = std::move(onEnd)](StopSignal& stop)
+         onEnd = std::move(onEnd)](const std::stop_token& stop)
         {
             try
             {
@@ -27,11 +28,15 @@ void EventStream::start(HttpRequest request, EventHandler onEvent, EndHandler on
 
 void EventStream::stop()
 {
-    m_thread.stop();
+    m_thread.request_stop();
+    if (m_thread.joinable())
+    {
+        m_thread.join();
+    }
 }
 
 void EventStream::run(const HttpRequest& request, const EventHandler& onEvent,
-                      const EndHandler& onEnd, StopSignal& stop)
+                      const EndHandler& onEnd, const std::stop_token& stop)
 {
     SseParser parser(
         [&onEvent](std::string_view type, std::string_view data)
@@ -51,7 +56,7 @@ void EventStream::run(const HttpRequest& request, const EventHandler& onEvent,
     sink.onData = [&parser](const char* data, std::size_t size) { return parser.feed(data, size); };
 
     const HttpResult result = HttpClient::stream(request, sink, stop);
-    if (result.outcome == HttpResult::Outcome::Stopped || stop.requested())
+    if (result.outcome == HttpResult::Outcome::Stopped || stop.stop_requested())
     {
         return;
     }

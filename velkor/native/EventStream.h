@@ -2,10 +2,11 @@
 
 #include "velkor/native/DeviceEvent.h"
 #include "velkor/net/HttpClient.h"
-#include "velkor/net/WorkerThread.h"
 
 #include <functional>
+#include <stop_token>
 #include <string>
+#include <thread>
 
 namespace velkor
 {
@@ -28,9 +29,9 @@ public:
 
 private:
     static void run(const HttpRequest& request, const EventHandler& onEvent,
-                    const EndHandler& onEnd, StopSignal& stop);
+                    const EndHandler& onEnd, const std::stop_token& stop);
 
-    WorkerThread m_thread;
+    std::jthread m_thread;
 };
 
 } // namespace velkor

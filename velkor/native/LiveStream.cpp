@@ -31,8 +31,9 @@ void LiveStream::start(int32_t channel, StreamChoice choice)
         m_switching = false;
         m_stopping = false;
     }
-    m_thread.start(
-        [this, channel](StopSignal&)
+    m_running = true;
+    m_thread = std::jthread(
+        [this, channel]
         {
             try
             {
@@ -44,6 +45,7 @@ void LiveStream::start(int32_t channel, StreamChoice choice)
                                     "live play of channel " + std::to_string(channel) +
                                         " failed inside the library: " + error.what());
             }
+            m_running = false;
         });
 }
 
@@ -56,7 +58,7 @@ void LiveStream::retune(StreamChoice choice)
     }
     m_choice = choice;
     m_switching = true;
-    m_interrupt.request();
+    m_interrupt.request_stop();
 }
 
 void LiveStream::stop()
@@ -64,9 +66,13 @@ void LiveStream::stop()
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
-        m_interrupt.request();
+        m_interrupt.request_stop();
     }
-    m_thread.stop();
+    m_thread.request_stop();
+    if (m_thread.joinable())
+    {
+        m_thread.join();
+    }
 }
 
 std::string LiveStream::pathFor(int32_t channel, StreamChoice choice)
@@ -87,6 +93,7 @@ void LiveStream::run(int32_t channel)
     while (true)
     {
         StreamChoice choice;
+        std::stop_token interrupt;
         bool stopped = false;
         {
             std::lock_guard lock(m_mutex);
@@ -95,7 +102,8 @@ void LiveStream::run(int32_t channel)
             m_switching = false;
             if (!stopped)
             {
-                m_interrupt.reset();
+                m_interrupt = std::stop_source();
+                interrupt = m_interrupt.get_token();
             }
         }
         if (stopped)
@@ -103,7 +111,7 @@ void LiveStream::run(int32_t channel)
             m_observer->onEnded(Ok, {});
             return;
         }
-        const Attempt attempt = request(channel, choice, pipeline, announced);
+        const Attempt attempt = request(channel, choice, pipeline, announced, interrupt);
         const HttpResult& result = attempt.result;
         bool switching = false;
         {
@@ -127,7 +135,8 @@ void LiveStream::run(int32_t channel)
 }
 
 LiveStream::Attempt LiveStream::request(int32_t channel, StreamChoice choice,
-                                        FramePipeline& pipeline, bool& announced)
+                                        FramePipeline& pipeline, bool& announced,
+                                        const std::stop_token& interrupt)
 {
     HttpRequest request = m_device;
     request.url += pathFor(channel, choice);
@@ -157,7 +166,7 @@ LiveStream::Attempt LiveStream::request(int32_t channel, StreamChoice choice,
     };
     sink.onData = [&pipeline](const char* data, std::size_t size)
     { return pipeline.feed(reinterpret_cast<const std::uint8_t*>(data), size); };
-    attempt.result = HttpClient::stream(request, sink, m_interrupt);
+    attempt.result = HttpClient::stream(request, sink, interrupt);
     return attempt;
 }
 

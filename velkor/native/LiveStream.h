@@ -3,13 +3,14 @@
 #include "velkor/decode/StreamFormats.h"
 #include "velkor/live/StreamSource.h"
 #include "velkor/net/HttpClient.h"
-#include "velkor/net/StopSignal.h"
-#include "velkor/net/WorkerThread.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <string>
+#include <thread>
 
 namespace velkor
 {
@@ -34,7 +35,7 @@ public:
     void start(int32_t channel, StreamChoice choice) override;
     void retune(StreamChoice choice) override;
     void stop() override;
-    bool running() const override { return m_thread.running(); }
+    bool running() const override { return m_running; }
 
     // The request path for this channel and stream; JPEG is asked for without a format, as
     // version-1 devices know it.
@@ -50,7 +51,8 @@ private:
     void run(int32_t channel);
     // One request for `choice`, its pictures through `pipeline`; the first stream the device
     // accepts in this play is announced.
-    Attempt request(int32_t channel, StreamChoice choice, FramePipeline& pipeline, bool& announced);
+    Attempt request(int32_t channel, StreamChoice choice, FramePipeline& pipeline, bool& announced,
+                    const std::stop_token& interrupt);
     void reportEnd(const HttpResult& result, bool notMultipart, const std::string& malformed,
                    int32_t channel);
 
@@ -61,9 +63,10 @@ private:
     StreamChoice m_choice;
     bool m_switching = false;
     bool m_stopping = false;
-    // Ends the current request, for a stop or a switch.
-    StopSignal m_interrupt;
-    WorkerThread m_thread;
+    // Ends the current request, for a stop or a switch; a new one for each request.
+    std::stop_source m_interrupt;
+    std::atomic<bool> m_running{false};
+    std::jthread m_thread;
 };
 
 } // namespace velkor

@@ -2,7 +2,6 @@
 
 #include "common/AsciiText.h"
 #include "velkor/net/CurlRuntime.h"
-#include "velkor/net/StopSignal.h"
 #include "velkor/net/TextRules.h"
 
 #include <curl/curl.h>
@@ -201,23 +200,6 @@ struct MultiDeleter
 };
 using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
 
-// Keeps the stop signal's waker pointing at a multi handle for as long as the handle lives.
-class WakerInstalled
-{
-public:
-    WakerInstalled(StopSignal& stop, CURLM* multi)
-        : m_stop(stop), m_previous(m_stop.setWaker([multi] { curl_multi_wakeup(multi); }))
-    {
-    }
-    ~WakerInstalled() { m_stop.setWaker(std::move(m_previous)); }
-    WakerInstalled(const WakerInstalled&) = delete;
-    WakerInstalled& operator=(const WakerInstalled&) = delete;
-
-private:
-    StopSignal& m_stop;
-    std::function<void()> m_previous;
-};
-
 enum class End
 {
     Done,
@@ -233,7 +215,8 @@ struct Ending
 
 // Runs the transfer until it is done, nothing arrived for the request's stall time, or a stop is
 // requested.
-Ending drive(CURLM* multi, const HttpRequest& request, Transfer& transfer, StopSignal& stop)
+Ending drive(CURLM* multi, const HttpRequest& request, Transfer& transfer,
+             const std::stop_token& stop)
 {
     // curl's own low-speed check averages over its window and notices silence late; this one
     // counts from the last byte that arrived.
@@ -242,7 +225,7 @@ Ending drive(CURLM* multi, const HttpRequest& request, Transfer& transfer, StopS
     while (true)
     {
         int running = 0;
-        if (stop.requested())
+        if (stop.stop_requested())
         {
             return {End::Stopped, CURLE_OK};
         }
@@ -273,7 +256,7 @@ Ending drive(CURLM* multi, const HttpRequest& request, Transfer& transfer, StopS
     }
 }
 
-HttpResult perform(const HttpRequest& request, Transfer& transfer, StopSignal& stop)
+HttpResult perform(const HttpRequest& request, Transfer& transfer, const std::stop_token& stop)
 {
     char errorBuffer[CURL_ERROR_SIZE];
     EasyHandle easy = prepare(request, transfer, errorBuffer);
@@ -287,7 +270,9 @@ HttpResult perform(const HttpRequest& request, Transfer& transfer, StopSignal& s
     curl_multi_add_handle(multi.get(), easy.get());
     Ending ending;
     {
-        const WakerInstalled waker(stop, multi.get());
+        // Wakes the poll of the multi handle, which lives as long as the callback.
+        CURLM* const handle = multi.get();
+        const std::stop_callback wake(stop, [handle] { curl_multi_wakeup(handle); });
         ending = drive(multi.get(), request, transfer, stop);
     }
     HttpResult result = finish(ending.code, transfer, errorBuffer);
@@ -338,7 +323,7 @@ std::string HttpClient::describe(const HttpResult& result, const std::string& de
     return "talking to " + device + " about " + what + " failed: " + result.detail;
 }
 
-HttpResult HttpClient::fetch(const HttpRequest& request, StopSignal& stop)
+HttpResult HttpClient::fetch(const HttpRequest& request, const std::stop_token& stop)
 {
     Transfer transfer;
     std::string body;
@@ -349,7 +334,7 @@ HttpResult HttpClient::fetch(const HttpRequest& request, StopSignal& stop)
 }
 
 HttpResult HttpClient::stream(const HttpRequest& request, const HttpStreamSink& sink,
-                              StopSignal& stop)
+                              const std::stop_token& stop)
 {
     Transfer transfer;
     transfer.sink = &sink;

@@ -1,13 +1,12 @@
 #pragma once
 
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
 namespace velkor
 {
-
-class StopSignal;
 
 struct HttpRequest
 {
@@ -75,11 +74,11 @@ public:
 
     // Reads a small body (at most 64 KiB) whole. A stop requested meanwhile ends it at once with
     // the outcome Stopped.
-    static HttpResult fetch(const HttpRequest& request, StopSignal& stop);
+    static HttpResult fetch(const HttpRequest& request, const std::stop_token& stop);
     // Runs until the body ends, the sink refuses, the connection breaks, nothing arrives for the
     // request's stall time, or a stop is requested, which ends it at once.
     static HttpResult stream(const HttpRequest& request, const HttpStreamSink& sink,
-                             StopSignal& stop);
+                             const std::stop_token& stop);
 };
 
 } // namespace velkor

@@ -19,7 +19,7 @@ std::string CameraDevice::name() const
     return CameraProbe::nameOf(m_url);
 }
 
-DeviceAnswer CameraDevice::identify(StopSignal& stop) const
+DeviceAnswer CameraDevice::identify(const std::stop_token& stop) const
 {
     // A URL with {channel} is asked for channel 1, which every camera has.
     const CameraAnswer answer = CameraProbe::ask(m_url, 1, m_userName, m_password, stop);

@@ -23,7 +23,7 @@ public:
     CameraDevice(CameraUrl url, const SettingsSnapshot& settings);
 
     std::string name() const override;
-    DeviceAnswer identify(StopSignal& stop) const override;
+    DeviceAnswer identify(const std::stop_token& stop) const override;
     std::unique_ptr<EventStream> followEvents(EventStream::EventHandler onEvent,
                                               EventStream::EndHandler onEnd) const override;
     std::unique_ptr<StreamSource> liveSource(PictureSink& output,

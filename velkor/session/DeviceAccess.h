@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 namespace velkor
@@ -13,7 +14,6 @@ namespace velkor
 
 class LiveObserver;
 class PictureSink;
-class StopSignal;
 class StreamSource;
 
 // What asking a device who it is gave: its info, or the code and text Open refuses it with.
@@ -36,7 +36,7 @@ public:
     virtual std::string name() const = 0;
     // Open's question, also asked while live play waits for a lost device; a stop requested
     // meanwhile ends it at once.
-    virtual DeviceAnswer identify(StopSignal& stop) const = 0;
+    virtual DeviceAnswer identify(const std::stop_token& stop) const = 0;
     // Follows the events the device raises by itself until the stream is stopped or destroyed;
     // `onEnd` is called once if they end by themselves, which loses the session. Null for a
     // device that raises none.

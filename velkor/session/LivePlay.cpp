@@ -82,7 +82,7 @@ int32_t LivePlay::start(int32_t channel, IAppCallBack* callback)
         m_choice = decides ? StreamChoice{*codec, 0} : *choose(m_settings(), m_formats, *codec);
         startSourceLocked();
     }
-    m_reconnector.start([this](StopSignal& stop) { return restore(stop); });
+    m_reconnector.start([this](const std::stop_token& stop) { return restore(stop); });
     return Ok;
 }
 
@@ -148,7 +148,7 @@ void LivePlay::sessionLost()
     m_reconnector.troubled();
 }
 
-bool LivePlay::restore(StopSignal& stop)
+bool LivePlay::restore(const std::stop_token& stop)
 {
     const std::shared_ptr<const DeviceAccess> device = m_session.device();
     if (!device)
@@ -161,10 +161,10 @@ bool LivePlay::restore(StopSignal& stop)
     DeviceAnswer answer;
     if (!device->decidesStream() && !answers(*device, stop, answer))
     {
-        return stop.requested();
+        return stop.stop_requested();
     }
     std::lock_guard lock(m_mutex);
-    if (stop.requested())
+    if (stop.stop_requested())
     {
         return true;
     }
@@ -180,11 +180,12 @@ bool LivePlay::restore(StopSignal& stop)
     return true;
 }
 
-bool LivePlay::answers(const DeviceAccess& device, StopSignal& stop, DeviceAnswer& answer)
+bool LivePlay::answers(const DeviceAccess& device, const std::stop_token& stop,
+                       DeviceAnswer& answer)
 {
     // A quiet question first: a device that is still away costs no events.
     answer = device.identify(stop);
-    if (stop.requested())
+    if (stop.stop_requested())
     {
         return false;
     }

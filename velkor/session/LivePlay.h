@@ -51,13 +51,13 @@ public:
     void sessionLost();
 
 private:
-    bool restore(StopSignal& stop);
+    bool restore(const std::stop_token& stop);
     void restartSourceLocked();
     // `again`: after a loss, to bring play back.
     void startSourceLocked(bool again = false);
     // Whether the device answers as one whose stream may start again; quiet unless it refuses
     // the credentials.
-    bool answers(const DeviceAccess& device, StopSignal& stop, DeviceAnswer& answer);
+    bool answers(const DeviceAccess& device, const std::stop_token& stop, DeviceAnswer& answer);
     void sourceLost();
     bool sourceRunningLocked() const;
     static std::string notServed(int32_t format, const std::vector<VideoCodec>& served);

@@ -1,5 +1,7 @@
 #include "velkor/session/Reconnector.h"
 
+#include "velkor/net/Pause.h"
+
 #include <algorithm>
 
 namespace velkor
@@ -7,7 +9,7 @@ namespace velkor
 
 void Reconnector::start(Attempt attempt)
 {
-    m_thread.stop();
+    join();
     {
         std::lock_guard lock(m_mutex);
         m_active = true;
@@ -18,7 +20,7 @@ void Reconnector::start(Attempt attempt)
         m_settledAt.reset();
     }
     m_attempt = std::move(attempt);
-    m_thread.start([this](StopSignal& stop) { run(stop); });
+    m_thread = std::jthread([this](const std::stop_token& stop) { run(stop); });
 }
 
 void Reconnector::stop()
@@ -29,8 +31,8 @@ void Reconnector::stop()
         m_stopping = true;
     }
     m_wake.notify_all();
-    // An attempt under way is ended through the thread's stop signal.
-    m_thread.stop();
+    // An attempt under way is ended through the thread's stop token.
+    join();
     std::lock_guard lock(m_mutex);
     m_troubled = false;
     m_recovering = false;
@@ -46,7 +48,7 @@ void Reconnector::giveUp()
         m_recovering = false;
     }
     m_wake.notify_all();
-    m_thread.requestStop();
+    m_thread.request_stop();
 }
 
 void Reconnector::troubled()
@@ -80,15 +82,15 @@ bool Reconnector::recovering() const
     return m_recovering;
 }
 
-void Reconnector::run(StopSignal& stop)
+void Reconnector::run(const std::stop_token& stop)
 {
     while (true)
     {
         std::chrono::milliseconds pause{};
         {
             std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_stopping || m_troubled; });
-            if (m_stopping)
+            m_wake.wait(lock, stop, [this] { return m_stopping || m_troubled; });
+            if (m_stopping || stop.stop_requested())
             {
                 break;
             }
@@ -96,7 +98,7 @@ void Reconnector::run(StopSignal& stop)
             pause = m_pause;
             m_pause = std::min(m_pause * 2, kLongestPause);
         }
-        if (stop.waitFor(pause))
+        if (Pause::stopped(stop, pause))
         {
             break;
         }
@@ -118,6 +120,15 @@ void Reconnector::run(StopSignal& stop)
         {
             m_troubled = true;
         }
+    }
+}
+
+void Reconnector::join()
+{
+    m_thread.request_stop();
+    if (m_thread.joinable())
+    {
+        m_thread.join();
     }
 }
 

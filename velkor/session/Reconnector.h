@@ -1,12 +1,12 @@
 #pragma once
 
-#include "velkor/net/WorkerThread.h"
-
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <stop_token>
+#include <thread>
 
 namespace velkor
 {
@@ -20,7 +20,7 @@ class Reconnector
 {
 public:
     // True when play runs again (or was given up for good); the stop ends a transfer at once.
-    using Attempt = std::function<bool(StopSignal& stop)>;
+    using Attempt = std::function<bool(const std::stop_token& stop)>;
 
     static constexpr std::chrono::milliseconds kFirstPause{250};
     // Short enough that a device or camera back from a reboot shows its picture within about
@@ -47,18 +47,20 @@ public:
     bool recovering() const;
 
 private:
-    void run(StopSignal& stop);
+    void run(const std::stop_token& stop);
+    // Not from the thread itself.
+    void join();
 
     Attempt m_attempt;
     mutable std::mutex m_mutex;
-    std::condition_variable m_wake;
+    std::condition_variable_any m_wake;
     bool m_active = false;
     bool m_stopping = false;
     bool m_troubled = false;
     bool m_recovering = false;
     std::chrono::milliseconds m_pause = kFirstPause;
     std::optional<std::chrono::steady_clock::time_point> m_settledAt;
-    WorkerThread m_thread;
+    std::jthread m_thread;
 };
 
 } // namespace velkor

@@ -23,7 +23,7 @@ void Session::onLost(LostHook hook)
     m_onLost = std::move(hook);
 }
 
-int32_t Session::open(std::shared_ptr<const DeviceAccess> device, StopSignal& stop)
+int32_t Session::open(std::shared_ptr<const DeviceAccess> device, const std::stop_token& stop)
 {
     end();
     const DeviceAnswer answer = device->identify(stop);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 
 namespace velkor
 {
@@ -34,7 +35,7 @@ public:
 
     // Ends any session, asks `device` who it is and opens a session with it. The UID, or the code
     // of the refusal, which is also reported.
-    int32_t open(std::shared_ptr<const DeviceAccess> device, StopSignal& stop);
+    int32_t open(std::shared_ptr<const DeviceAccess> device, const std::stop_token& stop);
     // Opens the session again with the device it was lost with, which answered as `info`.
     void reopen(const DeviceInfo& info);
     // Ends the session without a word; true when one was usable.

@@ -24,7 +24,7 @@ std::string VelkorDevice::name() const
     return "the device at " + HttpClient::baseUrl(m_settings.address, m_settings.port);
 }
 
-DeviceAnswer VelkorDevice::identify(StopSignal& stop) const
+DeviceAnswer VelkorDevice::identify(const std::stop_token& stop) const
 {
     return answerTo(HttpClient::fetch(requestFor("/velkor/info"), stop));
 }

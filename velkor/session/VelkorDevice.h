@@ -22,7 +22,7 @@ public:
     explicit VelkorDevice(SettingsSnapshot settings);
 
     std::string name() const override;
-    DeviceAnswer identify(StopSignal& stop) const override;
+    DeviceAnswer identify(const std::stop_token& stop) const override;
     std::unique_ptr<EventStream> followEvents(EventStream::EventHandler onEvent,
                                               EventStream::EndHandler onEnd) const override;
     std::unique_ptr<StreamSource> liveSource(PictureSink& output,
