@@ -19,9 +19,6 @@ namespace
 
 // Gives up a server that does not come back between two connection attempts.
 constexpr std::chrono::seconds kReconnectPause{1};
-// How old the window's place may be when a picture is drawn by it: a frame or two of a live
-// stream. An older one, after a pause, is asked again.
-constexpr std::chrono::milliseconds kPositionFreshFor{100};
 
 } // namespace
 
@@ -108,7 +105,7 @@ bool VideoOutput::draw(const Frame& picture, const StatisticsBox* box)
         box->paintOver(target);
     }
     m_upload.put(m_connection, m_child, m_gc, *depth, target);
-    askPosition();
+    m_position.ask(m_connection, m_window, m_root);
     xcb_flush(m_connection.get());
     m_drawnWidth = m_windowSize.width;
     m_drawnHeight = m_windowSize.height;
@@ -208,30 +205,14 @@ bool VideoOutput::ready()
 
 std::optional<std::uint8_t> VideoOutput::measureWindow()
 {
-    if (m_asked && std::chrono::steady_clock::now() - m_asked->asked > kPositionFreshFor)
-    {
-        dropAskedPosition();
-    }
-    if (!m_asked)
-    {
-        askPosition();
-    }
-    const unsigned int sequence = m_asked->sequence;
-    m_asked.reset();
-    // Also the fence for shared memory: the query follows the last picture put, so once its
-    // reply is here the server has finished reading that picture out of the block.
-    const auto position = m_connection.replyTo<xcb_translate_coordinates_reply_t>(sequence);
-    if (!position)
+    const auto visible =
+        m_position.visible(m_connection, m_window, m_root, m_windowSize, m_screenSize);
+    if (!visible)
     {
         m_windowLost = connected();
         return std::nullopt;
     }
-    // The part of the window on its screen; the rest could never show.
-    const int left = std::max(0, -position->dst_x);
-    const int top = std::max(0, -position->dst_y);
-    const int right = std::min<int>(m_windowSize.width, m_screenSize.width - position->dst_x);
-    const int bottom = std::min<int>(m_windowSize.height, m_screenSize.height - position->dst_y);
-    m_visible = {left, top, std::max(0, right - left), std::max(0, bottom - top)};
+    m_visible = *visible;
     if (m_visible.width == 0 || m_visible.height == 0)
     {
         return std::nullopt;
@@ -239,42 +220,13 @@ std::optional<std::uint8_t> VideoOutput::measureWindow()
     return m_depth;
 }
 
-void VideoOutput::askPosition()
-{
-    m_asked = PositionQuery{
-        xcb_translate_coordinates(m_connection.get(), m_window, m_root, 0, 0).sequence,
-        std::chrono::steady_clock::now()};
-}
-
-void VideoOutput::dropAskedPosition()
-{
-    if (m_asked && m_connection.healthy())
-    {
-        xcb_discard_reply(m_connection.get(), m_asked->sequence);
-    }
-    m_asked.reset();
-}
-
 bool VideoOutput::connect()
 {
     m_nextConnect = std::chrono::steady_clock::now() + kReconnectPause;
-    m_asked.reset();
+    m_position.forget();
     if (!m_connection.open())
     {
         return false;
-    }
-    xcb_connection_t* connection = m_connection.get();
-    const xcb_setup_t* setup = xcb_get_setup(connection);
-    m_littleEndian = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
-    m_drawableDepths.clear();
-    const xcb_format_t* formats = xcb_setup_pixmap_formats(setup);
-    const int count = xcb_setup_pixmap_formats_length(setup);
-    for (int i = 0; i < count; ++i)
-    {
-        if ((formats[i].depth == 24 || formats[i].depth == 32) && formats[i].bits_per_pixel == 32)
-        {
-            m_drawableDepths.push_back(formats[i].depth);
-        }
     }
     m_upload.connect(m_connection);
     m_leftClicks.connect(m_connection);
@@ -289,7 +241,7 @@ bool VideoOutput::connected()
     }
     // The server went with the connection: what it held for us is gone, the target stays.
     m_gc = 0;
-    m_asked.reset();
+    m_position.forget();
     m_upload.release(m_connection);
     return false;
 }
@@ -308,7 +260,7 @@ int32_t VideoOutput::attach(std::uint32_t window)
         return InternalFailure;
     }
     if (!attributes || !geometry || attributes->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT ||
-        !depthDrawable(geometry->depth))
+        !m_connection.drawsDepth(geometry->depth))
     {
         return WindowInvalid;
     }
@@ -363,7 +315,7 @@ bool VideoOutput::makeChild(std::uint32_t window, PictureSize size)
 
 void VideoOutput::forgetWindow()
 {
-    dropAskedPosition();
+    m_position.drop(m_connection);
     m_leftClicks.stop(m_connection);
     if (m_gc != 0 && m_connection.healthy())
     {
@@ -443,12 +395,6 @@ void VideoOutput::handle(const xcb_generic_event_t& event)
     default:
         break;
     }
-}
-
-bool VideoOutput::depthDrawable(std::uint8_t depth) const
-{
-    return m_littleEndian && std::find(m_drawableDepths.begin(), m_drawableDepths.end(), depth) !=
-                                 m_drawableDepths.end();
 }
 
 } // namespace velkor

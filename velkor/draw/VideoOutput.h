@@ -5,6 +5,7 @@
 #include "velkor/draw/ImageUpload.h"
 #include "velkor/draw/LeftClicks.h"
 #include "velkor/draw/PictureScaler.h"
+#include "velkor/draw/WindowPosition.h"
 #include "velkor/draw/XConnection.h"
 
 #include <atomic>
@@ -78,18 +79,13 @@ private:
     bool makeChild(std::uint32_t window, PictureSize size);
     void drainEvents();
     void handle(const xcb_generic_event_t& event);
-    bool depthDrawable(std::uint8_t depth) const;
     bool ready();
     std::optional<std::uint8_t> measureWindow();
-    void askPosition();
-    void dropAskedPosition();
     void fillBlack(std::uint32_t window);
     void keepShown(const Frame& picture);
     void forgetShown();
 
     XConnection m_connection;
-    std::vector<std::uint8_t> m_drawableDepths;
-    bool m_littleEndian = false;
     std::uint32_t m_window = 0;
     // The library's own window inside m_window, which pictures go into.
     std::uint32_t m_child = 0;
@@ -107,14 +103,7 @@ private:
     bool m_windowLost = false;
     PictureSize m_windowSize;
     PictureArea m_visible;
-    // The window's place on the screen, asked for right after a picture was put, so that the
-    // reply waits in the socket for the next picture instead of the thread waiting for the server.
-    struct PositionQuery
-    {
-        unsigned int sequence = 0;
-        std::chrono::steady_clock::time_point asked;
-    };
-    std::optional<PositionQuery> m_asked;
+    WindowPosition m_position;
     std::chrono::steady_clock::time_point m_nextConnect{};
     ImageUpload m_upload;
     PictureScaler m_scaler;

@@ -25,9 +25,26 @@ bool XConnection::open()
         return false;
     }
     m_connection = connection;
+    m_drawableDepths.clear();
+    const xcb_setup_t* setup = xcb_get_setup(connection);
+    const xcb_format_t* formats = xcb_setup_pixmap_formats(setup);
+    const int count = xcb_setup_pixmap_formats_length(setup);
+    for (int i = 0; setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST && i < count; ++i)
+    {
+        if ((formats[i].depth == 24 || formats[i].depth == 32) && formats[i].bits_per_pixel == 32)
+        {
+            m_drawableDepths.push_back(formats[i].depth);
+        }
+    }
     std::lock_guard lock(m_socketMutex);
     m_socket = xcb_get_file_descriptor(connection);
     return true;
+}
+
+bool XConnection::drawsDepth(std::uint8_t depth) const
+{
+    return std::find(m_drawableDepths.begin(), m_drawableDepths.end(), depth) !=
+           m_drawableDepths.end();
 }
 
 void XConnection::close()

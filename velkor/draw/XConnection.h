@@ -3,9 +3,11 @@
 #include <xcb/xcb.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace velkor
 {
@@ -37,6 +39,8 @@ public:
     void close();
     bool isOpen() const { return m_connection != nullptr; }
     xcb_connection_t* get() const { return m_connection; }
+    // Whether pictures of 32-bit pixels, blue in the lowest byte, go into a drawable of `depth`.
+    bool drawsDepth(std::uint8_t depth) const;
 
     // The reply to request `sequence`, for the caller to free(). Null when the server refused the
     // request (`*error` set, for the caller to free()) or when it did not answer in time, in which
@@ -62,6 +66,7 @@ public:
 
 private:
     xcb_connection_t* m_connection = nullptr;
+    std::vector<std::uint8_t> m_drawableDepths;
     std::mutex m_socketMutex;
     int m_socket = -1;
 };
