@@ -82,11 +82,7 @@ bool LivePictures::decode(const AVPacket& packet, const Encoded& encoded)
     const bool video = encoded.codec != VideoCodec::Jpeg;
     if (m_awaitingKeyframe && video && encoded.keyframe == false)
     {
-        if (m_counters != nullptr)
-        {
-            m_counters->countSkipped();
-        }
-        return false;
+        return skip();
     }
     PictureDecoder& decoder = decoderFor(encoded.codec);
     const PictureSize fit = m_sink != nullptr ? m_sink->drawnSize() : PictureSize{};
@@ -126,30 +122,40 @@ bool LivePictures::decode(const AVPacket& packet, const Encoded& encoded)
     countKind(!video || encoded.keyframe.value_or(decoder.keyframe()));
     if (m_awaitingKeyframe && !keyframe && !decoder.keyframe())
     {
-        if (m_counters != nullptr)
-        {
-            m_counters->countSkipped();
-        }
-        return false;
+        return skip();
     }
     m_awaitingKeyframe = false;
     if (decoder.concealed() && m_counters != nullptr)
     {
         m_counters->countConcealed();
     }
+    describe(decoder, encoded.codec, static_cast<std::size_t>(packet.size));
+    return true;
+}
+
+bool LivePictures::skip()
+{
+    if (m_counters != nullptr)
+    {
+        m_counters->countSkipped();
+    }
+    return false;
+}
+
+void LivePictures::describe(const PictureDecoder& decoder, VideoCodec codec, std::size_t bytes)
+{
+    const PictureSize size = decoder.pictureSize();
     if (!(size == m_reportedSize) && size.width > 0)
     {
         m_reportedSize = size;
-        m_observer.onPictureSize(size.width, size.height, static_cast<std::size_t>(packet.size));
+        m_observer.onPictureSize(size.width, size.height, bytes);
     }
-    if (m_statistics != nullptr &&
-        (!(size == m_describedSize) || encoded.codec != m_describedCodec))
+    if (m_statistics != nullptr && (!(size == m_describedSize) || codec != m_describedCodec))
     {
         m_describedSize = size;
-        m_describedCodec = encoded.codec;
-        m_statistics->describePictures(encoded.codec, decoder.profile(), size);
+        m_describedCodec = codec;
+        m_statistics->describePictures(codec, decoder.profile(), size);
     }
-    return true;
 }
 
 void LivePictures::countKind(bool keyframe)

@@ -72,6 +72,10 @@ private:
     // While no picture of the play could be decoded.
     void showPlaceholder();
     void countKind(bool keyframe);
+    // Counts a picture left out while waiting for a keyframe; false, as decode() returns then.
+    bool skip();
+    // Reports the picture's size when it changed, and describes the stream when it did.
+    void describe(const PictureDecoder& decoder, VideoCodec codec, std::size_t bytes);
 
     PictureSink* m_sink;
     LiveObserver& m_observer;
