@@ -18,9 +18,10 @@ void Reconnector::start(Attempt attempt)
         m_recovering = false;
         m_pause = kFirstPause;
         m_settledAt.reset();
+        m_attempt = std::move(attempt);
+        // Under the lock: giveUp() may come from another thread meanwhile.
+        m_thread = std::jthread([this](const std::stop_token& stop) { run(stop); });
     }
-    m_attempt = std::move(attempt);
-    m_thread = std::jthread([this](const std::stop_token& stop) { run(stop); });
 }
 
 void Reconnector::stop()
@@ -46,9 +47,9 @@ void Reconnector::giveUp()
         m_stopping = true;
         m_troubled = false;
         m_recovering = false;
+        m_thread.request_stop();
     }
     m_wake.notify_all();
-    m_thread.request_stop();
 }
 
 void Reconnector::troubled()
