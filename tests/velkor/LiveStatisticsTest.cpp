@@ -50,8 +50,8 @@ bool mentions(const std::vector<std::string>& lines, const std::string& words)
 
 } // namespace
 
-// The fake device sends 320 x 240 H.264 at 25 frames a second (a little less: it sends, then
-// waits 40 ms), a keyframe every 10 frames, stamped 300 ms before it sends them.
+// The fake device sends 320 x 240 H.264 at 25 frames a second, a keyframe every 10 frames,
+// stamped 300 ms before it sends them.
 TEST(LiveStatisticsTest, TheFiguresOfAStreamWhoseNumbersAreKnown)
 {
     const XvfbDisplay display;
@@ -85,8 +85,8 @@ TEST(LiveStatisticsTest, TheFiguresOfAStreamWhoseNumbersAreKnown)
     EXPECT_EQ(figures.codec, VideoCodec::H264);
     EXPECT_FALSE(figures.profile.empty());
     EXPECT_EQ(figures.size, (PictureSize{320, 240}));
-    EXPECT_NEAR(figures.receivedFps, 24, 3);
-    EXPECT_NEAR(figures.drawnFps, 24, 3);
+    EXPECT_NEAR(figures.receivedFps, 25, 3);
+    EXPECT_NEAR(figures.drawnFps, 25, 3);
     ASSERT_TRUE(figures.latencyP50Ms && figures.latencyMaxMs);
     EXPECT_GE(*figures.latencyP50Ms, 300U);
     EXPECT_LT(*figures.latencyP50Ms, 400U);
