@@ -62,6 +62,7 @@ void LiveStatistics::beginPlay()
 {
     std::lock_guard lock(m_mutex);
     m_description = {};
+    m_counters.forgetKeyframeInterval();
     m_samples.clear();
     m_start = {Clock::now(), m_counters.snapshot()};
     m_samples.push_back(m_start);

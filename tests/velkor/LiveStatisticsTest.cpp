@@ -48,6 +48,17 @@ bool mentions(const std::vector<std::string>& lines, const std::string& words)
     return false;
 }
 
+// Samples are kept once a second.
+LiveStatistics::Figures figuresASecondOn(LiveStatistics& statistics)
+{
+    const auto at = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (std::chrono::steady_clock::now() < at)
+    {
+        std::this_thread::sleep_until(at);
+    }
+    return statistics.figures();
+}
+
 } // namespace
 
 // The fake device sends 320 x 240 H.264 at 25 frames a second, a keyframe every 10 frames,
@@ -190,16 +201,7 @@ TEST(LiveStatisticsTest, NoSecondShowsMorePicturesDrawnThanReceived)
     LiveStatistics statistics;
     LiveCounters& counters = statistics.counters();
     statistics.beginPlay();
-    const auto nextSecond = [&statistics]
-    {
-        // Samples are kept once a second.
-        const auto at = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-        while (std::chrono::steady_clock::now() < at)
-        {
-            std::this_thread::sleep_until(at);
-        }
-        return statistics.figures();
-    };
+    const auto nextSecond = [&statistics] { return figuresASecondOn(statistics); };
     for (int i = 0; i < 3; ++i)
     {
         counters.countPart(std::nullopt);
@@ -224,9 +226,12 @@ TEST(LiveStatisticsTest, ANewPlayForgetsTheLastOnesFigures)
     statistics.describeSource("http://127.0.0.1:1 channel 1", "velkor HTTP");
     statistics.counters().countUndecodable();
     statistics.counters().countLoss();
+    statistics.counters().countKeyframe();
+    statistics.counters().countKeyframe();
     output.beginPlay();
-    const LiveStatistics::Figures figures = statistics.figures();
+    const LiveStatistics::Figures figures = figuresASecondOn(statistics);
     EXPECT_TRUE(figures.source.empty());
+    EXPECT_EQ(figures.keyframeInterval, std::nullopt);
     EXPECT_EQ(figures.undecodable, 0U);
     EXPECT_EQ(figures.losses, 0U);
 }
