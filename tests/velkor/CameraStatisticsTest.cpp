@@ -39,15 +39,24 @@ public:
 class CameraStatisticsTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { s_display = std::make_unique<XvfbDisplay>(); }
-    static void TearDownTestSuite() { s_display.reset(); }
+    // One connection for the suite: one made just after the test before it, in a binary whose
+    // earlier suites start and end servers of their own, now and then failed at once.
+    static void SetUpTestSuite()
+    {
+        s_display = std::make_unique<XvfbDisplay>();
+        s_windows = std::make_unique<TestWindows>();
+    }
+    static void TearDownTestSuite()
+    {
+        s_windows.reset();
+        s_display.reset();
+    }
 
     void SetUp() override
     {
         ASSERT_TRUE(s_display->ready()) << "Xvfb did not start";
-        m_windows = std::make_unique<TestWindows>();
-        ASSERT_TRUE(m_windows->usable());
-        ASSERT_EQ(m_output.setWindow(m_windows->create(320, 240)), Ok);
+        ASSERT_TRUE(s_windows->usable());
+        ASSERT_EQ(m_output.setWindow(s_windows->create(320, 240)), Ok);
         m_output.beginPlay();
     }
 
@@ -93,12 +102,13 @@ protected:
     }
 
     static std::unique_ptr<XvfbDisplay> s_display;
-    std::unique_ptr<TestWindows> m_windows;
+    static std::unique_ptr<TestWindows> s_windows;
     DrawingThread m_output;
     std::unique_ptr<CameraStream> m_stream;
 };
 
 std::unique_ptr<XvfbDisplay> CameraStatisticsTest::s_display;
+std::unique_ptr<TestWindows> CameraStatisticsTest::s_windows;
 
 std::string said(const LiveStatistics::Figures& figures)
 {
