@@ -255,6 +255,30 @@ void printMpvComparison(const std::string& url, int seconds, double loadBefore,
                                   : 0.0);
 }
 
+// The library's CPU playing `url` into an 800 x 600 window, and what it counted meanwhile; no wall
+// time without a window.
+PlayerCpu playedByLibrary(const std::string& url, int server, int seconds,
+                          velkor::LiveCounters::Snapshot& counted)
+{
+    BenchWindow window;
+    velkor::DrawingThread output;
+    if (window.id() == 0 || output.setWindow(window.id()) != velkor::Ok)
+    {
+        return {};
+    }
+    auto stream = playCamera(url, output);
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    velkor::LiveCounters::Snapshot before;
+    const PlayerCpu ours = measurePlayer(0, server, seconds,
+                                         [&]
+                                         {
+                                             counted = output.counters()->snapshot() - before;
+                                             before = output.counters()->snapshot();
+                                         });
+    stream->stop();
+    return ours;
+}
+
 int compareWithMpv(int seconds, int server)
 {
     velkortest::RtspCamera camera(
@@ -266,26 +290,12 @@ int compareWithMpv(int seconds, int server)
     }
     const std::string url = camera.url("/h264");
     const double loadBefore = LoadAverage();
-    PlayerCpu ours;
     velkor::LiveCounters::Snapshot counted;
+    const PlayerCpu ours = playedByLibrary(url, server, seconds, counted);
+    if (ours.wall == 0)
     {
-        BenchWindow window;
-        velkor::DrawingThread output;
-        if (window.id() == 0 || output.setWindow(window.id()) != velkor::Ok)
-        {
-            std::fprintf(stderr, "no window\n");
-            return 1;
-        }
-        auto stream = playCamera(url, output);
-        std::this_thread::sleep_for(std::chrono::seconds(5));
-        velkor::LiveCounters::Snapshot before;
-        ours = measurePlayer(0, server, seconds,
-                             [&]
-                             {
-                                 counted = output.counters()->snapshot() - before;
-                                 before = output.counters()->snapshot();
-                             });
-        stream->stop();
+        std::fprintf(stderr, "no window\n");
+        return 1;
     }
     const std::vector<std::string> command{
         "mpv",
