@@ -7,6 +7,13 @@
 //       800 x 600 window, against
 //         ffmpeg -rtsp_transport tcp -i URL -vf scale=800:600 -pix_fmt bgra -f null -
 //       reading the same server at the same time.
+//   velkor_camera_bench mpv [SECONDS=20]
+//       The same stream played in turn by the library and by
+//         mpv --no-config --vo=x11 --hwdec=no --no-audio --rtsp-transport=tcp URL
+//       each decoding in software and drawing through MIT-SHM into an 800 x 600 window of the
+//       same Xvfb (mpv's own window, which it scales into with libswscale); the CPU of each
+//       player alone and with the X server's, after 5 s to settle. Goal: the library at most 0.6
+//       times mpv.
 //   velkor_camera_bench first [ROUNDS=10]
 //       Time from the start of play to the first picture drawn, for each codec (one keyframe a
 //       second). GStreamer's server starts each client's stream at a
@@ -38,6 +45,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -162,6 +170,164 @@ int measureCpu(int seconds)
                 "1.0)\n",
                 shown.c_str(), 100 * theirs / wall, ffmpegRan ? "" : " (ffmpeg had ended early)",
                 theirs > 0 ? ours / theirs : 0.0);
+    return 0;
+}
+
+struct PlayerCpu
+{
+    double player = 0;
+    double server = 0;
+    double wall = 0;
+};
+
+// CPU of `player` (this process when 0) and of the X server over `seconds`; `mark` is called at
+// the start and the end.
+PlayerCpu measurePlayer(int player, int server, int seconds, const std::function<void()>& mark)
+{
+    const auto playerCpu = [player]
+    { return player == 0 ? CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) : cpuSecondsOf(player); };
+    mark();
+    const double playerStart = playerCpu();
+    const double serverStart = cpuSecondsOf(server);
+    const auto wallStart = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    PlayerCpu cpu;
+    cpu.wall = msSince(wallStart) / 1000;
+    cpu.player = (playerCpu() - playerStart) / cpu.wall;
+    cpu.server = (cpuSecondsOf(server) - serverStart) / cpu.wall;
+    mark();
+    return cpu;
+}
+
+// mpv's pictures shown and dropped so far, from the last of its status lines.
+struct MpvFrames
+{
+    long shown = 0;
+    long dropped = 0;
+};
+
+MpvFrames latestFrames(velkortest::ProcessRunner& mpv, MpvFrames last)
+{
+    // Buffered lines come at once; one a picture follows while mpv plays.
+    const auto until = Clock::now() + std::chrono::milliseconds(300);
+    while (Clock::now() < until)
+    {
+        const auto line = mpv.readLine(std::chrono::milliseconds(200));
+        if (!line)
+        {
+            break;
+        }
+        const auto at = line->find("frames ");
+        if (at != std::string::npos)
+        {
+            std::sscanf(line->c_str() + at, "frames %ld dropped %ld", &last.shown, &last.dropped);
+        }
+    }
+    return last;
+}
+
+void printMpvComparison(const std::string& url, int seconds, double loadBefore,
+                        const PlayerCpu& ours, const velkor::LiveCounters::Snapshot& counted,
+                        const std::vector<std::string>& command, const PlayerCpu& theirs,
+                        const MpvFrames& mpvFrames)
+{
+    std::string shown;
+    for (const std::string& part : command)
+    {
+        shown += (shown.empty() ? "" : " ") + part;
+    }
+    std::printf("%s, H.264 1280x720 25 fps into 800 x 600, %d s each (load average %.2f before, "
+                "%.2f after)\n",
+                url.c_str(), seconds, loadBefore, LoadAverage());
+    std::printf("  library: %.1f %% of a core, with Xvfb %.1f %%; pictures a second received "
+                "%.1f, drawn %.1f\n",
+                100 * ours.player, 100 * (ours.player + ours.server),
+                static_cast<double>(counted.parts) / ours.wall,
+                static_cast<double>(counted.drawn) / ours.wall);
+    std::printf("  %s\n  mpv: %.1f %% of a core, with Xvfb %.1f %%; pictures a second %.1f, "
+                "dropped %.1f\n",
+                shown.c_str(), 100 * theirs.player, 100 * (theirs.player + theirs.server),
+                static_cast<double>(mpvFrames.shown) / theirs.wall,
+                static_cast<double>(mpvFrames.dropped) / theirs.wall);
+    std::printf("  library / mpv = %.2f, with Xvfb %.2f (goal: at most 0.6)\n",
+                theirs.player > 0 ? ours.player / theirs.player : 0.0,
+                theirs.player > 0 ? (ours.player + ours.server) / (theirs.player + theirs.server)
+                                  : 0.0);
+}
+
+// The library's CPU playing `url` into an 800 x 600 window, and what it counted meanwhile; no wall
+// time without a window.
+PlayerCpu playedByLibrary(const std::string& url, int server, int seconds,
+                          velkor::LiveCounters::Snapshot& counted)
+{
+    BenchWindow window;
+    velkor::DrawingThread output;
+    if (window.id() == 0 || output.setWindow(window.id()) != velkor::Ok)
+    {
+        return {};
+    }
+    auto stream = playCamera(url, output);
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    velkor::LiveCounters::Snapshot before;
+    const PlayerCpu ours = measurePlayer(0, server, seconds,
+                                         [&]
+                                         {
+                                             counted = output.counters()->snapshot() - before;
+                                             before = output.counters()->snapshot();
+                                         });
+    stream->stop();
+    return ours;
+}
+
+int compareWithMpv(int seconds, int server)
+{
+    velkortest::RtspCamera camera(
+        {"--size", "1280x720", "--fps", "25", "--keyframe-interval", "25"});
+    if (!camera.ready())
+    {
+        std::fprintf(stderr, "no camera\n");
+        return 1;
+    }
+    const std::string url = camera.url("/h264");
+    const double loadBefore = LoadAverage();
+    velkor::LiveCounters::Snapshot counted;
+    const PlayerCpu ours = playedByLibrary(url, server, seconds, counted);
+    if (ours.wall == 0)
+    {
+        std::fprintf(stderr, "no window\n");
+        return 1;
+    }
+    const std::vector<std::string> command{
+        "mpv",
+        "--no-config",
+        "--vo=x11",
+        "--hwdec=no",
+        "--no-audio",
+        "--rtsp-transport=tcp",
+        "--geometry=800x600+0+0",
+        "--no-border",
+        "--msg-level=all=error,statusline=status",
+        "--term-status-msg=frames ${estimated-frame-number} dropped ${frame-drop-count}\\n",
+        url};
+    velkortest::ProcessRunner mpv;
+    if (!mpv.start(command, true))
+    {
+        std::fprintf(stderr, "mpv did not start\n");
+        return 1;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    MpvFrames first;
+    MpvFrames last;
+    bool atStart = true;
+    const PlayerCpu theirs = measurePlayer(mpv.pid(), server, seconds,
+                                           [&]
+                                           {
+                                               (atStart ? first : last) =
+                                                   latestFrames(mpv, atStart ? first : last);
+                                               atStart = false;
+                                           });
+    const MpvFrames counts{last.shown - first.shown, last.dropped - first.dropped};
+    printMpvComparison(url, seconds, loadBefore, ours, counted, command, theirs, counts);
     return 0;
 }
 
@@ -290,6 +456,10 @@ int main(int argc, char** argv)
     {
         return measureCpu(count > 0 ? count : 20);
     }
+    if (mode == "mpv")
+    {
+        return compareWithMpv(count > 0 ? count : 20, display.pid());
+    }
     if (mode == "first")
     {
         return measureFirstPicture(count > 0 ? count : 10);
@@ -298,7 +468,9 @@ int main(int argc, char** argv)
     {
         return measureComeback(count > 0 ? count : 10, argc > 3 ? std::atoi(argv[3]) : 0);
     }
-    std::fprintf(stderr, "usage: %s cpu [SECONDS] | first [ROUNDS] | comeback [KILLS] [DOWNTIME]\n",
-                 argv[0]);
+    std::fprintf(
+        stderr,
+        "usage: %s cpu [SECONDS] | mpv [SECONDS] | first [ROUNDS] | comeback [KILLS] [DOWNTIME]\n",
+        argv[0]);
     return 2;
 }

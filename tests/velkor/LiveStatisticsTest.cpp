@@ -17,6 +17,7 @@
 #include <memory>
 #include <numeric>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace velkor;
@@ -48,10 +49,21 @@ bool mentions(const std::vector<std::string>& lines, const std::string& words)
     return false;
 }
 
+// Samples are kept once a second.
+LiveStatistics::Figures figuresASecondOn(LiveStatistics& statistics)
+{
+    const auto at = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (std::chrono::steady_clock::now() < at)
+    {
+        std::this_thread::sleep_until(at);
+    }
+    return statistics.figures();
+}
+
 } // namespace
 
-// The fake device sends 320 x 240 H.264 at 25 frames a second (a little less: it sends, then
-// waits 40 ms), a keyframe every 10 frames, stamped 300 ms before it sends them.
+// The fake device sends 320 x 240 H.264 at 25 frames a second, a keyframe every 10 frames,
+// stamped 300 ms before it sends them.
 TEST(LiveStatisticsTest, TheFiguresOfAStreamWhoseNumbersAreKnown)
 {
     const XvfbDisplay display;
@@ -85,8 +97,8 @@ TEST(LiveStatisticsTest, TheFiguresOfAStreamWhoseNumbersAreKnown)
     EXPECT_EQ(figures.codec, VideoCodec::H264);
     EXPECT_FALSE(figures.profile.empty());
     EXPECT_EQ(figures.size, (PictureSize{320, 240}));
-    EXPECT_NEAR(figures.receivedFps, 24, 3);
-    EXPECT_NEAR(figures.drawnFps, 24, 3);
+    EXPECT_NEAR(figures.receivedFps, 25, 3);
+    EXPECT_NEAR(figures.drawnFps, 25, 3);
     ASSERT_TRUE(figures.latencyP50Ms && figures.latencyMaxMs);
     EXPECT_GE(*figures.latencyP50Ms, 300U);
     EXPECT_LT(*figures.latencyP50Ms, 400U);
@@ -134,6 +146,79 @@ TEST(LiveStatisticsTest, APlayWhosePicturesNoneDecodeSaysWhy)
     EXPECT_TRUE(mentions(lines, "Video: no picture decoded: ")) << lines[1];
 }
 
+// A stream whose pictures change size within it (new parameter sets in a keyframe), and one that
+// switches to another codec: the box names what is shown now.
+TEST(LiveStatisticsTest, TheVideoLineFollowsTheCodecAndSizeShown)
+{
+    DrawingThread output;
+    IgnoringObserver observer;
+    output.beginPlay();
+    LivePictures pictures(&output, observer);
+    pictures.restart();
+    const auto feed = [&pictures](const std::string& format, VideoCodec codec, int width)
+    {
+        const auto units = velkortest::encodeTestVideo(format, width, 3, 3);
+        ASSERT_FALSE(units.empty()) << format;
+        for (const velkortest::AccessUnit& unit : units)
+        {
+            AVPacket packet{};
+            packet.data = reinterpret_cast<std::uint8_t*>(const_cast<char*>(unit.bytes.data()));
+            packet.size = static_cast<int>(unit.bytes.size());
+            LivePictures::Encoded encoded;
+            encoded.codec = codec;
+            encoded.keyframe = unit.keyframe;
+            pictures.show(packet, encoded);
+        }
+    };
+    const struct
+    {
+        const char* format;
+        VideoCodec codec;
+        int width;
+        bool restart;
+    } steps[] = {{"h264", VideoCodec::H264, 320, false},
+                 {"h264", VideoCodec::H264, 640, false},
+                 {"mpeg4", VideoCodec::Mpeg4, 320, true},
+                 {"h265", VideoCodec::H265, 640, true},
+                 {"jpeg", VideoCodec::Jpeg, 320, false}};
+    for (const auto& step : steps)
+    {
+        if (step.restart)
+        {
+            pictures.restart();
+        }
+        feed(step.format, step.codec, step.width);
+        const LiveStatistics::Figures figures = output.statistics()->figures();
+        EXPECT_EQ(figures.codec, step.codec) << step.format;
+        EXPECT_EQ(figures.size, (PictureSize{step.width, step.width * 3 / 4})) << step.format;
+        EXPECT_EQ(figures.profile.empty(), step.codec == VideoCodec::Jpeg)
+            << step.format << ": " << figures.profile;
+    }
+}
+
+// A picture received just before a second's sample and drawn just after it.
+TEST(LiveStatisticsTest, NoSecondShowsMorePicturesDrawnThanReceived)
+{
+    LiveStatistics statistics;
+    LiveCounters& counters = statistics.counters();
+    statistics.beginPlay();
+    const auto nextSecond = [&statistics] { return figuresASecondOn(statistics); };
+    for (int i = 0; i < 3; ++i)
+    {
+        counters.countPart(std::nullopt);
+        counters.countDrawn(std::nullopt);
+    }
+    counters.countPart(std::nullopt);
+    LiveStatistics::Figures figures = nextSecond();
+    EXPECT_GT(figures.receivedFps, figures.drawnFps);
+    counters.countDrawn(std::nullopt);
+    counters.countPart(std::nullopt);
+    counters.countDrawn(std::nullopt);
+    figures = nextSecond();
+    EXPECT_GT(figures.receivedFps, 0.0);
+    EXPECT_LE(figures.drawnFps, figures.receivedFps);
+}
+
 TEST(LiveStatisticsTest, ANewPlayForgetsTheLastOnesFigures)
 {
     DrawingThread output;
@@ -142,9 +227,12 @@ TEST(LiveStatisticsTest, ANewPlayForgetsTheLastOnesFigures)
     statistics.describeSource("http://127.0.0.1:1 channel 1", "velkor HTTP");
     statistics.counters().countUndecodable();
     statistics.counters().countLoss();
+    statistics.counters().countKeyframe();
+    statistics.counters().countKeyframe();
     output.beginPlay();
-    const LiveStatistics::Figures figures = statistics.figures();
+    const LiveStatistics::Figures figures = figuresASecondOn(statistics);
     EXPECT_TRUE(figures.source.empty());
+    EXPECT_EQ(figures.keyframeInterval, std::nullopt);
     EXPECT_EQ(figures.undecodable, 0U);
     EXPECT_EQ(figures.losses, 0U);
 }

@@ -395,6 +395,10 @@ TEST_F(LiveVideoTest, AGarbledPictureIsReportedOnceAndThePictureMovesOn)
         }
     };
     FakeDevice device(options);
+    for (const char* format : {"mpeg4", "h264", "h265"})
+    {
+        device.encodeAhead(format, 320);
+    }
     pointAt(device.port());
     ASSERT_EQ(m_api->SetMPEG4Resolution(320), 0);
     ASSERT_EQ(m_api->SetH264Resolution(320), 0);
@@ -497,12 +501,37 @@ struct ColourCase
 {
     std::string format;
     int32_t code = 0;
-    std::vector<int> widths;
+    int width = 0;
 };
 
 void PrintTo(const ColourCase& colours, std::ostream* out)
 {
-    *out << colours.format;
+    *out << colours.format << " " << colours.width;
+}
+
+// One case a width: where a busy machine cannot encode a width at the full rate, the emulator
+// first measures that for 5 s and then encodes a loop ahead, which at every width of H.265 in
+// one case took most of the time a test is given.
+std::vector<ColourCase> colourCases()
+{
+    const struct
+    {
+        const char* format;
+        int32_t code;
+        std::vector<int> widths;
+    } formats[] = {{"jpeg", 0, {320, 640, 800, 960, 1280, 1920, 2048}},
+                   {"mpeg4", 1, {320, 640}},
+                   {"h264", 3, {320, 640, 800, 960, 1280, 1920}},
+                   {"h265", 6, {320, 640, 800, 960, 1280, 1920}}};
+    std::vector<ColourCase> cases;
+    for (const auto& format : formats)
+    {
+        for (const int width : format.widths)
+        {
+            cases.push_back({format.format, format.code, width});
+        }
+    }
+    return cases;
 }
 
 class TrueColourTest : public LiveVideoTest, public ::testing::WithParamInterface<ColourCase>
@@ -524,7 +553,7 @@ protected:
 
 } // namespace
 
-TEST_P(TrueColourTest, TheBarsShowTheColoursFfmpegDecodesAtEveryWidthInWindowsOfAnySize)
+TEST_P(TrueColourTest, TheBarsShowTheColoursFfmpegDecodesInWindowsOfAnySize)
 {
     // The console's video area, and one small enough for every reduction a JPEG can be decoded at.
     constexpr std::array<std::pair<std::uint16_t, std::uint16_t>, 2> kWindows{
@@ -533,62 +562,54 @@ TEST_P(TrueColourTest, TheBarsShowTheColoursFfmpegDecodesAtEveryWidthInWindowsOf
     const ColourCase& colours = GetParam();
     ASSERT_EQ(m_api->SetStreamFormat(colours.code), 0);
     ASSERT_GE(m_api->Open(), 0);
+    ASSERT_EQ(setWidth(colours.width), 0);
     int worst = 0;
-    for (const int width : colours.widths)
+    int decodedWidth = 0;
+    int decodedHeight = 0;
+    std::vector<std::uint32_t> reference;
+    for (const auto& [windowWidth, windowHeight] : kWindows)
     {
-        ASSERT_EQ(setWidth(width), 0) << width;
-        int decodedWidth = 0;
-        int decodedHeight = 0;
-        std::vector<std::uint32_t> reference;
-        for (const auto& [windowWidth, windowHeight] : kWindows)
+        const std::uint32_t window = m_windows->create(windowWidth, windowHeight);
+        ASSERT_EQ(m_api->SetVideoWindow(window), 0);
+        if (reference.empty())
         {
-            const std::uint32_t window = m_windows->create(windowWidth, windowHeight);
-            ASSERT_EQ(m_api->SetVideoWindow(window), 0);
-            if (reference.empty())
-            {
-                ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
-                reference =
-                    decodedByFfmpeg(colours.format,
-                                    "http://127.0.0.1:" + std::to_string(m_emulator->port()) +
-                                        "/velkor/live?channel=1&width=" + std::to_string(width) +
-                                        "&format=" + colours.format + "&framing=raw",
-                                    decodedWidth, decodedHeight);
-                ASSERT_FALSE(reference.empty()) << "ffmpeg decoded nothing at " << width;
-            }
-            // Three pictures after the first drawn here were decoded for this window's size.
-            const std::vector<std::uint32_t> shown =
-                drawnAfter(window, windowWidth, windowHeight, 3);
-            ASSERT_FALSE(shown.empty()) << width << " into " << windowWidth;
-            for (int bar = 0; bar < 8; ++bar)
-            {
-                const std::uint32_t ours =
-                    pixelAt(shown, windowWidth, static_cast<int>(barX(bar) * windowWidth),
-                            static_cast<int>(kBarY * windowHeight));
-                const std::uint32_t theirs =
-                    pixelAt(reference, decodedWidth, static_cast<int>(barX(bar) * decodedWidth),
-                            static_cast<int>(kBarY * decodedHeight));
-                const int difference = channelDifference(ours, theirs);
-                worst = std::max(worst, difference);
-                EXPECT_LE(difference, kTolerance)
-                    << colours.format << " " << width << " into " << windowWidth << "x"
-                    << windowHeight << ", bar " << bar << ": " << std::hex << ours
-                    << " where ffmpeg has " << theirs;
-            }
-            m_windows->destroy(window);
+            ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
+            reference = decodedByFfmpeg(
+                colours.format,
+                "http://127.0.0.1:" + std::to_string(m_emulator->port()) +
+                    "/velkor/live?channel=1&width=" + std::to_string(colours.width) +
+                    "&format=" + colours.format + "&framing=raw",
+                decodedWidth, decodedHeight);
+            ASSERT_FALSE(reference.empty()) << "ffmpeg decoded nothing";
         }
-        ASSERT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+        // Three pictures after the first drawn here were decoded for this window's size.
+        const std::vector<std::uint32_t> shown = drawnAfter(window, windowWidth, windowHeight, 3);
+        ASSERT_FALSE(shown.empty()) << "into " << windowWidth;
+        for (int bar = 0; bar < 8; ++bar)
+        {
+            const std::uint32_t ours =
+                pixelAt(shown, windowWidth, static_cast<int>(barX(bar) * windowWidth),
+                        static_cast<int>(kBarY * windowHeight));
+            const std::uint32_t theirs =
+                pixelAt(reference, decodedWidth, static_cast<int>(barX(bar) * decodedWidth),
+                        static_cast<int>(kBarY * decodedHeight));
+            const int difference = channelDifference(ours, theirs);
+            worst = std::max(worst, difference);
+            EXPECT_LE(difference, kTolerance)
+                << "into " << windowWidth << "x" << windowHeight << ", bar " << bar << ": "
+                << std::hex << ours << " where ffmpeg has " << theirs;
+        }
+        m_windows->destroy(window);
     }
+    ASSERT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
     RecordProperty("worstDifference", worst);
-    std::printf("%s: worst difference from ffmpeg %d levels\n", colours.format.c_str(), worst);
+    std::printf("%s at %d: worst difference from ffmpeg %d levels\n", colours.format.c_str(),
+                colours.width, worst);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, TrueColourTest,
-    ::testing::Values(ColourCase{"jpeg", 0, {320, 640, 800, 960, 1280, 1920, 2048}},
-                      ColourCase{"mpeg4", 1, {320, 640}},
-                      ColourCase{"h264", 3, {320, 640, 800, 960, 1280, 1920}},
-                      ColourCase{"h265", 6, {320, 640, 800, 960, 1280, 1920}}),
-    [](const auto& info) { return info.param.format; });
+INSTANTIATE_TEST_SUITE_P(Formats, TrueColourTest, ::testing::ValuesIn(colourCases()),
+                         [](const auto& info)
+                         { return info.param.format + "_" + std::to_string(info.param.width); });
 
 namespace
 {

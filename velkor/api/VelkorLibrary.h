@@ -67,6 +67,8 @@ public:
     // Ends every stream, the drawing and the dispatcher; for process exit. Returns within about a
     // second whatever the device and the X server do.
     void shutdown();
+    // What the play counts, for tests and benchmarks.
+    LiveStatistics& statistics() { return *m_drawing.statistics(); }
 
 private:
     template <typename Operation> int32_t guarded(const char* operation, Operation&& body) noexcept;

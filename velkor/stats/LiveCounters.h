@@ -68,6 +68,8 @@ public:
     void countKeyframe();
     void countInterframe() { ++m_sinceKeyframe; }
     std::optional<std::uint32_t> keyframeInterval() const;
+    // A new play: the last one's interval is not this one's.
+    void forgetKeyframeInterval() { m_keyframeInterval.store(0, std::memory_order_relaxed); }
     // Live play: the device was lost, and brought back.
     void countLoss();
     void countReconnection();

@@ -34,6 +34,7 @@ void LiveStatistics::beginPlay()
 {
     std::lock_guard lock(m_mutex);
     m_description = {};
+    m_counters.forgetKeyframeInterval();
     m_samples.clear();
     m_start = {Clock::now(), m_counters.snapshot()};
     m_samples.push_back(m_start);
@@ -106,7 +107,9 @@ LiveStatistics::Figures LiveStatistics::figures()
     const LiveCounters::Snapshot second = newest.counted - before.counted;
     const Clock::duration secondLong = newest.at - before.at;
     figures.receivedFps = perSecond(second.parts, secondLong);
-    figures.drawnFps = perSecond(second.drawn, secondLong);
+    // A picture received just before a sample and drawn just after it would count as drawn in a
+    // second that did not receive it.
+    figures.drawnFps = perSecond(std::min(second.drawn, second.parts), secondLong);
     figures.kbitPerSecond = perSecond(second.bytes * 8, secondLong) / 1000.0;
     if (second.decoded != 0)
     {

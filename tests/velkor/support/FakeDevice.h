@@ -86,6 +86,10 @@ public:
     bool waitForRequests(const std::string& prefix, std::size_t count,
                          std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+    // Encodes the video of a format at a width now rather than at its first request: libx265
+    // alone took 6-10 s on a busy machine, longer than a client waits for a stream's first byte.
+    void encodeAhead(const std::string& format, int width) { videoFor(format, width); }
+
 private:
     void handle(const std::string& path, LoopbackConnection& connection);
     void serveEvents(LoopbackConnection& connection);
