@@ -1,6 +1,7 @@
 #include "velkor/CameraProbe.h"
 
 #include "velkor/CameraCredentials.h"
+#include "velkor/CameraText.h"
 #include "velkor/CameraUrl.h"
 #include "velkor/HttpClient.h"
 #include "velkor/MjpegStreamHead.h"
@@ -123,7 +124,8 @@ CameraAnswer askRtsp(HttpRequest request, const std::string& name, bool anonymou
     {
         return refusal(NotVelkorDevice,
                        name + " sends video as " +
-                           (video->encoding.empty() ? "an unnamed encoding" : video->encoding) +
+                           (video->encoding.empty() ? "an unnamed encoding"
+                                                    : CameraText::printable(video->encoding)) +
                            ", which the library does not decode");
     }
     return CameraAnswer{Ok, {}, video->codec};
