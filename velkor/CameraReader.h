@@ -38,12 +38,15 @@ class CameraReader
 {
 public:
     static constexpr std::chrono::milliseconds kSilence{5000};
-    static constexpr int kMaxPictureBytes = 32 << 20;
+    // As a velkor device's multipart part.
+    static constexpr int kMaxPictureBytes = 8 << 20;
     // The largest block libavutil allocates in the process: a parser that collects a larger
-    // picture fails there and drops it, so memory stays bounded however long a picture is. Twice
-    // the picture cap, as a growing buffer is copied; more than a whole 4:2:0 picture of 8192 x
-    // 4320 (53 MB) takes, whose largest plane a decoder allocates at once.
-    static constexpr std::size_t kMaxAllocation = std::size_t{64} << 20;
+    // picture fails there and drops it, so memory stays bounded however long a picture is. When
+    // a read is interrupted, libavformat hands on what its parser holds, once more copied and
+    // scanned, which a stop waits for: the smaller this is, the sooner a stop returns. Twice the
+    // picture cap, as a growing buffer is copied; it holds the largest plane a decoder allocates
+    // for a picture of 3840 x 2160 at 10 bits (16.7 MB).
+    static constexpr std::size_t kMaxAllocation = std::size_t{16} << 20;
     static constexpr std::chrono::milliseconds kUdpFallbackPause{100};
     // Before libavformat is asked again for a packet it did not have yet.
     static constexpr std::chrono::milliseconds kAgainPause{5};

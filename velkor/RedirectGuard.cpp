@@ -75,18 +75,15 @@ bool RedirectGuard::follow(std::string_view location)
     }
     const Url base = resolved(m_followed.front(), "");
     const Url target = resolved(m_current, AsciiText::trim(location));
+    const std::string where = shown(m_current, location);
     if (!base || !target)
     {
-        m_refusal = "it redirected the stream to \"" + CameraText::printable(location) +
-                    "\", which is no URL";
+        m_refusal = "it redirected the stream to " + where + ", which is no URL";
         return false;
     }
-    curl_url_set(target.get(), CURLUPART_USER, nullptr, 0);
-    curl_url_set(target.get(), CURLUPART_PASSWORD, nullptr, 0);
-    const std::string shown = CameraText::printable(partOf(target.get(), CURLUPART_URL));
     if (originOf(target.get()) != originOf(base.get()))
     {
-        m_refusal = "it redirected the stream to " + shown +
+        m_refusal = "it redirected the stream to " + where +
                     ", another host or port; the library follows a camera's redirect only to "
                     "the camera itself";
         return false;
@@ -94,12 +91,24 @@ bool RedirectGuard::follow(std::string_view location)
     if (static_cast<int>(m_followed.size()) > kMaxRedirects)
     {
         m_refusal = "it redirected the stream more than " + std::to_string(kMaxRedirects) +
-                    " times, last to " + shown;
+                    " times, last to " + where;
         return false;
     }
     m_followed.emplace_back(location);
     m_current = partOf(target.get(), CURLUPART_URL);
     return true;
+}
+
+std::string RedirectGuard::shown(const std::string& base, std::string_view location)
+{
+    const Url target = resolved(base, AsciiText::trim(location));
+    if (!target)
+    {
+        return "\"" + CameraText::printable(location) + "\"";
+    }
+    curl_url_set(target.get(), CURLUPART_USER, nullptr, 0);
+    curl_url_set(target.get(), CURLUPART_PASSWORD, nullptr, 0);
+    return CameraText::printable(partOf(target.get(), CURLUPART_URL));
 }
 
 bool RedirectGuard::knows(std::string_view url) const

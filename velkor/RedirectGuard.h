@@ -26,6 +26,9 @@ public:
     const std::string& refusal() const { return m_refusal; }
     // Whether `url` is the one played or one the guard let the stream follow to.
     bool knows(std::string_view url) const;
+    // Where a redirect to `location` from `base` leads, for messages: the URL without user name
+    // and password, or the location quoted when it is no URL; printable (CameraText) either way.
+    static std::string shown(const std::string& base, std::string_view location);
 
 private:
     // As libavformat was given them; the last one resolved, to read a relative location against.

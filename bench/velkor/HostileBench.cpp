@@ -1,9 +1,10 @@
-// What hostile cameras get out of the library: where a redirect away leads (connections and
-// credentials at the other host, over 5 s of play), how often a camera that redirects to itself
-// is asked (over 20 s), and, while one endless H.264 picture over RTSP or one 800 MB multipart
-// part over HTTP arrives, how long Stop Live and process exit take and how large the process
-// grows. Prints each figure per round, the median and the worst, and the load.
-// Usage: velkor_hostile_bench [ROUNDS]   (default 3; cameras of its own on loopback, no display)
+// What hostile cameras get out of the library, per case: what reached another host a redirect
+// pointed to (connections, requests carrying credentials), how many connections libavformat made
+// to the camera in 20 s of play, the process's peak resident size over those 20 s, and, over
+// ROUNDS runs each, how long Stop Live and process exit take after 1.5 s of play or, while a
+// flood arrives, once 300 MB of it did. Prints one markdown table row per case, then the load.
+// Usage: velkor_hostile_bench [ROUNDS [CASE]]   (default 10 rounds of every case; CASE: the cases
+// whose name holds it; cameras of its own on loopback, no display)
 #include "bench/support/ProcessClock.h"
 #include "devicelib/DeviceLibrary.h"
 #include "tests/support/ProcessRunner.h"
@@ -14,15 +15,16 @@
 #include "tests/velkor/support/RecordingListener.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <map>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace
@@ -41,15 +43,6 @@ double timed(const std::function<void()>& call)
     const auto start = Clock::now();
     call();
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-void waitFor(const std::function<bool()>& done, std::chrono::seconds patience)
-{
-    const auto until = Clock::now() + patience;
-    while (!done() && Clock::now() < until)
-    {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
 }
 
 bool play(DeviceLibrary& api, const std::string& url)
@@ -88,7 +81,11 @@ public:
               })
     {
     }
-    int port() const { return m_server.port(); }
+    std::string url(const char* scheme) const
+    {
+        return std::string(scheme) + "://127.0.0.1:" + std::to_string(m_server.port()) +
+               "/elsewhere";
+    }
     int connections() const { return m_server.accepted(); }
     int credentials() const { return m_credentials.load(); }
 
@@ -97,99 +94,175 @@ private:
     LoopbackServer m_server;
 };
 
-void redirectAway(DeviceLibrary& api, std::map<std::string, std::vector<double>>& figures)
+// One hostile camera, made anew for each run.
+struct Camera
 {
-    api.SetUserName("admin");
-    api.SetPassword("s3cret");
-    for (const bool rtsp : {true, false})
+    std::string url;
+    std::function<int()> connections;
+    // Bytes of the flood sent so far; null when the camera sends none.
+    std::function<long long()> flood;
+    std::shared_ptr<OtherHost> other;
+    std::shared_ptr<void> keep;
+};
+
+struct Case
+{
+    const char* name;
+    // `password`: whether an RTSP camera asks for credentials (the exit probe has none).
+    std::function<Camera(bool password)> make;
+};
+
+template <typename Server> Camera cameraOf(std::shared_ptr<Server> server, bool floods)
+{
+    Camera camera{server->url(), [server] { return server->conversations(); }, nullptr, nullptr,
+                  server};
+    if constexpr (std::is_same_v<Server, HostileRtspCamera>)
     {
-        OtherHost other;
-        const std::string away = std::string(rtsp ? "rtsp" : "http") +
-                                 "://127.0.0.1:" + std::to_string(other.port()) + "/elsewhere";
-        HostileRtspCamera rtspCamera(HostileRtspCamera::Mode::Redirect, away, 1, true);
-        HostileHttpCamera httpCamera(HostileHttpCamera::Mode::Redirect, away);
-        play(api, rtsp ? rtspCamera.url() : httpCamera.url());
-        std::this_thread::sleep_for(std::chrono::seconds(5));
-        api.Close();
-        const std::string name = rtsp ? "RTSP" : "HTTP";
-        figures[name + " redirect away, 5 s: connections at the other host"].push_back(
-            other.connections());
-        figures[name + " redirect away, 5 s: requests with credentials there"].push_back(
-            other.credentials());
+        camera.flood =
+            floods ? std::function([server] { return server->pictureBytes(); }) : nullptr;
     }
-    api.SetUserName("");
-    api.SetPassword("");
+    else
+    {
+        camera.flood = floods ? std::function([server] { return server->partBytes(); }) : nullptr;
+    }
+    return camera;
 }
 
-void redirectLoop(DeviceLibrary& api, std::map<std::string, std::vector<double>>& figures)
+std::vector<Case> cases()
 {
-    HostileRtspCamera camera(HostileRtspCamera::Mode::Redirect);
-    play(api, camera.url());
-    std::this_thread::sleep_for(std::chrono::seconds(20));
-    api.Close();
-    figures["RTSP redirect to itself, 20 s: libavformat's connections"].push_back(
-        camera.conversations());
+    using Rtsp = HostileRtspCamera;
+    using Http = HostileHttpCamera;
+    return {
+        {"RTSP 302 to another host",
+         [](bool password)
+         {
+             auto other = std::make_shared<OtherHost>();
+             Camera camera = cameraOf(
+                 std::make_shared<Rtsp>(Rtsp::Mode::Redirect, other->url("rtsp"), 1, password),
+                 false);
+             camera.other = other;
+             return camera;
+         }},
+        {"HTTP 302 to another host",
+         [](bool)
+         {
+             auto other = std::make_shared<OtherHost>();
+             Camera camera =
+                 cameraOf(std::make_shared<Http>(Http::Mode::Redirect, other->url("http")), false);
+             camera.other = other;
+             return camera;
+         }},
+        {"RTSP 302 to itself, for ever",
+         [](bool) { return cameraOf(std::make_shared<Rtsp>(Rtsp::Mode::Redirect), false); }},
+        {"RTSP endless H.264 picture",
+         [](bool) { return cameraOf(std::make_shared<Rtsp>(Rtsp::Mode::EndlessPicture), true); }},
+        {"HTTP 800 MB multipart part",
+         [](bool) { return cameraOf(std::make_shared<Http>(Http::Mode::HugePart), true); }},
+    };
 }
 
-void floods(DeviceLibrary& api, std::map<std::string, std::vector<double>>& figures)
+// Until the flood passed kFlood (20 s at most), or 1.5 s for a camera without one.
+void letItCome(const Camera& camera)
 {
+    if (!camera.flood)
     {
-        HostileRtspCamera camera(HostileRtspCamera::Mode::EndlessPicture);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        return;
+    }
+    const auto until = Clock::now() + std::chrono::seconds(20);
+    while (camera.flood() < kFlood && Clock::now() < until)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+struct Figures
+{
+    std::string reached = "-";
+    int connections = 0;
+    long peakMegabytes = 0;
+    std::vector<double> stops;
+    std::vector<double> exits;
+};
+
+Figures measure(DeviceLibrary& api, const Case& each, int rounds)
+{
+    Figures figures;
+    {
+        const Camera camera = each.make(true);
         const velkortest::PeakMemory memory;
-        play(api, camera.url());
-        waitFor([&] { return camera.pictureBytes() >= kFlood; }, std::chrono::seconds(20));
-        figures["endless RTSP picture: Stop Live, s"].push_back(
-            timed([&] { api.PlayControl(1, 1, nullptr, 0, nullptr); }));
-        figures["endless RTSP picture: peak resident MB"].push_back(memory.megabytes());
+        play(api, camera.url);
+        std::this_thread::sleep_for(std::chrono::seconds(20));
+        api.Close();
+        figures.connections = camera.connections();
+        figures.peakMegabytes = memory.megabytes();
+        if (camera.other)
+        {
+            figures.reached = std::to_string(camera.other->connections()) + " connections, " +
+                              std::to_string(camera.other->credentials()) + " with credentials";
+        }
+    }
+    for (int round = 0; round < rounds; ++round)
+    {
+        const Camera camera = each.make(true);
+        play(api, camera.url);
+        letItCome(camera);
+        figures.stops.push_back(timed([&] { api.PlayControl(1, 1, nullptr, 0, nullptr); }));
         api.Close();
     }
+    for (int round = 0; round < rounds; ++round)
     {
-        HostileHttpCamera camera(HostileHttpCamera::Mode::HugePart);
-        const velkortest::PeakMemory memory;
-        play(api, camera.url());
-        waitFor([&] { return camera.partBytes() >= kFlood; }, std::chrono::seconds(20));
-        figures["800 MB HTTP part: Stop Live, s"].push_back(
-            timed([&] { api.PlayControl(1, 1, nullptr, 0, nullptr); }));
-        figures["800 MB HTTP part: peak resident MB"].push_back(memory.megabytes());
-        api.Close();
+        const Camera camera = each.make(false);
+        velkortest::ProcessRunner probe;
+        if (probe.start({VELKOR_EXIT_PROBE_PATH, camera.url, "exit", "usr1"}))
+        {
+            letItCome(camera);
+            probe.signal(SIGUSR1);
+            figures.exits.push_back(timed([&] { probe.waitForExit(std::chrono::seconds(10)); }));
+        }
     }
-    HostileRtspCamera camera(HostileRtspCamera::Mode::EndlessPicture);
-    velkortest::ProcessRunner probe;
-    if (probe.start({VELKOR_EXIT_PROBE_PATH, camera.url(), "exit", "usr1"}))
+    return figures;
+}
+
+std::string medianAndWorst(std::vector<double> values)
+{
+    if (values.empty())
     {
-        waitFor([&] { return camera.pictureBytes() >= kFlood; }, std::chrono::seconds(20));
-        probe.signal(SIGUSR1);
-        figures["endless RTSP picture: exit, s"].push_back(
-            timed([&] { probe.waitForExit(std::chrono::seconds(10)); }));
+        return "-";
     }
+    std::sort(values.begin(), values.end());
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f / %.2f", values[values.size() / 2], values.back());
+    return text;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     std::printf("load before: %.2f\n", LoadAverage());
     DeviceLibrary* api = GetVelkorAPI();
     velkortest::RecordingListener listener;
     api->Slot042(&listener);
-    std::map<std::string, std::vector<double>> figures;
-    redirectAway(*api, figures);
-    redirectLoop(*api, figures);
-    for (int round = 0; round < rounds; ++round)
+    api->SetUserName("admin");
+    api->SetPassword("s3cret");
+    std::printf("| case | reached the other host (20 s) | libavformat's connections to the "
+                "camera / 20 s | Stop Live, s (median / worst of %d) | exit, s (median / worst "
+                "of %d) | peak resident MB (20 s) |\n|---|---|---|---|---|---|\n",
+                rounds, rounds);
+    const std::string only = argc > 2 ? argv[2] : "";
+    for (const Case& each : cases())
     {
-        floods(*api, figures);
-    }
-    for (auto& [name, values] : figures)
-    {
-        std::string each;
-        for (const double value : values)
+        if (std::string(each.name).find(only) == std::string::npos)
         {
-            each += " " + std::to_string(value).substr(0, 6);
+            continue;
         }
-        std::sort(values.begin(), values.end());
-        std::printf("%-62s median %8.3f  worst %8.3f  (%s )\n", name.c_str(),
-                    values[values.size() / 2], values.back(), each.c_str());
+        const Figures figures = measure(*api, each, rounds);
+        std::printf("| %s | %s | %d | %s | %s | %ld |\n", each.name, figures.reached.c_str(),
+                    figures.connections, medianAndWorst(figures.stops).c_str(),
+                    medianAndWorst(figures.exits).c_str(), figures.peakMegabytes);
+        std::fflush(stdout);
     }
     std::printf("load after: %.2f\n", LoadAverage());
     return 0;

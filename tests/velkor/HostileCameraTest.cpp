@@ -167,6 +167,32 @@ TEST_F(HostileCameraTest, ARedirectLoopEndsAfterAFewAndItsTextIsPrintableAndShor
     }
 }
 
+TEST_F(HostileCameraTest, OpenSaysWhereARedirectPointedWithoutCredentialsAndGoesNowhere)
+{
+    RecordingHost other;
+    const std::string away = "rtsp://127.0.0.1:" + std::to_string(other.port()) + "/elsewhere";
+    HostileRtspCamera camera(HostileRtspCamera::Mode::RedirectAtOpen,
+                             "rtsp://admin:s3cret@" + away.substr(7), 1, true);
+    ASSERT_EQ(m_api->SetUserName("admin"), Ok);
+    ASSERT_EQ(m_api->SetPassword("s3cret"), Ok);
+    ASSERT_EQ(m_api->SetIPAddr(camera.url().c_str()), Ok);
+    EXPECT_EQ(m_api->Open(), NotVelkorDevice);
+    EXPECT_TRUE(m_listener.waitFor(
+        errorWith(NotVelkorDevice, "redirected the stream to " + away + " (RTSP 302)"), kLong))
+        << errorsSeen();
+    EXPECT_EQ(errorsSeen().find("s3cret"), std::string::npos) << errorsSeen();
+    EXPECT_EQ(other.connections(), 0) << other.heads();
+}
+
+TEST_F(HostileCameraTest, ChannelStandsOnlyInThePathAndQuery)
+{
+    EXPECT_EQ(m_api->SetIPAddr("rtsp://cam{channel}.local/live"), AddressInvalid);
+    EXPECT_EQ(m_api->SetIPAddr("rtsp://cam.local:55{channel}/live"), AddressInvalid);
+    EXPECT_TRUE(
+        m_listener.waitFor(errorWith(AddressInvalid, "{channel} in its host or port"), kPromptly));
+    EXPECT_EQ(m_api->SetIPAddr("rtsp://cam.local/live/ch{channel}?s={channel}"), Ok);
+}
+
 TEST_F(HostileCameraTest, OnlyTheFirstOfManyVideoTracksIsSetUp)
 {
     HostileRtspCamera camera(HostileRtspCamera::Mode::ManyTracks, {}, 400);
@@ -231,6 +257,16 @@ TEST_F(HostileCameraTest, AHugeMultipartPartIsCutOffWithMemoryBounded)
         EXPECT_EQ(event.text.find("Immediate exit requested"), std::string::npos) << event.text;
         EXPECT_EQ(event.text.find("Out of memory"), std::string::npos) << event.text;
     }
+}
+
+TEST_F(HostileCameraTest, AHugeHeaderAtOpenIsNamedNotTakenForLackOfMemory)
+{
+    HostileHttpCamera camera(HostileHttpCamera::Mode::HugeHeader);
+    ASSERT_EQ(m_api->SetIPAddr(camera.url().c_str()), Ok);
+    EXPECT_EQ(m_api->Open(), DeviceRequestFailed);
+    EXPECT_TRUE(
+        m_listener.waitFor(errorWith(DeviceRequestFailed, "header of over 100 KiB"), kPromptly))
+        << errorsSeen();
 }
 
 TEST_F(HostileCameraTest, AnHttpRedirectAwayIsRefusedBeforeItConnects)

@@ -28,6 +28,12 @@ std::string HostileHttpCamera::url() const
 
 void HostileHttpCamera::serve(const std::string& head, LoopbackConnection& connection)
 {
+    if (m_mode == Mode::HugeHeader)
+    {
+        connection.send("HTTP/1.1 200 OK\r\nX-Padding: " + std::string(100 << 10, 'A') + "\r\n");
+        connection.waitUntilStopping();
+        return;
+    }
     if (head.find("User-Agent: Lavf") == std::string::npos)
     {
         connection.send(kStreamHead + "Content-Length: 4\r\n\r\n\xFF\xD8\xFF\xD9\r\n");

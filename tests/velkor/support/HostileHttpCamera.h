@@ -17,7 +17,9 @@ public:
     enum class Mode
     {
         Redirect,
-        HugePart
+        HugePart,
+        // Open's GET answered with a header line of 100 KiB.
+        HugeHeader
     };
 
     explicit HostileHttpCamera(Mode mode, std::string location = {});

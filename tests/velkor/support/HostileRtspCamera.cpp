@@ -85,7 +85,7 @@ bool HostileRtspCamera::answer(const std::string& head, bool fromLibavformat,
     }
     if (head.rfind("DESCRIBE ", 0) == 0)
     {
-        if (fromLibavformat && m_mode == Mode::Redirect)
+        if ((fromLibavformat && m_mode == Mode::Redirect) || m_mode == Mode::RedirectAtOpen)
         {
             const std::string location = m_location.empty() ? url() + "/again" : m_location;
             return connection.send(reply(head, "302 Found", "Location: " + location + "\r\n"));

@@ -18,8 +18,10 @@ class HostileRtspCamera
 public:
     enum class Mode
     {
-        // DESCRIBE answered 302 to `location`, or with none, to the camera itself.
+        // libavformat's DESCRIBE answered 302 to `location`, or with none, to the camera itself.
         Redirect,
+        // The same, and Open's DESCRIBE too.
+        RedirectAtOpen,
         // A description of `tracks` video tracks; PLAY then sends nothing.
         ManyTracks,
         // After PLAY, one H.264 IDR picture's fragments, for as long as it is read (60 s at most).
