@@ -236,6 +236,9 @@ TEST_F(HostileCameraTest, AnEndlessPictureDoesNotHoldUpTheProcessExit)
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    const long megabytes = PeakMemory::highWaterMegabytes(probe.pid());
+    EXPECT_GE(megabytes, 0);
+    EXPECT_LT(megabytes, 200) << camera.pictureBytes() << " bytes sent";
     probe.signal(SIGUSR1);
     std::optional<int> status;
     EXPECT_LT(timed([&] { status = probe.waitForExit(std::chrono::seconds(5)); }), kPromptly);

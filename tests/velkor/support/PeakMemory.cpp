@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <string>
 
 namespace velkortest
 {
@@ -24,6 +25,19 @@ PeakMemory::PeakMemory()
               }
           })
 {
+}
+
+long PeakMemory::highWaterMegabytes(int pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+    {
+        if (line.rfind("VmHWM:", 0) == 0)
+        {
+            return std::stol(line.substr(6)) >> 10;
+        }
+    }
+    return -1;
 }
 
 PeakMemory::~PeakMemory()

@@ -16,6 +16,9 @@ public:
     PeakMemory& operator=(const PeakMemory&) = delete;
 
     long megabytes() const { return m_peak.load() >> 20; }
+    // The kernel's count of another process's largest resident size so far (VmHWM); -1 when
+    // unknown.
+    static long highWaterMegabytes(int pid);
 
 private:
     std::atomic<bool> m_done{false};
