@@ -71,11 +71,12 @@ public:
                           cseq == std::string::npos
                               ? std::string()
                               : head.substr(cseq, head.find("\r\n", cseq) - cseq + 2);
-                      const std::string status =
+                      std::string answer =
                           head.find(" RTSP/1.0\r\n") != std::string::npos ? "RTSP/1.0" : "HTTP/1.1";
-                      connection.send(status + " 401 Unauthorized\r\n" + sequence +
-                                      "WWW-Authenticate: Basic realm=\"x\"\r\n"
-                                      "Content-Length: 0\r\n\r\n");
+                      answer += " 401 Unauthorized\r\n";
+                      answer += sequence;
+                      answer += "WWW-Authenticate: Basic realm=\"x\"\r\nContent-Length: 0\r\n\r\n";
+                      connection.send(answer);
                       head = connection.nextHead();
                   }
               })
