@@ -1,7 +1,6 @@
 #include "velkor/CameraReader.h"
 
 #include "velkor/AsciiText.h"
-#include "velkor/CameraText.h"
 #include "velkor/LibavLog.h"
 #include "velkor/StopSignal.h"
 

@@ -2,7 +2,10 @@
 // pointed to (connections, requests carrying credentials), how many connections libavformat made
 // to the camera in 20 s of play, the process's peak resident size over those 20 s, and, over
 // ROUNDS runs each, how long Stop Live and process exit take after 1.5 s of play or, while a
-// flood arrives, once 300 MB of it did. Prints one markdown table row per case, then the load.
+// flood arrives, once 300 MB of it did, play lost it, or 20 s (6 s before an exit) passed (with how
+// many of those stops found play still on: a flood cut off, or one that took longer than the 5 s
+// silence deadline, ends in a loss first). Prints one markdown table
+// row per case, then the load.
 // Usage: velkor_hostile_bench [ROUNDS [CASE]]   (default 10 rounds of every case; CASE: the cases
 // whose name holds it; cameras of its own on loopback, no display)
 #include "bench/support/ProcessClock.h"
@@ -162,16 +165,28 @@ std::vector<Case> cases()
     };
 }
 
-// Until the flood passed kFlood (20 s at most), or 1.5 s for a camera without one.
-void letItCome(const Camera& camera)
+// Whether play went on undisturbed since the listener was reset: no loss, no refusal.
+bool stillPlaying(const velkortest::RecordingListener& listener)
+{
+    const auto events = listener.events();
+    return std::none_of(events.begin(), events.end(),
+                        [](const velkortest::RecordedEvent& event)
+                        { return event.kind == "error" && (event.a == -51 || event.a == -52); });
+}
+
+// Until the flood passed kFlood or play lost the stream (`patience` at most), or 1.5 s for a
+// camera without a flood.
+void letItCome(const Camera& camera, std::chrono::seconds patience,
+               const velkortest::RecordingListener* listener = nullptr)
 {
     if (!camera.flood)
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         return;
     }
-    const auto until = Clock::now() + std::chrono::seconds(20);
-    while (camera.flood() < kFlood && Clock::now() < until)
+    const auto until = Clock::now() + patience;
+    while (camera.flood() < kFlood && (listener == nullptr || stillPlaying(*listener)) &&
+           Clock::now() < until)
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -183,10 +198,12 @@ struct Figures
     int connections = 0;
     long peakMegabytes = 0;
     std::vector<double> stops;
+    int playingAtStop = 0;
     std::vector<double> exits;
 };
 
-Figures measure(DeviceLibrary& api, const Case& each, int rounds)
+Figures measure(DeviceLibrary& api, velkortest::RecordingListener& listener, const Case& each,
+                int rounds)
 {
     Figures figures;
     {
@@ -207,7 +224,9 @@ Figures measure(DeviceLibrary& api, const Case& each, int rounds)
     {
         const Camera camera = each.make(true);
         play(api, camera.url);
-        letItCome(camera);
+        listener.reset();
+        letItCome(camera, std::chrono::seconds(20), &listener);
+        figures.playingAtStop += stillPlaying(listener) ? 1 : 0;
         figures.stops.push_back(timed([&] { api.PlayControl(1, 1, nullptr, 0, nullptr); }));
         api.Close();
     }
@@ -217,7 +236,8 @@ Figures measure(DeviceLibrary& api, const Case& each, int rounds)
         velkortest::ProcessRunner probe;
         if (probe.start({VELKOR_EXIT_PROBE_PATH, camera.url, "exit", "usr1"}))
         {
-            letItCome(camera);
+            // A process of its own, whose loss is not heard: past the silence deadline at most.
+            letItCome(camera, std::chrono::seconds(6));
             probe.signal(SIGUSR1);
             figures.exits.push_back(timed([&] { probe.waitForExit(std::chrono::seconds(10)); }));
         }
@@ -248,10 +268,11 @@ int main(int argc, char** argv)
     api->Slot042(&listener);
     api->SetUserName("admin");
     api->SetPassword("s3cret");
-    std::printf("| case | reached the other host (20 s) | libavformat's connections to the "
-                "camera / 20 s | Stop Live, s (median / worst of %d) | exit, s (median / worst "
-                "of %d) | peak resident MB (20 s) |\n|---|---|---|---|---|---|\n",
-                rounds, rounds);
+    std::printf(
+        "| case | reached the other host (20 s) | libavformat's connections to the "
+        "camera / 20 s | Stop Live, s (median / worst of %d; still playing) | exit, s (median / "
+        "worst of %d) | peak resident MB (20 s) |\n|---|---|---|---|---|---|\n",
+        rounds, rounds);
     const std::string only = argc > 2 ? argv[2] : "";
     for (const Case& each : cases())
     {
@@ -259,10 +280,11 @@ int main(int argc, char** argv)
         {
             continue;
         }
-        const Figures figures = measure(*api, each, rounds);
-        std::printf("| %s | %s | %d | %s | %s | %ld |\n", each.name, figures.reached.c_str(),
+        const Figures figures = measure(*api, listener, each, rounds);
+        std::printf("| %s | %s | %d | %s; %d | %s | %ld |\n", each.name, figures.reached.c_str(),
                     figures.connections, medianAndWorst(figures.stops).c_str(),
-                    medianAndWorst(figures.exits).c_str(), figures.peakMegabytes);
+                    figures.playingAtStop, medianAndWorst(figures.exits).c_str(),
+                    figures.peakMegabytes);
         std::fflush(stdout);
     }
     std::printf("load after: %.2f\n", LoadAverage());
