@@ -212,6 +212,13 @@ CameraReader::Result CameraReader::read(AVPacket& packet)
             av_packet_unref(&packet);
             return Result::Stopped;
         }
+        // So does the silence deadline, and what the parser held then is no picture, nor the end
+        // of the silence.
+        if (m_input.overdue())
+        {
+            av_packet_unref(&packet);
+            return failed(AVERROR_EXIT);
+        }
         if (packet.stream_index == m_videoIndex && packet.size > kMaxPictureBytes)
         {
             ++m_cutOff;
