@@ -1,9 +1,11 @@
 #include "velkor/CameraProbe.h"
 
 #include "velkor/CameraCredentials.h"
+#include "velkor/CameraText.h"
 #include "velkor/CameraUrl.h"
 #include "velkor/HttpClient.h"
 #include "velkor/MjpegStreamHead.h"
+#include "velkor/RedirectGuard.h"
 #include "velkor/ResultCode.h"
 #include "velkor/SdpVideo.h"
 #include "velkor/StopSignal.h"
@@ -44,7 +46,7 @@ CameraAnswer transferFault(const HttpResult& result, const std::string& name)
 }
 
 CameraAnswer statusFault(const HttpResult& result, const char* protocol, const std::string& name,
-                         bool anonymous)
+                         const HttpRequest& request, bool anonymous)
 {
     const long status = result.status;
     const std::string answered = std::string(protocol) + " " + std::to_string(status);
@@ -64,6 +66,14 @@ CameraAnswer statusFault(const HttpResult& result, const char* protocol, const s
     if (status == 404)
     {
         return refusal(NotVelkorDevice, name + " has no stream at that path (" + answered + ")");
+    }
+    if (status >= 300 && status < 400 && !result.location.empty())
+    {
+        return refusal(NotVelkorDevice,
+                       name + " redirected the stream to " +
+                           RedirectGuard::shown(request.url, result.location) + " (" + answered +
+                           "); Open follows no redirect: make that the address if it is the "
+                           "camera's");
     }
     return refusal(NotVelkorDevice, name + " answered " + answered + "; it plays no stream there");
 }
@@ -112,7 +122,7 @@ CameraAnswer askRtsp(HttpRequest request, const std::string& name, bool anonymou
     }
     if (result.status != 200)
     {
-        return statusFault(result, "RTSP", name, anonymous);
+        return statusFault(result, "RTSP", name, request, anonymous);
     }
     const auto video = SdpVideo::parse(result.body);
     if (!video)
@@ -123,7 +133,8 @@ CameraAnswer askRtsp(HttpRequest request, const std::string& name, bool anonymou
     {
         return refusal(NotVelkorDevice,
                        name + " sends video as " +
-                           (video->encoding.empty() ? "an unnamed encoding" : video->encoding) +
+                           (video->encoding.empty() ? "an unnamed encoding"
+                                                    : CameraText::printable(video->encoding)) +
                            ", which the library does not decode");
     }
     return CameraAnswer{Ok, {}, video->codec};
@@ -148,7 +159,7 @@ CameraAnswer askHttp(const HttpRequest& request, const std::string& name, bool a
     }
     if (result.status != 200)
     {
-        return statusFault(result, "HTTP", name, anonymous);
+        return statusFault(result, "HTTP", name, request, anonymous);
     }
     const std::string what = head.fault();
     if (!what.empty())
