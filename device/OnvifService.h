@@ -1,0 +1,43 @@
+#pragma once
+
+#include "device/Authenticator.h"
+#include "device/DeviceConfig.h"
+#include "device/HttpReply.h"
+#include "device/HttpRequest.h"
+#include "device/OnvifDeviceService.h"
+#include "device/SoapMessage.h"
+#include "device/UsernameTokenGuard.h"
+
+#include <optional>
+#include <string>
+
+namespace velkordevice
+{
+
+// The ONVIF face of the device, under /onvif/: reads each SOAP request, decides who may make it
+// (WS-Security UsernameToken, or the HTTP authentication of the velkor paths) and has the
+// service of its path answer it.
+class OnvifService
+{
+public:
+    static constexpr const char* kPrefix = "/onvif/";
+
+    OnvifService(const DeviceConfig& config, Authenticator& authenticator);
+
+    static bool owns(const std::string& path);
+    // `fallbackHost`: "ADDR:PORT" for addresses in replies when the request names no Host.
+    HttpReply serve(const HttpRequest& request, const std::string& fallbackHost);
+
+private:
+    // The refusal, or nullopt when the request may be answered.
+    std::optional<HttpReply> refusal(const HttpRequest& request, const SoapMessage& message);
+    SoapAnswer dispatch(const std::string& path, const OnvifCall& call);
+    std::chrono::system_clock::time_point now() const;
+
+    DeviceConfig m_config;
+    Authenticator& m_authenticator;
+    UsernameTokenGuard m_tokens;
+    OnvifDeviceService m_device;
+};
+
+} // namespace velkordevice
