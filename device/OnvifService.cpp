@@ -33,7 +33,7 @@ std::string baseUrl(const std::string& host, const std::string& fallbackHost)
 
 OnvifService::OnvifService(const DeviceConfig& config, Authenticator& authenticator)
     : m_config(config), m_authenticator(authenticator), m_tokens(config.user, config.password),
-      m_device(config)
+      m_device(config), m_media(config)
 {
     // Once, before any connection's thread parses.
     xmlInitParser();
@@ -55,7 +55,7 @@ HttpReply OnvifService::serve(const HttpRequest& request, const std::string& fal
         return reply;
     }
     const std::string& path = request.path();
-    if (path != OnvifDeviceService::kPath)
+    if (path != OnvifDeviceService::kPath && path != OnvifMediaService::kPath)
     {
         return notFound();
     }
@@ -133,6 +133,10 @@ SoapAnswer OnvifService::dispatch(const std::string& path, const OnvifCall& call
     if (path == OnvifDeviceService::kPath)
     {
         return m_device.answer(call);
+    }
+    if (path == OnvifMediaService::kPath)
+    {
+        return m_media.answer(call);
     }
     return SoapAnswer::failed(SoapFault::actionNotSupported());
 }

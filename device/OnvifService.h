@@ -5,6 +5,7 @@
 #include "device/HttpReply.h"
 #include "device/HttpRequest.h"
 #include "device/OnvifDeviceService.h"
+#include "device/OnvifMediaService.h"
 #include "device/SoapMessage.h"
 #include "device/UsernameTokenGuard.h"
 
@@ -38,6 +39,7 @@ private:
     Authenticator& m_authenticator;
     UsernameTokenGuard m_tokens;
     OnvifDeviceService m_device;
+    OnvifMediaService m_media;
 };
 
 } // namespace velkordevice

@@ -1,5 +1,9 @@
+#include "device/FrameGeometry.h"
+#include "device/StreamFormats.h"
 #include "device/XsdTime.h"
+#include "tests/device/AccessUnitProbe.h"
 #include "tests/device/HttpConnection.h"
+#include "tests/device/JpegProbe.h"
 #include "tests/device/SoapProbe.h"
 #include "tests/support/Emulator.h"
 
@@ -7,6 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+namespace velkordevice
+{
 
 namespace
 {
@@ -16,6 +23,7 @@ using velkortest::Emulator;
 using Clock = std::chrono::system_clock;
 
 constexpr const char* kDeviceService = "/onvif/device_service";
+constexpr const char* kMediaService = "/onvif/media_service";
 
 class OnvifE2eTest : public ::testing::Test
 {
@@ -44,6 +52,16 @@ protected:
     SoapReply askDevice(const std::string& name, const std::string& header = {}) const
     {
         return ask(kDeviceService, SoapProbe::operation(name, SoapProbe::kDevice), header);
+    }
+    SoapReply askStreamUri(const std::string& token, const std::string& stream = "RTP-Unicast")
+    {
+        return ask(kMediaService,
+                   SoapProbe::operation("GetStreamUri", SoapProbe::kMedia,
+                                        "<StreamSetup><tt:Stream>" + stream +
+                                            "</tt:Stream><tt:Transport><tt:Protocol>RTSP</"
+                                            "tt:Protocol></tt:Transport></StreamSetup>"
+                                            "<ProfileToken>" +
+                                            token + "</ProfileToken>"));
     }
 
     std::unique_ptr<Emulator> m_device;
@@ -215,4 +233,116 @@ TEST_F(OnvifE2eTest, EitherProtocolCanBeLeftOut)
     EXPECT_EQ(askDevice("GetDeviceInformation").status, 404);
 }
 
+struct Picture
+{
+    std::string contentType;
+    bool keyframe = false;
+    std::vector<unsigned char> data;
+};
+
+// The first part of a multipart live stream at `target`.
+std::optional<Picture> firstPicture(int port, const std::string& target)
+{
+    HttpConnection connection;
+    if (!connection.open(port) || !connection.sendGet(target))
+    {
+        return std::nullopt;
+    }
+    const auto head = connection.readHead();
+    const auto boundary = connection.readLine();
+    if (!head || head->status != 200 || boundary != "--velkorframe")
+    {
+        return std::nullopt;
+    }
+    Picture picture;
+    std::size_t length = 0;
+    for (auto line = connection.readLine(); line && !line->empty(); line = connection.readLine())
+    {
+        const auto colon = line->find(": ");
+        const std::string name = line->substr(0, colon);
+        const std::string value = colon == std::string::npos ? "" : line->substr(colon + 2);
+        picture.contentType = name == "Content-Type" ? value : picture.contentType;
+        length = name == "Content-Length" ? std::stoul(value) : length;
+        picture.keyframe = picture.keyframe || (name == "X-Keyframe" && value == "1");
+    }
+    const auto body = connection.readExact(length);
+    if (!body)
+    {
+        return std::nullopt;
+    }
+    picture.data.assign(body->begin(), body->end());
+    return picture;
+}
+
+TEST_F(OnvifE2eTest, ProfilesNameEveryStreamAndTheirAddressesPlayIt)
+{
+    // The stream stays where the addresses point when the velkor protocol is left out.
+    launch({"--channels", "2", "--protocols", "onvif", "--alarm-interval", "0"});
+    const SoapReply profiles =
+        ask(kMediaService, SoapProbe::operation("GetProfiles", SoapProbe::kMedia));
+    ASSERT_EQ(profiles.status, 200) << profiles.body;
+    std::vector<std::string> expected;
+    for (int channel : {1, 2})
+    {
+        for (const char* format : {"jpeg", "mpeg4", "h264", "h265"})
+        {
+            for (int width : StreamFormats::widths(*StreamFormats::parse(format)))
+            {
+                expected.push_back("ch" + std::to_string(channel) + "_" + format + "_" +
+                                   std::to_string(width));
+            }
+        }
+    }
+    EXPECT_EQ(profiles.values("//trt:Profiles/@token"), expected);
+
+    const std::pair<const char*, const char*> checked[] = {
+        {"jpeg", "JPEG"}, {"mpeg4", "MPEG4"}, {"h264", "H264"}, {"h265", "H265"}};
+    const std::string base = "http://127.0.0.1:" + std::to_string(port());
+    for (const auto& [format, encoding] : checked)
+    {
+        const std::string token = std::string("ch2_") + format + "_320";
+        const std::string encoder =
+            "//trt:Profiles[@token='" + token + "']/tt:VideoEncoderConfiguration/";
+        EXPECT_EQ(profiles.value(encoder + "tt:Encoding"), encoding);
+        EXPECT_EQ(profiles.value(encoder + "tt:Resolution/tt:Height"), "240");
+        EXPECT_EQ(profiles.value("//trt:Profiles[@token='" + token +
+                                 "']/tt:VideoSourceConfiguration/tt:SourceToken"),
+                  "video_source_2");
+
+        const std::string uri = askStreamUri(token).value("//trt:MediaUri/tt:Uri");
+        ASSERT_EQ(uri.rfind(base + "/velkor/live?", 0), 0U) << uri;
+        const auto picture = firstPicture(port(), uri.substr(base.size()));
+        ASSERT_TRUE(picture) << uri;
+        const auto expectedFormat = *StreamFormats::parse(format);
+        EXPECT_EQ(picture->contentType, StreamFormats::contentType(expectedFormat));
+        EXPECT_TRUE(picture->keyframe &&
+                    AccessUnitProbe::startsStream(expectedFormat, picture->data))
+            << uri;
+        if (expectedFormat == StreamFormat::Jpeg)
+        {
+            const auto jpeg = JpegProbe::decode(picture->data);
+            ASSERT_TRUE(jpeg);
+            EXPECT_EQ(jpeg->width, 320);
+            EXPECT_EQ(jpeg->height, 240);
+        }
+    }
+}
+
+TEST_F(OnvifE2eTest, StreamUriRefusesUnknownProfilesAndMulticast)
+{
+    launch({"--channels", "2"});
+    for (const char* token : {"ch3_jpeg_320", "ch1_jpeg_321", "ch1_mpeg4_800", ""})
+    {
+        const SoapReply reply = askStreamUri(token);
+        EXPECT_EQ(reply.status, 400) << token;
+        EXPECT_EQ(reply.values("//env:Subcode/env:Value"),
+                  (std::vector<std::string>{"ter:InvalidArgVal", "ter:NoProfile"}))
+            << token;
+    }
+    EXPECT_EQ(askStreamUri("ch1_jpeg_320", "RTP-Multicast").faultSubcode(),
+              "ter:InvalidStreamSetup");
+}
+
 } // namespace
+
+} // namespace velkordevice
