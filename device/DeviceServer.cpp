@@ -53,7 +53,7 @@ DeviceServer::DeviceServer(const DeviceConfig& config)
                                         std::chrono::seconds(config.nonceLifetimeSeconds)),
       m_alarms(m_events, config.channels,
                std::chrono::milliseconds(config.alarmIntervalSeconds * 1000LL)),
-      m_onvif(config, m_authenticator),
+      m_onvif(config, m_authenticator, m_events, m_alarms),
       m_server(RequestLimits{}, static_cast<std::size_t>(config.maxConnections),
                [this](const HttpRequest& request) { return route(request); })
 {

@@ -31,9 +31,10 @@ std::string baseUrl(const std::string& host, const std::string& fallbackHost)
 
 } // namespace
 
-OnvifService::OnvifService(const DeviceConfig& config, Authenticator& authenticator)
+OnvifService::OnvifService(const DeviceConfig& config, Authenticator& authenticator, EventBus& bus,
+                           const AlarmSchedule& alarms)
     : m_config(config), m_authenticator(authenticator), m_tokens(config.user, config.password),
-      m_device(config), m_media(config)
+      m_device(config), m_media(config), m_events(config, bus, alarms)
 {
     // Once, before any connection's thread parses.
     xmlInitParser();
@@ -55,7 +56,8 @@ HttpReply OnvifService::serve(const HttpRequest& request, const std::string& fal
         return reply;
     }
     const std::string& path = request.path();
-    if (path != OnvifDeviceService::kPath && path != OnvifMediaService::kPath)
+    if (path != OnvifDeviceService::kPath && path != OnvifMediaService::kPath &&
+        path != OnvifEventService::kPath && pullPointId(path).empty())
     {
         return notFound();
     }
@@ -138,7 +140,22 @@ SoapAnswer OnvifService::dispatch(const std::string& path, const OnvifCall& call
     {
         return m_media.answer(call);
     }
-    return SoapAnswer::failed(SoapFault::actionNotSupported());
+    if (path == OnvifEventService::kPath)
+    {
+        return m_events.answer(call);
+    }
+    return m_events.answerPullPoint(pullPointId(path), call);
+}
+
+std::string OnvifService::pullPointId(const std::string& path)
+{
+    const std::string prefix = OnvifEventService::kPullPointPrefix;
+    if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0 ||
+        path.find('/', prefix.size()) != std::string::npos)
+    {
+        return {};
+    }
+    return path.substr(prefix.size());
 }
 
 } // namespace velkordevice

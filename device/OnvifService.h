@@ -5,6 +5,7 @@
 #include "device/HttpReply.h"
 #include "device/HttpRequest.h"
 #include "device/OnvifDeviceService.h"
+#include "device/OnvifEventService.h"
 #include "device/OnvifMediaService.h"
 #include "device/SoapMessage.h"
 #include "device/UsernameTokenGuard.h"
@@ -23,7 +24,8 @@ class OnvifService
 public:
     static constexpr const char* kPrefix = "/onvif/";
 
-    OnvifService(const DeviceConfig& config, Authenticator& authenticator);
+    OnvifService(const DeviceConfig& config, Authenticator& authenticator, EventBus& bus,
+                 const AlarmSchedule& alarms);
 
     static bool owns(const std::string& path);
     // `fallbackHost`: "ADDR:PORT" for addresses in replies when the request names no Host.
@@ -34,12 +36,15 @@ private:
     std::optional<HttpReply> refusal(const HttpRequest& request, const SoapMessage& message);
     SoapAnswer dispatch(const std::string& path, const OnvifCall& call);
     std::chrono::system_clock::time_point now() const;
+    // The subscription id in "/onvif/pullpoint/<id>", empty for any other path.
+    static std::string pullPointId(const std::string& path);
 
     DeviceConfig m_config;
     Authenticator& m_authenticator;
     UsernameTokenGuard m_tokens;
     OnvifDeviceService m_device;
     OnvifMediaService m_media;
+    OnvifEventService m_events;
 };
 
 } // namespace velkordevice

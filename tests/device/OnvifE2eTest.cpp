@@ -10,6 +10,7 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace velkordevice
@@ -24,6 +25,7 @@ using Clock = std::chrono::system_clock;
 
 constexpr const char* kDeviceService = "/onvif/device_service";
 constexpr const char* kMediaService = "/onvif/media_service";
+constexpr const char* kEventService = "/onvif/event_service";
 
 class OnvifE2eTest : public ::testing::Test
 {
@@ -64,9 +66,30 @@ protected:
                                             token + "</ProfileToken>"));
     }
 
+    // The subscription's path, empty when refused.
+    std::string subscribe(const std::string& lifetime = "PT60S")
+    {
+        const SoapReply reply = ask(
+            kEventService, SoapProbe::operation("CreatePullPointSubscription", SoapProbe::kEvents,
+                                                "<InitialTerminationTime>" + lifetime +
+                                                    "</InitialTerminationTime>"));
+        const std::string address = reply.value("//tev:SubscriptionReference/wsa:Address");
+        const std::string base = "http://127.0.0.1:" + std::to_string(port());
+        return address.rfind(base, 0) == 0 ? address.substr(base.size()) : std::string();
+    }
+    SoapReply pull(const std::string& subscription, const std::string& timeout = "PT10S")
+    {
+        return ask(subscription,
+                   SoapProbe::operation("PullMessages", SoapProbe::kEvents,
+                                        "<Timeout>" + timeout +
+                                            "</Timeout><MessageLimit>10</MessageLimit>"));
+    }
+
     std::unique_ptr<Emulator> m_device;
     std::unique_ptr<SoapProbe> m_probe;
 };
+
+constexpr const char* kNotice = "//tev:PullMessagesResponse/wsnt:NotificationMessage";
 
 Clock::time_point reportedUtc(const SoapReply& reply)
 {
@@ -341,6 +364,86 @@ TEST_F(OnvifE2eTest, StreamUriRefusesUnknownProfilesAndMulticast)
     }
     EXPECT_EQ(askStreamUri("ch1_jpeg_320", "RTP-Multicast").faultSubcode(),
               "ter:InvalidStreamSetup");
+}
+
+TEST_F(OnvifE2eTest, MotionFollowsTheAlarmsThroughPullMessages)
+{
+    launch({"--channels", "2", "--alarm-interval", "1", "--onvif-clock-offset", "3600"});
+    const std::string subscription = subscribe();
+    ASSERT_FALSE(subscription.empty());
+    const SoapReply initial = pull(subscription);
+    ASSERT_EQ(initial.status, 200) << initial.body;
+    EXPECT_EQ(initial.values(std::string(kNotice) + "//tt:Message/@PropertyOperation"),
+              (std::vector<std::string>{"Initialized", "Initialized"}));
+
+    // Motion on a channel, then off on it as the alarm moves on to the next one: from the first
+    // start seen (the schedule may have begun before the subscription).
+    std::vector<std::string> changes;
+    const auto started = [&changes]
+    {
+        return std::find_if(changes.begin(), changes.end(),
+                            [](const std::string& change) { return change.ends_with("=true"); });
+    };
+    while (changes.end() - started() < 3)
+    {
+        const SoapReply reply = pull(subscription);
+        const auto notices = reply.values(kNotice);
+        ASSERT_FALSE(notices.empty()) << "nothing within the timeout: " << reply.body;
+        for (std::size_t i = 1; i <= notices.size(); ++i)
+        {
+            const std::string notice = std::string(kNotice) + "[" + std::to_string(i) + "]";
+            EXPECT_EQ(reply.value(notice + "/wsnt:Topic"), "tns1:VideoSource/MotionAlarm");
+            EXPECT_EQ(reply.value(notice + "/wsnt:Topic/@Dialect"),
+                      "http://www.onvif.org/ver10/tev/topicExpression/ConcreteSet");
+            const std::string message = notice + "/wsnt:Message/tt:Message";
+            EXPECT_EQ(reply.value(message + "/@PropertyOperation"), "Changed");
+            const auto time = XsdTime::parseDateTime(reply.value(message + "/@UtcTime"));
+            ASSERT_TRUE(time);
+            EXPECT_LT(std::chrono::abs(*time - (Clock::now() + 1h)), 15s);
+            changes.push_back(
+                reply.value(message + "/tt:Source/tt:SimpleItem[@Name='Source']/@Value") + "=" +
+                reply.value(message + "/tt:Data/tt:SimpleItem[@Name='State']/@Value"));
+        }
+    }
+    const std::vector<std::string> seen(started(), started() + 3);
+    const std::string first = seen[0].substr(0, seen[0].find('='));
+    const std::string next = first == "video_source_1" ? "video_source_2" : "video_source_1";
+    EXPECT_EQ(seen, (std::vector<std::string>{first + "=true", first + "=false", next + "=true"}));
+}
+
+TEST_F(OnvifE2eTest, SubscriptionsAreRenewedEndedExpireAndAreCapped)
+{
+    launch({"--alarm-interval", "0"});
+    const std::string renewed = subscribe();
+    const SoapReply renewal = ask(renewed, "<Renew xmlns=\"http://docs.oasis-open.org/wsn/b-2\">"
+                                           "<TerminationTime>PT120S</TerminationTime></Renew>");
+    ASSERT_EQ(renewal.status, 200) << renewal.body;
+    const auto current = XsdTime::parseDateTime(renewal.value("//wsnt:CurrentTime"));
+    const auto termination = XsdTime::parseDateTime(renewal.value("//wsnt:TerminationTime"));
+    ASSERT_TRUE(current && termination);
+    EXPECT_EQ(*termination - *current, 120s);
+    const SoapReply quiet = pull(renewed, "PT0.2S");
+    EXPECT_EQ(quiet.values(kNotice).size(), 4U) << "the initial state of each channel";
+    EXPECT_TRUE(pull(renewed, "PT0.2S").values(kNotice).empty());
+
+    const SoapReply ended =
+        ask(renewed, "<Unsubscribe xmlns=\"http://docs.oasis-open.org/wsn/b-2\"/>");
+    EXPECT_EQ(ended.status, 200) << ended.body;
+    EXPECT_EQ(pull(renewed).faultSubcode(), "ter:InvalidArgVal");
+
+    const std::string brief = subscribe("PT1S");
+    ASSERT_FALSE(brief.empty());
+    std::vector<std::string> kept;
+    for (int i = 0; i < 15; ++i)
+    {
+        kept.push_back(subscribe());
+        EXPECT_FALSE(kept.back().empty()) << i;
+    }
+    EXPECT_TRUE(subscribe().empty()) << "a seventeenth";
+    for (int i = 0; i < 100 && pull(brief, "PT0.1S").status == 200; ++i)
+    {
+    }
+    EXPECT_FALSE(subscribe().empty()) << "in the place of the one expired";
 }
 
 } // namespace
