@@ -45,6 +45,10 @@ SoapAnswer OnvifMediaService::answer(const OnvifCall& call) const
     {
         return videoSources();
     }
+    if (XmlTree::is(call.operation, trt, "GetVideoEncoderConfiguration"))
+    {
+        return encoderConfiguration(call);
+    }
     return SoapAnswer::failed(SoapFault::actionNotSupported());
 }
 
@@ -106,6 +110,23 @@ SoapAnswer OnvifMediaService::streamUri(const OnvifCall& call) const
     return SoapAnswer::of(xml.finish());
 }
 
+SoapAnswer OnvifMediaService::encoderConfiguration(const OnvifCall& call) const
+{
+    // Each profile has an encoder configuration of its own, under the profile's token.
+    const auto found = OnvifProfiles::find(
+        XmlTree::text(XmlTree::child(call.operation, SoapNamespaces::kMedia, "ConfigurationToken")),
+        m_config.channels);
+    if (!found)
+    {
+        return SoapAnswer::failed(
+            SoapFault::invalidArgVal("ter:NoConfig", "The requested configuration does not exist"));
+    }
+    XmlWriter xml;
+    xml.open("trt:GetVideoEncoderConfigurationResponse");
+    writeEncoder(xml, "trt:Configuration", *found);
+    return SoapAnswer::of(xml.finish());
+}
+
 SoapAnswer OnvifMediaService::videoSources() const
 {
     XmlWriter xml;
@@ -142,14 +163,15 @@ void OnvifMediaService::writeProfile(XmlWriter& xml, const char* element,
                              {"width", std::to_string(kSourceWidth)},
                              {"height", std::to_string(FrameGeometry::heightFor(kSourceWidth))}})
         .close();
-    writeEncoder(xml, profile);
+    writeEncoder(xml, "tt:VideoEncoderConfiguration", profile);
     xml.close();
 }
 
-void OnvifMediaService::writeEncoder(XmlWriter& xml, const OnvifProfile& profile) const
+void OnvifMediaService::writeEncoder(XmlWriter& xml, const char* element,
+                                     const OnvifProfile& profile) const
 {
     const std::string fps = std::to_string(m_config.fps);
-    xml.open("tt:VideoEncoderConfiguration", {{"token", profile.token()}})
+    xml.open(element, {{"token", profile.token()}})
         .leaf("tt:Name", profile.token())
         .leaf("tt:UseCount", "1")
         .leaf("tt:Encoding", OnvifProfiles::encoding(profile.format));

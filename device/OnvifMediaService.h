@@ -28,9 +28,10 @@ private:
     SoapAnswer profile(const OnvifCall& call) const;
     SoapAnswer streamUri(const OnvifCall& call) const;
     SoapAnswer videoSources() const;
+    SoapAnswer encoderConfiguration(const OnvifCall& call) const;
     std::optional<OnvifProfile> named(const OnvifCall& call) const;
     void writeProfile(XmlWriter& xml, const char* element, const OnvifProfile& profile) const;
-    void writeEncoder(XmlWriter& xml, const OnvifProfile& profile) const;
+    void writeEncoder(XmlWriter& xml, const char* element, const OnvifProfile& profile) const;
 
     DeviceConfig m_config;
 };

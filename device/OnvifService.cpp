@@ -20,13 +20,21 @@ HttpReply notFound()
     return reply;
 }
 
-// Only what a host and port are made of may go into the addresses we hand out.
-std::string baseUrl(const std::string& host, const std::string& fallbackHost)
+// Only what a host and port are made of may go into the addresses we hand out. Some clients
+// (libonvif) leave the port out of Host: the one they reached is meant, not HTTP's 80.
+std::string baseUrl(const std::string& host, const std::string& listening)
 {
     const bool plain = !host.empty() && host.size() < 256 &&
                        host.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
                                               "0123456789.-:[]") == std::string::npos;
-    return "http://" + (plain ? host : fallbackHost);
+    if (!plain)
+    {
+        return "http://" + listening;
+    }
+    const std::size_t portColon = listening.rfind(':');
+    const bool hasPort = host.back() != ']' && host.find(':') != std::string::npos &&
+                         (host.front() != '[' || host.find("]:") != std::string::npos);
+    return "http://" + host + (hasPort ? "" : listening.substr(portColon));
 }
 
 } // namespace
@@ -45,7 +53,7 @@ bool OnvifService::owns(const std::string& path)
     return path.rfind(kPrefix, 0) == 0;
 }
 
-HttpReply OnvifService::serve(const HttpRequest& request, const std::string& fallbackHost)
+HttpReply OnvifService::serve(const HttpRequest& request, const std::string& listening)
 {
     if (request.method() != "POST")
     {
@@ -79,7 +87,7 @@ HttpReply OnvifService::serve(const HttpRequest& request, const std::string& fal
     case SoapMessage::Problem::None:
         break;
     }
-    const OnvifCall call{message.operation(), baseUrl(request.header("Host"), fallbackHost), now()};
+    const OnvifCall call{message.operation(), baseUrl(request.header("Host"), listening), now()};
     return SoapEnvelope::reply(dispatch(path, call));
 }
 

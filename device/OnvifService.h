@@ -28,8 +28,9 @@ public:
                  const AlarmSchedule& alarms);
 
     static bool owns(const std::string& path);
-    // `fallbackHost`: "ADDR:PORT" for addresses in replies when the request names no Host.
-    HttpReply serve(const HttpRequest& request, const std::string& fallbackHost);
+    // `listening`: "ADDR:PORT" of the device, for addresses in replies where the request's Host
+    // names no host or no port.
+    HttpReply serve(const HttpRequest& request, const std::string& listening);
 
 private:
     // The refusal, or nullopt when the request may be answered.

@@ -61,7 +61,10 @@ UsernameTokenGuard::Verdict UsernameTokenGuard::check(const xmlNode* soapHeader,
         const auto nonceBytes = Base64::decode(nonce);
         const bool passes = nonceBytes && !nonceBytes->empty() && fresh(created, now) &&
                             digestMatches(*nonceBytes, created, XmlTree::text(password));
-        return passes && firstUse(nonce, now) ? Verdict::Accepted : Verdict::Refused;
+        // The digest binds the nonce to its Created: a client that sends one nonce with fresh
+        // times (libonvif does, within a second) replays nothing.
+        return passes && firstUse(nonce + ' ' + created, now) ? Verdict::Accepted
+                                                              : Verdict::Refused;
     }
     // The text password is the default type; a Created it carries must still be fresh.
     const bool textType = type.empty() || endsWith(type, kPasswordText);
@@ -92,11 +95,11 @@ bool UsernameTokenGuard::fresh(const std::string& created, TimePoint now) const
     return when && *when >= now - m_window && *when <= now + m_window;
 }
 
-bool UsernameTokenGuard::firstUse(const std::string& nonce, TimePoint now)
+bool UsernameTokenGuard::firstUse(const std::string& token, TimePoint now)
 {
     std::lock_guard lock(m_mutex);
     std::erase_if(m_seen, [now](const auto& entry) { return entry.second < now; });
-    if (m_seen.count(nonce) != 0)
+    if (m_seen.count(token) != 0)
     {
         return false;
     }
@@ -107,7 +110,7 @@ bool UsernameTokenGuard::firstUse(const std::string& nonce, TimePoint now)
         return false;
     }
     // A Created at the window's far edge still passes for two windows after it came.
-    m_seen.emplace(nonce, now + 2 * m_window);
+    m_seen.emplace(token, now + 2 * m_window);
     return true;
 }
 

@@ -12,7 +12,8 @@ namespace velkordevice
 
 // Checks the WS-Security UsernameToken of a SOAP header against the device's user: a password
 // digest, Base64(SHA-1(nonce + created + password)), whose Created lies within the window around
-// the device's clock and whose nonce was not seen within it; or the password as text.
+// the device's clock and whose nonce was not seen with that Created within it; or the password
+// as text.
 class UsernameTokenGuard
 {
 public:
@@ -37,15 +38,15 @@ private:
     bool digestMatches(const std::string& nonce, const std::string& created,
                        const std::string& digest) const;
     bool fresh(const std::string& created, TimePoint now) const;
-    // Records the nonce; false when it was seen within the window.
-    bool firstUse(const std::string& nonce, TimePoint now);
+    // Records the nonce and Created; false when they were seen within the window.
+    bool firstUse(const std::string& token, TimePoint now);
 
     std::string m_user;
     std::string m_password;
     std::chrono::seconds m_window;
     std::size_t m_maxNonces;
     std::mutex m_mutex;
-    // Nonce -> when it may be used again (its Created is then outside the window).
+    // Nonce and Created -> when they may be forgotten (the Created is then outside the window).
     std::map<std::string, TimePoint> m_seen;
 };
 
