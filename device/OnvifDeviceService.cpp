@@ -1,5 +1,7 @@
 #include "device/OnvifDeviceService.h"
 
+#include "device/OnvifEventService.h"
+#include "device/OnvifMediaService.h"
 #include "device/SoapNamespaces.h"
 #include "device/StreamFormats.h"
 #include "device/XmlTree.h"
@@ -133,7 +135,7 @@ SoapAnswer OnvifDeviceService::capabilities(const OnvifCall& call) const
     }
     if (all || asked.count("Events") != 0)
     {
-        xml.open("tt:Events").leaf("tt:XAddr", call.baseUrl + kEventPath);
+        xml.open("tt:Events").leaf("tt:XAddr", call.baseUrl + OnvifEventService::kPath);
         xml.leaf("tt:WSSubscriptionPolicySupport", "false")
             .leaf("tt:WSPullPointSupport", "true")
             .leaf("tt:WSPausableSubscriptionManagerInterfaceSupport", "false")
@@ -142,7 +144,7 @@ SoapAnswer OnvifDeviceService::capabilities(const OnvifCall& call) const
     if (all || asked.count("Media") != 0)
     {
         xml.open("tt:Media")
-            .leaf("tt:XAddr", call.baseUrl + kMediaPath)
+            .leaf("tt:XAddr", call.baseUrl + OnvifMediaService::kPath)
             .open("tt:StreamingCapabilities");
         xml.leaf("tt:RTPMulticast", "false")
             .leaf("tt:RTP_TCP", "false")
@@ -157,9 +159,10 @@ SoapAnswer OnvifDeviceService::services(const OnvifCall& call) const
     const bool withCapabilities =
         XmlTree::text(
             XmlTree::child(call.operation, SoapNamespaces::kDevice, "IncludeCapability")) == "true";
-    const std::pair<const char*, const char*> offered[] = {{SoapNamespaces::kDevice, kPath},
-                                                           {SoapNamespaces::kMedia, kMediaPath},
-                                                           {SoapNamespaces::kEvents, kEventPath}};
+    const std::pair<const char*, const char*> offered[] = {
+        {SoapNamespaces::kDevice, kPath},
+        {SoapNamespaces::kMedia, OnvifMediaService::kPath},
+        {SoapNamespaces::kEvents, OnvifEventService::kPath}};
     XmlWriter xml;
     xml.open("tds:GetServicesResponse");
     for (const auto& [ns, path] : offered)

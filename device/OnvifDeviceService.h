@@ -14,8 +14,6 @@ class OnvifDeviceService
 {
 public:
     static constexpr const char* kPath = "/onvif/device_service";
-    static constexpr const char* kMediaPath = "/onvif/media_service";
-    static constexpr const char* kEventPath = "/onvif/event_service";
 
     explicit OnvifDeviceService(const DeviceConfig& config);
 

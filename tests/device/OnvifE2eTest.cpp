@@ -233,6 +233,14 @@ TEST_F(OnvifE2eTest, CapabilitiesAndServicesPointWhereTheClientReachedTheDevice)
     EXPECT_EQ(capabilities.value("//tds:Capabilities/tt:Events/tt:XAddr"),
               base + "/onvif/event_service");
     EXPECT_EQ(capabilities.value("//tt:Events/tt:WSPullPointSupport"), "true");
+    // A Host without a port (libonvif sends one) means the port it reached, not HTTP's 80.
+    const auto portless = m_probe->post(
+        kDeviceService,
+        SoapProbe::envelope(SoapProbe::operation("GetCapabilities", SoapProbe::kDevice)),
+        "localhost");
+    ASSERT_TRUE(portless);
+    EXPECT_EQ(portless->value("//tds:Capabilities/tt:Media/tt:XAddr"),
+              "http://localhost:" + std::to_string(port()) + "/onvif/media_service");
 
     const SoapReply services = askDevice("GetServices");
     ASSERT_EQ(services.status, 200) << services.body;

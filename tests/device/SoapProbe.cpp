@@ -117,23 +117,19 @@ std::string SoapProbe::randomNonce()
 }
 
 std::optional<SoapReply> SoapProbe::post(const std::string& path, const std::string& body,
-                                         const std::vector<std::string>& extraHeaders) const
+                                         const std::string& host) const
 {
     HttpConnection connection;
     if (!connection.open(m_port))
     {
         return std::nullopt;
     }
-    std::string request = "POST " + path +
-                          " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(m_port) +
-                          "\r\nContent-Type: application/soap+xml; charset=utf-8\r\n"
-                          "Content-Length: " +
-                          std::to_string(body.size()) + "\r\nConnection: close\r\n";
-    for (const auto& header : extraHeaders)
-    {
-        request += header + "\r\n";
-    }
-    if (!connection.sendRaw(request + "\r\n" + body))
+    const std::string request =
+        "POST " + path +
+        " HTTP/1.1\r\nHost: " + (host.empty() ? "127.0.0.1:" + std::to_string(m_port) : host) +
+        "\r\nContent-Type: application/soap+xml; charset=utf-8\r\nContent-Length: " +
+        std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n";
+    if (!connection.sendRaw(request + body))
     {
         return std::nullopt;
     }

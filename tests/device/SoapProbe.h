@@ -43,8 +43,9 @@ public:
                                      bool asText = false);
     static std::string randomNonce();
 
+    // `host`: the Host header, "127.0.0.1:<port>" when empty.
     std::optional<SoapReply> post(const std::string& path, const std::string& body,
-                                  const std::vector<std::string>& extraHeaders = {}) const;
+                                  const std::string& host = {}) const;
 
     static constexpr const char* kDevice = "http://www.onvif.org/ver10/device/wsdl";
     static constexpr const char* kMedia = "http://www.onvif.org/ver10/media/wsdl";
