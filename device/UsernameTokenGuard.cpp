@@ -69,7 +69,7 @@ UsernameTokenGuard::Verdict UsernameTokenGuard::check(const xmlNode* soapHeader,
     // The text password is the default type; a Created it carries must still be fresh.
     const bool textType = type.empty() || endsWith(type, kPasswordText);
     return textType && (created.empty() || fresh(created, now)) &&
-                   constantTimeEquals(XmlTree::text(password), m_password)
+                   constantTimeEquals(XmlTree::text(password, true), m_password)
                ? Verdict::Accepted
                : Verdict::Refused;
 }

@@ -66,14 +66,14 @@ const xmlNode* XmlTree::find(const xmlNode* from, std::initializer_list<Name> pa
     return from;
 }
 
-std::string XmlTree::text(const xmlNode* node)
+std::string XmlTree::text(const xmlNode* node, bool exact)
 {
     if (node == nullptr)
     {
         return {};
     }
     const std::unique_ptr<xmlChar, void (*)(void*)> content(xmlNodeGetContent(node), xmlFree);
-    return trimmed(view(content.get()));
+    return exact ? std::string(view(content.get())) : trimmed(view(content.get()));
 }
 
 std::string XmlTree::attribute(const xmlNode* node, const char* name)

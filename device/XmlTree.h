@@ -22,8 +22,8 @@ public:
     static const xmlNode* child(const xmlNode* parent, std::string_view ns, std::string_view name);
     // child(child(...)) down the path; nullptr where a step is missing.
     static const xmlNode* find(const xmlNode* from, std::initializer_list<Name> path);
-    // The text inside, blanks around it trimmed; empty for nullptr.
-    static std::string text(const xmlNode* node);
+    // The text inside, blanks around it trimmed unless `exact`; empty for nullptr.
+    static std::string text(const xmlNode* node, bool exact = false);
     // An attribute without namespace, empty when absent.
     static std::string attribute(const xmlNode* node, const char* name);
 };
