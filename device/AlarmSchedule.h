@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -26,6 +27,8 @@ public:
     void stop();
     // Publishes the events of the next alarm; the thread calls it once per interval.
     void fire();
+    // The channel whose alarm was raised last and has not moved on, 0 for none.
+    int alarmedChannel() const { return m_recording; }
 
 private:
     void run();
@@ -34,7 +37,7 @@ private:
     int m_channels;
     std::chrono::milliseconds m_interval;
     int m_next = 1;
-    int m_recording = 0;
+    std::atomic<int> m_recording{0};
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stopping = false;

@@ -163,6 +163,48 @@ void describeDevice(CLI::App& app, DeviceConfig& config)
                [&config](std::uint64_t value) { config.maxConnections = static_cast<int>(value); });
 }
 
+void describeProtocols(CLI::App& app, DeviceConfig& config)
+{
+    addOption(app, "--protocols", "LIST",
+              "protocols served, comma-separated: velkor, onvif (default velkor,onvif)",
+              [&config](const std::string& text)
+              {
+                  config.velkorProtocol = config.onvifProtocol = false;
+                  for (std::size_t start = 0; start <= text.size();)
+                  {
+                      const std::size_t comma = std::min(text.find(',', start), text.size());
+                      const std::string name = text.substr(start, comma - start);
+                      bool& enabled =
+                          name == "velkor" ? config.velkorProtocol : config.onvifProtocol;
+                      if ((name != "velkor" && name != "onvif") || enabled)
+                      {
+                          refuse("option --protocols expects velkor, onvif or both, "
+                                 "comma-separated, got '" +
+                                 text + "'");
+                      }
+                      enabled = true;
+                      start = comma + 1;
+                  }
+              });
+    constexpr long long kTenYears = 10LL * 366 * 86400;
+    addOption(app, "--onvif-clock-offset", "SECONDS",
+              "seconds added to the clock ONVIF reports and checks credentials against, "
+              "may be negative (default 0)",
+              [&config](const std::string& text)
+              {
+                  const bool negative = !text.empty() && text.front() == '-';
+                  const auto value = AsciiText::parseDecimal(negative ? text.substr(1) : text);
+                  if (!value || *value > static_cast<std::uint64_t>(kTenYears))
+                  {
+                      refuse("option --onvif-clock-offset expects seconds from -" +
+                             std::to_string(kTenYears) + " to " + std::to_string(kTenYears) +
+                             ", got '" + text + "'");
+                  }
+                  const auto seconds = static_cast<long long>(*value);
+                  config.onvifClockOffsetSeconds = negative ? -seconds : seconds;
+              });
+}
+
 } // namespace
 
 CommandLineResult CommandLine::parse(const std::vector<std::string>& args)
@@ -239,8 +281,8 @@ std::string CommandLine::usage()
 void CommandLine::describe(CLI::App& app, DeviceConfig& config, bool& authGiven)
 {
     app.name("velkor-device");
-    app.description(
-        "Emulates a network camera speaking the velkor HTTP protocol (see PROTOCOL.md).");
+    app.description("Emulates a network camera speaking the velkor HTTP protocol and ONVIF (see "
+                    "PROTOCOL.md).");
     app.footer("On start it prints \"velkor-device listening on http://ADDR:PORT\".\n"
                "SIGINT or SIGTERM stops it.");
     app.formatter(std::make_shared<UsageFormatter>());
@@ -253,6 +295,7 @@ void CommandLine::describe(CLI::App& app, DeviceConfig& config, bool& authGiven)
     describeStreams(app, config);
     describeCredentials(app, config, authGiven);
     describeDevice(app, config);
+    describeProtocols(app, config);
     // Last, to be listed last.
     app.set_help_flag("-h,--help", "show this text");
 }

@@ -35,6 +35,11 @@ struct DeviceConfig
     long long uid = 417;
     int maxConnections = 16;
     LoopMode loop = LoopMode::Auto;
+    // Which protocols the HTTP port speaks.
+    bool velkorProtocol = true;
+    bool onvifProtocol = true;
+    // Added to the system clock for the time ONVIF reports and checks credentials against.
+    long long onvifClockOffsetSeconds = 0;
 };
 
 } // namespace velkordevice

@@ -53,6 +53,7 @@ DeviceServer::DeviceServer(const DeviceConfig& config)
                                         std::chrono::seconds(config.nonceLifetimeSeconds)),
       m_alarms(m_events, config.channels,
                std::chrono::milliseconds(config.alarmIntervalSeconds * 1000LL)),
+      m_onvif(config, m_authenticator, m_events, m_alarms),
       m_server(RequestLimits{}, static_cast<std::size_t>(config.maxConnections),
                [this](const HttpRequest& request) { return route(request); })
 {
@@ -69,14 +70,22 @@ DeviceServer::~DeviceServer()
 
 int DeviceServer::bind()
 {
-    return m_server.bind(m_config.address, m_config.port,
-                         [](int socket)
-                         {
-                             int one = 1;
-                             setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-                             int size = kSendBufferBytes;
-                             setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
-                         });
+    m_boundPort = m_server.bind(m_config.address, m_config.port,
+                                [](int socket)
+                                {
+                                    int one = 1;
+                                    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+                                    int size = kSendBufferBytes;
+                                    setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+                                });
+    return m_boundPort;
+}
+
+std::string DeviceServer::listeningHost() const
+{
+    const bool ipv6 = m_config.address.find(':') != std::string::npos;
+    return (ipv6 ? "[" + m_config.address + "]" : m_config.address) + ":" +
+           std::to_string(m_boundPort);
 }
 
 bool DeviceServer::run()
@@ -124,6 +133,11 @@ std::string DeviceServer::infoBody() const
 
 HttpReply DeviceServer::route(const HttpRequest& request)
 {
+    // ONVIF decides for itself who may ask: some of its questions need no credentials.
+    if (m_config.onvifProtocol && OnvifService::owns(request.path()))
+    {
+        return m_onvif.serve(request, listeningHost());
+    }
     const AuthDecision decision =
         m_authenticator.check(request.method(), request.target(), request.header("Authorization"));
     if (!decision.allowed)
@@ -135,7 +149,9 @@ HttpReply DeviceServer::route(const HttpRequest& request)
         }
         return reply;
     }
-    if (request.method() != "GET" && !request.isHead())
+    // Without the velkor protocol the stream stays: it is what ONVIF's stream addresses name.
+    if ((request.method() != "GET" && !request.isHead()) ||
+        (!m_config.velkorProtocol && request.path() != "/velkor/live"))
     {
         return plain(404, "not found\n");
     }

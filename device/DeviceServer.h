@@ -5,6 +5,7 @@
 #include "device/DeviceConfig.h"
 #include "device/EventBus.h"
 #include "device/GuardedHttpServer.h"
+#include "device/OnvifService.h"
 
 #include <atomic>
 #include <memory>
@@ -38,11 +39,15 @@ private:
     HttpReply route(const HttpRequest& request);
     HttpReply serveLive(const HttpRequest& request);
     HttpReply serveEvents();
+    // "ADDR:PORT" of the listening socket.
+    std::string listeningHost() const;
 
     DeviceConfig m_config;
     Authenticator m_authenticator;
     EventBus m_events;
     AlarmSchedule m_alarms;
+    OnvifService m_onvif;
+    int m_boundPort = 0;
     std::vector<std::shared_ptr<ChannelSource>> m_channels;
     GuardedHttpServer m_server;
     std::atomic<bool> m_stopping{false};

@@ -19,7 +19,8 @@ void EventBus::publish(std::string_view kind, std::string_view data)
 {
     {
         std::lock_guard lock(m_mutex);
-        m_events.emplace_back(++m_sequence, format(kind, data));
+        m_events.emplace_back(++m_sequence,
+                              Entry{format(kind, data), std::chrono::system_clock::now()});
         while (m_events.size() > m_capacity)
         {
             m_events.pop_front();
@@ -36,18 +37,29 @@ uint64_t EventBus::latestSequence() const
 
 std::vector<std::string> EventBus::waitAfter(uint64_t& after, std::chrono::milliseconds timeout)
 {
+    std::vector<std::string> out;
+    for (auto& entry : entriesAfter(after, timeout))
+    {
+        out.push_back(std::move(entry.text));
+    }
+    return out;
+}
+
+std::vector<EventBus::Entry> EventBus::entriesAfter(uint64_t& after,
+                                                    std::chrono::milliseconds timeout)
+{
     std::unique_lock lock(m_mutex);
     m_changed.wait_for(lock, timeout, [&] { return m_shutDown || m_sequence > after; });
-    std::vector<std::string> out;
+    std::vector<Entry> out;
     if (m_shutDown)
     {
         return out;
     }
-    for (const auto& [sequence, text] : m_events)
+    for (const auto& [sequence, entry] : m_events)
     {
         if (sequence > after)
         {
-            out.push_back(text);
+            out.push_back(entry);
         }
     }
     after = m_sequence;

@@ -17,6 +17,13 @@ namespace velkordevice
 class EventBus
 {
 public:
+    struct Entry
+    {
+        // "event: <kind>\ndata: <data>\n\n"
+        std::string text;
+        std::chrono::system_clock::time_point published;
+    };
+
     explicit EventBus(std::size_t capacity = 256);
 
     // "event: <kind>\ndata: <data>\n\n"
@@ -28,6 +35,8 @@ public:
     // Formatted events newer than `after`, advancing it; waits up to `timeout` when there are
     // none. Returns early, empty, once shut down.
     std::vector<std::string> waitAfter(uint64_t& after, std::chrono::milliseconds timeout);
+    // The same, with the time each event was published.
+    std::vector<Entry> entriesAfter(uint64_t& after, std::chrono::milliseconds timeout);
     void shutdown();
     bool isShutDown() const;
 
@@ -35,7 +44,7 @@ private:
     std::size_t m_capacity;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<std::pair<uint64_t, std::string>> m_events;
+    std::deque<std::pair<uint64_t, Entry>> m_events;
     uint64_t m_sequence = 0;
     bool m_shutDown = false;
 };

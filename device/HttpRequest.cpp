@@ -115,6 +115,11 @@ bool HttpRequest::keepAlive() const
     return m_message.keep_alive();
 }
 
+std::string_view HttpRequest::body() const
+{
+    return m_message.body();
+}
+
 bool HttpRequest::hasParam(const std::string& name) const
 {
     return m_params.count(name) != 0;

@@ -27,6 +27,7 @@ public:
     // Empty when absent.
     std::string header(std::string_view name) const;
     bool keepAlive() const;
+    std::string_view body() const;
 
     bool hasParam(const std::string& name) const;
     // The first value, empty when absent.

@@ -23,6 +23,8 @@ TEST(CommandLineTest, DefaultsMatchTheProtocol)
     EXPECT_EQ(result.config.alarmIntervalSeconds, 10);
     EXPECT_EQ(result.config.maxConnections, 16);
     EXPECT_EQ(result.config.loop, LoopMode::Auto);
+    EXPECT_TRUE(result.config.velkorProtocol && result.config.onvifProtocol);
+    EXPECT_EQ(result.config.onvifClockOffsetSeconds, 0);
 }
 
 TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
@@ -46,7 +48,11 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
                                                          "--max-connections",
                                                          "3",
                                                          "--loop",
-                                                         "always"});
+                                                         "always",
+                                                         "--protocols",
+                                                         "onvif",
+                                                         "--onvif-clock-offset",
+                                                         "-5400"});
     ASSERT_EQ(result.action, Action::Run) << result.error;
     const DeviceConfig& c = result.config;
     EXPECT_EQ(c.address, "::1");
@@ -61,6 +67,9 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
     EXPECT_EQ(c.uid, 2147483647);
     EXPECT_EQ(c.maxConnections, 3);
     EXPECT_EQ(c.loop, LoopMode::Always);
+    EXPECT_FALSE(c.velkorProtocol);
+    EXPECT_TRUE(c.onvifProtocol);
+    EXPECT_EQ(c.onvifClockOffsetSeconds, -5400);
 }
 
 TEST(CommandLineTest, CredentialsImplyDigest)
@@ -77,7 +86,8 @@ TEST(CommandLineTest, HelpWinsOverEverythingElse)
     const std::string usage = CommandLine::usage();
     for (const char* option :
          {"--address", "--port", "--channels", "--fps", "--user", "--password", "--auth",
-          "--nonce-lifetime", "--alarm-interval", "--uid", "--max-connections", "--loop"})
+          "--nonce-lifetime", "--alarm-interval", "--uid", "--max-connections", "--loop",
+          "--protocols", "--onvif-clock-offset"})
     {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
@@ -99,6 +109,11 @@ TEST(CommandLineTest, RejectsBadInputWithAMessageNamingTheProblem)
         {{"--user", "a"}, "--password"},
         {{"--user", "a:b", "--password", "c"}, "--user"},
         {{"--loop", "sometimes"}, "--loop"},
+        {{"--protocols", "onvif,rtsp"}, "--protocols"},
+        {{"--protocols", "onvif,onvif"}, "--protocols"},
+        {{"--protocols", ""}, "--protocols"},
+        {{"--onvif-clock-offset", "1h"}, "--onvif-clock-offset"},
+        {{"--onvif-clock-offset", "-400000000"}, "--onvif-clock-offset"},
         {{"stray"}, "stray"},
     };
     for (const auto& [args, mention] : cases)

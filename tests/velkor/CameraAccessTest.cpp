@@ -5,7 +5,7 @@
 #include "velkor/camera/CameraProbe.h"
 #include "velkor/camera/CameraReader.h"
 #include "velkor/camera/CameraUrl.h"
-#include "velkor/decode/LibavLog.h"
+#include "velkor/camera/LibavLog.h"
 #include "velkor/report/ResultCode.h"
 
 extern "C"

@@ -18,7 +18,7 @@ TEST(CameraUrl, AcceptsRtspAndHttpAddressesWithPortPathAndQuery)
         {"rtsp://[::1]:554", CameraScheme::Rtsp},
         {"http://127.0.0.1:8080/video.mjpg", CameraScheme::Http},
         {"https://camera.local/mjpg/video.cgi?resolution=800x600", CameraScheme::Https},
-        {"rtsp://cam{channel}.local/ch{channel}?stream={channel}", CameraScheme::Rtsp},
+        {"rtsp://cam.local/ch{channel}?stream={channel}", CameraScheme::Rtsp},
     };
     for (const auto& url : accepted)
     {
@@ -61,6 +61,8 @@ TEST(CameraUrl, RefusalsSayWhyWithoutRepeatingTheText)
         {"rtsp://cam:70000/x", "port is not a number from 1 to 65535"},
         {"rtsp://cam:http/x", "port is not a number from 1 to 65535"},
         {"rtsp://cam/x#top", "holds a fragment"},
+        {"rtsp://cam{channel}.local/x", "holds {channel} in its host or port"},
+        {"rtsp://cam:55{channel}/x", "holds {channel} in its host or port"},
     };
     for (const auto& url : refused)
     {

@@ -1,7 +1,10 @@
 #include "velkor/camera/CameraInput.h"
 
 #include "velkor/camera/CameraCredentials.h"
-#include "velkor/decode/LibavLog.h"
+#include "velkor/camera/LibavLog.h"
+#include "velkor/camera/RedirectGuard.h"
+
+#include <stop_token>
 
 extern "C"
 {
@@ -21,11 +24,14 @@ namespace velkor
 struct CameraInput::State
 {
     State(std::string address, const AVInputFormat* inputFormat)
-        : url(std::move(address)), format(inputFormat), log(CameraCredentials::secretsIn(url))
+        : url(std::move(address)), format(inputFormat),
+          log(CameraCredentials::secretsIn(url), &redirects)
     {
+        redirects.restart(url);
     }
     ~State()
     {
+        watched = nullptr;
         avformat_close_input(&context);
         av_dict_free(&options);
     }
@@ -34,7 +40,11 @@ struct CameraInput::State
 
     const std::string url;
     const AVInputFormat* const format;
+    // Touched by the thread in libav for the input: the opening one, then the one that plays.
+    RedirectGuard redirects;
     LibavLog log;
+    // The context being opened or played, for the interrupt callback; null once freed.
+    AVFormatContext* watched = nullptr;
     std::mutex mutex;
     std::condition_variable changed;
     // Under the mutex.
@@ -111,6 +121,7 @@ void CameraInput::close()
         expectBy(kGoodbye);
         const LibavLog::Listening listening(m_state->log);
         avformat_close_input(&m_state->context);
+        m_state->watched = nullptr;
     }
 }
 
@@ -127,11 +138,26 @@ bool CameraInput::overdue() const
     return m_state && Clock::now().time_since_epoch().count() > m_state->deadline.load();
 }
 
+std::string CameraInput::redirectRefusal() const
+{
+    return m_state ? m_state->redirects.refusal() : std::string();
+}
+
 int CameraInput::interrupted(void* context)
 {
-    const auto* state = static_cast<const State*>(context);
+    auto* state = static_cast<State*>(context);
+    // Should a redirect get past the log, where it is stopped before it connects, it is stopped
+    // here, before a word goes to where it leads.
+    const AVFormatContext* watched = state->watched;
+    if (watched != nullptr && watched->url != nullptr && !state->redirects.knows(watched->url))
+    {
+        state->redirects.follow(watched->url);
+    }
     const bool overdue = Clock::now().time_since_epoch().count() > state->deadline.load();
-    return overdue || (state->stopped.load() && !state->closing.load()) ? 1 : 0;
+    return overdue || state->redirects.refused() ||
+                   (state->stopped.load() && !state->closing.load())
+               ? 1
+               : 0;
 }
 
 void CameraInput::openOnItsOwn(const std::shared_ptr<State>& state)
@@ -142,8 +168,10 @@ void CameraInput::openOnItsOwn(const std::shared_ptr<State>& state)
     if (context != nullptr)
     {
         context->interrupt_callback = AVIOInterruptCB{&CameraInput::interrupted, state.get()};
+        state->watched = context;
         // Frees the context when it fails.
         result = avformat_open_input(&context, state->url.c_str(), state->format, &state->options);
+        state->watched = result >= 0 ? context : nullptr;
     }
     bool abandoned = false;
     {
@@ -159,6 +187,7 @@ void CameraInput::openOnItsOwn(const std::shared_ptr<State>& state)
         state->closing = true;
         state->deadline = (Clock::now() + kGoodbye).time_since_epoch().count();
         avformat_close_input(&state->context);
+        state->watched = nullptr;
     }
 }
 

@@ -22,7 +22,8 @@ class LibavLog;
 // touches (the URL, the options, the context being opened) and touches nothing of the library,
 // so it may finish, and clean up after itself, whenever the lookup ends, even after the process
 // began to leave. Every wait on the network ends when the stop is requested or the deadline set
-// by expectBy() has passed; closing gives a camera's TEARDOWN kGoodbye even after a stop.
+// by expectBy() has passed; closing gives a camera's TEARDOWN kGoodbye even after a stop. A
+// redirect is followed only to the camera itself, a few times (RedirectGuard, asked by the log).
 class CameraInput
 {
 public:
@@ -46,6 +47,8 @@ public:
 
     void expectBy(Clock::duration wait);
     bool overdue() const;
+    // Why a redirect of the last open() was refused (RedirectGuard); empty when none was.
+    std::string redirectRefusal() const;
 
 private:
     struct State;

@@ -1,8 +1,10 @@
 #include "velkor/camera/CameraProbe.h"
 
 #include "velkor/camera/CameraCredentials.h"
+#include "velkor/camera/CameraText.h"
 #include "velkor/camera/CameraUrl.h"
 #include "velkor/camera/MjpegStreamHead.h"
+#include "velkor/camera/RedirectGuard.h"
 #include "velkor/camera/SdpVideo.h"
 #include "velkor/net/HttpClient.h"
 #include "velkor/net/Pause.h"
@@ -10,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <stop_token>
 
 namespace velkor
 {
@@ -44,7 +47,7 @@ CameraAnswer transferFault(const HttpResult& result, const std::string& name)
 }
 
 CameraAnswer statusFault(const HttpResult& result, const char* protocol, const std::string& name,
-                         bool anonymous)
+                         const HttpRequest& request, bool anonymous)
 {
     const long status = result.status;
     const std::string answered = std::string(protocol) + " " + std::to_string(status);
@@ -64,6 +67,14 @@ CameraAnswer statusFault(const HttpResult& result, const char* protocol, const s
     if (status == 404)
     {
         return refusal(NotVelkorDevice, name + " has no stream at that path (" + answered + ")");
+    }
+    if (status >= 300 && status < 400 && !result.location.empty())
+    {
+        return refusal(NotVelkorDevice,
+                       name + " redirected the stream to " +
+                           RedirectGuard::shown(request.url, result.location) + " (" + answered +
+                           "); Open follows no redirect: make that the address if it is the "
+                           "camera's");
     }
     return refusal(NotVelkorDevice, name + " answered " + answered + "; it plays no stream there");
 }
@@ -114,7 +125,7 @@ CameraAnswer askRtsp(HttpRequest request, const std::string& name, bool anonymou
     }
     if (result.status != 200)
     {
-        return statusFault(result, "RTSP", name, anonymous);
+        return statusFault(result, "RTSP", name, request, anonymous);
     }
     const auto video = SdpVideo::parse(result.body);
     if (!video)
@@ -125,7 +136,8 @@ CameraAnswer askRtsp(HttpRequest request, const std::string& name, bool anonymou
     {
         return refusal(NotVelkorDevice,
                        name + " sends video as " +
-                           (video->encoding.empty() ? "an unnamed encoding" : video->encoding) +
+                           (video->encoding.empty() ? "an unnamed encoding"
+                                                    : CameraText::printable(video->encoding)) +
                            ", which the library does not decode");
     }
     return CameraAnswer{Ok, {}, video->codec};
@@ -150,7 +162,7 @@ CameraAnswer askHttp(const HttpRequest& request, const std::string& name, bool a
     }
     if (result.status != 200)
     {
-        return statusFault(result, "HTTP", name, anonymous);
+        return statusFault(result, "HTTP", name, request, anonymous);
     }
     const std::string what = head.fault();
     if (!what.empty())

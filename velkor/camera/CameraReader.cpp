@@ -1,7 +1,7 @@
 #include "velkor/camera/CameraReader.h"
 
 #include "common/AsciiText.h"
-#include "velkor/decode/LibavLog.h"
+#include "velkor/camera/LibavLog.h"
 #include "velkor/net/Pause.h"
 
 extern "C"
@@ -11,6 +11,7 @@ extern "C"
 #include <libavcodec/packet.h>
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
+#include <libavutil/mem.h>
 }
 
 #include <new>
@@ -58,7 +59,11 @@ std::string describe(int code)
 CameraReader::CameraReader(std::stop_token stop) : m_stop(std::move(stop)), m_input(m_stop)
 {
     // Sets up TLS for https cameras, once for the process.
-    static const int networkReady = avformat_network_init();
+    static const int networkReady = []
+    {
+        av_max_alloc(kMaxAllocation);
+        return avformat_network_init();
+    }();
     static_cast<void>(networkReady);
 }
 
@@ -99,6 +104,8 @@ CameraReader::Result CameraReader::openWith(const std::string& url, const char* 
     {
         av_dict_set(&options, "rtsp_transport", rtspTransport, 0);
         av_dict_set(&options, "allowed_media_types", "video", 0);
+        // Only the first video track is set up, however many the description offers.
+        av_dict_set(&options, "max_streams", "1", 0);
         m_transport = std::string_view(rtspTransport) == "tcp" ? CameraTransport::RtspTcp
                                                                : CameraTransport::RtspUdp;
     }
@@ -113,6 +120,9 @@ CameraReader::Result CameraReader::openWith(const std::string& url, const char* 
             av_dict_set(&options, "tls_verify", "1", 0);
         }
     }
+    m_cutOff = 0;
+    m_peer = PeerInput();
+    m_peerAtPacket.reset();
     const int opened = m_input.open(url, format, &options, kSilence);
     m_unusedOptions.clear();
     const AVDictionaryEntry* unused = nullptr;
@@ -141,6 +151,8 @@ CameraReader::Result CameraReader::openWith(const std::string& url, const char* 
         }
         return failed(opened);
     }
+    m_peer.find(url);
+    m_peerAtPacket = m_peer.bytesReceived();
     m_videoIndex = av_find_best_stream(m_context, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (m_videoIndex < 0)
     {
@@ -200,9 +212,21 @@ CameraReader::Result CameraReader::read(AVPacket& packet)
             av_packet_unref(&packet);
             return Result::Stopped;
         }
-        if (packet.stream_index == m_videoIndex)
+        // So does the silence deadline, and what the parser held then is no picture, nor the end
+        // of the silence.
+        if (m_input.overdue())
+        {
+            av_packet_unref(&packet);
+            return failed(AVERROR_EXIT);
+        }
+        if (packet.stream_index == m_videoIndex && packet.size > kMaxPictureBytes)
+        {
+            ++m_cutOff;
+        }
+        else if (packet.stream_index == m_videoIndex)
         {
             m_input.expectBy(kSilence);
+            m_peerAtPacket = m_peer.bytesReceived();
             return Result::Packet;
         }
         av_packet_unref(&packet);
@@ -247,15 +271,50 @@ double CameraReader::microsecondsPerTick() const
     return av_q2d(m_context->streams[m_videoIndex]->time_base) * 1e6;
 }
 
+std::uint64_t CameraReader::picturesCutOff() const
+{
+    const LibavLog* log = m_input.log();
+    return m_cutOff + (log != nullptr ? log->outgrown() : 0);
+}
+
+std::string CameraReader::silence() const
+{
+    const std::string span = std::to_string(kSilence.count() / 1000) + " s";
+    std::string text;
+    const auto input = m_peer.bytesReceived();
+    // A camera's sender reports and keep-alive answers go on while its video stalls.
+    constexpr std::uint64_t kChatter = 16 << 10;
+    if (input && m_peerAtPacket && *input - *m_peerAtPacket > kChatter)
+    {
+        text = "no picture came for " + span + ", although " +
+               std::to_string((*input - *m_peerAtPacket) >> 10) + " KiB arrived";
+    }
+    else
+    {
+        text = "nothing arrived for " + span;
+    }
+    if (const std::uint64_t cutOff = picturesCutOff(); cutOff > 0)
+    {
+        text += "; " + std::to_string(cutOff) + " picture(s) larger than " +
+                std::to_string(kMaxPictureBytes >> 20) + " MiB were cut off";
+    }
+    return text;
+}
+
 CameraReader::Result CameraReader::failed(int code)
 {
     if (m_stop.stop_requested())
     {
         return Result::Stopped;
     }
+    if (std::string refusal = m_input.redirectRefusal(); !refusal.empty())
+    {
+        m_error = std::move(refusal);
+        return Result::Refused;
+    }
     if (m_input.overdue())
     {
-        m_error = "nothing arrived for " + std::to_string(kSilence.count() / 1000) + " s";
+        m_error = silence();
         return Result::Lost;
     }
     m_turnedAway = code == AVERROR(ECONNREFUSED) || code == AVERROR_HTTP_SERVER_ERROR;
@@ -274,6 +333,15 @@ CameraReader::Result CameraReader::failed(int code)
     case AVERROR(ECONNRESET):
     case AVERROR(EPIPE):
         m_error = "it closed the connection";
+        return Result::Lost;
+    case AVERROR(ENOMEM):
+        // libavformat collects a picture or an answer whole, and no block outgrows kMaxAllocation.
+        ++m_cutOff;
+        m_error = "it sent more in one piece than the library takes (a picture is cut off at " +
+                  std::to_string(kMaxPictureBytes >> 20) + " MiB)";
+        return Result::Lost;
+    case AVERROR_EXIT:
+        m_error = "the library stopped waiting for it";
         return Result::Lost;
     default:
         m_error = describe(code);

@@ -2,6 +2,7 @@
 
 #include "velkor/camera/CameraInput.h"
 #include "velkor/camera/CameraUrl.h"
+#include "velkor/camera/PeerInput.h"
 #include "velkor/decode/StreamFormats.h"
 
 #include <chrono>
@@ -30,11 +31,21 @@ enum class CameraTransport
 // the stream's description already says, so the first packet is handed on as soon as it arrives.
 // Every wait on the network ends when the stop is requested or nothing arrived for kSilence,
 // through libavformat's interrupt callback, which it asks at least every 100 ms; a stop leaves an
-// opening that waits for a name lookup behind (CameraInput).
+// opening that waits for a name lookup behind (CameraInput). A picture larger than
+// kMaxPictureBytes is dropped and counted.
 class CameraReader
 {
 public:
     static constexpr std::chrono::milliseconds kSilence{5000};
+    // As a velkor device's multipart part.
+    static constexpr int kMaxPictureBytes = 8 << 20;
+    // The largest block libavutil allocates in the process: a parser that collects a larger
+    // picture fails there and drops it, so memory stays bounded however long a picture is. When
+    // a read is interrupted, libavformat hands on what its parser holds, once more copied and
+    // scanned, which a stop waits for: the smaller this is, the sooner a stop returns. Twice the
+    // picture cap, as a growing buffer is copied; it holds the largest plane a decoder allocates
+    // for a picture of 3840 x 2160 at 10 bits (16.7 MB).
+    static constexpr std::size_t kMaxAllocation = std::size_t{16} << 20;
     static constexpr std::chrono::milliseconds kUdpFallbackPause{100};
     // Before libavformat is asked again for a packet it did not have yet.
     static constexpr std::chrono::milliseconds kAgainPause{5};
@@ -80,8 +91,12 @@ public:
     // The options that libavformat did not use when the stream opened ("key=value, ..."): a
     // libavformat other than the one the library was written for; empty when it used them all.
     const std::string& unusedOptions() const { return m_unusedOptions; }
+    // Pictures dropped for their size since open().
+    std::uint64_t picturesCutOff() const;
 
 private:
+    // Why nothing played for kSilence: nothing arrived, or bytes did but no picture.
+    std::string silence() const;
     // `rtspTransport` null for HTTP.
     Result openWith(const std::string& url, const char* rtspTransport);
     Result failed(int code);
@@ -99,6 +114,10 @@ private:
     bool m_skippedToBoundary = false;
     std::string m_error;
     std::string m_unusedOptions;
+    std::uint64_t m_cutOff = 0;
+    PeerInput m_peer;
+    // What had come from the camera when the last packet came, when the kernel says.
+    std::optional<std::uint64_t> m_peerAtPacket;
 };
 
 } // namespace velkor

@@ -139,8 +139,19 @@ CameraReader::Result CameraStream::play(CameraReader& reader)
     CaptureClock clock(reader.microsecondsPerTick(), reader.codec() != VideoCodec::Jpeg);
     encoded.clock = &clock;
     CameraReader::Result result = CameraReader::Result::Packet;
+    std::uint64_t cutOff = 0;
+    const auto countCutOff = [&]
+    {
+        for (; cutOff < reader.picturesCutOff(); ++cutOff)
+        {
+            pictures.refuse("it was larger than " +
+                            std::to_string(CameraReader::kMaxPictureBytes >> 20) +
+                            " MiB and was cut off");
+        }
+    };
     while ((result = reader.read(*packet)) == CameraReader::Result::Packet)
     {
+        countCutOff();
         if (counters != nullptr)
         {
             if (reader.skippedToBoundary())
@@ -155,6 +166,7 @@ CameraReader::Result CameraStream::play(CameraReader& reader)
         pictures.show(*packet, encoded);
         av_packet_unref(packet.get());
     }
+    countCutOff();
     return result;
 }
 

@@ -191,6 +191,12 @@ std::optional<CameraUrl> CameraUrl::parse(std::string_view text, std::string& wh
               "user name and password fields";
         return std::nullopt;
     }
+    if (authority.find(kChannelField) != std::string_view::npos)
+    {
+        why = "the address holds {channel} in its host or port; it stands for the channel only in "
+              "the path and query";
+        return std::nullopt;
+    }
     if (authority.empty() || authority.front() == ':')
     {
         why = "the address names no host";

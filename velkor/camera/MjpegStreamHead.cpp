@@ -1,6 +1,7 @@
 #include "velkor/camera/MjpegStreamHead.h"
 
 #include "common/AsciiText.h"
+#include "velkor/camera/CameraText.h"
 
 #include <algorithm>
 
@@ -25,7 +26,7 @@ std::string MjpegStreamHead::fault() const
     if (!headers)
     {
         return "no multipart stream (Content-Type " +
-               (type.empty() ? std::string("none") : std::string(type)) + ")";
+               (type.empty() ? std::string("none") : CameraText::printable(type)) + ")";
     }
     std::string_view rest = *headers;
     while (!rest.empty())
@@ -40,7 +41,8 @@ std::string MjpegStreamHead::fault() const
             {
                 return {};
             }
-            return "a multipart stream of " + std::string(partType) + ", not of JPEG pictures";
+            return "a multipart stream of " + CameraText::printable(partType) +
+                   ", not of JPEG pictures";
         }
     }
     return "a multipart stream whose parts do not say they are JPEG pictures";

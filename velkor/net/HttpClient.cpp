@@ -18,6 +18,7 @@ namespace
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kMaxFetchedBody = std::size_t{64} * 1024;
+constexpr std::size_t kMaxLocation = 2048;
 // The longest single wait for the sockets; curl shortens it to its own timers, a stop ends it.
 constexpr int kLongestWaitMs = 1000;
 
@@ -28,6 +29,7 @@ struct Transfer
     CURL* easy = nullptr;
     std::string contentType;
     std::string reason;
+    std::string location;
     // The first bytes of a body that came without a status line (HTTP/0.9, to libcurl).
     std::string opening;
     bool passing = false;
@@ -62,12 +64,17 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* cont
     if (line.substr(0, 5) == "HTTP/" || line.substr(0, 5) == "RTSP/")
     {
         transfer->contentType.clear();
+        transfer->location.clear();
         transfer->reason = reasonOf(line);
         transfer->passing = false;
     }
     else if (AsciiText::startsWithNoCase(line, "content-type:"))
     {
         transfer->contentType = AsciiText::trim(line.substr(13));
+    }
+    else if (AsciiText::startsWithNoCase(line, "location:"))
+    {
+        transfer->location = AsciiText::trim(line.substr(9).substr(0, kMaxLocation));
     }
     else if (line == "\r\n" || line == "\n")
     {
@@ -172,8 +179,14 @@ HttpResult finish(CURLcode code, const Transfer& transfer, const char* errorBuff
     HttpResult result;
     curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &result.status);
     result.reason = transfer.reason;
+    result.location = transfer.location;
     result.answeredInHttp = transfer.opening == "HTTP/";
     result.detail = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
+    if (code == CURLE_OUT_OF_MEMORY)
+    {
+        // What libcurl (7.x) says of a header line over the 100 KiB it takes.
+        result.detail = "it sent a header of over 100 KiB, more than is taken";
+    }
     switch (code)
     {
     case CURLE_OK:

@@ -46,6 +46,9 @@ struct HttpResult
     std::string detail;
     // The status line's words after the code ("Service Unavailable"), printable ASCII only.
     std::string reason;
+    // The Location header of the final answer as the peer sent it (at most 2 KiB), when it
+    // redirects; libcurl follows no redirect.
+    std::string location;
     // An RTSP request answered in HTTP: the URL names a web server.
     bool answeredInHttp = false;
 };

@@ -73,6 +73,27 @@ void LoopbackConnection::waitUntilStopping() const
     }
 }
 
+std::string LoopbackConnection::nextHead()
+{
+    std::string head;
+    char byte = 0;
+    // A byte at a time, so that nothing after the head is taken from the one who reads on.
+    while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536 && !stopping())
+    {
+        pollfd waiting{m_socket, POLLIN, 0};
+        if (::poll(&waiting, 1, 50) == 0)
+        {
+            continue;
+        }
+        if (::recv(m_socket, &byte, 1, 0) != 1)
+        {
+            return {};
+        }
+        head += byte;
+    }
+    return stopping() ? std::string() : head;
+}
+
 LoopbackServer::LoopbackServer(Handler handler) : m_handler(std::move(handler))
 {
     m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -140,6 +161,7 @@ void LoopbackServer::acceptLoop()
         {
             continue;
         }
+        ++m_accepted;
         std::lock_guard lock(m_mutex);
         m_sockets.push_back(socket);
         m_threads.emplace_back([this, socket] { serve(socket); });

@@ -26,6 +26,9 @@ public:
     std::string receiveHead(std::chrono::milliseconds patience);
     // Returns once the server stops, as a peer that never answers.
     void waitUntilStopping() const;
+    // The next request head on the connection (a conversation such as RTSP's); empty once the
+    // peer is gone or the server is stopping.
+    std::string nextHead();
     void setStopFlag(const std::atomic<bool>* flag) { m_stop = flag; }
 
 private:
@@ -48,6 +51,8 @@ public:
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     int port() const { return m_port; }
+    // Connections accepted so far, whether or not a request came on them.
+    int accepted() const { return m_accepted.load(); }
     void stop();
     // Closes the sockets of every connection so far, as a device that disappears would.
     void dropConnections();
@@ -60,6 +65,7 @@ private:
     int m_listener = -1;
     int m_port = 0;
     std::atomic<bool> m_stop{false};
+    std::atomic<int> m_accepted{0};
     std::mutex m_mutex;
     std::vector<int> m_sockets;
     std::vector<std::thread> m_threads;

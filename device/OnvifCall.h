@@ -1,0 +1,22 @@
+#pragma once
+
+#include <libxml/tree.h>
+
+#include <chrono>
+#include <string>
+
+namespace velkordevice
+{
+
+// One ONVIF request, as the services need it.
+struct OnvifCall
+{
+    // The first element of the body: which operation, with its arguments.
+    const xmlNode* operation = nullptr;
+    // "http://HOST:PORT" as the client reached the device, for the addresses in replies.
+    std::string baseUrl;
+    // The device's ONVIF clock, read once for the request.
+    std::chrono::system_clock::time_point now;
+};
+
+} // namespace velkordevice

@@ -1,0 +1,256 @@
+#include "device/OnvifEventService.h"
+
+#include "device/AlarmSchedule.h"
+#include "device/AsciiText.h"
+#include "device/OnvifProfiles.h"
+#include "device/SoapNamespaces.h"
+#include "device/XmlTree.h"
+#include "device/XmlWriter.h"
+#include "device/XsdTime.h"
+
+#include <algorithm>
+
+namespace velkordevice
+{
+
+namespace
+{
+
+constexpr auto kDefaultLifetime = std::chrono::seconds(60);
+constexpr auto kLongestLifetime = std::chrono::hours(24);
+constexpr std::size_t kDefaultMessageLimit = 100;
+constexpr const char* kConcreteSet = "http://www.onvif.org/ver10/tev/topicExpression/ConcreteSet";
+constexpr const char* kPullPointActions = "http://www.onvif.org/ver10/events/wsdl/";
+constexpr const char* kManagerActions = "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/";
+
+SoapFault unknownSubscription()
+{
+    return SoapFault::sender({"ter:InvalidArgVal"},
+                             "No such subscription: it ended or its termination time passed");
+}
+
+void writeTimes(XmlWriter& xml, const char* ns, std::chrono::system_clock::time_point now,
+                std::chrono::system_clock::time_point termination)
+{
+    const std::string prefix = ns;
+    xml.leaf(prefix + ":CurrentTime", XsdTime::format(now))
+        .leaf(prefix + ":TerminationTime", XsdTime::format(termination));
+}
+
+} // namespace
+
+OnvifEventService::OnvifEventService(const DeviceConfig& config, EventBus& bus,
+                                     const AlarmSchedule& alarms)
+    : m_config(config), m_alarms(alarms),
+      m_subscriptions(bus, std::chrono::seconds(config.onvifClockOffsetSeconds))
+{
+}
+
+SoapAnswer OnvifEventService::answer(const OnvifCall& call)
+{
+    const char* tev = SoapNamespaces::kEvents;
+    if (XmlTree::is(call.operation, tev, "GetEventProperties"))
+    {
+        return eventProperties();
+    }
+    if (XmlTree::is(call.operation, tev, "CreatePullPointSubscription"))
+    {
+        return createPullPoint(call);
+    }
+    return SoapAnswer::failed(SoapFault::actionNotSupported());
+}
+
+SoapAnswer OnvifEventService::answerPullPoint(const std::string& id, const OnvifCall& call)
+{
+    const char* tev = SoapNamespaces::kEvents;
+    const char* wsnt = SoapNamespaces::kNotification;
+    if (XmlTree::is(call.operation, wsnt, "Unsubscribe"))
+    {
+        if (!m_subscriptions.remove(id))
+        {
+            return SoapAnswer::failed(unknownSubscription());
+        }
+        return SoapAnswer::of(XmlWriter().empty("wsnt:UnsubscribeResponse", {}).finish(),
+                              std::string(kManagerActions) + "UnsubscribeResponse");
+    }
+    const auto subscription = m_subscriptions.find(id, call.now);
+    if (!subscription)
+    {
+        return SoapAnswer::failed(unknownSubscription());
+    }
+    if (XmlTree::is(call.operation, tev, "PullMessages"))
+    {
+        return pullMessages(*subscription, call);
+    }
+    if (XmlTree::is(call.operation, wsnt, "Renew"))
+    {
+        return renew(*subscription, call);
+    }
+    if (XmlTree::is(call.operation, tev, "SetSynchronizationPoint"))
+    {
+        return synchronize(*subscription, call);
+    }
+    return SoapAnswer::failed(SoapFault::actionNotSupported());
+}
+
+SoapAnswer OnvifEventService::eventProperties()
+{
+    XmlWriter xml;
+    xml.open("tev:GetEventPropertiesResponse")
+        .leaf("tev:TopicNamespaceLocation", "http://www.onvif.org/onvif/ver10/topics/topicns.xml")
+        .leaf("wsnt:FixedTopicSet", "true");
+    xml.open("wstop:TopicSet")
+        .open("tns1:VideoSource")
+        .open("MotionAlarm", {{"wstop:topic", "true"}});
+    xml.open("tt:MessageDescription", {{"IsProperty", "true"}})
+        .open("tt:Source")
+        .empty("tt:SimpleItemDescription", {{"Name", "Source"}, {"Type", "tt:ReferenceToken"}})
+        .close()
+        .open("tt:Data")
+        .empty("tt:SimpleItemDescription", {{"Name", "State"}, {"Type", "xs:boolean"}})
+        .close()
+        .close()
+        .close()
+        .close()
+        .close();
+    xml.leaf("wsnt:TopicExpressionDialect", kConcreteSet)
+        .leaf("wsnt:TopicExpressionDialect",
+              "http://docs.oasis-open.org/wsn/t-1/TopicExpression/Concrete")
+        .leaf("tev:MessageContentFilterDialect",
+              "http://www.onvif.org/ver10/tev/messageContentFilter/ItemFilter")
+        .leaf("tev:MessageContentSchemaLocation",
+              "http://www.onvif.org/onvif/ver10/schema/onvif.xsd");
+    return SoapAnswer::of(xml.finish());
+}
+
+SoapAnswer OnvifEventService::createPullPoint(const OnvifCall& call)
+{
+    const auto termination =
+        terminationTime(XmlTree::text(XmlTree::child(call.operation, SoapNamespaces::kEvents,
+                                                     "InitialTerminationTime")),
+                        call.now);
+    if (!termination)
+    {
+        return SoapAnswer::failed(SoapFault::invalidArgVal(
+            "ter:InvalidArgVal", "InitialTerminationTime is not a time after the current one"));
+    }
+    const auto created = m_subscriptions.create(*termination, call.now);
+    if (!created)
+    {
+        return SoapAnswer::failed(
+            SoapFault::receiver({}, "The device keeps no more pull-point subscriptions"));
+    }
+    // A property's subscriber first learns how things stand.
+    created->second->synchronize(m_config.channels, m_alarms.alarmedChannel(), call.now);
+    XmlWriter xml;
+    xml.open("tev:CreatePullPointSubscriptionResponse")
+        .open("tev:SubscriptionReference")
+        .leaf("wsa:Address", call.baseUrl + kPullPointPrefix + created->first)
+        .close();
+    writeTimes(xml, "wsnt", call.now, *termination);
+    return SoapAnswer::of(xml.finish(), std::string(kPullPointActions) +
+                                            "EventPortType/CreatePullPointSubscriptionResponse");
+}
+
+SoapAnswer OnvifEventService::pullMessages(PullPoint& subscription, const OnvifCall& call) const
+{
+    const char* tev = SoapNamespaces::kEvents;
+    const auto timeout =
+        XsdTime::parseDuration(XmlTree::text(XmlTree::child(call.operation, tev, "Timeout")));
+    const std::string limitText =
+        XmlTree::text(XmlTree::child(call.operation, tev, "MessageLimit"));
+    const auto limit = limitText.empty() ? std::optional<std::uint64_t>(kDefaultMessageLimit)
+                                         : AsciiText::parseDecimal(limitText);
+    if (!timeout || !limit || *limit == 0)
+    {
+        return SoapAnswer::failed(SoapFault::invalidArgVal(
+            "ter:InvalidArgVal", "PullMessages needs a Timeout and a positive MessageLimit"));
+    }
+    const auto notices = subscription.pull(
+        std::min<std::chrono::milliseconds>(*timeout, kLongestPull),
+        static_cast<std::size_t>(std::min<std::uint64_t>(*limit, kDefaultMessageLimit * 10)));
+    XmlWriter xml;
+    xml.open("tev:PullMessagesResponse");
+    writeTimes(xml, "tev",
+               std::chrono::system_clock::now() +
+                   std::chrono::seconds(m_config.onvifClockOffsetSeconds),
+               subscription.termination());
+    for (const auto& notice : notices)
+    {
+        writeNotice(xml, notice);
+    }
+    return SoapAnswer::of(xml.finish(), std::string(kPullPointActions) +
+                                            "PullPointSubscription/PullMessagesResponse");
+}
+
+SoapAnswer OnvifEventService::renew(PullPoint& subscription, const OnvifCall& call)
+{
+    const auto termination =
+        terminationTime(XmlTree::text(XmlTree::child(call.operation, SoapNamespaces::kNotification,
+                                                     "TerminationTime")),
+                        call.now);
+    if (!termination)
+    {
+        return SoapAnswer::failed(SoapFault::invalidArgVal(
+            "ter:InvalidArgVal", "TerminationTime is not a time after the current one"));
+    }
+    subscription.setTermination(*termination);
+    XmlWriter xml;
+    xml.open("wsnt:RenewResponse")
+        .leaf("wsnt:TerminationTime", XsdTime::format(*termination))
+        .leaf("wsnt:CurrentTime", XsdTime::format(call.now));
+    return SoapAnswer::of(xml.finish(), std::string(kManagerActions) + "RenewResponse");
+}
+
+SoapAnswer OnvifEventService::synchronize(PullPoint& subscription, const OnvifCall& call) const
+{
+    subscription.synchronize(m_config.channels, m_alarms.alarmedChannel(), call.now);
+    return SoapAnswer::of(XmlWriter().empty("tev:SetSynchronizationPointResponse", {}).finish());
+}
+
+void OnvifEventService::writeNotice(XmlWriter& xml, const MotionNotice& notice)
+{
+    xml.open("wsnt:NotificationMessage")
+        .open("wsnt:Topic", {{"Dialect", kConcreteSet}})
+        .text("tns1:VideoSource/MotionAlarm")
+        .close();
+    xml.open("wsnt:Message")
+        .open("tt:Message", {{"UtcTime", XsdTime::format(notice.time, true)},
+                             {"PropertyOperation", notice.initial ? "Initialized" : "Changed"}});
+    xml.open("tt:Source")
+        .empty("tt:SimpleItem",
+               {{"Name", "Source"}, {"Value", OnvifProfiles::sourceToken(notice.channel)}})
+        .close();
+    xml.open("tt:Data")
+        .empty("tt:SimpleItem", {{"Name", "State"}, {"Value", notice.motion ? "true" : "false"}})
+        .close();
+    xml.close().close().close();
+}
+
+std::optional<OnvifEventService::TimePoint>
+OnvifEventService::terminationTime(const std::string& text, TimePoint now)
+{
+    if (text.empty())
+    {
+        return now + kDefaultLifetime;
+    }
+    std::optional<TimePoint> when;
+    if (text.front() == 'P')
+    {
+        if (const auto duration = XsdTime::parseDuration(text))
+        {
+            when = now + *duration;
+        }
+    }
+    else
+    {
+        when = XsdTime::parseDateTime(text);
+    }
+    if (!when || *when <= now)
+    {
+        return std::nullopt;
+    }
+    return std::min<TimePoint>(*when, now + kLongestLifetime);
+}
+
+} // namespace velkordevice

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "device/DeviceConfig.h"
+#include "device/OnvifCall.h"
+#include "device/OnvifProfiles.h"
+#include "device/SoapAnswer.h"
+
+namespace velkordevice
+{
+
+class XmlWriter;
+
+// ONVIF's media service (ver10): the profiles of the device's streams and where each is served.
+class OnvifMediaService
+{
+public:
+    static constexpr const char* kPath = "/onvif/media_service";
+
+    explicit OnvifMediaService(const DeviceConfig& config);
+
+    SoapAnswer answer(const OnvifCall& call) const;
+
+    // Where the stream of `profile` is served, for the client that reached us at `baseUrl`.
+    static std::string streamUri(const std::string& baseUrl, const OnvifProfile& profile);
+
+private:
+    SoapAnswer profiles() const;
+    SoapAnswer profile(const OnvifCall& call) const;
+    SoapAnswer streamUri(const OnvifCall& call) const;
+    SoapAnswer videoSources() const;
+    SoapAnswer encoderConfiguration(const OnvifCall& call) const;
+    std::optional<OnvifProfile> named(const OnvifCall& call) const;
+    void writeProfile(XmlWriter& xml, const char* element, const OnvifProfile& profile) const;
+    void writeEncoder(XmlWriter& xml, const char* element, const OnvifProfile& profile) const;
+
+    DeviceConfig m_config;
+};
+
+} // namespace velkordevice
