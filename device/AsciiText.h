@@ -1,6 +1,6 @@
 #pragma once
 
-#include "velkor/AsciiText.h"
+#include "common/AsciiText.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -9,7 +9,8 @@
 #include <string_view>
 
 // Text of the wire protocols and the command line: ASCII, whatever the locale. Trimming and
-// comparing are the library's own, so that both ends of the protocol read text alike.
+// comparing are common/'s, which the library uses too, so that both ends of the protocol read
+// text alike.
 namespace velkordevice::AsciiText
 {
 

@@ -1,4 +1,4 @@
-#include "velkor/VelkorLibrary.h"
+#include "velkor/api/VelkorLibrary.h"
 
 #include <cstdlib>
 

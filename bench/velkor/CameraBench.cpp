@@ -32,12 +32,12 @@
 #include "tests/velkor/support/RecordingListener.h"
 #include "tests/velkor/support/TestWindows.h"
 #include "tests/velkor/support/XvfbDisplay.h"
-#include "velkor/CameraStream.h"
-#include "velkor/DrawingThread.h"
-#include "velkor/LiveCounters.h"
-#include "velkor/LiveObserver.h"
-#include "velkor/ResultCode.h"
-#include "velkor/VelkorLibrary.h"
+#include "velkor/api/VelkorLibrary.h"
+#include "velkor/camera/CameraStream.h"
+#include "velkor/draw/DrawingThread.h"
+#include "velkor/report/LiveObserver.h"
+#include "velkor/report/ResultCode.h"
+#include "velkor/stats/LiveCounters.h"
 
 #include <algorithm>
 #include <chrono>

@@ -13,10 +13,11 @@
 #include "tests/support/RtspCamera.h"
 #include "tests/velkor/support/TestWindows.h"
 #include "tests/velkor/support/XvfbDisplay.h"
-#include "velkor/CameraStream.h"
-#include "velkor/DrawingThread.h"
-#include "velkor/LiveCounters.h"
-#include "velkor/ResultCode.h"
+#include "velkor/camera/CameraStream.h"
+#include "velkor/draw/DrawingThread.h"
+#include "velkor/draw/StatisticsText.h"
+#include "velkor/report/ResultCode.h"
+#include "velkor/stats/LiveCounters.h"
 
 #include <chrono>
 #include <cstdio>
@@ -104,7 +105,8 @@ int main(int argc, char** argv)
     const double loadBefore = LoadAverage();
     const Samples samples = sample(windows, window, seconds);
     const velkor::LiveCounters::Snapshot counted = output.counters()->snapshot() - before;
-    const std::vector<std::string> box = output.statistics()->figures().lines();
+    const std::vector<std::string> box =
+        velkor::StatisticsText::lines(output.statistics()->figures());
     stream.stop();
     std::printf("%s 640x480 25 fps over UDP, %.1f %% of RTP packets dropped, %d s:\n",
                 codec.c_str(), loss, seconds);

@@ -7,12 +7,12 @@
 #include "bench/support/ProcessClock.h"
 #include "bench/velkor/StreamCapture.h"
 #include "tests/support/Emulator.h"
-#include "velkor/FramePipeline.h"
-#include "velkor/LiveCounters.h"
-#include "velkor/LiveObserver.h"
-#include "velkor/PictureSink.h"
-#include "velkor/VideoDecoder.h"
-#include "velkor/VideoOutput.h"
+#include "velkor/decode/PictureSink.h"
+#include "velkor/decode/VideoDecoder.h"
+#include "velkor/draw/VideoOutput.h"
+#include "velkor/native/FramePipeline.h"
+#include "velkor/report/LiveObserver.h"
+#include "velkor/stats/LiveCounters.h"
 
 #include <benchmark/benchmark.h>
 #include <turbojpeg.h>

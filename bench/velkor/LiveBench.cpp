@@ -21,13 +21,14 @@
 #include "bench/support/ProcessClock.h"
 #include "bench/velkor/QuietObserver.h"
 #include "tests/support/Emulator.h"
-#include "velkor/DrawingThread.h"
-#include "velkor/HttpClient.h"
-#include "velkor/LiveCounters.h"
-#include "velkor/LiveObserver.h"
-#include "velkor/LiveStatistics.h"
-#include "velkor/LiveStream.h"
-#include "velkor/ResultCode.h"
+#include "velkor/draw/DrawingThread.h"
+#include "velkor/draw/StatisticsText.h"
+#include "velkor/native/LiveStream.h"
+#include "velkor/net/HttpClient.h"
+#include "velkor/report/LiveObserver.h"
+#include "velkor/report/ResultCode.h"
+#include "velkor/stats/LiveCounters.h"
+#include "velkor/stats/LiveStatistics.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -195,7 +196,7 @@ std::vector<std::string> ffmpegCommand(const std::string& base, const Stream& st
 void printFigures(velkor::DrawingThread& output)
 {
     std::printf("  the library's figures, as its statistics box shows them:\n");
-    for (const std::string& line : output.statistics()->figures().lines())
+    for (const std::string& line : velkor::StatisticsText::lines(output.statistics()->figures()))
     {
         std::printf("    %s\n", line.c_str());
     }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "velkor/LiveObserver.h"
-#include "velkor/ResultCode.h"
+#include "velkor/report/LiveObserver.h"
+#include "velkor/report/ResultCode.h"
 
 #include <cstdint>
 #include <cstdio>

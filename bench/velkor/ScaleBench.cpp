@@ -6,10 +6,10 @@
 // velkor_frame_bench's bareDecode figures, it shows how much of a whole frame the drawing side
 // alone takes. The live statistics' box laid over the drawn picture, as each picture gets it while
 // the box shows, is set beside the drawing it adds to.
-#include "velkor/DrawingMailbox.h"
-#include "velkor/Frame.h"
-#include "velkor/PictureScaler.h"
-#include "velkor/StatisticsBox.h"
+#include "velkor/decode/Frame.h"
+#include "velkor/draw/DrawingMailbox.h"
+#include "velkor/draw/PictureScaler.h"
+#include "velkor/draw/StatisticsBox.h"
 
 #include <benchmark/benchmark.h>
 

@@ -12,7 +12,7 @@
 #include "tests/velkor/support/ServerPause.h"
 #include "tests/velkor/support/TestJpeg.h"
 #include "tests/velkor/support/XvfbDisplay.h"
-#include "velkor/ResultCode.h"
+#include "velkor/report/ResultCode.h"
 
 #include <xcb/xcb.h>
 

@@ -1,11 +1,11 @@
 #include "bench/velkor/StreamCapture.h"
 
-#include "velkor/HttpClient.h"
-#include "velkor/LivePart.h"
-#include "velkor/MultipartParser.h"
-#include "velkor/StopSignal.h"
+#include "velkor/native/LivePart.h"
+#include "velkor/native/MultipartParser.h"
+#include "velkor/net/HttpClient.h"
 
 #include <optional>
+#include <stop_token>
 
 namespace velkortest
 {
@@ -15,7 +15,7 @@ std::vector<CapturedPart> StreamCapture::capture(const std::string& url, std::si
 {
     std::vector<CapturedPart> parts;
     std::optional<velkor::MultipartParser> parser;
-    velkor::StopSignal stop;
+    const std::stop_source stop;
     velkor::HttpStreamSink sink;
     sink.onResponse = [&](std::string_view contentType)
     {
@@ -49,7 +49,7 @@ std::vector<CapturedPart> StreamCapture::capture(const std::string& url, std::si
     request.url = url;
     request.totalTimeoutMs = 0;
     request.stallTimeoutMs = 10000;
-    const velkor::HttpResult result = velkor::HttpClient::stream(request, sink, stop);
+    const velkor::HttpResult result = velkor::HttpClient::stream(request, sink, stop.get_token());
     if (parts.size() < count)
     {
         error = "read " + std::to_string(parts.size()) + " parts of " + url + " (HTTP " +

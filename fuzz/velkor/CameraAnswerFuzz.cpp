@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to what reads a camera's answers at Open: the session description of an
 // RTSP camera and the start of an HTTP camera's stream. The first input byte picks the piece size
 // of the stream; the first line is the stream's Content-Type.
-#include "velkor/MjpegStreamHead.h"
-#include "velkor/SdpVideo.h"
+#include "velkor/camera/MjpegStreamHead.h"
+#include "velkor/camera/SdpVideo.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // Feeds arbitrary bytes to the per-part path of live play: multipart parsing, the part headers,
 // and the decoder that each part's Content-Type picks (TurboJPEG or libavcodec). The first input
 // byte picks the format asked for, which parts without a Content-Type are decoded as.
-#include "velkor/FramePipeline.h"
-#include "velkor/LiveObserver.h"
-#include "velkor/ResultCode.h"
+#include "velkor/native/FramePipeline.h"
+#include "velkor/report/LiveObserver.h"
+#include "velkor/report/ResultCode.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the multipart parser in arbitrary pieces. The first input byte picks
 // the piece size, so the fuzzer also explores how a stream is split.
-#include "velkor/MultipartParser.h"
+#include "velkor/native/MultipartParser.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the event-stream parser in arbitrary pieces and every event it yields
 // to the device-event reader. The first input byte picks the piece size.
-#include "velkor/DeviceEvent.h"
-#include "velkor/SseParser.h"
+#include "velkor/native/DeviceEvent.h"
+#include "velkor/native/SseParser.h"
 
 #include <cstdint>
 #include <cstdlib>

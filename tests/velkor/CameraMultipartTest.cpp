@@ -1,8 +1,7 @@
 #include "tests/velkor/support/LoopbackServer.h"
 #include "tests/velkor/support/TestJpeg.h"
-#include "velkor/CameraReader.h"
-#include "velkor/CameraUrl.h"
-#include "velkor/StopSignal.h"
+#include "velkor/camera/CameraReader.h"
+#include "velkor/camera/CameraUrl.h"
 
 extern "C"
 {
@@ -12,6 +11,7 @@ extern "C"
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -67,8 +67,8 @@ private:
 TEST(CameraMultipart, APartWhoseLengthLiesIsSkippedToTheNextBoundaryAndReadingGoesOn)
 {
     LyingLengthCamera camera;
-    StopSignal stop;
-    CameraReader reader(stop);
+    std::stop_source stop;
+    CameraReader reader(stop.get_token());
     ASSERT_EQ(reader.open(camera.url(), CameraScheme::Http), CameraReader::Result::Packet)
         << reader.error();
     const std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(av_packet_alloc(), [](AVPacket* p)

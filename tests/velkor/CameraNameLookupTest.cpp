@@ -3,7 +3,7 @@
 #include "tests/velkor/support/LibraryFixture.h"
 #include "tests/velkor/support/PrivateResolver.h"
 #include "tests/velkor/support/SilentNameServer.h"
-#include "velkor/ResultCode.h"
+#include "velkor/report/ResultCode.h"
 
 #include <chrono>
 #include <csignal>

@@ -6,7 +6,7 @@
 #include "tests/velkor/support/LoopbackServer.h"
 #include "tests/velkor/support/TestWindows.h"
 #include "tests/velkor/support/XvfbDisplay.h"
-#include "velkor/ResultCode.h"
+#include "velkor/report/ResultCode.h"
 
 #include <algorithm>
 #include <atomic>

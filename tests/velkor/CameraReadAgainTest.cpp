@@ -1,10 +1,11 @@
 #include "tests/velkor/support/LoopbackServer.h"
 #include "tests/velkor/support/TestJpeg.h"
-#include "velkor/CameraReader.h"
-#include "velkor/CameraUrl.h"
-#include "velkor/LiveStatistics.h"
-#include "velkor/StopSignal.h"
-#include "velkor/VelkorLibrary.h"
+#include "velkor/api/VelkorLibrary.h"
+#include "velkor/camera/CameraReader.h"
+#include "velkor/camera/CameraUrl.h"
+#include "velkor/stats/LiveStatistics.h"
+
+#include <stop_token>
 
 extern "C"
 {
@@ -120,8 +121,8 @@ bool eventually(const std::function<bool()>& done)
 TEST(CameraReadAgain, ANothingYetFromLibavformatIsAskedAgainNotTakenForALoss)
 {
     PacedCamera camera;
-    StopSignal stop;
-    CameraReader reader(stop);
+    std::stop_source stop;
+    CameraReader reader(stop.get_token());
     ASSERT_EQ(reader.open(camera.url(), CameraScheme::Http), CameraReader::Result::Packet)
         << reader.error();
     const std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(av_packet_alloc(), [](AVPacket* p)

@@ -1,12 +1,13 @@
 #include "tests/support/RtspCamera.h"
 #include "tests/velkor/support/TestWindows.h"
 #include "tests/velkor/support/XvfbDisplay.h"
-#include "velkor/CameraStream.h"
-#include "velkor/DrawingThread.h"
-#include "velkor/LiveCounters.h"
-#include "velkor/LiveObserver.h"
-#include "velkor/LiveStatistics.h"
-#include "velkor/ResultCode.h"
+#include "velkor/camera/CameraStream.h"
+#include "velkor/draw/DrawingThread.h"
+#include "velkor/draw/StatisticsText.h"
+#include "velkor/report/LiveObserver.h"
+#include "velkor/report/ResultCode.h"
+#include "velkor/stats/LiveCounters.h"
+#include "velkor/stats/LiveStatistics.h"
 
 #include <gtest/gtest.h>
 
@@ -113,7 +114,7 @@ std::unique_ptr<TestWindows> CameraStatisticsTest::s_windows;
 std::string said(const LiveStatistics::Figures& figures)
 {
     std::string text;
-    for (const std::string& line : figures.lines())
+    for (const std::string& line : StatisticsText::lines(figures))
     {
         text += "\n  " + line;
     }

@@ -1,4 +1,4 @@
-#include "velkor/CameraUrl.h"
+#include "velkor/camera/CameraUrl.h"
 
 #include <gtest/gtest.h>
 

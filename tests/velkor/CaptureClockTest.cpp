@@ -1,4 +1,4 @@
-#include "velkor/CaptureClock.h"
+#include "velkor/decode/CaptureClock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "tests/support/Emulator.h"
 #include "tests/velkor/support/LibraryFixture.h"
 #include "tests/velkor/support/XvfbDisplay.h"
-#include "velkor/Reconnector.h"
-#include "velkor/ResultCode.h"
+#include "velkor/report/ResultCode.h"
+#include "velkor/session/Reconnector.h"
 
 #include <string>
 

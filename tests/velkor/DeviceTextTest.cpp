@@ -1,6 +1,6 @@
-#include "velkor/Decimal.h"
-#include "velkor/DeviceEvent.h"
-#include "velkor/DeviceInfo.h"
+#include "common/Decimal.h"
+#include "velkor/native/DeviceEvent.h"
+#include "velkor/native/DeviceInfoParser.h"
 
 #include <gtest/gtest.h>
 
@@ -8,17 +8,17 @@
 #include <limits>
 
 using velkor::DeviceEvent;
-using velkor::DeviceInfo;
+using velkor::DeviceInfoParser;
 
 TEST(DeviceInfo, ReadsTheDevicesAnswer)
 {
     const auto info =
-        DeviceInfo::parse("device=velkor-device\r\nuid=2147483647\nchannels=4\nformats=jpeg\n"
-                          "widths=320,640\nversion=1\n");
+        DeviceInfoParser::parse("device=velkor-device\r\nuid=2147483647\nchannels=4\nformats=jpeg\n"
+                                "widths=320,640\nversion=1\n");
     ASSERT_TRUE(info);
     EXPECT_EQ(info->uid, 2147483647);
     EXPECT_EQ(info->channels, 4);
-    const auto minimal = DeviceInfo::parse("uid=0\ndevice=velkor-device");
+    const auto minimal = DeviceInfoParser::parse("uid=0\ndevice=velkor-device");
     ASSERT_TRUE(minimal);
     EXPECT_EQ(minimal->uid, 0);
     EXPECT_EQ(minimal->channels, 1);
@@ -26,13 +26,13 @@ TEST(DeviceInfo, ReadsTheDevicesAnswer)
 
 TEST(DeviceInfo, RefusesAnythingElse)
 {
-    EXPECT_FALSE(DeviceInfo::parse(""));
-    EXPECT_FALSE(DeviceInfo::parse("<html>hello</html>"));
-    EXPECT_FALSE(DeviceInfo::parse("device=other-device\nuid=1\n"));
-    EXPECT_FALSE(DeviceInfo::parse("device=velkor-device\n"));
-    EXPECT_FALSE(DeviceInfo::parse("device=velkor-device\nuid=-1\n"));
-    EXPECT_FALSE(DeviceInfo::parse("device=velkor-device\nuid=2147483648\n"));
-    EXPECT_FALSE(DeviceInfo::parse("device=velkor-device\nuid=12x\n"));
+    EXPECT_FALSE(DeviceInfoParser::parse(""));
+    EXPECT_FALSE(DeviceInfoParser::parse("<html>hello</html>"));
+    EXPECT_FALSE(DeviceInfoParser::parse("device=other-device\nuid=1\n"));
+    EXPECT_FALSE(DeviceInfoParser::parse("device=velkor-device\n"));
+    EXPECT_FALSE(DeviceInfoParser::parse("device=velkor-device\nuid=-1\n"));
+    EXPECT_FALSE(DeviceInfoParser::parse("device=velkor-device\nuid=2147483648\n"));
+    EXPECT_FALSE(DeviceInfoParser::parse("device=velkor-device\nuid=12x\n"));
 }
 
 TEST(DeviceEvent, ReadsTheThreeKinds)

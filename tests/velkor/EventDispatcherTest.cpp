@@ -1,7 +1,7 @@
-#include "velkor/EventDispatcher.h"
+#include "velkor/report/EventDispatcher.h"
 
-#include "velkor/LiveReporter.h"
-#include "velkor/PlayCallbacks.h"
+#include "velkor/report/LiveReporter.h"
+#include "velkor/report/PlayCallbacks.h"
 
 #include <gtest/gtest.h>
 

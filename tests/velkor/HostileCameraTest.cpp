@@ -4,7 +4,7 @@
 #include "tests/velkor/support/LibraryFixture.h"
 #include "tests/velkor/support/LoopbackServer.h"
 #include "tests/velkor/support/PeakMemory.h"
-#include "velkor/ResultCode.h"
+#include "velkor/report/ResultCode.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,6 +1,6 @@
 #include "tests/velkor/support/FakeDevice.h"
 #include "tests/velkor/support/LibraryFixture.h"
-#include "velkor/ResultCode.h"
+#include "velkor/report/ResultCode.h"
 
 #include <cstdlib>
 #include <new>

@@ -1,5 +1,5 @@
 #include "tests/velkor/support/LibraryFixture.h"
-#include "velkor/ResultCode.h"
+#include "velkor/report/ResultCode.h"
 
 #include <cstring>
 #include <string>

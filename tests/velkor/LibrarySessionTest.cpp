@@ -1,9 +1,9 @@
 #include "tests/velkor/support/FakeDevice.h"
 #include "tests/velkor/support/LibraryFixture.h"
 #include "tests/velkor/support/TestJpeg.h"
-#include "velkor/Reconnector.h"
-#include "velkor/ResultCode.h"
-#include "velkor/VelkorDevice.h"
+#include "velkor/report/ResultCode.h"
+#include "velkor/session/Reconnector.h"
+#include "velkor/session/VelkorDevice.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,14 +1,15 @@
-#include "velkor/LiveStatistics.h"
+#include "velkor/stats/LiveStatistics.h"
 
 #include "tests/velkor/support/FakeDevice.h"
 #include "tests/velkor/support/TestVideo.h"
 #include "tests/velkor/support/TestWindows.h"
 #include "tests/velkor/support/XvfbDisplay.h"
-#include "velkor/DrawingThread.h"
-#include "velkor/LiveObserver.h"
-#include "velkor/LivePictures.h"
-#include "velkor/LiveStream.h"
-#include "velkor/ResultCode.h"
+#include "velkor/draw/DrawingThread.h"
+#include "velkor/draw/StatisticsText.h"
+#include "velkor/live/LivePictures.h"
+#include "velkor/native/LiveStream.h"
+#include "velkor/report/LiveObserver.h"
+#include "velkor/report/ResultCode.h"
 
 #include <gtest/gtest.h>
 
@@ -120,7 +121,7 @@ TEST(LiveStatisticsTest, TheFiguresOfAStreamWhoseNumbersAreKnown)
     EXPECT_EQ(figures.leftOut, 0U);
     EXPECT_EQ(figures.losses, 0U);
 
-    const std::vector<std::string> lines = figures.lines();
+    const std::vector<std::string> lines = StatisticsText::lines(figures);
     for (const std::string words : {"velkor HTTP", "H.264", "320x240", "fps received", "fps drawn",
                                     "kbit/s", " ms median", "every 10 pictures"})
     {
@@ -141,7 +142,7 @@ TEST(LiveStatisticsTest, APlayWhosePicturesNoneDecodeSaysWhy)
     packet.data = reinterpret_cast<std::uint8_t*>(const_cast<char*>(garbage.data()));
     packet.size = static_cast<int>(garbage.size());
     pictures.show(packet, LivePictures::Encoded{});
-    const std::vector<std::string> lines = output.statistics()->figures().lines();
+    const std::vector<std::string> lines = StatisticsText::lines(output.statistics()->figures());
     EXPECT_TRUE(mentions(lines, "Video: no picture decoded: ")) << lines[1];
 }
 

@@ -6,8 +6,8 @@
 #include "tests/velkor/support/TestJpeg.h"
 #include "tests/velkor/support/TestWindows.h"
 #include "tests/velkor/support/XvfbDisplay.h"
-#include "velkor/DrawingThread.h"
-#include "velkor/ResultCode.h"
+#include "velkor/draw/DrawingThread.h"
+#include "velkor/report/ResultCode.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "velkor/MultipartParser.h"
+#include "velkor/native/MultipartParser.h"
 
 extern "C"
 {

@@ -1,4 +1,4 @@
-#include "velkor/SdpVideo.h"
+#include "velkor/camera/SdpVideo.h"
 
 #include <gtest/gtest.h>
 

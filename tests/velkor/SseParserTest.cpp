@@ -1,4 +1,4 @@
-#include "velkor/SseParser.h"
+#include "velkor/native/SseParser.h"
 
 #include <gtest/gtest.h>
 

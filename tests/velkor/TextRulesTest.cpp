@@ -1,7 +1,7 @@
-#include "velkor/TextRules.h"
+#include "velkor/net/TextRules.h"
 
-#include "velkor/AsciiText.h"
-#include "velkor/ResultCode.h"
+#include "common/AsciiText.h"
+#include "velkor/report/ResultCode.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "velkor/VideoDecoder.h"
+#include "velkor/decode/VideoDecoder.h"
 
 #include "tests/velkor/support/TestVideo.h"
-#include "velkor/PacketBuilder.h"
+#include "velkor/native/PacketBuilder.h"
 
 extern "C"
 {

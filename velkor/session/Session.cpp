@@ -1,0 +1,113 @@
+#include "velkor/session/Session.h"
+
+#include "velkor/native/EventStream.h"
+#include "velkor/report/EventDispatcher.h"
+#include "velkor/report/ResultCode.h"
+#include "velkor/session/DeviceEventReporter.h"
+
+namespace velkor
+{
+
+Session::Session(EventDispatcher& dispatcher, DeviceEventReporter& reporter)
+    : m_dispatcher(dispatcher), m_reporter(reporter)
+{
+}
+
+Session::~Session()
+{
+    end();
+}
+
+void Session::onLost(LostHook hook)
+{
+    m_onLost = std::move(hook);
+}
+
+int32_t Session::open(std::shared_ptr<const DeviceAccess> device, const std::stop_token& stop)
+{
+    end();
+    const DeviceAnswer answer = device->identify(stop);
+    if (answer.code != Ok)
+    {
+        m_dispatcher.postError(answer.code, answer.description);
+        return answer.code;
+    }
+    std::lock_guard lock(m_mutex);
+    m_device = std::move(device);
+    establishLocked(answer.info);
+    return answer.info.uid;
+}
+
+void Session::reopen(const DeviceInfo& info)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_device)
+    {
+        establishLocked(info);
+    }
+}
+
+bool Session::end()
+{
+    const bool wasUsable = usable();
+    std::lock_guard lock(m_mutex);
+    // The events' thread never waits for this lock, so stopping it here cannot deadlock.
+    m_events.reset();
+    m_open = false;
+    m_uid = 0;
+    return wasUsable;
+}
+
+bool Session::usable() const
+{
+    return m_open.load() && !m_lost.load();
+}
+
+int32_t Session::uid() const
+{
+    return usable() ? m_uid.load() : 0;
+}
+
+DeviceInfo Session::info() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_info;
+}
+
+std::shared_ptr<const DeviceAccess> Session::device() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_device;
+}
+
+void Session::establishLocked(const DeviceInfo& info)
+{
+    m_events.reset();
+    m_info = info;
+    m_uid = info.uid;
+    m_lost = false;
+    m_open = true;
+    const std::uint64_t generation = ++m_generation;
+    m_dispatcher.post([](IAppListener& listener)
+                      { listener.OnDevStatus(0, SessionStatusConnected); });
+    m_events = m_device->followEvents([this, channels = info.channels](const DeviceEvent& event)
+                                      { m_reporter.report(event, channels); },
+                                      [this, generation](const std::string& description)
+                                      { lost(generation, description); });
+}
+
+void Session::lost(std::uint64_t generation, const std::string& description)
+{
+    if (generation != m_generation.load() || m_lost.exchange(true))
+    {
+        return;
+    }
+    m_dispatcher.post([](IAppListener& listener) { listener.OnDevStatus(0, SessionStatusLost); });
+    m_dispatcher.postError(SessionLost, "lost the session with the device: " + description);
+    if (m_onLost)
+    {
+        m_onLost();
+    }
+}
+
+} // namespace velkor
