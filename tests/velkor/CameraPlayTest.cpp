@@ -36,7 +36,9 @@ namespace
 constexpr std::uint16_t kWidth = 320;
 constexpr std::uint16_t kHeight = 240;
 constexpr std::uint32_t kNoSignalBackground = 0x282C34;
-constexpr auto kPromptly = std::chrono::seconds(1);
+// Well inside the waits a stop must not sit out (libavformat's 5 s, a resolver's 10 s), with room
+// for a loaded sanitizer run; how quick a stop is, the benchmarks measure.
+constexpr auto kPromptly = std::chrono::seconds(3);
 
 auto errorWith(int32_t code, const std::string& text = {})
 {
