@@ -21,6 +21,7 @@
 
 using namespace velkor;
 using velkortest::ClosingCamera;
+using velkortest::errorWith;
 using velkortest::HttpCamera;
 using velkortest::LibraryFixture;
 using velkortest::LoopbackConnection;
@@ -39,14 +40,6 @@ constexpr std::uint32_t kNoSignalBackground = 0x282C34;
 // Well inside the waits a stop must not sit out (libavformat's 5 s, a resolver's 10 s), with room
 // for a loaded sanitizer run; how quick a stop is, the benchmarks measure.
 constexpr auto kPromptly = std::chrono::seconds(3);
-
-auto errorWith(int32_t code, const std::string& text = {})
-{
-    return [code, text](const RecordedEvent& event) {
-        return event.kind == "error" && event.a == code &&
-               event.text.find(text) != std::string::npos;
-    };
-}
 
 // Answers Open's DESCRIBE, then accepts libavformat's connections and says nothing to them.
 class SilentCamera

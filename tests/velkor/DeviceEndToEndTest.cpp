@@ -8,16 +8,12 @@
 
 using namespace velkor;
 using velkortest::Emulator;
+using velkortest::errorWith;
 using velkortest::LibraryFixture;
 using velkortest::RecordedEvent;
 
 namespace
 {
-
-auto errorWith(int32_t code)
-{
-    return [code](const RecordedEvent& event) { return event.kind == "error" && event.a == code; };
-}
 
 class EndToEndTest : public LibraryFixture
 {

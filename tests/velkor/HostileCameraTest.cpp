@@ -16,6 +16,7 @@
 #include <vector>
 
 using namespace velkor;
+using velkortest::errorWith;
 using velkortest::HostileHttpCamera;
 using velkortest::HostileRtspCamera;
 using velkortest::LibraryFixture;
@@ -38,14 +39,6 @@ constexpr long kSanitizerMegabytes = 0;
 // Without the caps, libavformat collects the endless picture or part whole: several hundred MB.
 constexpr long kTestMegabytes = 400 + kSanitizerMegabytes;
 constexpr long kProbeMegabytes = 200 + kSanitizerMegabytes;
-
-auto errorWith(int32_t code, const std::string& text = {})
-{
-    return [code, text](const RecordedEvent& event) {
-        return event.kind == "error" && event.a == code &&
-               event.text.find(text) != std::string::npos;
-    };
-}
 
 // Another host, as far as a camera's redirect goes: records every connection and request head,
 // and asks each request for Basic credentials, as a host that wants them would.

@@ -20,6 +20,7 @@
 #include <thread>
 
 using namespace velkor;
+using velkortest::errorWith;
 using velkortest::FakeDevice;
 using velkortest::LibraryFixture;
 using velkortest::LoopbackConnection;
@@ -40,11 +41,6 @@ int closedPort()
     ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
     ::close(probe);
     return ntohs(address.sin_port);
-}
-
-auto errorWith(int32_t code)
-{
-    return [code](const RecordedEvent& event) { return event.kind == "error" && event.a == code; };
 }
 
 // The text of the latest error of this code; other events may have come after it.

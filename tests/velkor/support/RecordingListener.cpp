@@ -1,9 +1,18 @@
 #include "tests/velkor/support/RecordingListener.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace velkortest
 {
+
+std::function<bool(const RecordedEvent&)> errorWith(int32_t code, std::string text)
+{
+    return [code, text = std::move(text)](const RecordedEvent& event) {
+        return event.kind == "error" && event.a == code &&
+               event.text.find(text) != std::string::npos;
+    };
+}
 
 void RecordingListener::OnError(int32_t errorCode, const char* description)
 {

@@ -24,6 +24,9 @@ struct RecordedEvent
     std::chrono::steady_clock::time_point at{};
 };
 
+// Matches an OnError of `code` whose text contains `text`.
+std::function<bool(const RecordedEvent&)> errorWith(int32_t code, std::string text = {});
+
 // Keeps every event it receives, for a test to wait for and inspect.
 class RecordingListener : public IAppListener
 {
