@@ -68,15 +68,15 @@ void answerAsVp8Camera(const std::string& path, const std::string& head,
         return;
     }
     // Prefixes of our own choosing: the library must read by namespace.
-    const std::string open =
-        "<e:Envelope xmlns:e=\"http://www.w3.org/2003/05/soap-envelope\" "
-        "xmlns:d=\"http://www.onvif.org/ver10/device/wsdl\" "
-        "xmlns:m=\"http://www.onvif.org/ver10/media/wsdl\" "
-        "xmlns:s=\"http://www.onvif.org/ver10/schema\"><e:Body>";
+    const std::string open = "<e:Envelope xmlns:e=\"http://www.w3.org/2003/05/soap-envelope\" "
+                             "xmlns:d=\"http://www.onvif.org/ver10/device/wsdl\" "
+                             "xmlns:m=\"http://www.onvif.org/ver10/media/wsdl\" "
+                             "xmlns:s=\"http://www.onvif.org/ver10/schema\"><e:Body>";
     const std::string close = "</e:Body></e:Envelope>";
-    const std::string address = "http://127.0.0.1" + head.substr(head.find("Host: 127.0.0.1") + 15,
-                                                                 head.find("\r\n", head.find("Host: ")) -
-                                                                     head.find("Host: 127.0.0.1") - 15);
+    const std::string address =
+        "http://127.0.0.1" +
+        head.substr(head.find("Host: 127.0.0.1") + 15,
+                    head.find("\r\n", head.find("Host: ")) - head.find("Host: 127.0.0.1") - 15);
     std::string body;
     if (head.find("/GetSystemDateAndTime\"") != std::string::npos)
     {
@@ -213,8 +213,8 @@ TEST_F(OnvifPlayTest, PlaysWithUsersOnACameraWhoseClockIsHoursOff)
 {
     // WS-Security's Created must lie within five minutes of the camera's clock, and the HTTP
     // stream takes the same user by Digest.
-    ASSERT_NO_FATAL_FAILURE(start({"--user", "admin", "--password", "pa ss:word",
-                                   "--onvif-clock-offset", "-10800"}));
+    ASSERT_NO_FATAL_FAILURE(
+        start({"--user", "admin", "--password", "pa ss:word", "--onvif-clock-offset", "-10800"}));
     login("admin", "pa ss:word");
     playsChannel(kH264At320, 320 * 65536 + 240, 3);
 }
@@ -248,9 +248,9 @@ TEST_F(OnvifPlayTest, RefusalsNameTheCallAndTheCamerasReason)
     ASSERT_NO_FATAL_FAILURE(start({"--user", "admin", "--password", "right"}));
     login("admin", "wrong-secret");
     EXPECT_EQ(m_api->Open(), CredentialsRefused);
-    ASSERT_TRUE(m_listener.waitFor(errorWith(
-        CredentialsRefused, "refused the user name and password (GetDeviceInformation: "
-                            "env:Sender, ter:NotAuthorized: Sender not Authorized)")))
+    ASSERT_TRUE(m_listener.waitFor(
+        errorWith(CredentialsRefused, "refused the user name and password (GetDeviceInformation: "
+                                      "env:Sender, ter:NotAuthorized: Sender not Authorized)")))
         << errorsSeen();
     EXPECT_EQ(errorsSeen().find("wrong-secret"), std::string::npos);
     login("", "");

@@ -115,11 +115,11 @@ OnvifIdentity OnvifCamera::identify(const std::stop_token& stop)
 OnvifIdentity OnvifCamera::readServices(const std::stop_token& stop, std::string& mediaUrl,
                                         std::string& eventsUrl)
 {
-    const OnvifAnswer answer = m_client.call(
-        m_deviceService, kTds + "/GetCapabilities",
-        "<tds:GetCapabilities xmlns:tds=\"" + kTds + "\"><tds:Category>All</tds:Category>" +
-            "</tds:GetCapabilities>",
-        stop);
+    const OnvifAnswer answer =
+        m_client.call(m_deviceService, kTds + "/GetCapabilities",
+                      "<tds:GetCapabilities xmlns:tds=\"" + kTds +
+                          "\"><tds:Category>All</tds:Category>" + "</tds:GetCapabilities>",
+                      stop);
     const xmlNode* capabilities = XmlTree::child(answer.response(), kTds, "Capabilities");
     if (capabilities == nullptr)
     {
@@ -137,8 +137,8 @@ OnvifIdentity OnvifCamera::readServices(const std::stop_token& stop, std::string
 
 OnvifIdentity OnvifCamera::readProfiles(const std::string& mediaUrl, const std::stop_token& stop)
 {
-    const OnvifAnswer answer = m_client.call(
-        mediaUrl, kTrt + "/GetProfiles", "<trt:GetProfiles xmlns:trt=\"" + kTrt + "\"/>", stop);
+    const OnvifAnswer answer = m_client.call(mediaUrl, kTrt + "/GetProfiles",
+                                             "<trt:GetProfiles xmlns:trt=\"" + kTrt + "\"/>", stop);
     if (answer.response() == nullptr)
     {
         return refusal(answer);
@@ -159,8 +159,9 @@ OnvifIdentity OnvifCamera::readProfiles(const std::string& mediaUrl, const std::
     if (identity.playable.empty())
     {
         return refused(NotVelkorDevice,
-                       m_name + " has no profile the library plays (H.264, H.265, JPEG or "
-                                "MPEG-4): its profiles carry " +
+                       m_name +
+                           " has no profile the library plays (H.264, H.265, JPEG or "
+                           "MPEG-4): its profiles carry " +
                            summary(profiles));
     }
     return identity;
@@ -173,8 +174,9 @@ OnvifIdentity OnvifCamera::refusal(const OnvifAnswer& answer) const
         const std::string why =
             answer.fault() ? answer.fault()->describe() : std::string("HTTP 401");
         return refused(CredentialsRefused,
-                       m_name + (m_anonymous ? " requires a user name and password"
-                                             : " refused the user name and password") +
+                       m_name +
+                           (m_anonymous ? " requires a user name and password"
+                                        : " refused the user name and password") +
                            " (" + answer.operation() + ": " + why + ")");
     }
     switch (answer.http().outcome)
@@ -202,7 +204,9 @@ OnvifStreamUri OnvifCamera::streamUri(int32_t channel, const std::stop_token& st
         if (channel < 1 || static_cast<std::size_t>(channel) > m_playable.size())
         {
             return {ChannelUnknown,
-                    m_name + " has no profile for channel " + std::to_string(channel), {}, {}};
+                    m_name + " has no profile for channel " + std::to_string(channel),
+                    {},
+                    {}};
         }
         mediaUrl = m_mediaUrl;
         const OnvifProfile& profile = m_playable[static_cast<std::size_t>(channel) - 1];
@@ -221,8 +225,9 @@ OnvifStreamUri OnvifCamera::streamUri(int32_t channel, const std::stop_token& st
     if (uri.empty())
     {
         const OnvifIdentity why = refusal(answer);
-        return {why.code, answer.response() == nullptr ? why.description
-                                                        : m_name + " named no URI in GetStreamUri",
+        return {why.code,
+                answer.response() == nullptr ? why.description
+                                             : m_name + " named no URI in GetStreamUri",
                 {},
                 codec};
     }

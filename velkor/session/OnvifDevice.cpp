@@ -56,8 +56,7 @@ std::unique_ptr<StreamSource> OnvifDevice::liveSource(PictureSink& output,
                                                       std::unique_ptr<LiveObserver> observer) const
 {
     return std::make_unique<OnvifStream>(
-        output, std::move(observer), m_camera,
-        CameraStream::Credentials{m_userName, m_password},
+        output, std::move(observer), m_camera, CameraStream::Credentials{m_userName, m_password},
         [format = m_format](VideoCodec codec) { format->store(StreamFormats::code(codec)); });
 }
 

@@ -13,8 +13,8 @@ namespace velkor
 {
 
 OnvifStream::OnvifStream(PictureSink& output, std::unique_ptr<LiveObserver> observer,
-                         std::shared_ptr<OnvifCamera> camera,
-                         CameraStream::Credentials credentials, CameraStream::FormatHook onFormat)
+                         std::shared_ptr<OnvifCamera> camera, CameraStream::Credentials credentials,
+                         CameraStream::FormatHook onFormat)
     : m_output(output), m_observer(std::move(observer)), m_camera(std::move(camera)),
       m_credentials(std::move(credentials)), m_onFormat(std::move(onFormat))
 {

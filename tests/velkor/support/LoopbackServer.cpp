@@ -71,7 +71,8 @@ std::string LoopbackConnection::receive(std::size_t count)
         {
             break;
         }
-        const ssize_t got = ::recv(m_socket, buffer, std::min(sizeof buffer, count - bytes.size()), 0);
+        const ssize_t got =
+            ::recv(m_socket, buffer, std::min(sizeof buffer, count - bytes.size()), 0);
         if (got <= 0)
         {
             break;
