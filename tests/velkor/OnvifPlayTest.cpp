@@ -19,7 +19,6 @@ using velkortest::errorWith;
 using velkortest::LibraryFixture;
 using velkortest::LoopbackConnection;
 using velkortest::LoopbackServer;
-using velkortest::RecordedEvent;
 using velkortest::RtspCamera;
 using velkortest::TestWindows;
 using velkortest::XvfbDisplay;
@@ -73,10 +72,8 @@ void answerAsVp8Camera(const std::string& path, const std::string& head,
                              "xmlns:m=\"http://www.onvif.org/ver10/media/wsdl\" "
                              "xmlns:s=\"http://www.onvif.org/ver10/schema\"><e:Body>";
     const std::string close = "</e:Body></e:Envelope>";
-    const std::string address =
-        "http://127.0.0.1" +
-        head.substr(head.find("Host: 127.0.0.1") + 15,
-                    head.find("\r\n", head.find("Host: ")) - head.find("Host: 127.0.0.1") - 15);
+    const std::size_t host = head.find("Host: ") + 6;
+    const std::string address = "http://" + head.substr(host, head.find("\r\n", host) - host);
     std::string body;
     if (head.find("/GetSystemDateAndTime\"") != std::string::npos)
     {
@@ -138,18 +135,7 @@ protected:
         ASSERT_EQ(m_api->SetPassword(password), 0);
     }
 
-    std::string errorsSeen() const
-    {
-        std::string texts;
-        for (const RecordedEvent& event : m_listener.events())
-        {
-            if (event.kind == "error")
-            {
-                texts += "\n  " + std::to_string(event.a) + " " + event.text;
-            }
-        }
-        return texts;
-    }
+    std::string errorsSeen() const { return m_listener.errorTexts(); }
 
     // A picture covers the window, then another one does.
     ::testing::AssertionResult videoMoves()
