@@ -47,13 +47,7 @@ std::vector<std::string> onvifCamera(std::vector<std::string> options)
 void answerAsVp8Camera(const std::string& path, const std::string& head,
                        LoopbackConnection& connection)
 {
-    const auto length = head.find("Content-Length: ");
-    const auto bodyStart = head.find("\r\n\r\n") + 4;
-    if (length != std::string::npos)
-    {
-        const std::size_t total = std::stoul(head.substr(length + 16));
-        connection.receive(total - std::min(total, head.size() - bodyStart));
-    }
+    connection.receiveBody(head);
     const auto respond = [&](const std::string& status, const std::string& body)
     {
         connection.send("HTTP/1.1 " + status +
