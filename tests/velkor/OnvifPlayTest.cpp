@@ -28,6 +28,7 @@ namespace
 
 constexpr std::uint16_t kWidth = 320;
 constexpr std::uint16_t kHeight = 240;
+constexpr std::uint32_t kNoSignalBackground = 0x282C34;
 // The emulator's profiles of one channel, in its order: JPEG at 7 widths, MPEG-4 at 2, H.264
 // and H.265 at 6 each, the smallest first.
 constexpr int32_t kJpeg320 = 1;
@@ -131,7 +132,7 @@ protected:
 
     std::string errorsSeen() const { return m_listener.errorTexts(); }
 
-    // A picture covers the window, then another one does.
+    // A picture (not the no-signal one) covers the window, then another one does.
     ::testing::AssertionResult videoMoves()
     {
         std::vector<std::uint32_t> first;
@@ -139,7 +140,9 @@ protected:
         while (std::chrono::steady_clock::now() < deadline)
         {
             const std::vector<std::uint32_t> now = m_windows->read(m_window, kWidth, kHeight);
+            const auto noSignal = std::count(now.begin(), now.end(), kNoSignalBackground);
             const bool video = !now.empty() && now.front() != TestWindows::kWhite &&
+                               noSignal < static_cast<long>(now.size()) / 2 &&
                                std::any_of(now.begin(), now.end(), [](auto p) { return p != 0; });
             if (video && first.empty())
             {
@@ -256,4 +259,22 @@ TEST_F(OnvifPlayTest, RefusalsNameTheCallAndTheCamerasReason)
         NotVelkorDevice, "has no profile the library plays (H.264, H.265, JPEG or MPEG-4): its "
                          "profiles carry VP8 640x480")))
         << errorsSeen();
+}
+
+TEST_F(OnvifPlayTest, ALostCameraIsPlayedAgainOnceItAnswersAgain)
+{
+    ASSERT_NO_FATAL_FAILURE(start({}));
+    ASSERT_GT(m_api->Open(), 0) << errorsSeen();
+    ASSERT_EQ(m_api->PlayLive(kH264At320, nullptr, 0, nullptr), Ok);
+    ASSERT_TRUE(m_listener.waitFor("play", kH264At320, 1)) << errorsSeen();
+    const int port = m_camera->port();
+    m_camera->kill();
+    ASSERT_TRUE(m_listener.waitFor("play", kH264At320, 0));
+    EXPECT_TRUE(m_listener.waitFor(errorWith(StreamLost)));
+    m_listener.reset();
+    m_camera = std::make_unique<Emulator>(onvifCamera({}), port);
+    ASSERT_TRUE(m_camera->ready()) << m_camera->banner();
+    EXPECT_TRUE(m_listener.waitFor("play", kH264At320, 1, std::chrono::seconds(20)))
+        << errorsSeen();
+    EXPECT_TRUE(videoMoves());
 }
