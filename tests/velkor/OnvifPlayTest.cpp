@@ -43,8 +43,8 @@ std::vector<std::string> onvifCamera(std::vector<std::string> options)
     return options;
 }
 
-// An ONVIF camera that answers just Open's questions, each by its SOAP action, and whose only
-// profile carries video the library does not decode.
+// An ONVIF camera that answers just Open's questions, each by its SOAP action (GetServices, not
+// GetCapabilities), and whose only profile carries video the library does not decode.
 void answerAsVp8Camera(const std::string& path, const std::string& head,
                        LoopbackConnection& connection)
 {
@@ -82,10 +82,12 @@ void answerAsVp8Camera(const std::string& path, const std::string& head,
         body = "<d:GetDeviceInformationResponse><d:Manufacturer>Acme</d:Manufacturer><d:Model>"
                "V8</d:Model><d:SerialNumber>1</d:SerialNumber></d:GetDeviceInformationResponse>";
     }
-    else if (head.find("/GetCapabilities\"") != std::string::npos)
+    else if (head.find("/GetServices\"") != std::string::npos)
     {
-        body = "<d:GetCapabilitiesResponse><d:Capabilities><s:Media><s:XAddr>" + address +
-               "/onvif/media</s:XAddr></s:Media></d:Capabilities></d:GetCapabilitiesResponse>";
+        // No GetCapabilities, which is deprecated: the media service is found by GetServices.
+        body = "<d:GetServicesResponse><d:Service><d:Namespace>"
+               "http://www.onvif.org/ver10/media/wsdl</d:Namespace><d:XAddr>" +
+               address + "/onvif/media</d:XAddr></d:Service></d:GetServicesResponse>";
     }
     else if (head.find("/GetProfiles\"") != std::string::npos)
     {
