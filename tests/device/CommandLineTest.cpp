@@ -52,7 +52,8 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
                                                          "--protocols",
                                                          "onvif",
                                                          "--onvif-clock-offset",
-                                                         "-5400"});
+                                                         "-5400",
+                                                         "--onvif-stream-uri=rtsp://h/{format}"});
     ASSERT_EQ(result.action, Action::Run) << result.error;
     const DeviceConfig& c = result.config;
     EXPECT_EQ(c.address, "::1");
@@ -70,6 +71,7 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
     EXPECT_FALSE(c.velkorProtocol);
     EXPECT_TRUE(c.onvifProtocol);
     EXPECT_EQ(c.onvifClockOffsetSeconds, -5400);
+    EXPECT_EQ(c.onvifStreamUri, "rtsp://h/{format}");
 }
 
 TEST(CommandLineTest, CredentialsImplyDigest)
@@ -87,7 +89,7 @@ TEST(CommandLineTest, HelpWinsOverEverythingElse)
     for (const char* option :
          {"--address", "--port", "--channels", "--fps", "--user", "--password", "--auth",
           "--nonce-lifetime", "--alarm-interval", "--uid", "--max-connections", "--loop",
-          "--protocols", "--onvif-clock-offset"})
+          "--protocols", "--onvif-clock-offset", "--onvif-stream-uri"})
     {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
@@ -114,6 +116,7 @@ TEST(CommandLineTest, RejectsBadInputWithAMessageNamingTheProblem)
         {{"--protocols", ""}, "--protocols"},
         {{"--onvif-clock-offset", "1h"}, "--onvif-clock-offset"},
         {{"--onvif-clock-offset", "-400000000"}, "--onvif-clock-offset"},
+        {{"--onvif-stream-uri", ""}, "--onvif-stream-uri"},
         {{"stray"}, "stray"},
     };
     for (const auto& [args, mention] : cases)
