@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,9 +30,18 @@ bool ProcessRunner::start(const std::vector<std::string>& arguments, bool withEr
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
+    const pid_t parent = ::getpid();
     const int pid = ::fork();
     if (pid == 0)
     {
+        // Also when the test crashes: a child left holding the test's standard error keeps ctest
+        // waiting for the end of that output until the test's timeout, and the crash is
+        // reported as a hang.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+        {
+            ::_exit(127);
+        }
         ::dup2(pipeEnds[1], STDOUT_FILENO);
         if (withErrors)
         {

@@ -9,7 +9,8 @@ namespace velkortest
 {
 
 // A child process whose standard output the test reads line by line; killed and reaped when the
-// runner goes, so no test leaves a process behind.
+// runner goes, and killed when the thread that started it ends (the test's process too), so no
+// test leaves a process behind, not even one that crashes.
 class ProcessRunner
 {
 public:

@@ -19,9 +19,10 @@ using velkortest::SilentNameServer;
 namespace
 {
 
-// Well inside the waits a stop must not sit out (libavformat's 5 s, a resolver's 10 s), with room
-// for a loaded sanitizer run; how quick a stop is, the benchmarks measure.
-constexpr auto kPromptly = std::chrono::seconds(3);
+// Well inside the lookup that a call must not sit out (the private resolver gives the silent name
+// server 30 s), and far beyond what a loaded sanitizer run adds; how quick a call is, the
+// benchmarks measure.
+constexpr auto kPromptly = std::chrono::seconds(12);
 constexpr const char* kName = "camera.test";
 
 PrivateResolver g_resolver;
@@ -73,8 +74,8 @@ TEST_F(CameraNameLookupTest, OpenGivesUpInItsOwnTimeWhileTheNameServerIsSilent)
     const auto took = timed("open_s", [&] { opened = m_api->Open(); });
     EXPECT_GT(m_nameServer.queries(), 0) << "the lookup never reached the silent name server";
     EXPECT_TRUE(opened == DeviceTimedOut || opened == DeviceUnreachable) << opened;
-    // Its connect time is 2 s, the lookup's own some 10 s.
-    EXPECT_LT(took, std::chrono::seconds(4)) << took.count() << " s";
+    // Its connect time is 2 s, the lookup's own 30 s.
+    EXPECT_LT(took, kPromptly) << took.count() << " s";
     EXPECT_LT(timed("close_s", [&] { m_api->Close(); }), kPromptly);
 }
 
@@ -123,12 +124,10 @@ TEST_F(CameraNameLookupTest, LeavingTheProcessWhileANameLookupHangsIsPrompt)
                             [&]
                             {
                                 probe.signal(SIGUSR1);
-                                exitCode = probe.waitForExit(std::chrono::seconds(15));
+                                exitCode = probe.waitForExit(std::chrono::seconds(45));
                             });
     EXPECT_EQ(exitCode, 0);
-    // The library's part is as prompt as Stop; the bound leaves room for the process's own end,
-    // slow under a sanitizer.
-    EXPECT_LT(left, std::chrono::seconds(3)) << "leaving took " << left.count() << " s";
+    EXPECT_LT(left, kPromptly) << "leaving took " << left.count() << " s";
 }
 
 // The namespaces are entered before anything starts a thread.

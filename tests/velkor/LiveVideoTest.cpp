@@ -6,7 +6,6 @@
 #include "tests/velkor/support/TestJpeg.h"
 #include "tests/velkor/support/TestWindows.h"
 #include "tests/velkor/support/XvfbDisplay.h"
-#include "velkor/draw/DrawingThread.h"
 #include "velkor/report/ResultCode.h"
 
 #include <unistd.h>
@@ -41,10 +40,6 @@ namespace
 
 constexpr std::uint32_t kWhite = TestWindows::kWhite;
 constexpr std::uint32_t kNoSignalBackground = 0x282C34;
-// A call waits for a stalled X server at most as long as the drawing thread is given to answer;
-// as long again is room for the call's own work under the sanitizers.
-constexpr auto kPromptly = 2 * DrawingThread::kAnswerTime;
-
 // Polls until `done` holds; false after 10 s.
 bool eventually(const std::function<bool()>& done)
 {
@@ -58,14 +53,6 @@ bool eventually(const std::function<bool()>& done)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
-}
-
-// How long `call` took.
-template <typename Call> std::chrono::duration<double> timed(Call call)
-{
-    const auto start = std::chrono::steady_clock::now();
-    call();
-    return std::chrono::steady_clock::now() - start;
 }
 
 // The process's resident memory, in MiB.
@@ -438,14 +425,20 @@ TEST_F(LiveVideoTest, AStalledXServerHoldsUpNeitherStoppingNorClosing)
     ASSERT_EQ(m_api->SetVideoWindow(window), 0);
     ASSERT_GE(m_api->Open(), 0);
     {
-        const ServerPause pause(*s_display, std::chrono::seconds(8));
+        // A call that waited for the server would return only once the pause is lifted. How
+        // long the calls take is velkor_stall_bench's to measure.
+        const ServerPause pause(*s_display, std::chrono::seconds(30));
         ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
         // A decoded picture is on its way to the stopped server.
         ASSERT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240));
-        EXPECT_LT(timed([this] { m_api->PlayControl(1, 1, nullptr, 0, nullptr); }), kPromptly);
-        EXPECT_LT(timed([this] { m_api->ClearImage(); }), kPromptly);
-        EXPECT_LT(timed([this] { m_api->SetVideoWindow(0); }), kPromptly);
-        EXPECT_LT(timed([this] { m_api->Close(); }), kPromptly);
+        m_api->PlayControl(1, 1, nullptr, 0, nullptr);
+        EXPECT_TRUE(pause.holding()) << "stopping play waited for the X server";
+        m_api->ClearImage();
+        EXPECT_TRUE(pause.holding()) << "ClearImage waited for the X server";
+        m_api->SetVideoWindow(0);
+        EXPECT_TRUE(pause.holding()) << "SetVideoWindow(0) waited for the X server";
+        m_api->Close();
+        EXPECT_TRUE(pause.holding()) << "Close waited for the X server";
     }
     // Once the server goes on, so does the drawing.
     ASSERT_EQ(m_api->SetVideoWindow(window), 0);

@@ -6,6 +6,9 @@
 #include "velkor/draw/VideoOutput.h"
 #include "velkor/report/ResultCode.h"
 
+#include <pthread.h>
+
+#include <csignal>
 #include <exception>
 
 namespace velkor
@@ -155,6 +158,13 @@ bool DrawingThread::answered(DrawingMailbox::Answer answer)
 
 void DrawingThread::run(const std::shared_ptr<State>& state)
 {
+    // A write to an X connection that the server closed, or that the watchdog cut, raises
+    // SIGPIPE in the writing thread, which would end the host unless it ignores the signal.
+    // Blocked here, the write fails with EPIPE, which xcb takes for a lost connection.
+    sigset_t brokenPipe;
+    sigemptyset(&brokenPipe);
+    sigaddset(&brokenPipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
     Frame picture;
     Frame noSignal;
     while (true)

@@ -91,7 +91,7 @@ bool PrivateResolver::enter(std::string& why)
         return false;
     }
     const bool mounted =
-        overlay(folder, "resolv.conf", "nameserver 127.0.0.1\noptions timeout:5 attempts:2\n",
+        overlay(folder, "resolv.conf", "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n",
                 "/etc/resolv.conf") &&
         overlay(folder, "nsswitch.conf", "hosts: files dns\n", "/etc/nsswitch.conf") &&
         overlay(folder, "hosts", kLocalhost, "/etc/hosts");

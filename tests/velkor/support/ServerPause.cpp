@@ -13,6 +13,7 @@ ServerPause::ServerPause(const XvfbDisplay& display, std::chrono::seconds longes
             std::unique_lock lock(m_mutex);
             m_ended.wait_for(lock, longest, [this] { return m_over; });
             m_display.resume();
+            m_lifted = true;
         });
 }
 
@@ -24,6 +25,12 @@ ServerPause::~ServerPause()
     }
     m_ended.notify_all();
     m_watchdog.join();
+}
+
+bool ServerPause::holding() const
+{
+    std::lock_guard lock(m_mutex);
+    return !m_lifted;
 }
 
 } // namespace velkortest

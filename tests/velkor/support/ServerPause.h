@@ -20,11 +20,15 @@ public:
     ServerPause(const ServerPause&) = delete;
     ServerPause& operator=(const ServerPause&) = delete;
 
+    // Whether the server is still stopped: false once `longest` has passed.
+    bool holding() const;
+
 private:
     const XvfbDisplay& m_display;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_ended;
     bool m_over = false;
+    bool m_lifted = false;
     std::thread m_watchdog;
 };
 
