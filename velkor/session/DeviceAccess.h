@@ -40,8 +40,8 @@ public:
     // Follows the events the device raises by itself until the stream is stopped or destroyed;
     // `onEnd` is called once if they end by themselves, which loses the session. Null for a
     // device that raises none.
-    virtual std::unique_ptr<EventStream> followEvents(EventStream::EventHandler onEvent,
-                                                      EventStream::EndHandler onEnd) const = 0;
+    virtual std::unique_ptr<EventFollower> followEvents(EventStream::EventHandler onEvent,
+                                                        EventStream::EndHandler onEnd) const = 0;
     // A source of the device's live pictures, not started yet.
     virtual std::unique_ptr<StreamSource>
     liveSource(PictureSink& output, std::unique_ptr<LiveObserver> observer) const = 0;
