@@ -1,8 +1,8 @@
 #include "device/Authenticator.h"
 
+#include "common/Base64.h"
 #include "device/AsciiText.h"
 #include "device/AuthParams.h"
-#include "device/Base64.h"
 #include "device/DigestCalculator.h"
 
 #include <openssl/crypto.h>
@@ -69,7 +69,7 @@ bool Authenticator::checkBasic(std::string_view authorization) const
     {
         return false;
     }
-    auto decoded = Base64::decode(parsed->token);
+    auto decoded = velkor::Base64::decode(parsed->token);
     if (!decoded)
     {
         return false;

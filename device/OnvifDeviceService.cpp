@@ -1,11 +1,11 @@
 #include "device/OnvifDeviceService.h"
 
+#include "common/SoapNamespaces.h"
+#include "common/XmlTree.h"
+#include "common/XmlWriter.h"
 #include "device/OnvifEventService.h"
 #include "device/OnvifMediaService.h"
-#include "device/SoapNamespaces.h"
 #include "device/StreamFormats.h"
-#include "device/XmlTree.h"
-#include "device/XmlWriter.h"
 
 #include <cstdio>
 #include <ctime>
@@ -20,7 +20,7 @@ namespace
 constexpr const char* kMajorVersion = "2";
 constexpr const char* kMinorVersion = "60";
 
-void writeDateTime(XmlWriter& xml, const char* name, const std::tm& utc)
+void writeDateTime(velkor::XmlWriter& xml, const char* name, const std::tm& utc)
 {
     xml.open(name).open("tt:Time");
     xml.leaf("tt:Hour", std::to_string(utc.tm_hour))
@@ -35,7 +35,7 @@ void writeDateTime(XmlWriter& xml, const char* name, const std::tm& utc)
         .close();
 }
 
-void writeVersion(XmlWriter& xml, const char* name)
+void writeVersion(velkor::XmlWriter& xml, const char* name)
 {
     xml.open(name).leaf("tt:Major", kMajorVersion).leaf("tt:Minor", kMinorVersion).close();
 }
@@ -53,20 +53,20 @@ std::string OnvifDeviceService::serialNumber(long long uid)
 
 SoapAnswer OnvifDeviceService::answer(const OnvifCall& call) const
 {
-    const char* tds = SoapNamespaces::kDevice;
-    if (XmlTree::is(call.operation, tds, "GetSystemDateAndTime"))
+    const char* tds = velkor::SoapNamespaces::kDevice;
+    if (velkor::XmlTree::is(call.operation, tds, "GetSystemDateAndTime"))
     {
         return systemDateAndTime(call);
     }
-    if (XmlTree::is(call.operation, tds, "GetDeviceInformation"))
+    if (velkor::XmlTree::is(call.operation, tds, "GetDeviceInformation"))
     {
         return deviceInformation();
     }
-    if (XmlTree::is(call.operation, tds, "GetCapabilities"))
+    if (velkor::XmlTree::is(call.operation, tds, "GetCapabilities"))
     {
         return capabilities(call);
     }
-    if (XmlTree::is(call.operation, tds, "GetServices"))
+    if (velkor::XmlTree::is(call.operation, tds, "GetServices"))
     {
         return services(call);
     }
@@ -78,7 +78,7 @@ SoapAnswer OnvifDeviceService::systemDateAndTime(const OnvifCall& call)
     const std::time_t seconds = std::chrono::system_clock::to_time_t(call.now);
     std::tm utc{};
     gmtime_r(&seconds, &utc);
-    XmlWriter xml;
+    velkor::XmlWriter xml;
     xml.open("tds:GetSystemDateAndTimeResponse").open("tds:SystemDateAndTime");
     xml.leaf("tt:DateTimeType", "Manual").leaf("tt:DaylightSavings", "false");
     xml.open("tt:TimeZone").leaf("tt:TZ", "UTC0").close();
@@ -89,7 +89,7 @@ SoapAnswer OnvifDeviceService::systemDateAndTime(const OnvifCall& call)
 
 SoapAnswer OnvifDeviceService::deviceInformation() const
 {
-    XmlWriter xml;
+    velkor::XmlWriter xml;
     xml.open("tds:GetDeviceInformationResponse")
         .leaf("tds:Manufacturer", "Quillon")
         .leaf("tds:Model", "velkor-device")
@@ -102,12 +102,12 @@ SoapAnswer OnvifDeviceService::deviceInformation() const
 SoapAnswer OnvifDeviceService::capabilities(const OnvifCall& call) const
 {
     std::set<std::string> asked;
-    for (const xmlNode* node = XmlTree::firstElement(call.operation); node != nullptr;
+    for (const xmlNode* node = velkor::XmlTree::firstElement(call.operation); node != nullptr;
          node = node->next)
     {
-        if (XmlTree::is(node, SoapNamespaces::kDevice, "Category"))
+        if (velkor::XmlTree::is(node, velkor::SoapNamespaces::kDevice, "Category"))
         {
-            asked.insert(XmlTree::text(node));
+            asked.insert(velkor::XmlTree::text(node));
         }
     }
     const bool all = asked.empty() || asked.count("All") != 0;
@@ -120,7 +120,7 @@ SoapAnswer OnvifDeviceService::capabilities(const OnvifCall& call) const
                 {"ter:ActionNotSupported", "ter:NoSuchService"}, "No such service: " + category));
         }
     }
-    XmlWriter xml;
+    velkor::XmlWriter xml;
     xml.open("tds:GetCapabilitiesResponse").open("tds:Capabilities");
     if (all || asked.count("Device") != 0)
     {
@@ -157,13 +157,13 @@ SoapAnswer OnvifDeviceService::capabilities(const OnvifCall& call) const
 SoapAnswer OnvifDeviceService::services(const OnvifCall& call) const
 {
     const bool withCapabilities =
-        XmlTree::text(
-            XmlTree::child(call.operation, SoapNamespaces::kDevice, "IncludeCapability")) == "true";
+        velkor::XmlTree::text(velkor::XmlTree::child(
+            call.operation, velkor::SoapNamespaces::kDevice, "IncludeCapability")) == "true";
     const std::pair<const char*, const char*> offered[] = {
-        {SoapNamespaces::kDevice, kPath},
-        {SoapNamespaces::kMedia, OnvifMediaService::kPath},
-        {SoapNamespaces::kEvents, OnvifEventService::kPath}};
-    XmlWriter xml;
+        {velkor::SoapNamespaces::kDevice, kPath},
+        {velkor::SoapNamespaces::kMedia, OnvifMediaService::kPath},
+        {velkor::SoapNamespaces::kEvents, OnvifEventService::kPath}};
+    velkor::XmlWriter xml;
     xml.open("tds:GetServicesResponse");
     for (const auto& [ns, path] : offered)
     {
@@ -180,10 +180,10 @@ SoapAnswer OnvifDeviceService::services(const OnvifCall& call) const
     return SoapAnswer::of(xml.finish());
 }
 
-void OnvifDeviceService::serviceCapabilities(XmlWriter& xml, const char* ns) const
+void OnvifDeviceService::serviceCapabilities(velkor::XmlWriter& xml, const char* ns) const
 {
     const std::string_view service(ns);
-    if (service == SoapNamespaces::kDevice)
+    if (service == velkor::SoapNamespaces::kDevice)
     {
         xml.open("tds:Capabilities")
             .empty("tds:Network", {{"IPFilter", "false"}, {"ZeroConfiguration", "false"}})
@@ -192,7 +192,7 @@ void OnvifDeviceService::serviceCapabilities(XmlWriter& xml, const char* ns) con
             .close();
         return;
     }
-    if (service == SoapNamespaces::kMedia)
+    if (service == velkor::SoapNamespaces::kMedia)
     {
         std::size_t profiles = 0;
         for (StreamFormat format : StreamFormats::all())

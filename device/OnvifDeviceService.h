@@ -4,10 +4,13 @@
 #include "device/OnvifCall.h"
 #include "device/SoapAnswer.h"
 
+namespace velkor
+{
+class XmlWriter;
+} // namespace velkor
+
 namespace velkordevice
 {
-
-class XmlWriter;
 
 // ONVIF's device service: the clock, who the device is and where its other services are.
 class OnvifDeviceService
@@ -27,7 +30,7 @@ private:
     SoapAnswer deviceInformation() const;
     SoapAnswer capabilities(const OnvifCall& call) const;
     SoapAnswer services(const OnvifCall& call) const;
-    void serviceCapabilities(XmlWriter& xml, const char* ns) const;
+    void serviceCapabilities(velkor::XmlWriter& xml, const char* ns) const;
 
     DeviceConfig m_config;
 };

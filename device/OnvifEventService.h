@@ -8,12 +8,15 @@
 #include <optional>
 #include <string>
 
+namespace velkor
+{
+class XmlWriter;
+} // namespace velkor
+
 namespace velkordevice
 {
 
 class AlarmSchedule;
-class XmlWriter;
-
 // ONVIF's event service: the motion topic and pull-point subscriptions to it, which follow the
 // device's alarm schedule.
 class OnvifEventService
@@ -38,7 +41,7 @@ private:
     SoapAnswer pullMessages(PullPoint& subscription, const OnvifCall& call) const;
     static SoapAnswer renew(PullPoint& subscription, const OnvifCall& call);
     SoapAnswer synchronize(PullPoint& subscription, const OnvifCall& call) const;
-    static void writeNotice(XmlWriter& xml, const MotionNotice& notice);
+    static void writeNotice(velkor::XmlWriter& xml, const MotionNotice& notice);
     // An xs:duration from `now` or an xs:dateTime, at most a day ahead; a minute from now when
     // empty; nullopt when not after `now`.
     static std::optional<TimePoint> terminationTime(const std::string& text, TimePoint now);

@@ -1,9 +1,9 @@
 #include "device/OnvifMediaService.h"
 
+#include "common/SoapNamespaces.h"
+#include "common/XmlTree.h"
+#include "common/XmlWriter.h"
 #include "device/FrameGeometry.h"
-#include "device/SoapNamespaces.h"
-#include "device/XmlTree.h"
-#include "device/XmlWriter.h"
 
 namespace velkordevice
 {
@@ -14,7 +14,7 @@ namespace
 // The largest picture a channel makes: its video source's size.
 constexpr int kSourceWidth = 2048;
 
-void writeSize(XmlWriter& xml, const char* element, int width)
+void writeSize(velkor::XmlWriter& xml, const char* element, int width)
 {
     xml.open(element)
         .leaf("tt:Width", std::to_string(width))
@@ -28,24 +28,24 @@ OnvifMediaService::OnvifMediaService(const DeviceConfig& config) : m_config(conf
 
 SoapAnswer OnvifMediaService::answer(const OnvifCall& call) const
 {
-    const char* trt = SoapNamespaces::kMedia;
-    if (XmlTree::is(call.operation, trt, "GetProfiles"))
+    const char* trt = velkor::SoapNamespaces::kMedia;
+    if (velkor::XmlTree::is(call.operation, trt, "GetProfiles"))
     {
         return profiles();
     }
-    if (XmlTree::is(call.operation, trt, "GetProfile"))
+    if (velkor::XmlTree::is(call.operation, trt, "GetProfile"))
     {
         return profile(call);
     }
-    if (XmlTree::is(call.operation, trt, "GetStreamUri"))
+    if (velkor::XmlTree::is(call.operation, trt, "GetStreamUri"))
     {
         return streamUri(call);
     }
-    if (XmlTree::is(call.operation, trt, "GetVideoSources"))
+    if (velkor::XmlTree::is(call.operation, trt, "GetVideoSources"))
     {
         return videoSources();
     }
-    if (XmlTree::is(call.operation, trt, "GetVideoEncoderConfiguration"))
+    if (velkor::XmlTree::is(call.operation, trt, "GetVideoEncoderConfiguration"))
     {
         return encoderConfiguration(call);
     }
@@ -61,7 +61,7 @@ std::string OnvifMediaService::streamUri(const std::string& baseUrl, const Onvif
 
 SoapAnswer OnvifMediaService::profiles() const
 {
-    XmlWriter xml;
+    velkor::XmlWriter xml;
     xml.open("trt:GetProfilesResponse");
     for (const auto& profile : OnvifProfiles::all(m_config.channels))
     {
@@ -78,7 +78,7 @@ SoapAnswer OnvifMediaService::profile(const OnvifCall& call) const
         return SoapAnswer::failed(
             SoapFault::invalidArgVal("ter:NoProfile", "The requested profile does not exist"));
     }
-    XmlWriter xml;
+    velkor::XmlWriter xml;
     xml.open("trt:GetProfileResponse");
     writeProfile(xml, "trt:Profile", *found);
     return SoapAnswer::of(xml.finish());
@@ -92,16 +92,16 @@ SoapAnswer OnvifMediaService::streamUri(const OnvifCall& call) const
         return SoapAnswer::failed(
             SoapFault::invalidArgVal("ter:NoProfile", "The requested profile does not exist"));
     }
-    const char* tt = SoapNamespaces::kSchema;
-    const std::string stream = XmlTree::text(
-        XmlTree::find(call.operation, {{SoapNamespaces::kMedia, "StreamSetup"}, {tt, "Stream"}}));
+    const char* tt = velkor::SoapNamespaces::kSchema;
+    const std::string stream = velkor::XmlTree::text(velkor::XmlTree::find(
+        call.operation, {{velkor::SoapNamespaces::kMedia, "StreamSetup"}, {tt, "Stream"}}));
     // Every transport is answered with the one way the device serves streams.
     if (stream == "RTP-Multicast")
     {
         return SoapAnswer::failed(SoapFault::invalidArgVal(
             "ter:InvalidStreamSetup", "The device serves no multicast streams"));
     }
-    XmlWriter xml;
+    velkor::XmlWriter xml;
     xml.open("trt:GetStreamUriResponse").open("trt:MediaUri");
     xml.leaf("tt:Uri", streamUri(call.baseUrl, *found))
         .leaf("tt:InvalidAfterConnect", "false")
@@ -114,14 +114,15 @@ SoapAnswer OnvifMediaService::encoderConfiguration(const OnvifCall& call) const
 {
     // Each profile has an encoder configuration of its own, under the profile's token.
     const auto found = OnvifProfiles::find(
-        XmlTree::text(XmlTree::child(call.operation, SoapNamespaces::kMedia, "ConfigurationToken")),
+        velkor::XmlTree::text(velkor::XmlTree::child(call.operation, velkor::SoapNamespaces::kMedia,
+                                                     "ConfigurationToken")),
         m_config.channels);
     if (!found)
     {
         return SoapAnswer::failed(
             SoapFault::invalidArgVal("ter:NoConfig", "The requested configuration does not exist"));
     }
-    XmlWriter xml;
+    velkor::XmlWriter xml;
     xml.open("trt:GetVideoEncoderConfigurationResponse");
     writeEncoder(xml, "trt:Configuration", *found);
     return SoapAnswer::of(xml.finish());
@@ -129,7 +130,7 @@ SoapAnswer OnvifMediaService::encoderConfiguration(const OnvifCall& call) const
 
 SoapAnswer OnvifMediaService::videoSources() const
 {
-    XmlWriter xml;
+    velkor::XmlWriter xml;
     xml.open("trt:GetVideoSourcesResponse");
     for (int channel = 1; channel <= m_config.channels; ++channel)
     {
@@ -143,12 +144,12 @@ SoapAnswer OnvifMediaService::videoSources() const
 
 std::optional<OnvifProfile> OnvifMediaService::named(const OnvifCall& call) const
 {
-    return OnvifProfiles::find(
-        XmlTree::text(XmlTree::child(call.operation, SoapNamespaces::kMedia, "ProfileToken")),
-        m_config.channels);
+    return OnvifProfiles::find(velkor::XmlTree::text(velkor::XmlTree::child(
+                                   call.operation, velkor::SoapNamespaces::kMedia, "ProfileToken")),
+                               m_config.channels);
 }
 
-void OnvifMediaService::writeProfile(XmlWriter& xml, const char* element,
+void OnvifMediaService::writeProfile(velkor::XmlWriter& xml, const char* element,
                                      const OnvifProfile& profile) const
 {
     const std::string token = profile.token();
@@ -167,7 +168,7 @@ void OnvifMediaService::writeProfile(XmlWriter& xml, const char* element,
     xml.close();
 }
 
-void OnvifMediaService::writeEncoder(XmlWriter& xml, const char* element,
+void OnvifMediaService::writeEncoder(velkor::XmlWriter& xml, const char* element,
                                      const OnvifProfile& profile) const
 {
     const std::string fps = std::to_string(m_config.fps);

@@ -5,10 +5,13 @@
 #include "device/OnvifProfiles.h"
 #include "device/SoapAnswer.h"
 
+namespace velkor
+{
+class XmlWriter;
+} // namespace velkor
+
 namespace velkordevice
 {
-
-class XmlWriter;
 
 // ONVIF's media service (ver10): the profiles of the device's streams and where each is served.
 class OnvifMediaService
@@ -30,8 +33,10 @@ private:
     SoapAnswer videoSources() const;
     SoapAnswer encoderConfiguration(const OnvifCall& call) const;
     std::optional<OnvifProfile> named(const OnvifCall& call) const;
-    void writeProfile(XmlWriter& xml, const char* element, const OnvifProfile& profile) const;
-    void writeEncoder(XmlWriter& xml, const char* element, const OnvifProfile& profile) const;
+    void writeProfile(velkor::XmlWriter& xml, const char* element,
+                      const OnvifProfile& profile) const;
+    void writeEncoder(velkor::XmlWriter& xml, const char* element,
+                      const OnvifProfile& profile) const;
 
     DeviceConfig m_config;
 };

@@ -1,8 +1,8 @@
 #include "device/OnvifService.h"
 
+#include "common/SoapNamespaces.h"
+#include "common/XmlTree.h"
 #include "device/SoapEnvelope.h"
-#include "device/SoapNamespaces.h"
-#include "device/XmlTree.h"
 
 #include <libxml/parser.h>
 
@@ -69,7 +69,7 @@ HttpReply OnvifService::serve(const HttpRequest& request, const std::string& lis
     {
         return notFound();
     }
-    const SoapMessage message = SoapMessage::parse(request.body());
+    const velkor::SoapMessage message = velkor::SoapMessage::parse(request.body());
     // Before the message is judged: a client that is not let in learns nothing of it, and one
     // that probes with an empty body (as libcurl does) gets the challenge it asks for.
     if (auto refused = refusal(request, message))
@@ -78,13 +78,13 @@ HttpReply OnvifService::serve(const HttpRequest& request, const std::string& lis
     }
     switch (message.problem())
     {
-    case SoapMessage::Problem::Malformed:
+    case velkor::SoapMessage::Problem::Malformed:
         return SoapEnvelope::reply(
             SoapAnswer::failed(SoapFault::sender({"ter:WellFormed"}, "XML Well-formed violation")));
-    case SoapMessage::Problem::NotSoap12:
+    case velkor::SoapMessage::Problem::NotSoap12:
         return SoapEnvelope::reply(SoapAnswer::failed(
             SoapFault{"env:VersionMismatch", {}, "A SOAP 1.2 envelope with a body is expected"}));
-    case SoapMessage::Problem::None:
+    case velkor::SoapMessage::Problem::None:
         break;
     }
     const OnvifCall call{message.operation(), baseUrl(request.header("Host"), listening), now()};
@@ -92,10 +92,11 @@ HttpReply OnvifService::serve(const HttpRequest& request, const std::string& lis
 }
 
 std::optional<HttpReply> OnvifService::refusal(const HttpRequest& request,
-                                               const SoapMessage& message)
+                                               const velkor::SoapMessage& message)
 {
     if (m_config.user.empty() ||
-        XmlTree::is(message.operation(), SoapNamespaces::kDevice, "GetSystemDateAndTime"))
+        velkor::XmlTree::is(message.operation(), velkor::SoapNamespaces::kDevice,
+                            "GetSystemDateAndTime"))
     {
         return std::nullopt;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/SoapMessage.h"
 #include "device/Authenticator.h"
 #include "device/DeviceConfig.h"
 #include "device/HttpReply.h"
@@ -7,7 +8,6 @@
 #include "device/OnvifDeviceService.h"
 #include "device/OnvifEventService.h"
 #include "device/OnvifMediaService.h"
-#include "device/SoapMessage.h"
 #include "device/UsernameTokenGuard.h"
 
 #include <optional>
@@ -34,7 +34,8 @@ public:
 
 private:
     // The refusal, or nullopt when the request may be answered.
-    std::optional<HttpReply> refusal(const HttpRequest& request, const SoapMessage& message);
+    std::optional<HttpReply> refusal(const HttpRequest& request,
+                                     const velkor::SoapMessage& message);
     SoapAnswer dispatch(const std::string& path, const OnvifCall& call);
     std::chrono::system_clock::time_point now() const;
     // The subscription id in "/onvif/pullpoint/<id>", empty for any other path.

@@ -1,15 +1,15 @@
 #include "device/SoapEnvelope.h"
 
-#include "device/SoapNamespaces.h"
-#include "device/XmlWriter.h"
+#include "common/SoapNamespaces.h"
+#include "common/XmlWriter.h"
 
 namespace velkordevice
 {
 
 std::string SoapEnvelope::wrap(const std::string& header, const std::string& body)
 {
-    using N = SoapNamespaces;
-    XmlWriter xml;
+    using N = velkor::SoapNamespaces;
+    velkor::XmlWriter xml;
     xml.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
     xml.open("env:Envelope", {{"xmlns:env", N::kEnvelope},
                               {"xmlns:xs", N::kXmlSchema},
@@ -33,7 +33,7 @@ std::string SoapEnvelope::wrap(const std::string& header, const std::string& bod
 
 std::string SoapEnvelope::faultBody(const SoapFault& fault)
 {
-    XmlWriter xml;
+    velkor::XmlWriter xml;
     xml.open("env:Fault").open("env:Code").leaf("env:Value", fault.code);
     for (const auto& subcode : fault.subcodes)
     {
@@ -61,7 +61,7 @@ HttpReply SoapEnvelope::reply(const SoapAnswer& answer)
     std::string header;
     if (!answer.action.empty())
     {
-        header = XmlWriter().leaf("wsa:Action", answer.action).finish();
+        header = velkor::XmlWriter().leaf("wsa:Action", answer.action).finish();
     }
     reply.body = wrap(header, answer.body);
     return reply;

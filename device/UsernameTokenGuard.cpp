@@ -1,12 +1,12 @@
 #include "device/UsernameTokenGuard.h"
 
-#include "device/Base64.h"
-#include "device/SoapNamespaces.h"
-#include "device/XmlTree.h"
-#include "device/XsdTime.h"
+#include "common/Base64.h"
+#include "common/PasswordDigest.h"
+#include "common/SoapNamespaces.h"
+#include "common/XmlTree.h"
+#include "common/XsdTime.h"
 
 #include <openssl/crypto.h>
-#include <openssl/evp.h>
 
 #include <string_view>
 
@@ -40,27 +40,29 @@ UsernameTokenGuard::UsernameTokenGuard(std::string user, std::string password,
 
 UsernameTokenGuard::Verdict UsernameTokenGuard::check(const xmlNode* soapHeader, TimePoint now)
 {
-    const char* wsse = SoapNamespaces::kSecurity;
-    const xmlNode* token = XmlTree::find(soapHeader, {{wsse, "Security"}, {wsse, "UsernameToken"}});
+    const char* wsse = velkor::SoapNamespaces::kSecurity;
+    const xmlNode* token =
+        velkor::XmlTree::find(soapHeader, {{wsse, "Security"}, {wsse, "UsernameToken"}});
     if (token == nullptr)
     {
         return Verdict::Absent;
     }
-    const xmlNode* password = XmlTree::child(token, wsse, "Password");
-    const std::string type = XmlTree::attribute(password, "Type");
-    const std::string nonce = XmlTree::text(XmlTree::child(token, wsse, "Nonce"));
-    const std::string created =
-        XmlTree::text(XmlTree::child(token, SoapNamespaces::kSecurityUtility, "Created"));
+    const xmlNode* password = velkor::XmlTree::child(token, wsse, "Password");
+    const std::string type = velkor::XmlTree::attribute(password, "Type");
+    const std::string nonce = velkor::XmlTree::text(velkor::XmlTree::child(token, wsse, "Nonce"));
+    const std::string created = velkor::XmlTree::text(
+        velkor::XmlTree::child(token, velkor::SoapNamespaces::kSecurityUtility, "Created"));
     if (password == nullptr ||
-        !constantTimeEquals(XmlTree::text(XmlTree::child(token, wsse, "Username")), m_user))
+        !constantTimeEquals(velkor::XmlTree::text(velkor::XmlTree::child(token, wsse, "Username")),
+                            m_user))
     {
         return Verdict::Refused;
     }
     if (endsWith(type, kPasswordDigest))
     {
-        const auto nonceBytes = Base64::decode(nonce);
+        const auto nonceBytes = velkor::Base64::decode(nonce);
         const bool passes = nonceBytes && !nonceBytes->empty() && fresh(created, now) &&
-                            digestMatches(*nonceBytes, created, XmlTree::text(password));
+                            digestMatches(*nonceBytes, created, velkor::XmlTree::text(password));
         // The digest binds the nonce to its Created: a client that sends one nonce with fresh
         // times (libonvif does, within a second) replays nothing.
         return passes && firstUse(nonce + ' ' + created, now) ? Verdict::Accepted
@@ -69,7 +71,7 @@ UsernameTokenGuard::Verdict UsernameTokenGuard::check(const xmlNode* soapHeader,
     // The text password is the default type; a Created it carries must still be fresh.
     const bool textType = type.empty() || endsWith(type, kPasswordText);
     return textType && (created.empty() || fresh(created, now)) &&
-                   constantTimeEquals(XmlTree::text(password, true), m_password)
+                   constantTimeEquals(velkor::XmlTree::text(password, true), m_password)
                ? Verdict::Accepted
                : Verdict::Refused;
 }
@@ -77,21 +79,13 @@ UsernameTokenGuard::Verdict UsernameTokenGuard::check(const xmlNode* soapHeader,
 bool UsernameTokenGuard::digestMatches(const std::string& nonce, const std::string& created,
                                        const std::string& digest) const
 {
-    const std::string input = nonce + created + m_password;
-    unsigned char hash[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    if (EVP_Digest(input.data(), input.size(), hash, &size, EVP_sha1(), nullptr) != 1)
-    {
-        return false;
-    }
-    const std::string expected =
-        Base64::encode(std::string_view(reinterpret_cast<const char*>(hash), size));
-    return constantTimeEquals(digest, expected);
+    const std::string expected = velkor::PasswordDigest::of(nonce, created, m_password);
+    return !expected.empty() && constantTimeEquals(digest, expected);
 }
 
 bool UsernameTokenGuard::fresh(const std::string& created, TimePoint now) const
 {
-    const auto when = XsdTime::parseDateTime(created);
+    const auto when = velkor::XsdTime::parseDateTime(created);
     return when && *when >= now - m_window && *when <= now + m_window;
 }
 

@@ -1,7 +1,7 @@
 #include "device/Authenticator.h"
 
+#include "common/Base64.h"
 #include "device/AuthParams.h"
-#include "device/Base64.h"
 #include "device/DigestCalculator.h"
 
 #include <gtest/gtest.h>
@@ -170,11 +170,13 @@ TEST_F(AuthenticatorTest, AcceptsHashedUserName)
 TEST(AuthenticatorModesTest, BasicChecksUserAndPassword)
 {
     Authenticator basic(AuthMode::Basic, "admin", "s3cret:x", 60s);
-    EXPECT_TRUE(basic.check("GET", "/", "Basic " + Base64::encode("admin:s3cret:x")).allowed);
+    EXPECT_TRUE(
+        basic.check("GET", "/", "Basic " + velkor::Base64::encode("admin:s3cret:x")).allowed);
     for (const std::string& bad :
-         {std::string(), "Basic " + Base64::encode("admin:wrong"),
-          "Basic " + Base64::encode("root:s3cret:x"), "Basic " + Base64::encode("admin"),
-          std::string("Basic !!!"), "Bearer " + Base64::encode("admin:s3cret:x")})
+         {std::string(), "Basic " + velkor::Base64::encode("admin:wrong"),
+          "Basic " + velkor::Base64::encode("root:s3cret:x"),
+          "Basic " + velkor::Base64::encode("admin"), std::string("Basic !!!"),
+          "Bearer " + velkor::Base64::encode("admin:s3cret:x")})
     {
         const AuthDecision decision = basic.check("GET", "/", bad);
         EXPECT_FALSE(decision.allowed) << bad;

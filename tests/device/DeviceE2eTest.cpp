@@ -1,5 +1,5 @@
+#include "common/Base64.h"
 #include "device/AuthParams.h"
-#include "device/Base64.h"
 #include "device/DigestCalculator.h"
 #include "device/FrameGeometry.h"
 #include "device/StreamFormats.h"
@@ -637,15 +637,15 @@ TEST_F(DeviceE2eTest, BasicAuthenticationChecksBothHalves)
     EXPECT_EQ(none->head.all("www-authenticate"),
               std::vector<std::string>{"Basic realm=\"velkor-device\", charset=\"UTF-8\""});
 
-    auto right = HttpConnection::get(port(), "/velkor/info",
-                                     {"Authorization: Basic " + Base64::encode("admin:pw")});
+    auto right = HttpConnection::get(
+        port(), "/velkor/info", {"Authorization: Basic " + velkor::Base64::encode("admin:pw")});
     ASSERT_TRUE(right);
     EXPECT_EQ(right->head.status, 200);
 
     for (const char* wrong : {"admin:pW", "Admin:pw", "admin:", ":pw"})
     {
         auto reply = HttpConnection::get(port(), "/velkor/live?channel=1&width=320",
-                                         {"Authorization: Basic " + Base64::encode(wrong)});
+                                         {"Authorization: Basic " + velkor::Base64::encode(wrong)});
         ASSERT_TRUE(reply) << wrong;
         EXPECT_EQ(reply->head.status, 401) << wrong;
     }

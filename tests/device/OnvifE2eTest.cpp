@@ -1,6 +1,6 @@
+#include "common/XsdTime.h"
 #include "device/FrameGeometry.h"
 #include "device/StreamFormats.h"
-#include "device/XsdTime.h"
 #include "tests/device/AccessUnitProbe.h"
 #include "tests/device/HttpConnection.h"
 #include "tests/device/JpegProbe.h"
@@ -405,7 +405,7 @@ TEST_F(OnvifE2eTest, MotionFollowsTheAlarmsThroughPullMessages)
                       "http://www.onvif.org/ver10/tev/topicExpression/ConcreteSet");
             const std::string message = notice + "/wsnt:Message/tt:Message";
             EXPECT_EQ(reply.value(message + "/@PropertyOperation"), "Changed");
-            const auto time = XsdTime::parseDateTime(reply.value(message + "/@UtcTime"));
+            const auto time = velkor::XsdTime::parseDateTime(reply.value(message + "/@UtcTime"));
             ASSERT_TRUE(time);
             EXPECT_LT(std::chrono::abs(*time - (Clock::now() + 1h)), 15s);
             changes.push_back(
@@ -426,8 +426,9 @@ TEST_F(OnvifE2eTest, SubscriptionsAreRenewedEndedExpireAndAreCapped)
     const SoapReply renewal = ask(renewed, "<Renew xmlns=\"http://docs.oasis-open.org/wsn/b-2\">"
                                            "<TerminationTime>PT120S</TerminationTime></Renew>");
     ASSERT_EQ(renewal.status, 200) << renewal.body;
-    const auto current = XsdTime::parseDateTime(renewal.value("//wsnt:CurrentTime"));
-    const auto termination = XsdTime::parseDateTime(renewal.value("//wsnt:TerminationTime"));
+    const auto current = velkor::XsdTime::parseDateTime(renewal.value("//wsnt:CurrentTime"));
+    const auto termination =
+        velkor::XsdTime::parseDateTime(renewal.value("//wsnt:TerminationTime"));
     ASSERT_TRUE(current && termination);
     EXPECT_EQ(*termination - *current, 120s);
     const SoapReply quiet = pull(renewed, "PT0.2S");

@@ -17,15 +17,23 @@ namespace
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kMaxFetchedBody = std::size_t{64} * 1024;
 constexpr std::size_t kMaxLocation = 2048;
 // The longest single wait for the sockets; curl shortens it to its own timers, a stop ends it.
 constexpr int kLongestWaitMs = 1000;
 
+struct HeaderListDeleter
+{
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
 struct Transfer
 {
+    std::unique_ptr<curl_slist, HeaderListDeleter> headers;
     const HttpStreamSink* sink = nullptr;
     std::string* body = nullptr;
+    std::size_t maxBody = 0;
+    // Every final answer's body is passed on, not only a 200's.
+    bool anyStatus = false;
     CURL* easy = nullptr;
     std::string contentType;
     std::string reason;
@@ -80,7 +88,14 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* cont
     {
         long status = 0;
         curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &status);
-        if (status == 200)
+        if (transfer->anyStatus && transfer->body != nullptr)
+        {
+            // Only the last answer's body counts: a 401 that libcurl answers with credentials
+            // had one too.
+            transfer->body->clear();
+            transfer->passing = status >= 200;
+        }
+        else if (status == 200)
         {
             transfer->passing = true;
             if (transfer->sink != nullptr && transfer->sink->onResponse &&
@@ -107,7 +122,7 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* contex
     }
     if (transfer->body != nullptr)
     {
-        if (transfer->body->size() + length > kMaxFetchedBody)
+        if (transfer->body->size() + length > transfer->maxBody)
         {
             transfer->refused = true;
             return 0;
@@ -128,6 +143,34 @@ struct EasyDeleter
     void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
 };
 using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
+
+void setMethod(CURL* handle, const HttpRequest& request, Transfer& transfer)
+{
+    if (request.method == HttpRequest::Method::RtspDescribe)
+    {
+        // So that an answer in HTTP reaches onBody, which tells it apart from one in RTSP.
+        curl_easy_setopt(handle, CURLOPT_HTTP09_ALLOWED, 1L);
+        curl_easy_setopt(handle, CURLOPT_RTSP_REQUEST, static_cast<long>(CURL_RTSPREQ_DESCRIBE));
+        curl_easy_setopt(handle, CURLOPT_RTSP_STREAM_URI, request.url.c_str());
+    }
+    else if (request.method == HttpRequest::Method::Post)
+    {
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.body.c_str());
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(request.body.size()));
+        curl_slist* headers =
+            curl_slist_append(nullptr, ("Content-Type: " + request.contentType).c_str());
+        // The body goes at once: waiting for a 100 Continue costs a second with a peer that
+        // never sends one.
+        if (curl_slist* more = headers == nullptr ? nullptr : curl_slist_append(headers, "Expect:"))
+        {
+            headers = more;
+        }
+        transfer.headers.reset(headers);
+        curl_easy_setopt(handle, CURLOPT_HTTPHEADER, transfer.headers.get());
+        transfer.anyStatus = true;
+    }
+}
 
 EasyHandle prepare(const HttpRequest& request, Transfer& transfer, char* errorBuffer)
 {
@@ -156,13 +199,7 @@ EasyHandle prepare(const HttpRequest& request, Transfer& transfer, char* errorBu
     curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
-    if (request.method == HttpRequest::Method::RtspDescribe)
-    {
-        // So that an answer in HTTP reaches onBody, which tells it apart from one in RTSP.
-        curl_easy_setopt(handle, CURLOPT_HTTP09_ALLOWED, 1L);
-        curl_easy_setopt(handle, CURLOPT_RTSP_REQUEST, static_cast<long>(CURL_RTSPREQ_DESCRIBE));
-        curl_easy_setopt(handle, CURLOPT_RTSP_STREAM_URI, request.url.c_str());
-    }
+    setMethod(handle, request, transfer);
     if (!request.userName.empty() || !request.password.empty())
     {
         // Only what the device may ask for: libcurl's CURLAUTH_ANY would also try NTLM and
@@ -341,6 +378,7 @@ HttpResult HttpClient::fetch(const HttpRequest& request, const std::stop_token& 
     Transfer transfer;
     std::string body;
     transfer.body = &body;
+    transfer.maxBody = request.maxBodyBytes;
     HttpResult result = perform(request, transfer, stop);
     result.body = std::move(body);
     return result;

@@ -14,11 +14,18 @@ struct HttpRequest
     {
         Get,
         // An RTSP DESCRIBE of the URL; the answer's status and body (SDP) come back as for GET.
-        RtspDescribe
+        RtspDescribe,
+        // `body` sent as `contentType`; the answer's body comes back whatever its status, since
+        // SOAP tells its faults in the bodies of 400 and 500.
+        Post
     };
 
     Method method = Method::Get;
     std::string url;
+    std::string body;
+    std::string contentType;
+    // The most of a fetched body that is taken; a longer one ends as Refused.
+    std::size_t maxBodyBytes = std::size_t{64} * 1024;
     std::string userName;
     std::string password;
     long connectTimeoutMs = 2000;
@@ -63,7 +70,7 @@ struct HttpStreamSink
     std::function<bool(const char* data, std::size_t size)> onData;
 };
 
-// GET (and RTSP DESCRIBE) requests through libcurl, with Digest or Basic authentication when
+// GET, POST (and RTSP DESCRIBE) requests through libcurl, with Digest or Basic authentication when
 // credentials are set and never through a proxy: the device is on the local network.
 class HttpClient
 {
@@ -75,8 +82,8 @@ public:
     static std::string describe(const HttpResult& result, const std::string& device,
                                 const std::string& what);
 
-    // Reads a small body (at most 64 KiB) whole. A stop requested meanwhile ends it at once with
-    // the outcome Stopped.
+    // Reads a small body (at most the request's maxBodyBytes) whole. A stop requested meanwhile
+    // ends it at once with the outcome Stopped.
     static HttpResult fetch(const HttpRequest& request, const std::stop_token& stop);
     // Runs until the body ends, the sink refuses, the connection breaks, nothing arrives for the
     // request's stall time, or a stop is requested, which ends it at once.

@@ -1,8 +1,8 @@
-#include "device/XmlTree.h"
+#include "common/XmlTree.h"
 
 #include <memory>
 
-namespace velkordevice
+namespace velkor
 {
 
 namespace
@@ -87,4 +87,4 @@ std::string XmlTree::attribute(const xmlNode* node, const char* name)
     return std::string(view(value.get()));
 }
 
-} // namespace velkordevice
+} // namespace velkor

@@ -1,13 +1,13 @@
-#include "device/SoapMessage.h"
+#include "common/SoapMessage.h"
 
-#include "device/SoapNamespaces.h"
-#include "device/XmlTree.h"
+#include "common/SoapNamespaces.h"
+#include "common/XmlTree.h"
 
 #include <libxml/parser.h>
 
 #include <climits>
 
-namespace velkordevice
+namespace velkor
 {
 
 SoapMessage SoapMessage::parse(std::string_view xml)
@@ -42,4 +42,4 @@ SoapMessage SoapMessage::parse(std::string_view xml)
     return message;
 }
 
-} // namespace velkordevice
+} // namespace velkor

@@ -1,6 +1,6 @@
-#include "device/XmlWriter.h"
+#include "common/XmlWriter.h"
 
-namespace velkordevice
+namespace velkor
 {
 
 XmlWriter& XmlWriter::open(std::string_view name, const Attributes& attributes)
@@ -93,4 +93,4 @@ void XmlWriter::start(std::string_view name, const Attributes& attributes)
     }
 }
 
-} // namespace velkordevice
+} // namespace velkor

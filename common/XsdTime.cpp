@@ -1,10 +1,10 @@
-#include "device/XsdTime.h"
+#include "common/XsdTime.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
-namespace velkordevice
+namespace velkor
 {
 
 namespace
@@ -189,4 +189,4 @@ std::optional<std::chrono::milliseconds> XsdTime::parseDuration(std::string_view
     return std::chrono::milliseconds(static_cast<long long>(total * 1000));
 }
 
-} // namespace velkordevice
+} // namespace velkor

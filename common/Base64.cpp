@@ -1,10 +1,10 @@
-#include "device/Base64.h"
+#include "common/Base64.h"
 
 #include <openssl/evp.h>
 
 #include <limits>
 
-namespace velkordevice
+namespace velkor
 {
 
 std::string Base64::encode(std::string_view data)
@@ -58,4 +58,4 @@ std::optional<std::string> Base64::decode(std::string_view text)
     return out;
 }
 
-} // namespace velkordevice
+} // namespace velkor

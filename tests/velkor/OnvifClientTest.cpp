@@ -1,0 +1,101 @@
+#include "velkor/onvif/OnvifClient.h"
+
+#include "common/SoapNamespaces.h"
+#include "common/XmlTree.h"
+#include "tests/support/Emulator.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace velkor
+{
+namespace
+{
+
+using velkortest::Emulator;
+
+const std::string kDevice = SoapNamespaces::kDevice;
+const std::string kInformation = "<tds:GetDeviceInformation xmlns:tds=\"" + kDevice + "\"/>";
+
+class OnvifClientTest : public ::testing::Test
+{
+protected:
+    void launch(std::vector<std::string> options)
+    {
+        options.insert(options.end(), {"--protocols", "onvif", "--channels", "1"});
+        m_device = std::make_unique<Emulator>(options);
+        ASSERT_TRUE(m_device->ready()) << m_device->banner();
+    }
+    std::string deviceService() const
+    {
+        return "http://127.0.0.1:" + std::to_string(m_device->port()) +
+               OnvifClient::kDeviceServicePath;
+    }
+    OnvifAnswer information(OnvifClient& client) const
+    {
+        return client.call(deviceService(), kDevice + "/GetDeviceInformation", kInformation,
+                           std::stop_token());
+    }
+    static std::string serialOf(const OnvifAnswer& answer)
+    {
+        return XmlTree::text(XmlTree::child(answer.response(), kDevice, "SerialNumber"));
+    }
+
+    std::unique_ptr<Emulator> m_device;
+};
+
+TEST_F(OnvifClientTest, CredentialsGoAsWsSecurityDigestOnTheCamerasClock)
+{
+    // Three hours off: a Created on our own clock would fall outside the camera's five minutes.
+    ASSERT_NO_FATAL_FAILURE(launch({"--user", "admin", "--password", "s3cret:pass", "--uid", "417",
+                                    "--onvif-clock-offset", "-10800"}));
+    OnvifClient client("admin", "s3cret:pass");
+    const OnvifAnswer time = client.synchroniseClock(deviceService(), std::stop_token());
+    ASSERT_NE(time.response(), nullptr) << time.problem("the camera");
+    EXPECT_NEAR(static_cast<double>(client.clockOffset().count()), -10800000.0, 2000.0);
+
+    const OnvifAnswer answer = information(client);
+    ASSERT_NE(answer.response(), nullptr) << answer.problem("the camera");
+    EXPECT_EQ(serialOf(answer), "VD-0000000417");
+    EXPECT_NE(client.envelope("<x/>").find("#PasswordDigest"), std::string::npos);
+    EXPECT_EQ(client.envelope("<x/>").find("s3cret"), std::string::npos);
+}
+
+TEST_F(OnvifClientTest, RefusedCredentialsAreTheCamerasNotAuthorizedFault)
+{
+    ASSERT_NO_FATAL_FAILURE(launch({"--user", "admin", "--password", "right"}));
+    OnvifClient wrong("admin", "wrong");
+    const OnvifAnswer refused = information(wrong);
+    EXPECT_EQ(refused.response(), nullptr);
+    EXPECT_TRUE(refused.credentialsRefused());
+    ASSERT_TRUE(refused.fault().has_value());
+    EXPECT_TRUE(refused.fault()->hasSubcode(SoapNamespaces::kError, "NotAuthorized"));
+    EXPECT_EQ(refused.problem("the camera"),
+              "the camera answered GetDeviceInformation with the fault env:Sender, "
+              "ter:NotAuthorized: Sender not Authorized");
+
+    // No credentials at all: the emulator challenges for HTTP authentication.
+    OnvifClient none({}, {});
+    const OnvifAnswer challenged = information(none);
+    EXPECT_EQ(challenged.http().status, 401);
+    EXPECT_TRUE(challenged.credentialsRefused());
+}
+
+TEST_F(OnvifClientTest, FaultsAreReadByNamespaceNotByPrefix)
+{
+    ASSERT_NO_FATAL_FAILURE(launch({}));
+    OnvifClient client({}, {});
+    const OnvifAnswer answer =
+        client.call(deviceService(), kDevice + "/NoSuchCall",
+                    "<x:NoSuchCall xmlns:x=\"" + kDevice + "\"/>", std::stop_token());
+    ASSERT_TRUE(answer.fault().has_value());
+    EXPECT_EQ(answer.fault()->code.ns, SoapNamespaces::kEnvelope);
+    EXPECT_EQ(answer.fault()->code.local, "Receiver");
+    EXPECT_TRUE(answer.fault()->hasSubcode(SoapNamespaces::kError, "ActionNotSupported"));
+    EXPECT_FALSE(answer.fault()->hasSubcode("urn:other", "ActionNotSupported"));
+    EXPECT_FALSE(answer.credentialsRefused());
+}
+
+} // namespace
+} // namespace velkor
