@@ -1,5 +1,6 @@
-#include "common/SoapMessage.h"
 #include "velkor/onvif/MotionMessage.h"
+
+#include "common/SoapMessage.h"
 #include "velkor/onvif/MotionState.h"
 
 #include <gtest/gtest.h>
@@ -15,8 +16,7 @@ namespace
 {
 
 // The emulator's answer to PullMessages, as captured, with `notifications` in its response.
-std::string pullAnswer(const std::string& notifications,
-                       const std::string& extraNamespaces = "")
+std::string pullAnswer(const std::string& notifications, const std::string& extraNamespaces = "")
 {
     return R"(<?xml version="1.0" encoding="UTF-8"?>
 <env:Envelope xmlns:env="http://www.w3.org/2003/05/soap-envelope" xmlns:tt="http://www.onvif.org/ver10/schema" xmlns:tev="http://www.onvif.org/ver10/events/wsdl" xmlns:wsnt="http://docs.oasis-open.org/wsn/b-2" xmlns:tns1="http://www.onvif.org/ver10/topics" )" +
@@ -32,7 +32,8 @@ std::string notification(const std::string& topic, const std::string& operation,
     return R"(<wsnt:NotificationMessage><wsnt:Topic Dialect="http://www.onvif.org/ver10/tev/topicExpression/ConcreteSet">)" +
            topic + R"(</wsnt:Topic><wsnt:Message><tt:Message UtcTime=")" + time +
            R"(" PropertyOperation=")" + operation + R"("><tt:Source>)" + source +
-           "</tt:Source><tt:Data>" + data + "</tt:Data></tt:Message></wsnt:Message></wsnt:NotificationMessage>";
+           "</tt:Source><tt:Data>" + data +
+           "</tt:Data></tt:Message></wsnt:Message></wsnt:NotificationMessage>";
 }
 
 std::string item(const std::string& name, const std::string& value)
@@ -52,8 +53,8 @@ std::vector<MotionMessage> read(const std::string& xml)
 TEST(MotionMessageTest, ReadsTheEmulatorsMessagesInTheirOrder)
 {
     const auto messages = read(pullAnswer(
-        notification("tns1:VideoSource/MotionAlarm", "Initialized", item("Source", "video_source_2"),
-                     item("State", "false")) +
+        notification("tns1:VideoSource/MotionAlarm", "Initialized",
+                     item("Source", "video_source_2"), item("State", "false")) +
         notification("tns1:VideoSource/MotionAlarm", "Changed", item("Source", "video_source_1"),
                      item("State", "true"), "2026-12-10T11:52:46.6875Z")));
     ASSERT_EQ(messages.size(), 2U);
@@ -72,7 +73,7 @@ TEST(MotionMessageTest, KnowsTheTopicsByNamespaceNotByPrefix)
 {
     const std::string cell = item("VideoSourceConfigurationToken", "vsc1") +
                              item("VideoAnalyticsConfigurationToken", "va1") + item("Rule", "r");
-    const auto messages = read(pullAnswer(
+    const std::string notifications =
         // Another prefix for ONVIF's topics, and cell motion's own data item.
         notification("on:RuleEngine/CellMotionDetector/Motion", "Changed", cell,
                      item("IsMotion", "1")) +
@@ -87,7 +88,9 @@ TEST(MotionMessageTest, KnowsTheTopicsByNamespaceNotByPrefix)
                      item("State", "maybe")) +
         // A time with a zone offset, read as UTC; a data item of another name that holds a boolean.
         notification(" tns1:VideoSource/MotionAlarm ", "Changed", item("Source", "s"),
-                     item("Level", "12") + item("Motion", "false"), "2026-12-10T12:00:00+01:00")),
+                     item("Level", "12") + item("Motion", "false"), "2026-12-10T12:00:00+01:00");
+    const auto messages = read(pullAnswer(
+        notifications,
         R"(xmlns:on="http://www.onvif.org/ver10/topics" xmlns:mk="http://maker.example/topics")"));
     ASSERT_EQ(messages.size(), 2U);
     EXPECT_EQ(messages[0].topic, Topic::CellMotion);

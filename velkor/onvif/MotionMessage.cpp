@@ -149,11 +149,9 @@ std::optional<MotionMessage> messageOf(const xmlNode* notification)
     {
         return std::nullopt;
     }
-    return MotionMessage{*topic,
-                         sourcesOf(XmlTree::child(message, SoapNamespaces::kSchema, "Source")),
-                         *motion,
-                         XmlTree::attribute(message, "PropertyOperation") == "Initialized",
-                         timeOf(message)};
+    return MotionMessage{
+        *topic, sourcesOf(XmlTree::child(message, SoapNamespaces::kSchema, "Source")), *motion,
+        XmlTree::attribute(message, "PropertyOperation") == "Initialized", timeOf(message)};
 }
 
 } // namespace

@@ -3,8 +3,7 @@
 namespace velkor
 {
 
-std::optional<int32_t> MotionState::update(int32_t channel, MotionMessage::Topic topic,
-                                           bool motion)
+std::optional<int32_t> MotionState::update(int32_t channel, MotionMessage::Topic topic, bool motion)
 {
     const bool before = sees(channel);
     if (motion)

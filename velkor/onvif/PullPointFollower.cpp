@@ -1,7 +1,6 @@
 #include "velkor/onvif/PullPointFollower.h"
 
 #include "common/XsdTime.h"
-
 #include "velkor/net/Pause.h"
 
 #include <algorithm>

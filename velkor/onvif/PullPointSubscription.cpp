@@ -54,13 +54,13 @@ PullPointSubscription::Result PullPointSubscription::subscribe(const std::string
     const std::string body =
         element("tev", tev, "CreatePullPointSubscription",
                 "<tev:InitialTerminationTime>" + lifetime() + "</tev:InitialTerminationTime>");
-    const OnvifAnswer answer =
-        m_client.call(eventServiceUrl, kEventActions + "EventPortType/CreatePullPointSubscriptionRequest",
-                      body, stop, kCallTimeoutMs);
+    const OnvifAnswer answer = m_client.call(
+        eventServiceUrl, kEventActions + "EventPortType/CreatePullPointSubscriptionRequest", body,
+        stop, kCallTimeoutMs);
     Result result = judge(answer);
-    const std::string address = XmlTree::text(XmlTree::find(
-        answer.response(),
-        {{tev, "SubscriptionReference"}, {SoapNamespaces::kAddressing, "Address"}}));
+    const std::string address =
+        XmlTree::text(XmlTree::find(answer.response(), {{tev, "SubscriptionReference"},
+                                                        {SoapNamespaces::kAddressing, "Address"}}));
     if (result.outcome == Outcome::Answered && address.empty())
     {
         return {Outcome::Refused, m_camera + " answered CreatePullPointSubscription without a "
@@ -80,15 +80,14 @@ PullPointSubscription::Result PullPointSubscription::pull(std::vector<MotionMess
                                                           const std::stop_token& stop)
 {
     const char* tev = SoapNamespaces::kEvents;
-    const std::string body =
-        element("tev", tev, "PullMessages",
-                "<tev:Timeout>PT" + std::to_string(kPullWait.count()) +
-                    "S</tev:Timeout><tev:MessageLimit>100</tev:MessageLimit>");
+    const std::string body = element("tev", tev, "PullMessages",
+                                     "<tev:Timeout>PT" + std::to_string(kPullWait.count()) +
+                                         "S</tev:Timeout><tev:MessageLimit>100</tev:MessageLimit>");
     const long timeoutMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(kPullWait).count() + kCallTimeoutMs;
-    const OnvifAnswer answer = m_client.call(
-        m_address, kEventActions + "PullPointSubscription/PullMessagesRequest", body, stop,
-        timeoutMs);
+    const OnvifAnswer answer =
+        m_client.call(m_address, kEventActions + "PullPointSubscription/PullMessagesRequest", body,
+                      stop, timeoutMs);
     Result result = judge(answer);
     if (result.outcome == Outcome::Answered)
     {
@@ -107,11 +106,10 @@ bool PullPointSubscription::renewDue() const
 PullPointSubscription::Result PullPointSubscription::renew(const std::stop_token& stop)
 {
     const char* wsnt = SoapNamespaces::kNotification;
-    const std::string body =
-        element("wsnt", wsnt, "Renew", "<wsnt:TerminationTime>" + lifetime() + "</wsnt:TerminationTime>");
-    const OnvifAnswer answer =
-        m_client.call(m_address, std::string(kManagerActions) + "RenewRequest", body, stop,
-                      kCallTimeoutMs);
+    const std::string body = element(
+        "wsnt", wsnt, "Renew", "<wsnt:TerminationTime>" + lifetime() + "</wsnt:TerminationTime>");
+    const OnvifAnswer answer = m_client.call(
+        m_address, std::string(kManagerActions) + "RenewRequest", body, stop, kCallTimeoutMs);
     Result result = judge(answer);
     if (result.outcome == Outcome::Answered)
     {
