@@ -186,6 +186,21 @@ void describeProtocols(CLI::App& app, DeviceConfig& config)
                       start = comma + 1;
                   }
               });
+}
+
+void describeOnvif(CLI::App& app, DeviceConfig& config)
+{
+    addOption(app, "--onvif-stream-uri", "TEMPLATE",
+              "the URI GetStreamUri answers, {channel}, {width} and {format} filled in, for "
+              "example rtsp://127.0.0.1:8554/{format} (default the device's own /velkor/live)",
+              [&config](const std::string& text)
+              {
+                  if (text.empty() || text.size() > 1024)
+                  {
+                      refuse("option --onvif-stream-uri expects a URI of 1 to 1024 characters");
+                  }
+                  config.onvifStreamUri = text;
+              });
     constexpr long long kTenYears = 10LL * 366 * 86400;
     addOption(app, "--onvif-clock-offset", "SECONDS",
               "seconds added to the clock ONVIF reports and checks credentials against, "
@@ -296,6 +311,7 @@ void CommandLine::describe(CLI::App& app, DeviceConfig& config, bool& authGiven)
     describeCredentials(app, config, authGiven);
     describeDevice(app, config);
     describeProtocols(app, config);
+    describeOnvif(app, config);
     // Last, to be listed last.
     app.set_help_flag("-h,--help", "show this text");
 }

@@ -40,6 +40,9 @@ struct DeviceConfig
     bool onvifProtocol = true;
     // Added to the system clock for the time ONVIF reports and checks credentials against.
     long long onvifClockOffsetSeconds = 0;
+    // What GetStreamUri names, with {channel}, {width} and {format} filled in; empty for the
+    // device's own /velkor/live.
+    std::string onvifStreamUri;
 };
 
 } // namespace velkordevice

@@ -52,8 +52,26 @@ SoapAnswer OnvifMediaService::answer(const OnvifCall& call) const
     return SoapAnswer::failed(SoapFault::actionNotSupported());
 }
 
-std::string OnvifMediaService::streamUri(const std::string& baseUrl, const OnvifProfile& profile)
+std::string OnvifMediaService::streamUri(const std::string& baseUrl, const OnvifProfile& profile,
+                                         const std::string& uriTemplate)
 {
+    if (!uriTemplate.empty())
+    {
+        const std::pair<std::string_view, std::string> fields[] = {
+            {"{channel}", std::to_string(profile.channel)},
+            {"{width}", std::to_string(profile.width)},
+            {"{format}", StreamFormats::name(profile.format)}};
+        std::string uri = uriTemplate;
+        for (const auto& [field, value] : fields)
+        {
+            for (std::size_t at = uri.find(field); at != std::string::npos;
+                 at = uri.find(field, at + value.size()))
+            {
+                uri.replace(at, field.size(), value);
+            }
+        }
+        return uri;
+    }
     return baseUrl + "/velkor/live?channel=" + std::to_string(profile.channel) +
            "&width=" + std::to_string(profile.width) +
            "&format=" + StreamFormats::name(profile.format);
@@ -103,7 +121,7 @@ SoapAnswer OnvifMediaService::streamUri(const OnvifCall& call) const
     }
     velkor::XmlWriter xml;
     xml.open("trt:GetStreamUriResponse").open("trt:MediaUri");
-    xml.leaf("tt:Uri", streamUri(call.baseUrl, *found))
+    xml.leaf("tt:Uri", streamUri(call.baseUrl, *found, m_config.onvifStreamUri))
         .leaf("tt:InvalidAfterConnect", "false")
         .leaf("tt:InvalidAfterReboot", "false")
         .leaf("tt:Timeout", "PT0S");

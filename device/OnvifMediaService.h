@@ -23,8 +23,10 @@ public:
 
     SoapAnswer answer(const OnvifCall& call) const;
 
-    // Where the stream of `profile` is served, for the client that reached us at `baseUrl`.
-    static std::string streamUri(const std::string& baseUrl, const OnvifProfile& profile);
+    // Where the stream of `profile` is served, for the client that reached us at `baseUrl`: the
+    // device's own path, or `uriTemplate` with the profile's {channel}, {width} and {format}.
+    static std::string streamUri(const std::string& baseUrl, const OnvifProfile& profile,
+                                 const std::string& uriTemplate = {});
 
 private:
     SoapAnswer profiles() const;

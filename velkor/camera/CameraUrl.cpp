@@ -256,8 +256,13 @@ std::string CameraUrl::withCredentials(int32_t channel, const std::string& userN
 
 int32_t CameraUrl::uid() const
 {
+    return uidOf(m_text);
+}
+
+int32_t CameraUrl::uidOf(std::string_view text)
+{
     std::uint32_t hash = 2166136261U;
-    for (const char c : m_text)
+    for (const char c : text)
     {
         hash ^= static_cast<unsigned char>(c);
         hash *= 16777619U;

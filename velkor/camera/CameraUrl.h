@@ -45,6 +45,8 @@ public:
     // Positive, the same for the same text: FNV-1a (32 bits) of the text as set, top bit cleared,
     // 1 in place of 0.
     int32_t uid() const;
+    // The same hash of any text, for cameras known by other words than their URL.
+    static int32_t uidOf(std::string_view text);
 
 private:
     CameraUrl(std::string text, CameraScheme scheme) : m_text(std::move(text)), m_scheme(scheme) {}

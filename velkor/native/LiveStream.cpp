@@ -12,8 +12,9 @@ namespace velkor
 {
 
 LiveStream::LiveStream(PictureSink& output, std::unique_ptr<LiveObserver> observer,
-                       HttpRequest device)
-    : m_output(output), m_observer(std::move(observer)), m_device(std::move(device))
+                       HttpRequest device, Target target)
+    : m_output(output), m_observer(std::move(observer)), m_device(std::move(device)),
+      m_target(target)
 {
 }
 
@@ -139,7 +140,10 @@ LiveStream::Attempt LiveStream::request(int32_t channel, StreamChoice choice,
                                         const std::stop_token& interrupt)
 {
     HttpRequest request = m_device;
-    request.url += pathFor(channel, choice);
+    if (m_target == Target::DevicePath)
+    {
+        request.url += pathFor(channel, choice);
+    }
     Attempt attempt;
     HttpStreamSink sink;
     sink.onResponse = [&](std::string_view contentType)
@@ -154,8 +158,11 @@ LiveStream::Attempt LiveStream::request(int32_t channel, StreamChoice choice,
         if (LiveStatistics* statistics = m_output.statistics())
         {
             // The credentials travel apart from the URL.
-            statistics->describeSource(m_device.url + " channel " + std::to_string(channel),
-                                       "velkor HTTP");
+            statistics->describeSource(m_target == Target::DevicePath
+                                           ? m_device.url + " channel " + std::to_string(channel)
+                                           : m_device.url,
+                                       m_target == Target::DevicePath ? "velkor HTTP"
+                                                                      : "multipart HTTP");
         }
         if (!announced)
         {

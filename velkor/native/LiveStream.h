@@ -26,8 +26,18 @@ class PictureSink;
 class LiveStream final : public StreamSource
 {
 public:
-    // `device` holds the device's base URL (no path), credentials and timeouts.
-    LiveStream(PictureSink& output, std::unique_ptr<LiveObserver> observer, HttpRequest device);
+    enum class Target
+    {
+        // The request's URL is the device's base (no path); channel and stream make the path.
+        DevicePath,
+        // The request's URL is the stream's whole address, as a camera named it; the stream
+        // cannot be chosen, only taken as it comes.
+        WholeUrl
+    };
+
+    // `device` holds the URL, credentials and timeouts.
+    LiveStream(PictureSink& output, std::unique_ptr<LiveObserver> observer, HttpRequest device,
+               Target target = Target::DevicePath);
     ~LiveStream() override;
     LiveStream(const LiveStream&) = delete;
     LiveStream& operator=(const LiveStream&) = delete;
@@ -59,6 +69,7 @@ private:
     PictureSink& m_output;
     std::unique_ptr<LiveObserver> m_observer;
     const HttpRequest m_device;
+    const Target m_target;
     mutable std::mutex m_mutex;
     StreamChoice m_choice;
     bool m_switching = false;

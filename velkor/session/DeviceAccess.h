@@ -22,6 +22,8 @@ struct DeviceAnswer
     int32_t code = 0;
     std::string description;
     DeviceInfo info;
+    // The peer does not speak this kind's protocol at all, so it is no device of this kind.
+    bool foreign = false;
 };
 
 // How the library reaches one kind of device: the question that opens a session with it, the
@@ -42,6 +44,9 @@ public:
     // device that raises none.
     virtual std::unique_ptr<EventFollower> followEvents(EventStream::EventHandler onEvent,
                                                         EventStream::EndHandler onEnd) const = 0;
+    // The kind of device to ask next when identify() finds no device of this kind at the
+    // address; null when there is none.
+    virtual std::unique_ptr<DeviceAccess> otherKind() const { return nullptr; }
     // A source of the device's live pictures, not started yet.
     virtual std::unique_ptr<StreamSource>
     liveSource(PictureSink& output, std::unique_ptr<LiveObserver> observer) const = 0;

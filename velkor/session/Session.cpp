@@ -27,7 +27,22 @@ void Session::onLost(LostHook hook)
 int32_t Session::open(std::shared_ptr<const DeviceAccess> device, const std::stop_token& stop)
 {
     end();
-    const DeviceAnswer answer = device->identify(stop);
+    DeviceAnswer answer = device->identify(stop);
+    // A device that refuses the credentials may be of another kind that guards every path.
+    const bool unknown = answer.code == NotVelkorDevice || answer.code == CredentialsRefused;
+    if (unknown && !stop.stop_requested())
+    {
+        // A peer that speaks the other kind's protocol no better keeps the first kind's answer.
+        if (std::unique_ptr<DeviceAccess> other = device->otherKind())
+        {
+            DeviceAnswer otherAnswer = other->identify(stop);
+            if (!otherAnswer.foreign)
+            {
+                answer = std::move(otherAnswer);
+                device = std::move(other);
+            }
+        }
+    }
     if (answer.code != Ok)
     {
         m_dispatcher.postError(answer.code, answer.description);

@@ -60,6 +60,28 @@ std::string LoopbackConnection::receiveHead(std::chrono::milliseconds patience)
     return head;
 }
 
+std::string LoopbackConnection::receive(std::size_t count)
+{
+    std::string bytes;
+    char buffer[1024];
+    while (bytes.size() < count && !stopping())
+    {
+        pollfd waiting{m_socket, POLLIN, 0};
+        if (::poll(&waiting, 1, 1000) <= 0)
+        {
+            break;
+        }
+        const ssize_t got =
+            ::recv(m_socket, buffer, std::min(sizeof buffer, count - bytes.size()), 0);
+        if (got <= 0)
+        {
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    return bytes;
+}
+
 bool LoopbackConnection::stopping() const
 {
     return m_stop != nullptr && m_stop->load();

@@ -1,0 +1,279 @@
+#include "tests/support/Emulator.h"
+#include "tests/support/RtspCamera.h"
+#include "tests/velkor/support/LibraryFixture.h"
+#include "tests/velkor/support/LoopbackServer.h"
+#include "tests/velkor/support/TestWindows.h"
+#include "tests/velkor/support/XvfbDisplay.h"
+#include "velkor/report/ResultCode.h"
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace velkor;
+using velkortest::Emulator;
+using velkortest::errorWith;
+using velkortest::LibraryFixture;
+using velkortest::LoopbackConnection;
+using velkortest::LoopbackServer;
+using velkortest::RecordedEvent;
+using velkortest::RtspCamera;
+using velkortest::TestWindows;
+using velkortest::XvfbDisplay;
+
+namespace
+{
+
+constexpr std::uint16_t kWidth = 320;
+constexpr std::uint16_t kHeight = 240;
+// The emulator's profiles of one channel, in its order: JPEG at 7 widths, MPEG-4 at 2, H.264
+// and H.265 at 6 each, the smallest first.
+constexpr int32_t kJpeg320 = 1;
+constexpr int32_t kMpeg4At320 = 8;
+constexpr int32_t kH264At320 = 10;
+constexpr int32_t kH265At320 = 16;
+constexpr int32_t kProfiles = 21;
+
+std::vector<std::string> onvifCamera(std::vector<std::string> options)
+{
+    options.insert(options.end(), {"--protocols", "onvif", "--channels", "1", "--fps", "10"});
+    return options;
+}
+
+// An ONVIF camera that answers just Open's questions, each by its SOAP action, and whose only
+// profile carries video the library does not decode.
+void answerAsVp8Camera(const std::string& path, const std::string& head,
+                       LoopbackConnection& connection)
+{
+    const auto length = head.find("Content-Length: ");
+    const auto bodyStart = head.find("\r\n\r\n") + 4;
+    if (length != std::string::npos)
+    {
+        const std::size_t total = std::stoul(head.substr(length + 16));
+        connection.receive(total - std::min(total, head.size() - bodyStart));
+    }
+    const auto respond = [&](const std::string& status, const std::string& body)
+    {
+        connection.send("HTTP/1.1 " + status +
+                        "\r\nContent-Type: application/soap+xml\r\nConnection: close\r\n"
+                        "Content-Length: " +
+                        std::to_string(body.size()) + "\r\n\r\n" + body);
+    };
+    if (path != "/onvif/device_service" && path != "/onvif/media")
+    {
+        respond("404 Not Found", "");
+        return;
+    }
+    // Prefixes of our own choosing: the library must read by namespace.
+    const std::string open = "<e:Envelope xmlns:e=\"http://www.w3.org/2003/05/soap-envelope\" "
+                             "xmlns:d=\"http://www.onvif.org/ver10/device/wsdl\" "
+                             "xmlns:m=\"http://www.onvif.org/ver10/media/wsdl\" "
+                             "xmlns:s=\"http://www.onvif.org/ver10/schema\"><e:Body>";
+    const std::string close = "</e:Body></e:Envelope>";
+    const std::string address =
+        "http://127.0.0.1" +
+        head.substr(head.find("Host: 127.0.0.1") + 15,
+                    head.find("\r\n", head.find("Host: ")) - head.find("Host: 127.0.0.1") - 15);
+    std::string body;
+    if (head.find("/GetSystemDateAndTime\"") != std::string::npos)
+    {
+        body = "<d:GetSystemDateAndTimeResponse><d:SystemDateAndTime><s:UTCDateTime><s:Time>"
+               "<s:Hour>8</s:Hour><s:Minute>30</s:Minute><s:Second>0</s:Second></s:Time><s:Date>"
+               "<s:Year>2026</s:Year><s:Month>12</s:Month><s:Day>10</s:Day></s:Date>"
+               "</s:UTCDateTime></d:SystemDateAndTime></d:GetSystemDateAndTimeResponse>";
+    }
+    else if (head.find("/GetDeviceInformation\"") != std::string::npos)
+    {
+        body = "<d:GetDeviceInformationResponse><d:Manufacturer>Acme</d:Manufacturer><d:Model>"
+               "V8</d:Model><d:SerialNumber>1</d:SerialNumber></d:GetDeviceInformationResponse>";
+    }
+    else if (head.find("/GetCapabilities\"") != std::string::npos)
+    {
+        body = "<d:GetCapabilitiesResponse><d:Capabilities><s:Media><s:XAddr>" + address +
+               "/onvif/media</s:XAddr></s:Media></d:Capabilities></d:GetCapabilitiesResponse>";
+    }
+    else if (head.find("/GetProfiles\"") != std::string::npos)
+    {
+        body = "<m:GetProfilesResponse><m:Profiles token=\"p1\"><s:VideoEncoderConfiguration>"
+               "<s:Encoding>VP8</s:Encoding><s:Resolution><s:Width>640</s:Width><s:Height>480"
+               "</s:Height></s:Resolution></s:VideoEncoderConfiguration></m:Profiles>"
+               "</m:GetProfilesResponse>";
+    }
+    respond(body.empty() ? "400 Bad Request" : "200 OK", open + body + close);
+}
+
+class OnvifPlayTest : public LibraryFixture
+{
+protected:
+    static void SetUpTestSuite() { s_display = std::make_unique<XvfbDisplay>(); }
+    static void TearDownTestSuite() { s_display.reset(); }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_display->ready()) << "Xvfb did not start";
+        LibraryFixture::SetUp();
+        m_windows = std::make_unique<TestWindows>();
+        ASSERT_TRUE(m_windows->usable());
+        m_window = m_windows->create(kWidth, kHeight);
+        ASSERT_EQ(m_api->SetVideoWindow(m_window), 0);
+    }
+    void TearDown() override
+    {
+        LibraryFixture::TearDown();
+        m_windows.reset();
+    }
+
+    void start(const std::vector<std::string>& options)
+    {
+        m_camera = std::make_unique<Emulator>(onvifCamera(options));
+        ASSERT_TRUE(m_camera->ready()) << m_camera->banner();
+        pointAt(m_camera->port());
+    }
+    void login(const char* user, const char* password)
+    {
+        ASSERT_EQ(m_api->SetUserName(user), 0);
+        ASSERT_EQ(m_api->SetPassword(password), 0);
+    }
+
+    std::string errorsSeen() const
+    {
+        std::string texts;
+        for (const RecordedEvent& event : m_listener.events())
+        {
+            if (event.kind == "error")
+            {
+                texts += "\n  " + std::to_string(event.a) + " " + event.text;
+            }
+        }
+        return texts;
+    }
+
+    // A picture covers the window, then another one does.
+    ::testing::AssertionResult videoMoves()
+    {
+        std::vector<std::uint32_t> first;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        while (std::chrono::steady_clock::now() < deadline)
+        {
+            const std::vector<std::uint32_t> now = m_windows->read(m_window, kWidth, kHeight);
+            const bool video = !now.empty() && now.front() != TestWindows::kWhite &&
+                               std::any_of(now.begin(), now.end(), [](auto p) { return p != 0; });
+            if (video && first.empty())
+            {
+                first = now;
+            }
+            else if (video && now != first)
+            {
+                return ::testing::AssertionSuccess();
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return ::testing::AssertionFailure()
+               << (first.empty() ? "no picture covered the window" : "the picture never moved");
+    }
+
+    // Plays `channel` from Open on and checks its picture, its size and the format it names.
+    void playsChannel(int32_t channel, int32_t packedSize, int32_t format)
+    {
+        m_listener.reset();
+        ASSERT_GT(m_api->Open(), 0) << errorsSeen();
+        EXPECT_TRUE(m_listener.waitFor("dev", 0, 1));
+        ASSERT_EQ(m_api->PlayLive(channel, nullptr, 0, nullptr), Ok) << errorsSeen();
+        EXPECT_TRUE(m_listener.waitFor("image", 0, packedSize)) << channel << errorsSeen();
+        EXPECT_TRUE(videoMoves()) << "channel " << channel;
+        EXPECT_EQ(m_api->GetStreamFormat(), format) << "channel " << channel;
+        EXPECT_EQ(m_listener.count("error"), 0U) << errorsSeen();
+        EXPECT_EQ(m_api->PlayControl(1, 1, nullptr, 0, nullptr), 0);
+        EXPECT_EQ(m_api->Close(), 0);
+    }
+
+    static std::unique_ptr<XvfbDisplay> s_display;
+    std::unique_ptr<TestWindows> m_windows;
+    std::uint32_t m_window = 0;
+    std::unique_ptr<Emulator> m_camera;
+};
+
+std::unique_ptr<XvfbDisplay> OnvifPlayTest::s_display;
+
+} // namespace
+
+TEST_F(OnvifPlayTest, PlaysEachCodecByAddressWithoutUsers)
+{
+    ASSERT_NO_FATAL_FAILURE(start({}));
+    playsChannel(kJpeg320, 320 * 65536 + 240, 0);
+    playsChannel(kMpeg4At320, 320 * 65536 + 240, 1);
+    playsChannel(kH264At320, 320 * 65536 + 240, 3);
+    playsChannel(kH265At320, 320 * 65536 + 240, 6);
+}
+
+TEST_F(OnvifPlayTest, PlaysWithUsersOnACameraWhoseClockIsHoursOff)
+{
+    // WS-Security's Created must lie within five minutes of the camera's clock, and the HTTP
+    // stream takes the same user by Digest.
+    ASSERT_NO_FATAL_FAILURE(
+        start({"--user", "admin", "--password", "pa ss:word", "--onvif-clock-offset", "-10800"}));
+    login("admin", "pa ss:word");
+    playsChannel(kH264At320, 320 * 65536 + 240, 3);
+}
+
+TEST_F(OnvifPlayTest, AStreamUriOfAnRtspServerPlaysThroughTheCameraPath)
+{
+    RtspCamera rtsp;
+    ASSERT_TRUE(rtsp.ready()) << rtsp.banner();
+    ASSERT_NO_FATAL_FAILURE(start({"--onvif-stream-uri", rtsp.url("/{format}")}));
+    // The RTSP server decides the picture: 640 x 480 whatever the profile says.
+    playsChannel(kH264At320, 640 * 65536 + 480, 3);
+}
+
+TEST_F(OnvifPlayTest, TheUidIsTheCamerasOwnAndStaysTheSame)
+{
+    ASSERT_NO_FATAL_FAILURE(start({"--uid", "417"}));
+    const int32_t uid = m_api->Open();
+    ASSERT_GT(uid, 0) << errorsSeen();
+    EXPECT_EQ(m_api->Close(), 0);
+    ASSERT_NO_FATAL_FAILURE(start({"--uid", "417"}));
+    EXPECT_EQ(m_api->Open(), uid) << "another run of the same camera, on another port";
+    EXPECT_EQ(m_api->Close(), 0);
+    ASSERT_NO_FATAL_FAILURE(start({"--uid", "418"}));
+    const int32_t other = m_api->Open();
+    EXPECT_GT(other, 0);
+    EXPECT_NE(other, uid) << "another serial number, another camera";
+}
+
+TEST_F(OnvifPlayTest, RefusalsNameTheCallAndTheCamerasReason)
+{
+    ASSERT_NO_FATAL_FAILURE(start({"--user", "admin", "--password", "right"}));
+    login("admin", "wrong-secret");
+    EXPECT_EQ(m_api->Open(), CredentialsRefused);
+    ASSERT_TRUE(m_listener.waitFor(
+        errorWith(CredentialsRefused, "refused the user name and password (GetDeviceInformation: "
+                                      "env:Sender, ter:NotAuthorized: Sender not Authorized)")))
+        << errorsSeen();
+    EXPECT_EQ(errorsSeen().find("wrong-secret"), std::string::npos);
+    login("", "");
+    m_listener.reset();
+    EXPECT_EQ(m_api->Open(), CredentialsRefused);
+    EXPECT_TRUE(m_listener.waitFor(errorWith(CredentialsRefused, "requires a user name")));
+
+    login("admin", "right");
+    ASSERT_GT(m_api->Open(), 0) << errorsSeen();
+    m_listener.reset();
+    EXPECT_EQ(m_api->PlayLive(kProfiles + 1, nullptr, 0, nullptr), ChannelUnknown);
+    EXPECT_TRUE(m_listener.waitFor(errorWith(
+        ChannelUnknown, "has 21 profiles the library plays, one a channel (1 to 21); channel 22")))
+        << errorsSeen();
+    EXPECT_EQ(m_api->Close(), 0);
+
+    LoopbackServer vp8(answerAsVp8Camera);
+    pointAt(vp8.port());
+    login("", "");
+    m_listener.reset();
+    EXPECT_EQ(m_api->Open(), NotVelkorDevice);
+    EXPECT_TRUE(m_listener.waitFor(errorWith(
+        NotVelkorDevice, "has no profile the library plays (H.264, H.265, JPEG or MPEG-4): its "
+                         "profiles carry VP8 640x480")))
+        << errorsSeen();
+}
