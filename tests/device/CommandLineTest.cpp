@@ -25,6 +25,7 @@ TEST(CommandLineTest, DefaultsMatchTheProtocol)
     EXPECT_EQ(result.config.loop, LoopMode::Auto);
     EXPECT_TRUE(result.config.velkorProtocol && result.config.onvifProtocol);
     EXPECT_EQ(result.config.onvifClockOffsetSeconds, 0);
+    EXPECT_TRUE(result.config.onvifEventsListed);
 }
 
 TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
@@ -52,7 +53,9 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
                                                          "--protocols",
                                                          "onvif",
                                                          "--onvif-clock-offset",
-                                                         "-5400"});
+                                                         "-5400",
+                                                         "--onvif-events",
+                                                         "unlisted"});
     ASSERT_EQ(result.action, Action::Run) << result.error;
     const DeviceConfig& c = result.config;
     EXPECT_EQ(c.address, "::1");
@@ -70,6 +73,7 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
     EXPECT_FALSE(c.velkorProtocol);
     EXPECT_TRUE(c.onvifProtocol);
     EXPECT_EQ(c.onvifClockOffsetSeconds, -5400);
+    EXPECT_FALSE(c.onvifEventsListed);
 }
 
 TEST(CommandLineTest, CredentialsImplyDigest)
@@ -87,7 +91,7 @@ TEST(CommandLineTest, HelpWinsOverEverythingElse)
     for (const char* option :
          {"--address", "--port", "--channels", "--fps", "--user", "--password", "--auth",
           "--nonce-lifetime", "--alarm-interval", "--uid", "--max-connections", "--loop",
-          "--protocols", "--onvif-clock-offset"})
+          "--protocols", "--onvif-clock-offset", "--onvif-events"})
     {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
@@ -114,6 +118,7 @@ TEST(CommandLineTest, RejectsBadInputWithAMessageNamingTheProblem)
         {{"--protocols", ""}, "--protocols"},
         {{"--onvif-clock-offset", "1h"}, "--onvif-clock-offset"},
         {{"--onvif-clock-offset", "-400000000"}, "--onvif-clock-offset"},
+        {{"--onvif-events", "hidden"}, "--onvif-events"},
         {{"stray"}, "stray"},
     };
     for (const auto& [args, mention] : cases)
