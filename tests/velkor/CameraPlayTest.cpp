@@ -165,18 +165,7 @@ protected:
 
     std::vector<std::uint32_t> pixels() { return m_windows->read(m_window, kWidth, kHeight); }
 
-    std::string errorsSeen() const
-    {
-        std::string texts;
-        for (const RecordedEvent& event : m_listener.events())
-        {
-            if (event.kind == "error")
-            {
-                texts += "\n  " + std::to_string(event.a) + " " + event.text;
-            }
-        }
-        return texts;
-    }
+    std::string errorsSeen() const { return m_listener.errorTexts(); }
 
     // Polls the window until `done` holds for its pixels; false after 15 s.
     bool waitForPixels(const std::function<bool(const std::vector<std::uint32_t>&)>& done)

@@ -102,18 +102,7 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    std::string errorsSeen() const
-    {
-        std::string texts;
-        for (const RecordedEvent& event : m_listener.events())
-        {
-            if (event.kind == "error")
-            {
-                texts += "\n  " + std::to_string(event.a) + " " + event.text;
-            }
-        }
-        return texts;
-    }
+    std::string errorsSeen() const { return m_listener.errorTexts(); }
 
     static bool printable(const std::string& text)
     {

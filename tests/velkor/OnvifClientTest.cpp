@@ -3,10 +3,13 @@
 #include "common/SoapNamespaces.h"
 #include "common/XmlTree.h"
 #include "tests/support/Emulator.h"
+#include "tests/velkor/support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <mutex>
+#include <vector>
 
 namespace velkor
 {
@@ -14,6 +17,8 @@ namespace
 {
 
 using velkortest::Emulator;
+using velkortest::LoopbackConnection;
+using velkortest::LoopbackServer;
 
 const std::string kDevice = SoapNamespaces::kDevice;
 const std::string kInformation = "<tds:GetDeviceInformation xmlns:tds=\"" + kDevice + "\"/>";
@@ -95,6 +100,52 @@ TEST_F(OnvifClientTest, FaultsAreReadByNamespaceNotByPrefix)
     EXPECT_TRUE(answer.fault()->hasSubcode(SoapNamespaces::kError, "ActionNotSupported"));
     EXPECT_FALSE(answer.fault()->hasSubcode("urn:other", "ActionNotSupported"));
     EXPECT_FALSE(answer.credentialsRefused());
+}
+
+TEST(OnvifClientDigestTest, ACameraThatChallengesGetsTheSameRequestAgainWithHttpDigest)
+{
+    std::mutex mutex;
+    std::vector<std::string> bodies;
+    std::vector<std::string> heads;
+    LoopbackServer camera(
+        [&](const std::string&, const std::string& head, LoopbackConnection& connection)
+        {
+            const std::string body = connection.receiveBody(head);
+            {
+                std::lock_guard lock(mutex);
+                heads.push_back(head);
+                bodies.push_back(body);
+            }
+            if (head.find("Authorization: Digest ") == std::string::npos)
+            {
+                connection.send("HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest "
+                                "realm=\"cam\", qop=\"auth\", nonce=\"n0\"\r\n"
+                                "Content-Length: 0\r\nConnection: close\r\n\r\n");
+                return;
+            }
+            const std::string answer =
+                "<e:Envelope xmlns:e=\"http://www.w3.org/2003/05/soap-envelope\"><e:Body>"
+                "<d:GetDeviceInformationResponse xmlns:d=\"" +
+                kDevice +
+                "\"><d:SerialNumber>S1</d:SerialNumber></d:GetDeviceInformationResponse>"
+                "</e:Body></e:Envelope>";
+            connection.send("HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml\r\n"
+                            "Content-Length: " +
+                            std::to_string(answer.size()) + "\r\nConnection: close\r\n\r\n" +
+                            answer);
+        });
+    OnvifClient client("admin", "secret");
+    const OnvifAnswer answer =
+        client.call("http://127.0.0.1:" + std::to_string(camera.port()) + "/onvif/device_service",
+                    kDevice + "/GetDeviceInformation", kInformation, std::stop_token());
+    ASSERT_NE(answer.response(), nullptr) << answer.problem("the camera");
+    EXPECT_EQ(XmlTree::text(XmlTree::child(answer.response(), kDevice, "SerialNumber")), "S1");
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(heads.size(), 2U);
+    EXPECT_NE(heads[1].find("username=\"admin\""), std::string::npos);
+    // The request goes again whole, its WS-Security token with it.
+    EXPECT_EQ(bodies[1], bodies[0]);
+    EXPECT_NE(bodies[1].find("GetDeviceInformation"), std::string::npos);
 }
 
 } // namespace

@@ -19,7 +19,6 @@ using velkortest::errorWith;
 using velkortest::LibraryFixture;
 using velkortest::LoopbackConnection;
 using velkortest::LoopbackServer;
-using velkortest::RecordedEvent;
 using velkortest::RtspCamera;
 using velkortest::TestWindows;
 using velkortest::XvfbDisplay;
@@ -29,6 +28,7 @@ namespace
 
 constexpr std::uint16_t kWidth = 320;
 constexpr std::uint16_t kHeight = 240;
+constexpr std::uint32_t kNoSignalBackground = 0x282C34;
 // The emulator's profiles of one channel, in its order: JPEG at 7 widths, MPEG-4 at 2, H.264
 // and H.265 at 6 each, the smallest first.
 constexpr int32_t kJpeg320 = 1;
@@ -43,18 +43,12 @@ std::vector<std::string> onvifCamera(std::vector<std::string> options)
     return options;
 }
 
-// An ONVIF camera that answers just Open's questions, each by its SOAP action, and whose only
-// profile carries video the library does not decode.
+// An ONVIF camera that answers just Open's questions, each by its SOAP action (GetServices, not
+// GetCapabilities), and whose only profile carries video the library does not decode.
 void answerAsVp8Camera(const std::string& path, const std::string& head,
                        LoopbackConnection& connection)
 {
-    const auto length = head.find("Content-Length: ");
-    const auto bodyStart = head.find("\r\n\r\n") + 4;
-    if (length != std::string::npos)
-    {
-        const std::size_t total = std::stoul(head.substr(length + 16));
-        connection.receive(total - std::min(total, head.size() - bodyStart));
-    }
+    connection.receiveBody(head);
     const auto respond = [&](const std::string& status, const std::string& body)
     {
         connection.send("HTTP/1.1 " + status +
@@ -73,10 +67,8 @@ void answerAsVp8Camera(const std::string& path, const std::string& head,
                              "xmlns:m=\"http://www.onvif.org/ver10/media/wsdl\" "
                              "xmlns:s=\"http://www.onvif.org/ver10/schema\"><e:Body>";
     const std::string close = "</e:Body></e:Envelope>";
-    const std::string address =
-        "http://127.0.0.1" +
-        head.substr(head.find("Host: 127.0.0.1") + 15,
-                    head.find("\r\n", head.find("Host: ")) - head.find("Host: 127.0.0.1") - 15);
+    const std::size_t host = head.find("Host: ") + 6;
+    const std::string address = "http://" + head.substr(host, head.find("\r\n", host) - host);
     std::string body;
     if (head.find("/GetSystemDateAndTime\"") != std::string::npos)
     {
@@ -90,10 +82,12 @@ void answerAsVp8Camera(const std::string& path, const std::string& head,
         body = "<d:GetDeviceInformationResponse><d:Manufacturer>Acme</d:Manufacturer><d:Model>"
                "V8</d:Model><d:SerialNumber>1</d:SerialNumber></d:GetDeviceInformationResponse>";
     }
-    else if (head.find("/GetCapabilities\"") != std::string::npos)
+    else if (head.find("/GetServices\"") != std::string::npos)
     {
-        body = "<d:GetCapabilitiesResponse><d:Capabilities><s:Media><s:XAddr>" + address +
-               "/onvif/media</s:XAddr></s:Media></d:Capabilities></d:GetCapabilitiesResponse>";
+        // No GetCapabilities, which is deprecated: the media service is found by GetServices.
+        body = "<d:GetServicesResponse><d:Service><d:Namespace>"
+               "http://www.onvif.org/ver10/media/wsdl</d:Namespace><d:XAddr>" +
+               address + "/onvif/media</d:XAddr></d:Service></d:GetServicesResponse>";
     }
     else if (head.find("/GetProfiles\"") != std::string::npos)
     {
@@ -138,20 +132,9 @@ protected:
         ASSERT_EQ(m_api->SetPassword(password), 0);
     }
 
-    std::string errorsSeen() const
-    {
-        std::string texts;
-        for (const RecordedEvent& event : m_listener.events())
-        {
-            if (event.kind == "error")
-            {
-                texts += "\n  " + std::to_string(event.a) + " " + event.text;
-            }
-        }
-        return texts;
-    }
+    std::string errorsSeen() const { return m_listener.errorTexts(); }
 
-    // A picture covers the window, then another one does.
+    // A picture (not the no-signal one) covers the window, then another one does.
     ::testing::AssertionResult videoMoves()
     {
         std::vector<std::uint32_t> first;
@@ -159,7 +142,9 @@ protected:
         while (std::chrono::steady_clock::now() < deadline)
         {
             const std::vector<std::uint32_t> now = m_windows->read(m_window, kWidth, kHeight);
+            const auto noSignal = std::count(now.begin(), now.end(), kNoSignalBackground);
             const bool video = !now.empty() && now.front() != TestWindows::kWhite &&
+                               noSignal < static_cast<long>(now.size()) / 2 &&
                                std::any_of(now.begin(), now.end(), [](auto p) { return p != 0; });
             if (video && first.empty())
             {
@@ -276,4 +261,22 @@ TEST_F(OnvifPlayTest, RefusalsNameTheCallAndTheCamerasReason)
         NotVelkorDevice, "has no profile the library plays (H.264, H.265, JPEG or MPEG-4): its "
                          "profiles carry VP8 640x480")))
         << errorsSeen();
+}
+
+TEST_F(OnvifPlayTest, ALostCameraIsPlayedAgainOnceItAnswersAgain)
+{
+    ASSERT_NO_FATAL_FAILURE(start({}));
+    ASSERT_GT(m_api->Open(), 0) << errorsSeen();
+    ASSERT_EQ(m_api->PlayLive(kH264At320, nullptr, 0, nullptr), Ok);
+    ASSERT_TRUE(m_listener.waitFor("play", kH264At320, 1)) << errorsSeen();
+    const int port = m_camera->port();
+    m_camera->kill();
+    ASSERT_TRUE(m_listener.waitFor("play", kH264At320, 0));
+    EXPECT_TRUE(m_listener.waitFor(errorWith(StreamLost)));
+    m_listener.reset();
+    m_camera = std::make_unique<Emulator>(onvifCamera({}), port);
+    ASSERT_TRUE(m_camera->ready()) << m_camera->banner();
+    EXPECT_TRUE(m_listener.waitFor("play", kH264At320, 1, std::chrono::seconds(20)))
+        << errorsSeen();
+    EXPECT_TRUE(videoMoves());
 }

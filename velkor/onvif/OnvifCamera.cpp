@@ -126,19 +126,57 @@ OnvifIdentity OnvifCamera::readServices(const std::stop_token& stop, std::string
                       "<tds:GetCapabilities xmlns:tds=\"" + kTds +
                           "\"><tds:Category>All</tds:Category>" + "</tds:GetCapabilities>",
                       stop);
-    const xmlNode* capabilities = XmlTree::child(answer.response(), kTds, "Capabilities");
-    if (capabilities == nullptr)
+    if (const xmlNode* capabilities = XmlTree::child(answer.response(), kTds, "Capabilities"))
+    {
+        mediaUrl = XmlTree::text(XmlTree::find(capabilities, {{kTt, "Media"}, {kTt, "XAddr"}}));
+        eventsUrl = XmlTree::text(XmlTree::find(capabilities, {{kTt, "Events"}, {kTt, "XAddr"}}));
+    }
+    else if (answer.credentialsRefused() || answer.http().outcome != HttpResult::Outcome::Completed)
     {
         return refusal(answer);
     }
-    mediaUrl = XmlTree::text(XmlTree::find(capabilities, {{kTt, "Media"}, {kTt, "XAddr"}}));
-    eventsUrl = XmlTree::text(XmlTree::find(capabilities, {{kTt, "Events"}, {kTt, "XAddr"}}));
+    else if (!readServiceList(stop, mediaUrl, eventsUrl))
+    {
+        return refusal(answer);
+    }
     if (mediaUrl.empty())
     {
-        return refused(NotVelkorDevice, m_name + " offers no media service (GetCapabilities " +
-                                            "names no Media XAddr), so it has no stream to play");
+        return refused(NotVelkorDevice, m_name +
+                                            " offers no media service (neither GetCapabilities "
+                                            "nor GetServices names one), so it has no stream to "
+                                            "play");
     }
     return {};
+}
+
+bool OnvifCamera::readServiceList(const std::stop_token& stop, std::string& mediaUrl,
+                                  std::string& eventsUrl)
+{
+    // GetCapabilities is deprecated: a camera may have left it out for GetServices.
+    const OnvifAnswer answer = m_client.call(
+        m_deviceService, kTds + "/GetServices",
+        "<tds:GetServices xmlns:tds=\"" + kTds +
+            "\"><tds:IncludeCapability>false</tds:IncludeCapability></tds:GetServices>",
+        stop);
+    if (answer.response() == nullptr)
+    {
+        return false;
+    }
+    for (const xmlNode* node = XmlTree::firstElement(answer.response()); node != nullptr;
+         node = node->next)
+    {
+        const std::string ns = XmlTree::text(XmlTree::child(node, kTds, "Namespace"));
+        const std::string address = XmlTree::text(XmlTree::child(node, kTds, "XAddr"));
+        if (XmlTree::is(node, kTds, "Service") && ns == kTrt)
+        {
+            mediaUrl = address;
+        }
+        else if (XmlTree::is(node, kTds, "Service") && ns == SoapNamespaces::kEvents)
+        {
+            eventsUrl = address;
+        }
+    }
+    return true;
 }
 
 OnvifIdentity OnvifCamera::readProfiles(const std::string& mediaUrl, const std::stop_token& stop)

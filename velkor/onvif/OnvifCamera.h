@@ -63,6 +63,9 @@ private:
     // GetCapabilities: the media and events services' addresses; a refusal when there is no media.
     OnvifIdentity readServices(const std::stop_token& stop, std::string& mediaUrl,
                                std::string& eventsUrl);
+    // GetServices, for a camera without GetCapabilities: false when it gave no answer either.
+    bool readServiceList(const std::stop_token& stop, std::string& mediaUrl,
+                         std::string& eventsUrl);
     OnvifIdentity readProfiles(const std::string& mediaUrl, const std::stop_token& stop);
 
     const std::string m_name;

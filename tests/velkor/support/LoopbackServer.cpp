@@ -60,9 +60,16 @@ std::string LoopbackConnection::receiveHead(std::chrono::milliseconds patience)
     return head;
 }
 
-std::string LoopbackConnection::receive(std::size_t count)
+std::string LoopbackConnection::receiveBody(const std::string& head)
 {
-    std::string bytes;
+    const std::size_t length = head.find("Content-Length: ");
+    const std::size_t end = head.find("\r\n\r\n");
+    if (length == std::string::npos || end == std::string::npos)
+    {
+        return {};
+    }
+    const std::size_t count = std::stoul(head.substr(length + 16));
+    std::string bytes = head.substr(end + 4, count);
     char buffer[1024];
     while (bytes.size() < count && !stopping())
     {

@@ -24,9 +24,10 @@ public:
     // The next request's head (up to the empty line), or empty when none came within `patience`
     // or the peer left.
     std::string receiveHead(std::chrono::milliseconds patience);
-    // Up to `count` more bytes (a request's body), fewer when the peer leaves or sends nothing
-    // for a second.
-    std::string receive(std::size_t count);
+    // The body of the request whose head (as the handler got it, which may hold the body's
+    // start) announced it by Content-Length; shorter when the peer leaves or sends nothing for a
+    // second.
+    std::string receiveBody(const std::string& head);
     // Returns once the server stops, as a peer that never answers.
     void waitUntilStopping() const;
     // The next request head on the connection (a conversation such as RTSP's); empty once the

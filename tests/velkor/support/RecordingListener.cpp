@@ -91,6 +91,19 @@ std::vector<RecordedEvent> RecordingListener::events() const
     return m_events;
 }
 
+std::string RecordingListener::errorTexts() const
+{
+    std::string texts;
+    for (const RecordedEvent& event : events())
+    {
+        if (event.kind == "error")
+        {
+            texts += "\n  " + std::to_string(event.a) + " " + event.text;
+        }
+    }
+    return texts;
+}
+
 std::size_t RecordingListener::count(const std::string& kind) const
 {
     std::lock_guard lock(m_mutex);

@@ -48,6 +48,8 @@ public:
                       std::chrono::milliseconds timeout = std::chrono::seconds(10));
     std::vector<RecordedEvent> events() const;
     std::size_t count(const std::string& kind) const;
+    // Each OnError so far as "\n  code text", for a failure's message.
+    std::string errorTexts() const;
     void reset();
 
 protected:
