@@ -40,11 +40,12 @@ protected:
         return "http://127.0.0.1:" + std::to_string(m_device->port()) + path;
     }
 
-    void follow()
+    void follow(std::chrono::seconds lifetime = PullPointSubscription::kLifetime)
     {
         PullPointFollower::Camera camera{"the camera",
                                          url("/onvif/event_service"),
                                          {{"video_source_1", 1}, {"video_source_2", 2}}};
+        camera.lifetime = lifetime;
         m_follower = std::make_unique<PullPointFollower>(
             m_client, camera,
             [this](int32_t channel, int32_t status, const std::string& time)
@@ -135,6 +136,16 @@ TEST_F(PullPointFollowerTest, SubscribesAgainAfterAFaultAndUnsubscribesWhenDestr
     m_follower.reset();
     EXPECT_FALSE(subscriptionLives("/onvif/pullpoint/2"));
     EXPECT_TRUE(m_ends.empty());
+}
+
+TEST_F(PullPointFollowerTest, RenewsItsSubscriptionBeforeItEnds)
+{
+    follow(std::chrono::seconds(5));
+    // Motion moves on every second, stopping on one channel and starting on the other: thirteen
+    // changes take longer than the subscription's lifetime.
+    ASSERT_TRUE(waitForMotions(13));
+    EXPECT_TRUE(subscriptionLives("/onvif/pullpoint/1"));
+    EXPECT_FALSE(subscriptionLives("/onvif/pullpoint/2"));
 }
 
 TEST_F(PullPointFollowerTest, ACameraThatNoLongerAnswersEndsIt)

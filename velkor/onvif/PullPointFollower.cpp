@@ -46,7 +46,7 @@ void PullPointFollower::run(const std::stop_token& stop)
     bool answered = true;
     while (true)
     {
-        PullPointSubscription subscription(*m_client, m_camera.name);
+        PullPointSubscription subscription(*m_client, m_camera.name, m_camera.lifetime);
         auto ended = subscription.subscribe(m_camera.eventServiceUrl, stop);
         // A camera that answered neither the last call nor this is gone, as a velkor device
         // whose event stream broke.

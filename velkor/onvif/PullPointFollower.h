@@ -39,6 +39,8 @@ public:
         // The channel of each token a motion message may name as its source: the video sources'
         // and their configurations'.
         std::map<std::string, int32_t> channels;
+        // How long each subscription is asked for.
+        std::chrono::seconds lifetime = PullPointSubscription::kLifetime;
     };
 
     // Pauses between subscriptions the camera refuses.

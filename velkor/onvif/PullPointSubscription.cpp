@@ -5,6 +5,8 @@
 #include "common/XsdTime.h"
 #include "velkor/onvif/OnvifClient.h"
 
+#include <algorithm>
+
 namespace velkor
 {
 namespace
@@ -21,9 +23,9 @@ std::string element(const char* prefix, const char* ns, const std::string& name,
     return "<" + tag + " xmlns:" + prefix + "=\"" + ns + "\">" + inside + "</" + tag + ">";
 }
 
-std::string lifetime()
+std::string duration(std::chrono::seconds length)
 {
-    return "PT" + std::to_string(PullPointSubscription::kLifetime.count()) + "S";
+    return "PT" + std::to_string(length.count()) + "S";
 }
 
 // The subscription's path on the camera already asked: a camera behind an address translation
@@ -42,8 +44,10 @@ std::string onSameCamera(const std::string& address, const std::string& serviceU
 
 } // namespace
 
-PullPointSubscription::PullPointSubscription(const OnvifClient& client, std::string camera)
-    : m_client(client), m_camera(std::move(camera))
+PullPointSubscription::PullPointSubscription(const OnvifClient& client, std::string camera,
+                                             std::chrono::seconds lifetime)
+    : m_client(client), m_camera(std::move(camera)), m_lifetime(lifetime),
+      m_pullWait(std::clamp<std::chrono::seconds>(lifetime / 4, std::chrono::seconds(1), kPullWait))
 {
 }
 
@@ -51,9 +55,9 @@ PullPointSubscription::Result PullPointSubscription::subscribe(const std::string
                                                                const std::stop_token& stop)
 {
     const char* tev = SoapNamespaces::kEvents;
-    const std::string body =
-        element("tev", tev, "CreatePullPointSubscription",
-                "<tev:InitialTerminationTime>" + lifetime() + "</tev:InitialTerminationTime>");
+    const std::string body = element("tev", tev, "CreatePullPointSubscription",
+                                     "<tev:InitialTerminationTime>" + duration(m_lifetime) +
+                                         "</tev:InitialTerminationTime>");
     const OnvifAnswer answer = m_client.call(
         eventServiceUrl, kEventActions + "EventPortType/CreatePullPointSubscriptionRequest", body,
         stop, kCallTimeoutMs);
@@ -81,10 +85,10 @@ PullPointSubscription::Result PullPointSubscription::pull(std::vector<MotionMess
 {
     const char* tev = SoapNamespaces::kEvents;
     const std::string body = element("tev", tev, "PullMessages",
-                                     "<tev:Timeout>PT" + std::to_string(kPullWait.count()) +
-                                         "S</tev:Timeout><tev:MessageLimit>100</tev:MessageLimit>");
+                                     "<tev:Timeout>" + duration(m_pullWait) +
+                                         "</tev:Timeout><tev:MessageLimit>100</tev:MessageLimit>");
     const long timeoutMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(kPullWait).count() + kCallTimeoutMs;
+        std::chrono::duration_cast<std::chrono::milliseconds>(m_pullWait).count() + kCallTimeoutMs;
     const OnvifAnswer answer =
         m_client.call(m_address, kEventActions + "PullPointSubscription/PullMessagesRequest", body,
                       stop, timeoutMs);
@@ -100,14 +104,18 @@ PullPointSubscription::Result PullPointSubscription::pull(std::vector<MotionMess
 
 bool PullPointSubscription::renewDue() const
 {
-    return std::chrono::steady_clock::now() > m_termination - kLifetime / 3;
+    // Time for the longest pull and the Renew after it, also of a short lifetime.
+    const auto margin = std::max<std::chrono::steady_clock::duration>(
+        m_lifetime / 3, m_pullWait + std::chrono::milliseconds(kCallTimeoutMs));
+    return std::chrono::steady_clock::now() > m_termination - margin;
 }
 
 PullPointSubscription::Result PullPointSubscription::renew(const std::stop_token& stop)
 {
     const char* wsnt = SoapNamespaces::kNotification;
-    const std::string body = element(
-        "wsnt", wsnt, "Renew", "<wsnt:TerminationTime>" + lifetime() + "</wsnt:TerminationTime>");
+    const std::string body =
+        element("wsnt", wsnt, "Renew",
+                "<wsnt:TerminationTime>" + duration(m_lifetime) + "</wsnt:TerminationTime>");
     const OnvifAnswer answer = m_client.call(
         m_address, std::string(kManagerActions) + "RenewRequest", body, stop, kCallTimeoutMs);
     Result result = judge(answer);
@@ -156,7 +164,7 @@ void PullPointSubscription::learnTermination(const xmlNode* current, const xmlNo
     const auto now = XsdTime::parseDateTime(XmlTree::text(current));
     const auto end = XsdTime::parseDateTime(XmlTree::text(termination));
     // A camera that tells neither is taken to keep the lifetime asked for.
-    const auto left = now && end ? *end - *now : std::chrono::system_clock::duration(kLifetime);
+    const auto left = now && end ? *end - *now : std::chrono::system_clock::duration(m_lifetime);
     m_termination = std::chrono::steady_clock::now() +
                     std::chrono::duration_cast<std::chrono::steady_clock::duration>(left);
 }

@@ -35,19 +35,22 @@ public:
         std::string problem;
     };
 
-    // How long a subscription is asked for each time, and how long a pull waits for messages.
+    // How long a subscription is asked for each time, and the longest a pull waits for messages.
     static constexpr std::chrono::seconds kLifetime{60};
     static constexpr std::chrono::seconds kPullWait{5};
     // Unsubscribe's bound, so that Close stays prompt when the camera does not answer.
     static constexpr long kUnsubscribeTimeoutMs = 300;
 
-    // `camera` names it in messages ("the camera at http://...").
-    PullPointSubscription(const OnvifClient& client, std::string camera);
+    // `camera` names it in messages ("the camera at http://..."). A pull waits at most a quarter
+    // of the `lifetime`, so that a Renew comes in time.
+    PullPointSubscription(const OnvifClient& client, std::string camera,
+                          std::chrono::seconds lifetime = kLifetime);
 
     Result subscribe(const std::string& eventServiceUrl, const std::stop_token& stop);
-    // Waits up to kPullWait for messages; `messages` gets the motion ones among them.
+    // Waits a while for messages; `messages` gets the motion ones among them.
     Result pull(std::vector<MotionMessage>& messages, const std::stop_token& stop);
-    // Whether less than a third of the lifetime is left, so that a Renew is due.
+    // Whether a Renew is due: less than a third of the lifetime is left, or less than a pull
+    // and a call may take.
     bool renewDue() const;
     Result renew(const std::stop_token& stop);
     // Ends the subscription, asking the camera for at most kUnsubscribeTimeoutMs whatever stops.
@@ -63,6 +66,8 @@ private:
 
     const OnvifClient& m_client;
     const std::string m_camera;
+    const std::chrono::seconds m_lifetime;
+    const std::chrono::seconds m_pullWait;
     std::string m_address;
     std::chrono::steady_clock::time_point m_termination;
 };
