@@ -55,7 +55,8 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
                                                          "--onvif-clock-offset",
                                                          "-5400",
                                                          "--onvif-events",
-                                                         "unlisted"});
+                                                         "unlisted",
+                                                         "--onvif-stream-uri=rtsp://h/{format}"});
     ASSERT_EQ(result.action, Action::Run) << result.error;
     const DeviceConfig& c = result.config;
     EXPECT_EQ(c.address, "::1");
@@ -74,6 +75,7 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
     EXPECT_TRUE(c.onvifProtocol);
     EXPECT_EQ(c.onvifClockOffsetSeconds, -5400);
     EXPECT_FALSE(c.onvifEventsListed);
+    EXPECT_EQ(c.onvifStreamUri, "rtsp://h/{format}");
 }
 
 TEST(CommandLineTest, CredentialsImplyDigest)
@@ -91,7 +93,7 @@ TEST(CommandLineTest, HelpWinsOverEverythingElse)
     for (const char* option :
          {"--address", "--port", "--channels", "--fps", "--user", "--password", "--auth",
           "--nonce-lifetime", "--alarm-interval", "--uid", "--max-connections", "--loop",
-          "--protocols", "--onvif-clock-offset", "--onvif-events"})
+          "--protocols", "--onvif-clock-offset", "--onvif-events", "--onvif-stream-uri"})
     {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
@@ -119,6 +121,7 @@ TEST(CommandLineTest, RejectsBadInputWithAMessageNamingTheProblem)
         {{"--onvif-clock-offset", "1h"}, "--onvif-clock-offset"},
         {{"--onvif-clock-offset", "-400000000"}, "--onvif-clock-offset"},
         {{"--onvif-events", "hidden"}, "--onvif-events"},
+        {{"--onvif-stream-uri", ""}, "--onvif-stream-uri"},
         {{"stray"}, "stray"},
     };
     for (const auto& [args, mention] : cases)

@@ -1,5 +1,6 @@
 #include "common/XsdTime.h"
 #include "device/FrameGeometry.h"
+#include "device/OnvifMediaService.h"
 #include "device/StreamFormats.h"
 #include "tests/device/AccessUnitProbe.h"
 #include "tests/device/HttpConnection.h"
@@ -110,6 +111,16 @@ void expectNotAuthorized(const SoapReply& reply, const char* what, int status = 
     EXPECT_EQ(reply.value("//env:Fault/env:Code/env:Value"), "env:Sender") << what;
     EXPECT_EQ(reply.faultSubcode(), "ter:NotAuthorized") << what;
     EXPECT_EQ(reply.value("//env:Fault/env:Reason/env:Text"), "Sender not Authorized") << what;
+}
+
+TEST(OnvifStreamUriTest, ATemplateNamesTheProfilesFieldsWhereverTheyStand)
+{
+    const OnvifProfile profile{2, StreamFormat::H265, 640};
+    EXPECT_EQ(OnvifMediaService::streamUri("http://d:1", profile),
+              "http://d:1/velkor/live?channel=2&width=640&format=h265");
+    EXPECT_EQ(OnvifMediaService::streamUri("http://d:1", profile,
+                                           "rtsp://cam/{format}/{channel}?w={width}&f={format}"),
+              "rtsp://cam/h265/2?w=640&f=h265");
 }
 
 TEST_F(OnvifE2eTest, ClockNeedsNoCredentialsAndCarriesTheOffset)

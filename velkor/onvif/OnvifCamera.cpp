@@ -124,20 +124,22 @@ OnvifIdentity OnvifCamera::readServices(const std::stop_token& stop, std::string
     const OnvifAnswer answer =
         m_client.call(m_deviceService, kTds + "/GetCapabilities",
                       "<tds:GetCapabilities xmlns:tds=\"" + kTds +
-                          "\"><tds:Category>All</tds:Category>" + "</tds:GetCapabilities>",
+                          "\"><tds:Category>All</tds:Category></tds:GetCapabilities>",
                       stop);
     if (const xmlNode* capabilities = XmlTree::child(answer.response(), kTds, "Capabilities"))
     {
         mediaUrl = XmlTree::text(XmlTree::find(capabilities, {{kTt, "Media"}, {kTt, "XAddr"}}));
         eventsUrl = XmlTree::text(XmlTree::find(capabilities, {{kTt, "Events"}, {kTt, "XAddr"}}));
     }
-    else if (answer.credentialsRefused() || answer.http().outcome != HttpResult::Outcome::Completed)
+    else
     {
-        return refusal(answer);
-    }
-    else if (!readServiceList(stop, mediaUrl, eventsUrl))
-    {
-        return refusal(answer);
+        // Only a camera that answered, and not about the credentials, may lack the call.
+        const bool answered =
+            !answer.credentialsRefused() && answer.http().outcome == HttpResult::Outcome::Completed;
+        if (!answered || !readServiceList(stop, mediaUrl, eventsUrl))
+        {
+            return refusal(answer);
+        }
     }
     if (mediaUrl.empty())
     {

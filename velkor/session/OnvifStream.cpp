@@ -41,7 +41,8 @@ void OnvifStream::begin(int32_t channel, bool again)
     std::lock_guard lock(m_mutex);
     if (m_source)
     {
-        const StreamChoice choice{VideoCodec::Jpeg, 0};
+        // Once the stream URI is known; a source plays one channel for its whole life.
+        const StreamChoice choice{m_codec, 0};
         again ? m_source->startAgain(channel, choice) : m_source->start(channel, choice);
         return;
     }
@@ -69,6 +70,7 @@ void OnvifStream::ask(int32_t channel, bool again, const std::stop_token& stop)
     }
     else if ((m_source = sourceFor(uri.uri, why)))
     {
+        m_codec = uri.codec;
         m_onFormat(uri.codec);
         const StreamChoice choice{uri.codec, 0};
         again ? m_source->startAgain(channel, choice) : m_source->start(channel, choice);

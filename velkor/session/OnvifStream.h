@@ -55,6 +55,8 @@ private:
 
     mutable std::mutex m_mutex;
     std::unique_ptr<StreamSource> m_source;
+    // What the channel's profile sends, for parts that do not say.
+    VideoCodec m_codec = VideoCodec::Jpeg;
     std::atomic<bool> m_asking{false};
     std::jthread m_asker;
 };
