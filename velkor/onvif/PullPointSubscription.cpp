@@ -28,21 +28,27 @@ std::string duration(std::chrono::seconds length)
     return "PT" + std::to_string(length.count()) + "S";
 }
 
-// The subscription's path on the camera already asked: a camera behind an address translation
-// names its own inner address, and the credentials go to no other host than the one set.
-std::string onSameCamera(const std::string& address, const std::string& serviceUrl)
+} // namespace
+
+std::string PullPointSubscription::onCamera(const std::string& address,
+                                            const std::string& cameraUrl)
 {
-    const auto pathOf = [](const std::string& url)
+    const auto pathAt = [](const std::string& url)
     {
         const std::size_t scheme = url.find("://");
-        const std::size_t path = url.find('/', scheme == std::string::npos ? 0 : scheme + 3);
-        return path == std::string::npos ? std::string("/") : url.substr(path);
+        if (scheme == std::string::npos)
+        {
+            return std::size_t{0};
+        }
+        return std::min(url.size(), url.find('/', scheme + 3));
     };
-    const std::string base = serviceUrl.substr(0, serviceUrl.size() - pathOf(serviceUrl).size());
-    return base + pathOf(address);
+    std::string path = address.substr(pathAt(address));
+    if (path.empty() || path.front() != '/')
+    {
+        path.insert(0, "/");
+    }
+    return cameraUrl.substr(0, pathAt(cameraUrl)) + path;
 }
-
-} // namespace
 
 PullPointSubscription::PullPointSubscription(const OnvifClient& client, std::string camera,
                                              std::chrono::seconds lifetime)
@@ -72,7 +78,7 @@ PullPointSubscription::Result PullPointSubscription::subscribe(const std::string
     }
     if (result.outcome == Outcome::Answered)
     {
-        m_address = onSameCamera(address, eventServiceUrl);
+        m_address = onCamera(address, eventServiceUrl);
         const char* wsnt = SoapNamespaces::kNotification;
         learnTermination(XmlTree::child(answer.response(), wsnt, "CurrentTime"),
                          XmlTree::child(answer.response(), wsnt, "TerminationTime"));

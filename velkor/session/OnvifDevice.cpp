@@ -51,11 +51,15 @@ DeviceAnswer OnvifDevice::identify(const std::stop_token& stop) const
 std::unique_ptr<EventFollower> OnvifDevice::followEvents(EventStream::EventHandler onEvent,
                                                          EventStream::EndHandler onEnd) const
 {
-    PullPointFollower::Camera camera{m_camera->name(), m_camera->eventsUrl(), {}};
-    if (camera.eventServiceUrl.empty())
+    const std::string events = m_camera->eventsUrl();
+    if (events.empty())
     {
         return nullptr;
     }
+    PullPointFollower::Camera camera{
+        m_camera->name(),
+        PullPointSubscription::onCamera(events, m_camera->deviceServiceUrl()),
+        {}};
     const std::vector<OnvifProfile> profiles = m_camera->playable();
     for (std::size_t index = 0; index < profiles.size(); ++index)
     {
