@@ -1,7 +1,6 @@
 #include "velkor/session/OnvifStream.h"
 
 #include "common/AsciiText.h"
-#include "velkor/camera/CameraText.h"
 #include "velkor/camera/CameraUrl.h"
 #include "velkor/native/LiveStream.h"
 #include "velkor/onvif/OnvifCamera.h"
@@ -99,8 +98,8 @@ std::unique_ptr<StreamSource> OnvifStream::sourceFor(const std::string& uri, std
     auto url = CameraUrl::parse(uri, refusal);
     if (!url)
     {
-        why = m_camera->name() + " named a stream URI the library does not play (" +
-              CameraText::printable(uri) + "): " + refusal;
+        // The URI is not repeated: a camera may have put credentials into it.
+        why = m_camera->name() + " named a stream URI that the library does not play: " + refusal;
         return nullptr;
     }
     return std::make_unique<CameraStream>(m_output, std::move(m_observer), std::move(*url),
