@@ -201,6 +201,18 @@ void describeOnvif(CLI::App& app, DeviceConfig& config)
                   }
                   config.onvifStreamUri = text;
               });
+    addOption(app, "--onvif-events", "listed|unlisted",
+              "whether GetCapabilities and GetServices name the event service; unlisted, the "
+              "device is a camera without events whose event paths still answer (default listed)",
+              [&config](const std::string& text)
+              {
+                  if (text != "listed" && text != "unlisted")
+                  {
+                      refuse("option --onvif-events expects listed or unlisted, got '" + text +
+                             "'");
+                  }
+                  config.onvifEventsListed = text == "listed";
+              });
     constexpr long long kTenYears = 10LL * 366 * 86400;
     addOption(app, "--onvif-clock-offset", "SECONDS",
               "seconds added to the clock ONVIF reports and checks credentials against, "

@@ -40,6 +40,8 @@ struct DeviceConfig
     bool onvifProtocol = true;
     // Added to the system clock for the time ONVIF reports and checks credentials against.
     long long onvifClockOffsetSeconds = 0;
+    // Whether GetCapabilities and GetServices name the event service; its paths answer either way.
+    bool onvifEventsListed = true;
     // What GetStreamUri names, with {channel}, {width} and {format} filled in; empty for the
     // device's own /velkor/live.
     std::string onvifStreamUri;

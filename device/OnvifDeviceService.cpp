@@ -133,7 +133,7 @@ SoapAnswer OnvifDeviceService::capabilities(const OnvifCall& call) const
         writeVersion(xml, "tt:SupportedVersions");
         xml.close().close();
     }
-    if (all || asked.count("Events") != 0)
+    if ((all || asked.count("Events") != 0) && m_config.onvifEventsListed)
     {
         xml.open("tt:Events").leaf("tt:XAddr", call.baseUrl + OnvifEventService::kPath);
         xml.leaf("tt:WSSubscriptionPolicySupport", "false")
@@ -167,6 +167,10 @@ SoapAnswer OnvifDeviceService::services(const OnvifCall& call) const
     xml.open("tds:GetServicesResponse");
     for (const auto& [ns, path] : offered)
     {
+        if (!m_config.onvifEventsListed && ns == std::string_view(velkor::SoapNamespaces::kEvents))
+        {
+            continue;
+        }
         xml.open("tds:Service").leaf("tds:Namespace", ns).leaf("tds:XAddr", call.baseUrl + path);
         if (withCapabilities)
         {

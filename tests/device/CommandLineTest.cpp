@@ -25,6 +25,7 @@ TEST(CommandLineTest, DefaultsMatchTheProtocol)
     EXPECT_EQ(result.config.loop, LoopMode::Auto);
     EXPECT_TRUE(result.config.velkorProtocol && result.config.onvifProtocol);
     EXPECT_EQ(result.config.onvifClockOffsetSeconds, 0);
+    EXPECT_TRUE(result.config.onvifEventsListed);
 }
 
 TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
@@ -53,6 +54,8 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
                                                          "onvif",
                                                          "--onvif-clock-offset",
                                                          "-5400",
+                                                         "--onvif-events",
+                                                         "unlisted",
                                                          "--onvif-stream-uri=rtsp://h/{format}"});
     ASSERT_EQ(result.action, Action::Run) << result.error;
     const DeviceConfig& c = result.config;
@@ -71,6 +74,7 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
     EXPECT_FALSE(c.velkorProtocol);
     EXPECT_TRUE(c.onvifProtocol);
     EXPECT_EQ(c.onvifClockOffsetSeconds, -5400);
+    EXPECT_FALSE(c.onvifEventsListed);
     EXPECT_EQ(c.onvifStreamUri, "rtsp://h/{format}");
 }
 
@@ -89,7 +93,7 @@ TEST(CommandLineTest, HelpWinsOverEverythingElse)
     for (const char* option :
          {"--address", "--port", "--channels", "--fps", "--user", "--password", "--auth",
           "--nonce-lifetime", "--alarm-interval", "--uid", "--max-connections", "--loop",
-          "--protocols", "--onvif-clock-offset", "--onvif-stream-uri"})
+          "--protocols", "--onvif-clock-offset", "--onvif-events", "--onvif-stream-uri"})
     {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
@@ -116,6 +120,7 @@ TEST(CommandLineTest, RejectsBadInputWithAMessageNamingTheProblem)
         {{"--protocols", ""}, "--protocols"},
         {{"--onvif-clock-offset", "1h"}, "--onvif-clock-offset"},
         {{"--onvif-clock-offset", "-400000000"}, "--onvif-clock-offset"},
+        {{"--onvif-events", "hidden"}, "--onvif-events"},
         {{"--onvif-stream-uri", ""}, "--onvif-stream-uri"},
         {{"stray"}, "stray"},
     };

@@ -18,6 +18,9 @@ struct DeviceEvent
         Channel
     };
 
+    // The alarm type of motion; ONVIF cameras' motion is raised with it too.
+    static constexpr int32_t kMotionAlarm = 1;
+
     Kind kind = Kind::Channel;
     int32_t channel = 0;
     int32_t type = 0;

@@ -26,6 +26,11 @@ void EventStream::start(HttpRequest request, EventHandler onEvent, EndHandler on
         });
 }
 
+EventStream::~EventStream()
+{
+    stop();
+}
+
 void EventStream::stop()
 {
     m_thread.request_stop();

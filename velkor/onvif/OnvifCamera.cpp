@@ -69,6 +69,12 @@ std::string OnvifCamera::eventsUrl() const
     return m_eventsUrl;
 }
 
+std::vector<OnvifProfile> OnvifCamera::playable() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_playable;
+}
+
 OnvifIdentity OnvifCamera::identify(const std::stop_token& stop)
 {
     const OnvifAnswer time = m_client.synchroniseClock(m_deviceService, stop);

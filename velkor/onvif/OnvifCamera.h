@@ -50,6 +50,8 @@ public:
     const OnvifClient& client() const { return m_client; }
     // The event service's address from GetCapabilities; empty when the camera has none.
     std::string eventsUrl() const;
+    // The profiles the channels play, as identify() read them: channel N plays the Nth.
+    std::vector<OnvifProfile> playable() const;
 
     OnvifIdentity identify(const std::stop_token& stop);
     // GetStreamUri (RTP-Unicast over RTSP) of the profile `channel` plays, asked once per

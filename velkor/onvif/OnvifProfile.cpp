@@ -61,6 +61,9 @@ std::vector<OnvifProfile> OnvifProfile::readAll(const xmlNode* response)
         const xmlNode* resolution = XmlTree::child(encoder, tt, "Resolution");
         profile.width = dimension(resolution, "Width");
         profile.height = dimension(resolution, "Height");
+        const xmlNode* source = XmlTree::child(node, tt, "VideoSourceConfiguration");
+        profile.videoSource = XmlTree::text(XmlTree::child(source, tt, "SourceToken"));
+        profile.videoSourceConfiguration = XmlTree::attribute(source, "token");
         if (!profile.token.empty())
         {
             profiles.push_back(std::move(profile));

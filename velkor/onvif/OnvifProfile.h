@@ -22,6 +22,10 @@ struct OnvifProfile
     std::optional<VideoCodec> codec;
     int width = 0;
     int height = 0;
+    // The tokens of its video source and of that source's configuration, which motion events
+    // name; empty when it has none.
+    std::string videoSource;
+    std::string videoSourceConfiguration;
 
     // Every trt:Profiles of a GetProfilesResponse, in the camera's order.
     static std::vector<OnvifProfile> readAll(const xmlNode* response);

@@ -35,8 +35,8 @@ DeviceAnswer CameraDevice::identify(const std::stop_token& stop) const
     return DeviceAnswer{Ok, {}, info};
 }
 
-std::unique_ptr<EventStream> CameraDevice::followEvents(EventStream::EventHandler /*onEvent*/,
-                                                        EventStream::EndHandler /*onEnd*/) const
+std::unique_ptr<EventFollower> CameraDevice::followEvents(EventStream::EventHandler /*onEvent*/,
+                                                          EventStream::EndHandler /*onEnd*/) const
 {
     return nullptr;
 }

@@ -24,8 +24,8 @@ public:
 
     std::string name() const override;
     DeviceAnswer identify(const std::stop_token& stop) const override;
-    std::unique_ptr<EventStream> followEvents(EventStream::EventHandler onEvent,
-                                              EventStream::EndHandler onEnd) const override;
+    std::unique_ptr<EventFollower> followEvents(EventStream::EventHandler onEvent,
+                                                EventStream::EndHandler onEnd) const override;
     std::unique_ptr<StreamSource> liveSource(PictureSink& output,
                                              std::unique_ptr<LiveObserver> observer) const override;
     bool decidesStream() const override { return true; }

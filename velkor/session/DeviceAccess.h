@@ -42,8 +42,8 @@ public:
     // Follows the events the device raises by itself until the stream is stopped or destroyed;
     // `onEnd` is called once if they end by themselves, which loses the session. Null for a
     // device that raises none.
-    virtual std::unique_ptr<EventStream> followEvents(EventStream::EventHandler onEvent,
-                                                      EventStream::EndHandler onEnd) const = 0;
+    virtual std::unique_ptr<EventFollower> followEvents(EventStream::EventHandler onEvent,
+                                                        EventStream::EndHandler onEnd) const = 0;
     // The kind of device to ask next when identify() finds no device of this kind at the
     // address; null when there is none.
     virtual std::unique_ptr<DeviceAccess> otherKind() const { return nullptr; }

@@ -155,11 +155,12 @@ bool LivePlay::restore(const std::stop_token& stop)
     {
         return true;
     }
-    // A camera's session is never lost, and its stream's own opening is the question: asking it
-    // first would ask twice, and a camera that takes one connection at a time would turn the
-    // stream away after the question.
+    // A camera's stream's own opening is the question while its session stands: asking it first
+    // would ask twice, and a camera that takes one connection at a time would turn the stream
+    // away after the question. A session lost (an ONVIF camera's events) is opened by asking.
     DeviceAnswer answer;
-    if (!device->decidesStream() && !answers(*device, stop, answer))
+    const bool ask = !device->decidesStream() || !m_session.usable();
+    if (ask && !answers(*device, stop, answer))
     {
         return stop.stop_requested();
     }

@@ -1,5 +1,7 @@
 #include "velkor/session/OnvifDevice.h"
 
+#include "velkor/onvif/PullPointFollower.h"
+#include "velkor/report/EventFollower.h"
 #include "velkor/report/LiveObserver.h"
 #include "velkor/report/ResultCode.h"
 #include "velkor/session/OnvifStream.h"
@@ -46,10 +48,47 @@ DeviceAnswer OnvifDevice::identify(const std::stop_token& stop) const
     return DeviceAnswer{Ok, {}, info};
 }
 
-std::unique_ptr<EventStream> OnvifDevice::followEvents(EventStream::EventHandler /*onEvent*/,
-                                                       EventStream::EndHandler /*onEnd*/) const
+std::unique_ptr<EventFollower> OnvifDevice::followEvents(EventStream::EventHandler onEvent,
+                                                         EventStream::EndHandler onEnd) const
 {
-    return nullptr;
+    const std::string events = m_camera->eventsUrl();
+    if (events.empty())
+    {
+        return nullptr;
+    }
+    PullPointFollower::Camera camera{
+        m_camera->name(),
+        PullPointSubscription::onCamera(events, m_camera->deviceServiceUrl()),
+        {}};
+    const std::vector<OnvifProfile> profiles = m_camera->playable();
+    for (std::size_t index = 0; index < profiles.size(); ++index)
+    {
+        // A source's motion goes to the first channel that plays it.
+        const auto channel = static_cast<int32_t>(index + 1);
+        for (const std::string* token :
+             {&profiles[index].videoSource, &profiles[index].videoSourceConfiguration})
+        {
+            if (!token->empty())
+            {
+                camera.channels.emplace(*token, channel);
+            }
+        }
+    }
+    // The client lives as long as the camera, which the follower keeps.
+    std::shared_ptr<const OnvifClient> client(m_camera, &m_camera->client());
+    return std::make_unique<PullPointFollower>(
+        std::move(client), std::move(camera),
+        [onEvent = std::move(onEvent)](int32_t channel, int32_t status, const std::string& time)
+        {
+            DeviceEvent event;
+            event.kind = DeviceEvent::Kind::Alarm;
+            event.channel = channel;
+            event.type = DeviceEvent::kMotionAlarm;
+            event.status = status;
+            event.time = time;
+            onEvent(event);
+        },
+        std::move(onEnd));
 }
 
 std::unique_ptr<StreamSource> OnvifDevice::liveSource(PictureSink& output,

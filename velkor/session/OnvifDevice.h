@@ -13,8 +13,9 @@ namespace velkor
 // An ONVIF camera at the settings' address and HTTP port, asked when the address holds no velkor
 // device: Open asks its device and media services who it is and which profiles it has, channel
 // N plays the Nth profile the library decodes, and the picture comes from the profile's stream
-// URI (OnvifStream). It decides its stream format and picture width itself, and raises no events
-// of its own yet, so its session is never lost: only its stream is.
+// URI (OnvifStream). It decides its stream format and picture width itself. Where it has an event
+// service, its motion is raised as alarms (PullPointFollower), and a camera that stops answering
+// that service loses the session; without one, its session is never lost: only its stream is.
 class OnvifDevice final : public DeviceAccess
 {
 public:
@@ -22,10 +23,9 @@ public:
 
     std::string name() const override;
     DeviceAnswer identify(const std::stop_token& stop) const override;
-    // The camera's events would be followed here, from its event service (camera().eventsUrl(),
-    // with camera().client()); none yet.
-    std::unique_ptr<EventStream> followEvents(EventStream::EventHandler onEvent,
-                                              EventStream::EndHandler onEnd) const override;
+    // Its motion through pull-point subscriptions of its event service; null without one.
+    std::unique_ptr<EventFollower> followEvents(EventStream::EventHandler onEvent,
+                                                EventStream::EndHandler onEnd) const override;
     std::unique_ptr<StreamSource> liveSource(PictureSink& output,
                                              std::unique_ptr<LiveObserver> observer) const override;
     bool decidesStream() const override { return true; }

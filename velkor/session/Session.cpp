@@ -2,6 +2,7 @@
 
 #include "velkor/native/EventStream.h"
 #include "velkor/report/EventDispatcher.h"
+#include "velkor/report/EventFollower.h"
 #include "velkor/report/ResultCode.h"
 #include "velkor/session/DeviceEventReporter.h"
 

@@ -15,7 +15,7 @@ namespace velkor
 
 class DeviceEventReporter;
 class EventDispatcher;
-class EventStream;
+class EventFollower;
 
 // The session with one device: opened by asking the device who it is, then following the events
 // it raises by itself until it is ended or lost. Raises OnDevStatus(0, ...) for it and SessionLost
@@ -60,7 +60,7 @@ private:
     mutable std::mutex m_mutex;
     std::shared_ptr<const DeviceAccess> m_device;
     DeviceInfo m_info;
-    std::unique_ptr<EventStream> m_events;
+    std::unique_ptr<EventFollower> m_events;
 
     std::atomic<bool> m_open{false};
     std::atomic<bool> m_lost{false};

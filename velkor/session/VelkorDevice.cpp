@@ -72,8 +72,8 @@ DeviceAnswer VelkorDevice::answerTo(const HttpResult& result) const
     return DeviceAnswer{Ok, {}, std::move(*info)};
 }
 
-std::unique_ptr<EventStream> VelkorDevice::followEvents(EventStream::EventHandler onEvent,
-                                                        EventStream::EndHandler onEnd) const
+std::unique_ptr<EventFollower> VelkorDevice::followEvents(EventStream::EventHandler onEvent,
+                                                          EventStream::EndHandler onEnd) const
 {
     HttpRequest request = requestFor("/velkor/events");
     request.totalTimeoutMs = 0;

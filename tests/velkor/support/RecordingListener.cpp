@@ -71,6 +71,20 @@ bool RecordingListener::waitFor(const std::string& kind, int32_t a, int32_t b,
                    timeout);
 }
 
+bool RecordingListener::waitForCount(const std::string& kind, std::size_t count,
+                                     std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(
+        lock, timeout,
+        [&]
+        {
+            return static_cast<std::size_t>(std::count_if(m_events.begin(), m_events.end(),
+                                                          [&](const RecordedEvent& event)
+                                                          { return event.kind == kind; })) >= count;
+        });
+}
+
 std::vector<RecordedEvent> RecordingListener::events() const
 {
     std::lock_guard lock(m_mutex);

@@ -43,6 +43,9 @@ public:
                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
     bool waitFor(const std::string& kind, int32_t a, int32_t b,
                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // True once `count` events of `kind` have arrived.
+    bool waitForCount(const std::string& kind, std::size_t count,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
     std::vector<RecordedEvent> events() const;
     std::size_t count(const std::string& kind) const;
     // Each OnError so far as "\n  code text", for a failure's message.
