@@ -36,6 +36,12 @@ int32_t Session::open(std::shared_ptr<const DeviceAccess> device, const std::sto
         if (std::unique_ptr<DeviceAccess> other = device->otherKind())
         {
             DeviceAnswer otherAnswer = other->identify(stop);
+            // Both kinds refusing the credentials say so together: a velkor device may speak
+            // ONVIF too, and a camera may guard the velkor path as well as its own.
+            if (answer.code == CredentialsRefused && otherAnswer.code == CredentialsRefused)
+            {
+                otherAnswer.description = answer.description + "; " + otherAnswer.description;
+            }
             if (!otherAnswer.foreign)
             {
                 answer = std::move(otherAnswer);
