@@ -2,10 +2,9 @@
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/RtspCamera.h"
 #include "tests/velkor/support/ClosingCamera.h"
-#include "tests/velkor/support/LibraryFixture.h"
 #include "tests/velkor/support/LoopbackServer.h"
 #include "tests/velkor/support/TestWindows.h"
-#include "tests/velkor/support/XvfbDisplay.h"
+#include "tests/velkor/support/WindowedLibraryFixture.h"
 #include "velkor/report/ResultCode.h"
 
 #include <algorithm>
@@ -23,13 +22,12 @@ using namespace velkor;
 using velkortest::ClosingCamera;
 using velkortest::errorWith;
 using velkortest::HttpCamera;
-using velkortest::LibraryFixture;
 using velkortest::LoopbackConnection;
 using velkortest::LoopbackServer;
 using velkortest::RecordedEvent;
 using velkortest::RtspCamera;
 using velkortest::TestWindows;
-using velkortest::XvfbDisplay;
+using velkortest::WindowedLibraryFixture;
 
 namespace
 {
@@ -98,35 +96,26 @@ template <typename Call> std::chrono::duration<double> timed(Call call)
 
 // Standard cameras played through the library as the console plays them, into a window of a
 // private X server whose pixels the test reads back.
-class CameraPlayTest : public LibraryFixture
+class CameraPlayTest : public WindowedLibraryFixture
 {
 protected:
     static void SetUpTestSuite()
     {
-        s_display = std::make_unique<XvfbDisplay>();
+        WindowedLibraryFixture::SetUpTestSuite();
         s_camera = std::make_unique<RtspCamera>();
     }
     static void TearDownTestSuite()
     {
         s_camera.reset();
-        s_display.reset();
+        WindowedLibraryFixture::TearDownTestSuite();
     }
 
     void SetUp() override
     {
-        ASSERT_TRUE(s_display->ready()) << "Xvfb did not start";
         ASSERT_TRUE(s_camera->ready()) << s_camera->banner();
-        LibraryFixture::SetUp();
-        m_windows = std::make_unique<TestWindows>();
-        ASSERT_TRUE(m_windows->usable());
+        ASSERT_NO_FATAL_FAILURE(WindowedLibraryFixture::SetUp());
         m_window = m_windows->create(kWidth, kHeight);
         ASSERT_EQ(m_api->SetVideoWindow(m_window), 0);
-    }
-
-    void TearDown() override
-    {
-        LibraryFixture::TearDown();
-        m_windows.reset();
     }
 
     // Open, asked again while the camera says it is busy: GStreamer's server answers 503 while
@@ -216,13 +205,10 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    static std::unique_ptr<XvfbDisplay> s_display;
     static std::unique_ptr<RtspCamera> s_camera;
-    std::unique_ptr<TestWindows> m_windows;
     std::uint32_t m_window = 0;
 };
 
-std::unique_ptr<XvfbDisplay> CameraPlayTest::s_display;
 std::unique_ptr<RtspCamera> CameraPlayTest::s_camera;
 
 } // namespace

@@ -1,11 +1,10 @@
 #include "tests/support/Emulator.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/velkor/support/FakeDevice.h"
-#include "tests/velkor/support/LibraryFixture.h"
 #include "tests/velkor/support/ServerPause.h"
 #include "tests/velkor/support/TestJpeg.h"
 #include "tests/velkor/support/TestWindows.h"
-#include "tests/velkor/support/XvfbDisplay.h"
+#include "tests/velkor/support/WindowedLibraryFixture.h"
 #include "velkor/report/ResultCode.h"
 
 #include <unistd.h>
@@ -28,12 +27,11 @@
 using namespace velkor;
 using velkortest::Emulator;
 using velkortest::FakeDevice;
-using velkortest::LibraryFixture;
 using velkortest::ProcessRunner;
 using velkortest::RecordedEvent;
 using velkortest::ServerPause;
 using velkortest::TestWindows;
-using velkortest::XvfbDisplay;
+using velkortest::WindowedLibraryFixture;
 
 namespace
 {
@@ -135,18 +133,12 @@ std::vector<std::uint32_t> decodedByFfmpeg(const std::string& format, const std:
     return pixels;
 }
 
-class LiveVideoTest : public LibraryFixture
+class LiveVideoTest : public WindowedLibraryFixture
 {
 protected:
-    static void SetUpTestSuite() { s_display = std::make_unique<XvfbDisplay>(); }
-    static void TearDownTestSuite() { s_display.reset(); }
-
     void SetUp() override
     {
-        ASSERT_TRUE(s_display->ready()) << "Xvfb did not start";
-        LibraryFixture::SetUp();
-        m_windows = std::make_unique<TestWindows>();
-        ASSERT_TRUE(m_windows->usable());
+        ASSERT_NO_FATAL_FAILURE(WindowedLibraryFixture::SetUp());
         m_emulator = std::make_unique<Emulator>(std::vector<std::string>{"--uid", "5"});
         ASSERT_TRUE(m_emulator->ready());
         pointAt(m_emulator->port());
@@ -155,9 +147,8 @@ protected:
 
     void TearDown() override
     {
-        LibraryFixture::TearDown();
+        WindowedLibraryFixture::TearDown();
         m_emulator.reset();
-        m_windows.reset();
     }
 
     // Plays channel 1 into a 320 x 240 window until its video shows.
@@ -247,12 +238,8 @@ protected:
                !allOf(pixels, 0);
     }
 
-    static std::unique_ptr<XvfbDisplay> s_display;
-    std::unique_ptr<TestWindows> m_windows;
     std::unique_ptr<Emulator> m_emulator;
 };
-
-std::unique_ptr<XvfbDisplay> LiveVideoTest::s_display;
 
 } // namespace
 
@@ -427,7 +414,7 @@ TEST_F(LiveVideoTest, AStalledXServerHoldsUpNeitherStoppingNorClosing)
     {
         // A call that waited for the server would return only once the pause is lifted. How
         // long the calls take is velkor_stall_bench's to measure.
-        const ServerPause pause(*s_display, std::chrono::seconds(30));
+        const ServerPause pause(display(), std::chrono::seconds(30));
         ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), 0);
         // A decoded picture is on its way to the stopped server.
         ASSERT_TRUE(m_listener.waitFor("image", 0, 320 * 65536 + 240));

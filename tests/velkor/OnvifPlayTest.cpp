@@ -1,9 +1,8 @@
 #include "tests/support/Emulator.h"
 #include "tests/support/RtspCamera.h"
-#include "tests/velkor/support/LibraryFixture.h"
 #include "tests/velkor/support/LoopbackServer.h"
 #include "tests/velkor/support/TestWindows.h"
-#include "tests/velkor/support/XvfbDisplay.h"
+#include "tests/velkor/support/WindowedLibraryFixture.h"
 #include "velkor/report/ResultCode.h"
 
 #include <algorithm>
@@ -17,12 +16,11 @@
 using namespace velkor;
 using velkortest::Emulator;
 using velkortest::errorWith;
-using velkortest::LibraryFixture;
 using velkortest::LoopbackConnection;
 using velkortest::LoopbackServer;
 using velkortest::RtspCamera;
 using velkortest::TestWindows;
-using velkortest::XvfbDisplay;
+using velkortest::WindowedLibraryFixture;
 
 namespace
 {
@@ -109,25 +107,14 @@ void answerAsScriptedCamera(const std::string& encoding, const std::string& stre
     respond(body.empty() ? "400 Bad Request" : "200 OK", open + body + close);
 }
 
-class OnvifPlayTest : public LibraryFixture
+class OnvifPlayTest : public WindowedLibraryFixture
 {
 protected:
-    static void SetUpTestSuite() { s_display = std::make_unique<XvfbDisplay>(); }
-    static void TearDownTestSuite() { s_display.reset(); }
-
     void SetUp() override
     {
-        ASSERT_TRUE(s_display->ready()) << "Xvfb did not start";
-        LibraryFixture::SetUp();
-        m_windows = std::make_unique<TestWindows>();
-        ASSERT_TRUE(m_windows->usable());
+        ASSERT_NO_FATAL_FAILURE(WindowedLibraryFixture::SetUp());
         m_window = m_windows->create(kWidth, kHeight);
         ASSERT_EQ(m_api->SetVideoWindow(m_window), 0);
-    }
-    void TearDown() override
-    {
-        LibraryFixture::TearDown();
-        m_windows.reset();
     }
 
     void start(const std::vector<std::string>& options)
@@ -185,13 +172,9 @@ protected:
         EXPECT_EQ(m_api->Close(), 0);
     }
 
-    static std::unique_ptr<XvfbDisplay> s_display;
-    std::unique_ptr<TestWindows> m_windows;
     std::uint32_t m_window = 0;
     std::unique_ptr<Emulator> m_camera;
 };
-
-std::unique_ptr<XvfbDisplay> OnvifPlayTest::s_display;
 
 } // namespace
 
