@@ -11,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <mutex>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,6 +40,21 @@ constexpr long kSanitizerMegabytes = 0;
 // Without the caps, libavformat collects the endless picture or part whole: several hundred MB.
 constexpr long kTestMegabytes = 400 + kSanitizerMegabytes;
 constexpr long kProbeMegabytes = 200 + kSanitizerMegabytes;
+// The largest block libavformat may take (velkor/README.md), the most of one picture it collects.
+constexpr long kAllocationCapKib = 16 << 10;
+
+// The most that a silence text says arrived without a picture: "..., although 14720 KiB arrived".
+long mostArrivedBeforeSilence(const std::string& texts)
+{
+    static const std::regex arrived("although ([0-9]+) KiB arrived");
+    long most = 0;
+    for (auto it = std::sregex_iterator(texts.begin(), texts.end(), arrived);
+         it != std::sregex_iterator(); ++it)
+    {
+        most = std::max(most, std::stol((*it)[1].str()));
+    }
+    return most;
+}
 
 // Another host, as far as a camera's redirect goes: records every connection and request head,
 // and asks each request for Basic credentials, as a host that wants them would.
@@ -203,8 +219,14 @@ TEST_F(HostileCameraTest, AnEndlessPictureIsCutOffWithMemoryBounded)
     // Played to the silence deadline, the text says what came.
     m_listener.reset();
     ASSERT_EQ(m_api->PlayLive(1, nullptr, 0, nullptr), Ok);
-    EXPECT_TRUE(m_listener.waitFor(errorWith(StreamLost, "although"), kLong)) << errorsSeen();
-    EXPECT_TRUE(m_listener.waitFor(errorWith(FrameUndecodable, "cut off"), kLong)) << errorsSeen();
+    ASSERT_TRUE(m_listener.waitFor(errorWith(StreamLost, "although"), kLong)) << errorsSeen();
+    // A loaded machine may take in less than the cap before the silence deadline; a picture
+    // that outgrew it must have been cut off.
+    if (mostArrivedBeforeSilence(m_listener.errorTexts()) > kAllocationCapKib)
+    {
+        EXPECT_TRUE(m_listener.waitFor(errorWith(FrameUndecodable, "cut off"), kLong))
+            << errorsSeen();
+    }
     EXPECT_LT(memory.megabytes(), kTestMegabytes);
     m_api->Close();
 }
