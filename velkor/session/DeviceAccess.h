@@ -44,9 +44,6 @@ public:
     // device that raises none.
     virtual std::unique_ptr<EventFollower> followEvents(EventStream::EventHandler onEvent,
                                                         EventStream::EndHandler onEnd) const = 0;
-    // The kind of device to ask next when identify() finds no device of this kind at the
-    // address; null when there is none.
-    virtual std::unique_ptr<DeviceAccess> otherKind() const { return nullptr; }
     // A source of the device's live pictures, not started yet.
     virtual std::unique_ptr<StreamSource>
     liveSource(PictureSink& output, std::unique_ptr<LiveObserver> observer) const = 0;

@@ -24,29 +24,30 @@ void Session::onLost(LostHook hook)
     m_onLost = std::move(hook);
 }
 
-int32_t Session::open(std::shared_ptr<const DeviceAccess> device, const std::stop_token& stop)
+int32_t Session::open(std::vector<std::unique_ptr<DeviceAccess>> kinds, const std::stop_token& stop)
 {
     end();
+    std::shared_ptr<const DeviceAccess> device = std::move(kinds.front());
     DeviceAnswer answer = device->identify(stop);
-    // A device that refuses the credentials may be of another kind that guards every path.
-    const bool unknown = answer.code == NotVelkorDevice || answer.code == CredentialsRefused;
-    if (unknown && !stop.stop_requested())
+    for (auto next = kinds.begin() + 1; next != kinds.end() && !stop.stop_requested(); ++next)
     {
-        // A peer that speaks the other kind's protocol no better keeps the first kind's answer.
-        if (std::unique_ptr<DeviceAccess> other = device->otherKind())
+        // A device that refuses the credentials may be of another kind that guards every path.
+        if (answer.code != NotVelkorDevice && answer.code != CredentialsRefused)
         {
-            DeviceAnswer otherAnswer = other->identify(stop);
-            // Both kinds refusing the credentials say so together: a velkor device may speak
-            // ONVIF too, and a camera may guard the velkor path as well as its own.
-            if (answer.code == CredentialsRefused && otherAnswer.code == CredentialsRefused)
-            {
-                otherAnswer.description = answer.description + "; " + otherAnswer.description;
-            }
-            if (!otherAnswer.foreign)
-            {
-                answer = std::move(otherAnswer);
-                device = std::move(other);
-            }
+            break;
+        }
+        DeviceAnswer otherAnswer = (*next)->identify(stop);
+        // Both kinds refusing the credentials say so together: a velkor device may speak ONVIF
+        // too, and a camera may guard the velkor path as well as its own.
+        if (answer.code == CredentialsRefused && otherAnswer.code == CredentialsRefused)
+        {
+            otherAnswer.description = answer.description + "; " + otherAnswer.description;
+        }
+        // A peer that speaks the other kind's protocol no better keeps the first kind's answer.
+        if (!otherAnswer.foreign)
+        {
+            answer = std::move(otherAnswer);
+            device = std::move(*next);
         }
     }
     if (answer.code != Ok)

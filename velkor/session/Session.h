@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <stop_token>
+#include <vector>
 
 namespace velkor
 {
@@ -33,9 +34,10 @@ public:
     // Called, on the events' thread, once the session is lost.
     void onLost(LostHook hook);
 
-    // Ends any session, asks `device` who it is and opens a session with it. The UID, or the code
-    // of the refusal, which is also reported.
-    int32_t open(std::shared_ptr<const DeviceAccess> device, const std::stop_token& stop);
+    // Ends any session, asks the first of `kinds` who it is, and the next where no device of
+    // the one before answered, and opens a session with the one that answered. The UID, or the
+    // code of the refusal, which is also reported. `kinds` holds at least one.
+    int32_t open(std::vector<std::unique_ptr<DeviceAccess>> kinds, const std::stop_token& stop);
     // Opens the session again with the device it was lost with, which answered as `info`.
     void reopen(const DeviceInfo& info);
     // Ends the session without a word; true when one was usable.

@@ -4,7 +4,6 @@
 #include "velkor/native/LiveStream.h"
 #include "velkor/report/LiveObserver.h"
 #include "velkor/report/ResultCode.h"
-#include "velkor/session/OnvifDevice.h"
 
 namespace velkor
 {
@@ -90,11 +89,6 @@ std::unique_ptr<StreamSource> VelkorDevice::liveSource(PictureSink& output,
     device.totalTimeoutMs = 0;
     device.stallTimeoutMs = kLiveSilence.count();
     return std::make_unique<LiveStream>(output, std::move(observer), std::move(device));
-}
-
-std::unique_ptr<DeviceAccess> VelkorDevice::otherKind() const
-{
-    return std::make_unique<OnvifDevice>(m_settings);
 }
 
 HttpRequest VelkorDevice::requestFor(const std::string& path) const

@@ -27,8 +27,6 @@ public:
                                                 EventStream::EndHandler onEnd) const override;
     std::unique_ptr<StreamSource> liveSource(PictureSink& output,
                                              std::unique_ptr<LiveObserver> observer) const override;
-    // An ONVIF camera at the same address and port.
-    std::unique_ptr<DeviceAccess> otherKind() const override;
 
 private:
     DeviceAnswer answerTo(const HttpResult& result) const;
