@@ -54,6 +54,18 @@ std::string describe(int code)
     return text;
 }
 
+// "key=value, ...".
+std::string listOf(const AVDictionary* options)
+{
+    std::string list;
+    const AVDictionaryEntry* entry = nullptr;
+    while ((entry = av_dict_get(options, "", entry, AV_DICT_IGNORE_SUFFIX)) != nullptr)
+    {
+        list += std::string(list.empty() ? "" : ", ") + entry->key + "=" + entry->value;
+    }
+    return list;
+}
+
 } // namespace
 
 CameraReader::CameraReader(std::stop_token stop) : m_stop(std::move(stop)), m_input(m_stop)
@@ -98,8 +110,28 @@ CameraReader::Result CameraReader::openWith(const std::string& url, const char* 
 {
     close();
     m_turnedAway = false;
-    AVDictionary* options = nullptr;
     const AVInputFormat* format = nullptr;
+    AVDictionary* options = optionsFor(url, rtspTransport, format);
+    m_cutOff = 0;
+    m_peer = PeerInput();
+    m_peerAtPacket.reset();
+    const int opened = m_input.open(url, format, &options, kSilence);
+    m_unusedOptions = listOf(options);
+    av_dict_free(&options);
+    m_context = m_input.context();
+    if (opened < 0)
+    {
+        return notOpened(opened, rtspTransport != nullptr);
+    }
+    m_peer.find(url);
+    m_peerAtPacket = m_peer.bytesReceived();
+    return chooseVideo();
+}
+
+AVDictionary* CameraReader::optionsFor(const std::string& url, const char* rtspTransport,
+                                       const AVInputFormat*& format)
+{
+    AVDictionary* options = nullptr;
     if (rtspTransport != nullptr)
     {
         av_dict_set(&options, "rtsp_transport", rtspTransport, 0);
@@ -108,51 +140,39 @@ CameraReader::Result CameraReader::openWith(const std::string& url, const char* 
         av_dict_set(&options, "max_streams", "1", 0);
         m_transport = std::string_view(rtspTransport) == "tcp" ? CameraTransport::RtspTcp
                                                                : CameraTransport::RtspUdp;
+        return options;
     }
-    else
+    // The answer was judged at Open; probing it again would only cost time.
+    format = av_find_input_format("mpjpeg");
+    m_transport = CameraTransport::HttpJpeg;
+    // As libcurl checked it at Open: libavformat trusts any certificate unless told.
+    if (AsciiText::startsWithNoCase(url, "https://"))
     {
-        // The answer was judged at Open; probing it again would only cost time.
-        format = av_find_input_format("mpjpeg");
-        m_transport = CameraTransport::HttpJpeg;
-        // As libcurl checked it at Open: libavformat trusts any certificate unless told.
-        if (AsciiText::startsWithNoCase(url, "https://"))
-        {
-            av_dict_set(&options, "tls_verify", "1", 0);
-        }
+        av_dict_set(&options, "tls_verify", "1", 0);
     }
-    m_cutOff = 0;
-    m_peer = PeerInput();
-    m_peerAtPacket.reset();
-    const int opened = m_input.open(url, format, &options, kSilence);
-    m_unusedOptions.clear();
-    const AVDictionaryEntry* unused = nullptr;
-    while ((unused = av_dict_get(options, "", unused, AV_DICT_IGNORE_SUFFIX)) != nullptr)
+    return options;
+}
+
+CameraReader::Result CameraReader::notOpened(int code, bool rtsp)
+{
+    if (refusesTcp(code) && m_transport == CameraTransport::RtspTcp)
     {
-        m_unusedOptions +=
-            std::string(m_unusedOptions.empty() ? "" : ", ") + unused->key + "=" + unused->value;
+        // The camera does not interleave. UDP is asked next.
+        m_transport = CameraTransport::RtspUdp;
+        m_error = "it refuses RTSP over TCP";
+        return Result::Refused;
     }
-    av_dict_free(&options);
-    m_context = m_input.context();
-    if (opened < 0)
+    // libavformat's RTSP takes a connection closed before any answer for invalid data.
+    if (code == AVERROR_INVALIDDATA && rtsp && !m_stop.stop_requested() && !m_input.overdue())
     {
-        if (refusesTcp(opened) && m_transport == CameraTransport::RtspTcp)
-        {
-            // The camera does not interleave. UDP is asked next.
-            m_transport = CameraTransport::RtspUdp;
-            m_error = "it refuses RTSP over TCP";
-            return Result::Refused;
-        }
-        // libavformat's RTSP takes a connection closed before any answer for invalid data.
-        if (opened == AVERROR_INVALIDDATA && rtspTransport != nullptr && !m_stop.stop_requested() &&
-            !m_input.overdue())
-        {
-            m_error = "it closed the connection";
-            return Result::Lost;
-        }
-        return failed(opened);
+        m_error = "it closed the connection";
+        return Result::Lost;
     }
-    m_peer.find(url);
-    m_peerAtPacket = m_peer.bytesReceived();
+    return failed(code);
+}
+
+CameraReader::Result CameraReader::chooseVideo()
+{
     m_videoIndex = av_find_best_stream(m_context, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (m_videoIndex < 0)
     {

@@ -12,7 +12,9 @@
 #include <string>
 
 struct AVCodecParameters;
+struct AVDictionary;
 struct AVFormatContext;
+struct AVInputFormat;
 struct AVPacket;
 
 namespace velkor
@@ -99,6 +101,13 @@ private:
     std::string silence() const;
     // `rtspTransport` null for HTTP.
     Result openWith(const std::string& url, const char* rtspTransport);
+    // What libavformat is told for this camera's scheme; sets m_transport, and `format` for HTTP.
+    AVDictionary* optionsFor(const std::string& url, const char* rtspTransport,
+                             const AVInputFormat*& format);
+    // Why opening gave `code`.
+    Result notOpened(int code, bool rtsp);
+    // The first video track, when it is one the library decodes.
+    Result chooseVideo();
     Result failed(int code);
     bool skipToBoundary(int code);
     void close();
