@@ -45,7 +45,6 @@ public:
 
     // "the ONVIF camera at http://127.0.0.1:80", for messages.
     const std::string& name() const { return m_name; }
-    const std::string& deviceServiceUrl() const { return m_deviceService; }
     // The client, its clock set to the camera's by identify(), for the camera's other services.
     const OnvifClient& client() const { return m_client; }
     // The event service's address from GetCapabilities or GetServices, where it is asked
