@@ -2,14 +2,12 @@
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/RtspCamera.h"
 #include "tests/velkor/support/ClosingCamera.h"
-#include "tests/velkor/support/LoopbackServer.h"
 #include "tests/velkor/support/SilentRtspCamera.h"
 #include "tests/velkor/support/TestWindows.h"
 #include "tests/velkor/support/WindowedLibraryFixture.h"
 #include "velkor/report/ResultCode.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <functional>
@@ -24,8 +22,6 @@ using namespace velkor;
 using velkortest::ClosingCamera;
 using velkortest::errorWith;
 using velkortest::HttpCamera;
-using velkortest::LoopbackConnection;
-using velkortest::LoopbackServer;
 using velkortest::RecordedEvent;
 using velkortest::RtspCamera;
 using velkortest::SilentRtspCamera;
