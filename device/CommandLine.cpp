@@ -3,8 +3,10 @@
 #include "device/AsciiText.h"
 
 #include <CLI/CLI.hpp>
+#include <arpa/inet.h>
 
 #include <functional>
+#include <optional>
 
 namespace velkordevice
 {
@@ -232,6 +234,38 @@ void describeOnvif(CLI::App& app, DeviceConfig& config)
               });
 }
 
+// A host name or IPv4 address as URLs write it, or an IPv6 address, which gets its brackets.
+std::optional<std::string> urlHost(const std::string& text)
+{
+    in6_addr ipv6{};
+    if (inet_pton(AF_INET6, text.c_str(), &ipv6) == 1)
+    {
+        return "[" + text + "]";
+    }
+    const bool name = !text.empty() && text.size() <= 253 &&
+                      text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                             "0123456789.-") == std::string::npos;
+    return name ? std::optional<std::string>(text) : std::nullopt;
+}
+
+void describeOnvifAddresses(CLI::App& app, DeviceConfig& config)
+{
+    addOption(app, "--onvif-named-host", "HOST",
+              "the host the ONVIF addresses and stream URIs name instead of the one the client "
+              "reached, as a camera behind port forwarding does, for example 127.0.0.2",
+              [&config](const std::string& text)
+              {
+                  const std::optional<std::string> host = urlHost(text);
+                  if (!host)
+                  {
+                      refuse("option --onvif-named-host expects a host name or an IP address, "
+                             "got '" +
+                             text + "'");
+                  }
+                  config.onvifNamedHost = *host;
+              });
+}
+
 } // namespace
 
 CommandLineResult CommandLine::parse(const std::vector<std::string>& args)
@@ -324,6 +358,7 @@ void CommandLine::describe(CLI::App& app, DeviceConfig& config, bool& authGiven)
     describeDevice(app, config);
     describeProtocols(app, config);
     describeOnvif(app, config);
+    describeOnvifAddresses(app, config);
     // Last, to be listed last.
     app.set_help_flag("-h,--help", "show this text");
 }

@@ -45,6 +45,8 @@ struct DeviceConfig
     // What GetStreamUri names, with {channel}, {width} and {format} filled in; empty for the
     // device's own /velkor/live.
     std::string onvifStreamUri;
+    // The host ONVIF's addresses name, IPv6 in brackets; empty for the one the client reached.
+    std::string onvifNamedHost;
 };
 
 } // namespace velkordevice

@@ -21,20 +21,25 @@ HttpReply notFound()
 }
 
 // Only what a host and port are made of may go into the addresses we hand out. Some clients
-// (libonvif) leave the port out of Host: the one they reached is meant, not HTTP's 80.
-std::string baseUrl(const std::string& host, const std::string& listening)
+// (libonvif) leave the port out of Host: the one they reached is meant, not HTTP's 80. A
+// `named` host replaces the one reached, as a camera names its own behind port forwarding.
+std::string baseUrl(const std::string& host, const std::string& listening, const std::string& named)
 {
     const bool plain = !host.empty() && host.size() < 256 &&
                        host.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
                                               "0123456789.-:[]") == std::string::npos;
-    if (!plain)
+    std::string authority = plain ? host : listening;
+    const bool hasPort = authority.back() != ']' && authority.find(':') != std::string::npos &&
+                         (authority.front() != '[' || authority.find("]:") != std::string::npos);
+    if (!hasPort)
     {
-        return "http://" + listening;
+        authority += listening.substr(listening.rfind(':'));
     }
-    const std::size_t portColon = listening.rfind(':');
-    const bool hasPort = host.back() != ']' && host.find(':') != std::string::npos &&
-                         (host.front() != '[' || host.find("]:") != std::string::npos);
-    return "http://" + host + (hasPort ? "" : listening.substr(portColon));
+    if (!named.empty())
+    {
+        authority = named + authority.substr(authority.rfind(':'));
+    }
+    return "http://" + authority;
 }
 
 } // namespace
@@ -87,7 +92,9 @@ HttpReply OnvifService::serve(const HttpRequest& request, const std::string& lis
     case velkor::SoapMessage::Problem::None:
         break;
     }
-    const OnvifCall call{message.operation(), baseUrl(request.header("Host"), listening), now()};
+    const OnvifCall call{message.operation(),
+                         baseUrl(request.header("Host"), listening, m_config.onvifNamedHost),
+                         now()};
     return SoapEnvelope::reply(dispatch(path, call));
 }
 

@@ -1,15 +1,18 @@
 // How long the library keeps its caller waiting when the world around it misbehaves: stopping
 // play, ClearImage, SetVideoWindow(0) and Close while the X server is stopped (SIGSTOP) during
 // live play; leaving main the same way (velkor_exit_probe, from its last line to its exit); Close
-// while live play waits for a device that went away; and how soon a silent live stream and a
-// silent event stream are given up, counted from the last byte each brought. Prints the median and
+// while live play waits for a device that went away; stopping play and Close while an RTSP
+// camera answers nothing; and how soon a silent live stream and a silent event stream are given
+// up, counted from the last byte each brought. Prints the median and
 // the worst of each over the rounds, and the load. Usage: velkor_stall_bench [ROUNDS]   (default 3;
 // runs its own Xvfb and emulator)
 #include "devicelib/DeviceLibrary.h"
 #include "tests/support/Emulator.h"
 #include "tests/velkor/support/FakeDevice.h"
+#include "tests/velkor/support/HostileRtspCamera.h"
 #include "tests/velkor/support/RecordingListener.h"
 #include "tests/velkor/support/ServerPause.h"
+#include "tests/velkor/support/SilentRtspCamera.h"
 #include "tests/velkor/support/TestJpeg.h"
 #include "tests/velkor/support/XvfbDisplay.h"
 #include "velkor/report/ResultCode.h"
@@ -192,6 +195,41 @@ void waitingRound(DeviceLibrary& api, velkortest::RecordingListener& listener,
     api.Close();
 }
 
+// An RTSP camera that answers nothing once libavformat connects: stopping play and Close while
+// libavformat waits for its answer; and one that answers PLAY and then sends nothing: stopping
+// play while libavformat waits for pictures.
+void cameraRound(DeviceLibrary& api, velkortest::RecordingListener& listener,
+                 std::map<std::string, std::vector<double>>& figures)
+{
+    api.SetVideoWindow(0);
+    {
+        velkortest::SilentRtspCamera silent;
+        api.SetIPAddr(silent.url().c_str());
+        if (api.Open() > 0 && api.PlayLive(1, nullptr, 0, nullptr) == velkor::Ok &&
+            silent.waitForConnections(1))
+        {
+            figures["camera silent: stop"].push_back(
+                timed([&api] { api.PlayControl(1, 1, nullptr, 0, nullptr); }));
+            if (api.PlayLive(1, nullptr, 0, nullptr) == velkor::Ok && silent.waitForConnections(2))
+            {
+                figures["camera silent: Close"].push_back(timed([&api] { api.Close(); }));
+            }
+        }
+        api.Close();
+    }
+    velkortest::HostileRtspCamera quiet(velkortest::HostileRtspCamera::Mode::ManyTracks);
+    api.SetIPAddr(quiet.url().c_str());
+    listener.reset();
+    if (api.Open() > 0 && api.PlayLive(1, nullptr, 0, nullptr) == velkor::Ok &&
+        listener.waitFor("play", 1, 1))
+    {
+        figures["camera sends nothing: stop"].push_back(
+            timed([&api] { api.PlayControl(1, 1, nullptr, 0, nullptr); }));
+    }
+    api.Close();
+    api.SetIPAddr("127.0.0.1");
+}
+
 double loadAverage()
 {
     double load = -1;
@@ -246,6 +284,7 @@ int main(int argc, char** argv)
         }
         silenceRound(*api, listener, figures);
         waitingRound(*api, listener, figures);
+        cameraRound(*api, listener, figures);
     }
     api->Slot042(nullptr);
     xcb_disconnect(connection);

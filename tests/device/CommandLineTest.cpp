@@ -56,7 +56,9 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
                                                          "-5400",
                                                          "--onvif-events",
                                                          "unlisted",
-                                                         "--onvif-stream-uri=rtsp://h/{format}"});
+                                                         "--onvif-stream-uri=rtsp://h/{format}",
+                                                         "--onvif-named-host",
+                                                         "::2"});
     ASSERT_EQ(result.action, Action::Run) << result.error;
     const DeviceConfig& c = result.config;
     EXPECT_EQ(c.address, "::1");
@@ -76,6 +78,7 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
     EXPECT_EQ(c.onvifClockOffsetSeconds, -5400);
     EXPECT_FALSE(c.onvifEventsListed);
     EXPECT_EQ(c.onvifStreamUri, "rtsp://h/{format}");
+    EXPECT_EQ(c.onvifNamedHost, "[::2]");
 }
 
 TEST(CommandLineTest, CredentialsImplyDigest)
@@ -90,10 +93,10 @@ TEST(CommandLineTest, HelpWinsOverEverythingElse)
     EXPECT_EQ(CommandLine::parse({"--port", "1", "--help"}).action, Action::ShowHelp);
     EXPECT_EQ(CommandLine::parse({"-h"}).action, Action::ShowHelp);
     const std::string usage = CommandLine::usage();
-    for (const char* option :
-         {"--address", "--port", "--channels", "--fps", "--user", "--password", "--auth",
-          "--nonce-lifetime", "--alarm-interval", "--uid", "--max-connections", "--loop",
-          "--protocols", "--onvif-clock-offset", "--onvif-events", "--onvif-stream-uri"})
+    for (const char* option : {"--address", "--port", "--channels", "--fps", "--user", "--password",
+                               "--auth", "--nonce-lifetime", "--alarm-interval", "--uid",
+                               "--max-connections", "--loop", "--protocols", "--onvif-clock-offset",
+                               "--onvif-events", "--onvif-stream-uri", "--onvif-named-host"})
     {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
@@ -122,6 +125,7 @@ TEST(CommandLineTest, RejectsBadInputWithAMessageNamingTheProblem)
         {{"--onvif-clock-offset", "-400000000"}, "--onvif-clock-offset"},
         {{"--onvif-events", "hidden"}, "--onvif-events"},
         {{"--onvif-stream-uri", ""}, "--onvif-stream-uri"},
+        {{"--onvif-named-host", "cam/1"}, "--onvif-named-host"},
         {{"stray"}, "stray"},
     };
     for (const auto& [args, mention] : cases)

@@ -4,6 +4,7 @@
 #include "common/XmlTree.h"
 #include "tests/support/Emulator.h"
 #include "tests/velkor/support/LoopbackServer.h"
+#include "velkor/onvif/OnvifAddress.h"
 
 #include <gtest/gtest.h>
 
@@ -146,6 +147,40 @@ TEST(OnvifClientDigestTest, ACameraThatChallengesGetsTheSameRequestAgainWithHttp
     // The request goes again whole, its WS-Security token with it.
     EXPECT_EQ(bodies[1], bodies[0]);
     EXPECT_NE(bodies[1].find("GetDeviceInformation"), std::string::npos);
+}
+
+TEST(OnvifAddressTest, ServicesAreAskedAtTheAddressSetWithTheirOwnPath)
+{
+    const std::string set = "http://127.0.0.1:8080/onvif/device_service";
+    EXPECT_EQ(OnvifAddress::service("http://10.0.0.5/onvif/pullpoint/7?s=1", set),
+              "http://127.0.0.1:8080/onvif/pullpoint/7?s=1");
+    EXPECT_EQ(OnvifAddress::service("https://admin:pw@0.0.0.0:8899/onvif/Media#top", set),
+              "http://127.0.0.1:8080/onvif/Media");
+    EXPECT_EQ(OnvifAddress::service("http://[fe80::1%25eth0]/onvif/media", set),
+              "http://127.0.0.1:8080/onvif/media");
+    EXPECT_EQ(OnvifAddress::service("https://evil.example:99", set), "http://127.0.0.1:8080/");
+    EXPECT_EQ(OnvifAddress::service("events/1", "http://[::1]:80"), "http://[::1]:80/events/1");
+    EXPECT_EQ(OnvifAddress::service("http://cam.lan/onvif/media", "http://cam.example.org:80/x"),
+              "http://cam.example.org:80/onvif/media");
+}
+
+TEST(OnvifAddressTest, StreamUrisArePlayedAtTheHostSetOnTheirOwnPort)
+{
+    const std::string set = "http://cam.example.org:8080/onvif/device_service";
+    const std::string media = "http://192.168.1.10/onvif/media";
+    EXPECT_EQ(OnvifAddress::stream("rtsp://192.168.1.10/live?ch=1&s=0", set, media),
+              "rtsp://cam.example.org/live?ch=1&s=0");
+    EXPECT_EQ(OnvifAddress::stream("rtsp://0.0.0.0:5554/a/../b", "http://[::1]:80/x", media),
+              "rtsp://[::1]:5554/a/../b");
+    // Its own credentials stay, for the player to refuse without naming them.
+    EXPECT_EQ(OnvifAddress::stream("rtsp://admin:pw@[fe80::1%25eth0]:554/h264", set, media),
+              "rtsp://admin:pw@cam.example.org:554/h264");
+    // On the media service's own HTTP server, which the port set reaches.
+    EXPECT_EQ(OnvifAddress::stream("http://192.168.1.10:80/live?channel=1", set, media),
+              "http://cam.example.org:8080/live?channel=1");
+    EXPECT_EQ(OnvifAddress::stream("http://192.168.1.10:81/live", set, media),
+              "http://cam.example.org:81/live");
+    EXPECT_EQ(OnvifAddress::stream("no uri", set, media), "");
 }
 
 } // namespace

@@ -5,7 +5,13 @@
 #include "tests/velkor/support/WindowedLibraryFixture.h"
 #include "velkor/report/ResultCode.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -35,6 +41,21 @@ constexpr int32_t kMpeg4At320 = 8;
 constexpr int32_t kH264At320 = 10;
 constexpr int32_t kH265At320 = 16;
 constexpr int32_t kProfiles = 21;
+
+// Whether a connection to `port` of the loopback address `host` is refused: nothing there.
+bool refusedAt(const char* host, int port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool refused =
+        ::inet_pton(AF_INET, host, &address.sin_addr) == 1 &&
+        ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
+        errno == ECONNREFUSED;
+    ::close(socket);
+    return refused;
+}
 
 std::vector<std::string> onvifCamera(std::vector<std::string> options)
 {
@@ -203,6 +224,25 @@ TEST_F(OnvifPlayTest, AStreamUriOfAnRtspServerPlaysThroughTheCameraPath)
     ASSERT_TRUE(rtsp.ready()) << rtsp.banner();
     ASSERT_NO_FATAL_FAILURE(start({"--onvif-stream-uri", rtsp.url("/{format}")}));
     // The RTSP server decides the picture: 640 x 480 whatever the profile says.
+    playsChannel(kH264At320, 640 * 65536 + 480, 3);
+}
+
+TEST_F(OnvifPlayTest, ACameraNamingAnotherHostIsAskedAndPlayedAtTheHostSet)
+{
+    // The emulator listens on 127.0.0.1 alone, so what it names at 127.0.0.2 is unreachable, as
+    // a camera's own address is from beyond its port forwarding.
+    const std::string named = "127.0.0.2";
+    ASSERT_NO_FATAL_FAILURE(start({"--onvif-named-host", named}));
+    ASSERT_TRUE(refusedAt(named.c_str(), m_camera->port()));
+    playsChannel(kH264At320, 320 * 65536 + 240, 3);
+
+    RtspCamera rtsp;
+    ASSERT_TRUE(rtsp.ready()) << rtsp.banner();
+    const std::string uri = rtsp.url("/{format}");
+    ASSERT_EQ(uri.rfind("rtsp://127.0.0.1:", 0), 0U) << uri;
+    ASSERT_NO_FATAL_FAILURE(start({"--onvif-named-host", named, "--onvif-stream-uri",
+                                   "rtsp://" + named + uri.substr(uri.find(':', 7))}));
+    ASSERT_TRUE(refusedAt(named.c_str(), std::stoi(uri.substr(uri.find(':', 7) + 1))));
     playsChannel(kH264At320, 640 * 65536 + 480, 3);
 }
 

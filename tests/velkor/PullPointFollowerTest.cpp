@@ -162,16 +162,5 @@ TEST_F(PullPointFollowerTest, ACameraThatNoLongerAnswersEndsIt)
         << m_ends.front();
 }
 
-TEST(PullPointSubscriptionTest, AddressesAreAskedAtTheCameraSet)
-{
-    const std::string camera = "http://127.0.0.1:8080/onvif/device_service";
-    EXPECT_EQ(PullPointSubscription::onCamera("http://10.0.0.5/onvif/pullpoint/7?s=1", camera),
-              "http://127.0.0.1:8080/onvif/pullpoint/7?s=1");
-    EXPECT_EQ(PullPointSubscription::onCamera("https://evil.example:99", camera),
-              "http://127.0.0.1:8080/");
-    EXPECT_EQ(PullPointSubscription::onCamera("events/1", "http://[::1]:80"),
-              "http://[::1]:80/events/1");
-}
-
 } // namespace
 } // namespace velkor

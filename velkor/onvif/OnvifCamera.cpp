@@ -4,6 +4,7 @@
 #include "common/XmlTree.h"
 #include "common/XmlWriter.h"
 #include "velkor/camera/CameraUrl.h"
+#include "velkor/onvif/OnvifAddress.h"
 #include "velkor/report/ResultCode.h"
 
 #include <algorithm>
@@ -101,6 +102,12 @@ OnvifIdentity OnvifCamera::identify(const std::stop_token& stop)
     {
         return services;
     }
+    const std::string mediaNamed = mediaUrl;
+    mediaUrl = OnvifAddress::service(mediaUrl, m_deviceService);
+    if (!eventsUrl.empty())
+    {
+        eventsUrl = OnvifAddress::service(eventsUrl, m_deviceService);
+    }
     OnvifIdentity identity = readProfiles(mediaUrl, stop);
     if (identity.code != Ok)
     {
@@ -112,6 +119,7 @@ OnvifIdentity OnvifCamera::identify(const std::stop_token& stop)
                                     field("SerialNumber"));
     std::lock_guard lock(m_mutex);
     m_mediaUrl = mediaUrl;
+    m_mediaNamed = mediaNamed;
     m_eventsUrl = eventsUrl;
     m_playable = identity.playable;
     m_streamUris.clear();
@@ -239,8 +247,8 @@ OnvifIdentity OnvifCamera::refusal(const OnvifAnswer& answer) const
 OnvifStreamUri OnvifCamera::streamUri(int32_t channel, const std::stop_token& stop)
 {
     std::string mediaUrl;
-    std::string token;
-    VideoCodec codec = VideoCodec::Jpeg;
+    std::string mediaNamed;
+    OnvifProfile profile;
     {
         std::lock_guard lock(m_mutex);
         if (const auto known = m_streamUris.find(channel); known != m_streamUris.end())
@@ -255,16 +263,36 @@ OnvifStreamUri OnvifCamera::streamUri(int32_t channel, const std::stop_token& st
                     {}};
         }
         mediaUrl = m_mediaUrl;
-        const OnvifProfile& profile = m_playable[static_cast<std::size_t>(channel) - 1];
-        token = profile.token;
-        codec = *profile.codec;
+        mediaNamed = m_mediaNamed;
+        profile = m_playable[static_cast<std::size_t>(channel) - 1];
     }
+    OnvifStreamUri uri = askStreamUri(mediaUrl, profile, stop);
+    if (uri.code != Ok)
+    {
+        return uri;
+    }
+    uri.uri = OnvifAddress::stream(uri.uri, m_deviceService, mediaNamed);
+    if (uri.uri.empty())
+    {
+        // The URI is not repeated: a camera may have put credentials into it.
+        return {DeviceRequestFailed,
+                m_name + " named a stream URI that is no URL (GetStreamUri)",
+                {},
+                uri.codec};
+    }
+    std::lock_guard lock(m_mutex);
+    return m_streamUris[channel] = uri;
+}
+
+OnvifStreamUri OnvifCamera::askStreamUri(const std::string& mediaUrl, const OnvifProfile& profile,
+                                         const std::stop_token& stop) const
+{
     const OnvifAnswer answer = m_client.call(
         mediaUrl, kTrt + "/GetStreamUri",
         "<trt:GetStreamUri xmlns:trt=\"" + kTrt + "\" xmlns:tt=\"" + kTt +
             "\"><trt:StreamSetup><tt:Stream>RTP-Unicast</tt:Stream><tt:Transport><tt:Protocol>" +
             "RTSP</tt:Protocol></tt:Transport></trt:StreamSetup><trt:ProfileToken>" +
-            XmlWriter::escape(token) + "</trt:ProfileToken></trt:GetStreamUri>",
+            XmlWriter::escape(profile.token) + "</trt:ProfileToken></trt:GetStreamUri>",
         stop);
     const std::string uri =
         XmlTree::text(XmlTree::find(answer.response(), {{kTrt, "MediaUri"}, {kTt, "Uri"}}));
@@ -275,10 +303,9 @@ OnvifStreamUri OnvifCamera::streamUri(int32_t channel, const std::stop_token& st
                 answer.response() == nullptr ? why.description
                                              : m_name + " named no URI in GetStreamUri",
                 {},
-                codec};
+                *profile.codec};
     }
-    std::lock_guard lock(m_mutex);
-    return m_streamUris[channel] = OnvifStreamUri{Ok, {}, uri, codec};
+    return {Ok, {}, uri, *profile.codec};
 }
 
 } // namespace velkor

@@ -45,17 +45,18 @@ public:
 
     // "the ONVIF camera at http://127.0.0.1:80", for messages.
     const std::string& name() const { return m_name; }
-    const std::string& deviceServiceUrl() const { return m_deviceService; }
     // The client, its clock set to the camera's by identify(), for the camera's other services.
     const OnvifClient& client() const { return m_client; }
-    // The event service's address from GetCapabilities; empty when the camera has none.
+    // The event service's address from GetCapabilities or GetServices, where it is asked
+    // (OnvifAddress); empty when the camera has none.
     std::string eventsUrl() const;
     // The profiles the channels play, as identify() read them: channel N plays the Nth.
     std::vector<OnvifProfile> playable() const;
 
     OnvifIdentity identify(const std::stop_token& stop);
     // GetStreamUri (RTP-Unicast over RTSP) of the profile `channel` plays, asked once per
-    // channel while the camera's profiles stay those identify() read.
+    // channel while the camera's profiles stay those identify() read; the URI where it is
+    // played (OnvifAddress).
     OnvifStreamUri streamUri(int32_t channel, const std::stop_token& stop);
 
 private:
@@ -67,13 +68,18 @@ private:
     bool readServiceList(const std::stop_token& stop, std::string& mediaUrl,
                          std::string& eventsUrl);
     OnvifIdentity readProfiles(const std::string& mediaUrl, const std::stop_token& stop);
+    // GetStreamUri of `profile`: the URI as the camera named it.
+    OnvifStreamUri askStreamUri(const std::string& mediaUrl, const OnvifProfile& profile,
+                                const std::stop_token& stop) const;
 
     const std::string m_name;
     const std::string m_deviceService;
     const bool m_anonymous;
     OnvifClient m_client;
     mutable std::mutex m_mutex;
+    // The media service where it is asked, and as the camera named it.
     std::string m_mediaUrl;
+    std::string m_mediaNamed;
     std::string m_eventsUrl;
     std::vector<OnvifProfile> m_playable;
     std::map<int32_t, OnvifStreamUri> m_streamUris;

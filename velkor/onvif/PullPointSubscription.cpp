@@ -3,6 +3,7 @@
 #include "common/SoapNamespaces.h"
 #include "common/XmlTree.h"
 #include "common/XsdTime.h"
+#include "velkor/onvif/OnvifAddress.h"
 #include "velkor/onvif/OnvifClient.h"
 
 #include <algorithm>
@@ -29,26 +30,6 @@ std::string duration(std::chrono::seconds length)
 }
 
 } // namespace
-
-std::string PullPointSubscription::onCamera(const std::string& address,
-                                            const std::string& cameraUrl)
-{
-    const auto pathAt = [](const std::string& url)
-    {
-        const std::size_t scheme = url.find("://");
-        if (scheme == std::string::npos)
-        {
-            return std::size_t{0};
-        }
-        return std::min(url.size(), url.find('/', scheme + 3));
-    };
-    std::string path = address.substr(pathAt(address));
-    if (path.empty() || path.front() != '/')
-    {
-        path.insert(0, "/");
-    }
-    return cameraUrl.substr(0, pathAt(cameraUrl)) + path;
-}
 
 PullPointSubscription::PullPointSubscription(const OnvifClient& client, std::string camera,
                                              std::chrono::seconds lifetime)
@@ -78,7 +59,7 @@ PullPointSubscription::Result PullPointSubscription::subscribe(const std::string
     }
     if (result.outcome == Outcome::Answered)
     {
-        m_address = onCamera(address, eventServiceUrl);
+        m_address = OnvifAddress::service(address, eventServiceUrl);
         const char* wsnt = SoapNamespaces::kNotification;
         learnTermination(XmlTree::child(answer.response(), wsnt, "CurrentTime"),
                          XmlTree::child(answer.response(), wsnt, "TerminationTime"));

@@ -41,11 +41,6 @@ public:
     // Unsubscribe's bound, so that Close stays prompt when the camera does not answer.
     static constexpr long kUnsubscribeTimeoutMs = 300;
 
-    // `address` (a service's or subscription's, as the camera wrote it) at the scheme, host and
-    // port of `cameraUrl`: a camera behind an address translation names its inner address, and
-    // the credentials go to no other host than the one set.
-    static std::string onCamera(const std::string& address, const std::string& cameraUrl);
-
     // `camera` names it in messages ("the camera at http://..."). A pull waits at most a quarter
     // of the `lifetime`, so that a Renew comes in time.
     PullPointSubscription(const OnvifClient& client, std::string camera,

@@ -56,10 +56,7 @@ std::unique_ptr<EventFollower> OnvifDevice::followEvents(EventStream::EventHandl
     {
         return nullptr;
     }
-    PullPointFollower::Camera camera{
-        m_camera->name(),
-        PullPointSubscription::onCamera(events, m_camera->deviceServiceUrl()),
-        {}};
+    PullPointFollower::Camera camera{m_camera->name(), events, {}};
     const std::vector<OnvifProfile> profiles = m_camera->playable();
     for (std::size_t index = 0; index < profiles.size(); ++index)
     {
