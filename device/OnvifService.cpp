@@ -87,7 +87,8 @@ HttpReply OnvifService::serve(const HttpRequest& request, const std::string& lis
     case velkor::SoapMessage::Problem::None:
         break;
     }
-    const OnvifCall call{message.operation(), baseUrl(request.header("Host"), listening), now()};
+    const OnvifCall call{message.operation(), message.header(),
+                         baseUrl(request.header("Host"), listening), now()};
     return SoapEnvelope::reply(dispatch(path, call));
 }
 

@@ -26,6 +26,7 @@ TEST(CommandLineTest, DefaultsMatchTheProtocol)
     EXPECT_TRUE(result.config.velkorProtocol && result.config.onvifProtocol);
     EXPECT_EQ(result.config.onvifClockOffsetSeconds, 0);
     EXPECT_TRUE(result.config.onvifEventsListed);
+    EXPECT_FALSE(result.config.onvifAddressingRequired);
 }
 
 TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
@@ -56,6 +57,8 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
                                                          "-5400",
                                                          "--onvif-events",
                                                          "unlisted",
+                                                         "--onvif-addressing",
+                                                         "required",
                                                          "--onvif-stream-uri=rtsp://h/{format}"});
     ASSERT_EQ(result.action, Action::Run) << result.error;
     const DeviceConfig& c = result.config;
@@ -75,6 +78,7 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
     EXPECT_TRUE(c.onvifProtocol);
     EXPECT_EQ(c.onvifClockOffsetSeconds, -5400);
     EXPECT_FALSE(c.onvifEventsListed);
+    EXPECT_TRUE(c.onvifAddressingRequired);
     EXPECT_EQ(c.onvifStreamUri, "rtsp://h/{format}");
 }
 
@@ -90,10 +94,10 @@ TEST(CommandLineTest, HelpWinsOverEverythingElse)
     EXPECT_EQ(CommandLine::parse({"--port", "1", "--help"}).action, Action::ShowHelp);
     EXPECT_EQ(CommandLine::parse({"-h"}).action, Action::ShowHelp);
     const std::string usage = CommandLine::usage();
-    for (const char* option :
-         {"--address", "--port", "--channels", "--fps", "--user", "--password", "--auth",
-          "--nonce-lifetime", "--alarm-interval", "--uid", "--max-connections", "--loop",
-          "--protocols", "--onvif-clock-offset", "--onvif-events", "--onvif-stream-uri"})
+    for (const char* option : {"--address", "--port", "--channels", "--fps", "--user", "--password",
+                               "--auth", "--nonce-lifetime", "--alarm-interval", "--uid",
+                               "--max-connections", "--loop", "--protocols", "--onvif-clock-offset",
+                               "--onvif-events", "--onvif-addressing", "--onvif-stream-uri"})
     {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
@@ -121,6 +125,7 @@ TEST(CommandLineTest, RejectsBadInputWithAMessageNamingTheProblem)
         {{"--onvif-clock-offset", "1h"}, "--onvif-clock-offset"},
         {{"--onvif-clock-offset", "-400000000"}, "--onvif-clock-offset"},
         {{"--onvif-events", "hidden"}, "--onvif-events"},
+        {{"--onvif-addressing", "strict"}, "--onvif-addressing"},
         {{"--onvif-stream-uri", ""}, "--onvif-stream-uri"},
         {{"stray"}, "stray"},
     };
