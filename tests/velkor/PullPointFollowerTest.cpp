@@ -1,10 +1,13 @@
 #include "velkor/onvif/PullPointFollower.h"
 
+#include "common/SoapMessage.h"
 #include "common/SoapNamespaces.h"
+#include "common/XmlTree.h"
 #include "tests/support/Emulator.h"
 #include "velkor/onvif/OnvifClient.h"
 
 #include <gtest/gtest.h>
+#include <libxml/tree.h>
 
 #include <condition_variable>
 #include <memory>
@@ -171,6 +174,69 @@ TEST(PullPointSubscriptionTest, AddressesAreAskedAtTheCameraSet)
               "http://127.0.0.1:8080/");
     EXPECT_EQ(PullPointSubscription::onCamera("events/1", "http://[::1]:80"),
               "http://[::1]:80/events/1");
+}
+
+// The reference parameters go back as the camera wrote them, whatever the camera wrote.
+TEST(EndpointReferenceTest, ParametersGoBackWithTheirNamespacesAsMarkupOfTheirOwn)
+{
+    const std::string wsa = SoapNamespaces::kAddressing;
+    const auto answer = [&wsa](const std::string& parameters)
+    {
+        return SoapMessage::parse(
+            "<e:Envelope xmlns:e=\"http://www.w3.org/2003/05/soap-envelope\" xmlns:a=\"" + wsa +
+            "\" xmlns:c=\"urn:cam\" xmlns:t=\"urn:topics\"><e:Body><c:Reference><a:Address>"
+            "http://cam/s?a=1&amp;b=&lt;2&gt;</a:Address><a:ReferenceParameters>" +
+            parameters + "</a:ReferenceParameters></c:Reference></e:Body></e:Envelope>");
+    };
+    std::string why;
+    const SoapMessage made = answer("<c:Id c:kind=\"pull\">7&lt;/c:Id&gt;&lt;evil/&gt;</c:Id>"
+                                    "<Topic xmlns=\"urn:other\">t:Motion</Topic>");
+    const auto reference = EndpointReference::read(made.operation(), why);
+    ASSERT_TRUE(reference) << why;
+    const SoapMessage sent = SoapMessage::parse(
+        "<e:Envelope xmlns:e=\"http://www.w3.org/2003/05/soap-envelope\"><e:Header>" +
+        reference->headers("urn:act") + "</e:Header><e:Body><x/></e:Body></e:Envelope>");
+    ASSERT_EQ(sent.problem(), SoapMessage::Problem::None);
+    std::vector<const xmlNode*> blocks;
+    for (const xmlNode* node = XmlTree::firstElement(sent.header()); node != nullptr;
+         node = node->next)
+    {
+        blocks.push_back(node);
+    }
+    ASSERT_EQ(blocks.size(), 6U);
+    EXPECT_EQ(XmlTree::text(XmlTree::child(sent.header(), wsa, "To")), "http://cam/s?a=1&b=<2>");
+    const xmlNode* id = blocks[4];
+    ASSERT_TRUE(XmlTree::is(id, "urn:cam", "Id"));
+    EXPECT_EQ(XmlTree::text(id, true), "7</c:Id><evil/>");
+    EXPECT_EQ(XmlTree::firstElement(id), nullptr);
+    const auto attribute = [](const xmlNode* node, const char* ns, const char* name)
+    {
+        const std::unique_ptr<xmlChar, void (*)(void*)> value(
+            xmlGetNsProp(node, reinterpret_cast<const xmlChar*>(name),
+                         reinterpret_cast<const xmlChar*>(ns)),
+            xmlFree);
+        return value ? std::string(reinterpret_cast<const char*>(value.get())) : "(none)";
+    };
+    EXPECT_EQ(attribute(id, "urn:cam", "kind"), "pull");
+    EXPECT_EQ(attribute(id, wsa.c_str(), "IsReferenceParameter"), "true");
+    // A QName in the content keeps the namespace its prefix had where the camera wrote it.
+    const xmlNode* topic = blocks[5];
+    ASSERT_TRUE(XmlTree::is(topic, "urn:other", "Topic"));
+    const xmlNs* t =
+        xmlSearchNs(topic->doc, const_cast<xmlNode*>(topic), reinterpret_cast<const xmlChar*>("t"));
+    ASSERT_NE(t, nullptr);
+    EXPECT_STREQ(reinterpret_cast<const char*>(t->href), "urn:topics");
+
+    // Beyond the bounds, nothing goes back.
+    std::string many;
+    for (std::size_t i = 0; i <= EndpointReference::kMaxParameters; ++i)
+    {
+        many += "<c:Id>" + std::to_string(i) + "</c:Id>";
+    }
+    EXPECT_FALSE(EndpointReference::read(answer(many).operation(), why));
+    const std::string large(EndpointReference::kMaxParameterBytes, 'x');
+    EXPECT_FALSE(EndpointReference::read(answer("<c:Id>" + large + "</c:Id>").operation(), why));
+    EXPECT_NE(why.find("reference parameters"), std::string::npos) << why;
 }
 
 } // namespace
