@@ -4,6 +4,7 @@
 #include "common/SoapNamespaces.h"
 #include "common/XmlTree.h"
 #include "tests/support/Emulator.h"
+#include "velkor/onvif/EndpointReference.h"
 #include "velkor/onvif/OnvifClient.h"
 
 #include <gtest/gtest.h>
@@ -27,14 +28,16 @@ struct Motion
     std::string time;
 };
 
-// Follows an emulator of two channels whose motion moves on every second.
+// Follows an emulator of two channels whose motion moves on every second, and which refuses
+// event calls without WS-Addressing's headers and its subscriptions' reference parameters.
 class PullPointFollowerTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        m_device = std::make_unique<Emulator>(std::vector<std::string>{
-            "--protocols", "onvif", "--channels", "2", "--alarm-interval", "1"});
+        m_device = std::make_unique<Emulator>(
+            std::vector<std::string>{"--protocols", "onvif", "--channels", "2", "--alarm-interval",
+                                     "1", "--onvif-addressing", "required"});
         ASSERT_TRUE(m_device->ready()) << m_device->banner();
     }
 
@@ -72,17 +75,31 @@ protected:
                                   [&] { return m_motions.size() >= count; });
     }
 
+    // An `operation` of the subscription manager at the subscription `id`, addressed as the
+    // emulator requires.
+    OnvifAnswer callSubscription(const std::string& id, const std::string& operation,
+                                 const std::string& content = {}) const
+    {
+        const std::string address = url("/onvif/pullpoint/" + id);
+        const std::string action =
+            "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/" + operation + "Request";
+        const std::string wsnt = SoapNamespaces::kNotification;
+        const std::string reference =
+            "<vd:SubscriptionId xmlns:vd=\"urn:quillon:velkor-device\" xmlns:wsa=\"" +
+            std::string(SoapNamespaces::kAddressing) + "\" wsa:IsReferenceParameter=\"true\">" +
+            id + "</vd:SubscriptionId>";
+        return m_client->call(address, action,
+                              "<wsnt:" + operation + " xmlns:wsnt=\"" + wsnt + "\">" + content +
+                                  "</wsnt:" + operation + ">",
+                              std::stop_token(), 3000,
+                              EndpointReference(address).headers(action) + reference);
+    }
+
     // A call the emulator answers for a subscription it keeps and faults for one it does not,
     // without taking the subscription's messages.
-    bool subscriptionLives(const std::string& path) const
+    bool subscriptionLives(const std::string& id) const
     {
-        const std::string wsnt = SoapNamespaces::kNotification;
-        return m_client
-                   ->call(url(path),
-                          "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/RenewRequest",
-                          "<wsnt:Renew xmlns:wsnt=\"" + wsnt +
-                              "\"><wsnt:TerminationTime>PT60S</wsnt:TerminationTime></wsnt:Renew>",
-                          std::stop_token())
+        return callSubscription(id, "Renew", "<wsnt:TerminationTime>PT60S</wsnt:TerminationTime>")
                    .response() != nullptr;
     }
 
@@ -122,12 +139,9 @@ TEST_F(PullPointFollowerTest, SubscribesAgainAfterAFaultAndUnsubscribesWhenDestr
 {
     follow();
     ASSERT_TRUE(waitForMotions(1));
-    ASSERT_TRUE(subscriptionLives("/onvif/pullpoint/1"));
+    ASSERT_TRUE(subscriptionLives("1"));
     // Ended behind its back: the next pull faults, and a new subscription follows.
-    const std::string wsnt = SoapNamespaces::kNotification;
-    m_client->call(url("/onvif/pullpoint/1"),
-                   "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/UnsubscribeRequest",
-                   "<wsnt:Unsubscribe xmlns:wsnt=\"" + wsnt + "\"/>", std::stop_token());
+    ASSERT_NE(callSubscription("1", "Unsubscribe").response(), nullptr);
     std::size_t seen = 0;
     {
         std::lock_guard lock(m_mutex);
@@ -135,10 +149,10 @@ TEST_F(PullPointFollowerTest, SubscribesAgainAfterAFaultAndUnsubscribesWhenDestr
     }
     // A pull under way when it ended still answers, with the next change or two.
     ASSERT_TRUE(waitForMotions(seen + 4));
-    EXPECT_TRUE(subscriptionLives("/onvif/pullpoint/2"));
+    EXPECT_TRUE(subscriptionLives("2"));
 
     m_follower.reset();
-    EXPECT_FALSE(subscriptionLives("/onvif/pullpoint/2"));
+    EXPECT_FALSE(subscriptionLives("2"));
     EXPECT_TRUE(m_ends.empty());
 }
 
@@ -148,8 +162,8 @@ TEST_F(PullPointFollowerTest, RenewsItsSubscriptionBeforeItEnds)
     // Motion moves on every second, stopping on one channel and starting on the other: thirteen
     // changes take longer than the subscription's lifetime.
     ASSERT_TRUE(waitForMotions(13));
-    EXPECT_TRUE(subscriptionLives("/onvif/pullpoint/1"));
-    EXPECT_FALSE(subscriptionLives("/onvif/pullpoint/2"));
+    EXPECT_TRUE(subscriptionLives("1"));
+    EXPECT_FALSE(subscriptionLives("2"));
 }
 
 TEST_F(PullPointFollowerTest, ACameraThatNoLongerAnswersEndsIt)
