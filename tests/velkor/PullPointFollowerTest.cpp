@@ -190,18 +190,31 @@ TEST(PullPointSubscriptionTest, AddressesAreAskedAtTheCameraSet)
               "http://[::1]:80/events/1");
 }
 
+std::string attribute(const xmlNode* node, const char* ns, const char* name)
+{
+    const std::unique_ptr<xmlChar, void (*)(void*)> value(
+        xmlGetNsProp(node, reinterpret_cast<const xmlChar*>(name),
+                     reinterpret_cast<const xmlChar*>(ns)),
+        xmlFree);
+    return value ? std::string(reinterpret_cast<const char*>(value.get())) : "(none)";
+}
+
+// A camera's answer whose body holds a subscription reference with `parameters`; the envelope
+// declares the prefixes they use.
+SoapMessage answer(const std::string& parameters)
+{
+    return SoapMessage::parse(
+        "<e:Envelope xmlns:e=\"http://www.w3.org/2003/05/soap-envelope\" xmlns:a=\"" +
+        std::string(SoapNamespaces::kAddressing) +
+        "\" xmlns:c=\"urn:cam\" xmlns:t=\"urn:topics\"><e:Body><c:Reference><a:Address>"
+        "http://cam/s?a=1&amp;b=&lt;2&gt;</a:Address><a:ReferenceParameters>" +
+        parameters + "</a:ReferenceParameters></c:Reference></e:Body></e:Envelope>");
+}
+
 // The reference parameters go back as the camera wrote them, whatever the camera wrote.
 TEST(EndpointReferenceTest, ParametersGoBackWithTheirNamespacesAsMarkupOfTheirOwn)
 {
     const std::string wsa = SoapNamespaces::kAddressing;
-    const auto answer = [&wsa](const std::string& parameters)
-    {
-        return SoapMessage::parse(
-            "<e:Envelope xmlns:e=\"http://www.w3.org/2003/05/soap-envelope\" xmlns:a=\"" + wsa +
-            "\" xmlns:c=\"urn:cam\" xmlns:t=\"urn:topics\"><e:Body><c:Reference><a:Address>"
-            "http://cam/s?a=1&amp;b=&lt;2&gt;</a:Address><a:ReferenceParameters>" +
-            parameters + "</a:ReferenceParameters></c:Reference></e:Body></e:Envelope>");
-    };
     std::string why;
     const SoapMessage made = answer("<c:Id c:kind=\"pull\">7&lt;/c:Id&gt;&lt;evil/&gt;</c:Id>"
                                     "<Topic xmlns=\"urn:other\">t:Motion</Topic>");
@@ -223,14 +236,6 @@ TEST(EndpointReferenceTest, ParametersGoBackWithTheirNamespacesAsMarkupOfTheirOw
     ASSERT_TRUE(XmlTree::is(id, "urn:cam", "Id"));
     EXPECT_EQ(XmlTree::text(id, true), "7</c:Id><evil/>");
     EXPECT_EQ(XmlTree::firstElement(id), nullptr);
-    const auto attribute = [](const xmlNode* node, const char* ns, const char* name)
-    {
-        const std::unique_ptr<xmlChar, void (*)(void*)> value(
-            xmlGetNsProp(node, reinterpret_cast<const xmlChar*>(name),
-                         reinterpret_cast<const xmlChar*>(ns)),
-            xmlFree);
-        return value ? std::string(reinterpret_cast<const char*>(value.get())) : "(none)";
-    };
     EXPECT_EQ(attribute(id, "urn:cam", "kind"), "pull");
     EXPECT_EQ(attribute(id, wsa.c_str(), "IsReferenceParameter"), "true");
     // A QName in the content keeps the namespace its prefix had where the camera wrote it.
