@@ -215,6 +215,18 @@ void describeOnvif(CLI::App& app, DeviceConfig& config)
                   }
                   config.onvifEventsListed = text == "listed";
               });
+    addOption(app, "--onvif-addressing", "optional|required",
+              "whether the event service and its subscriptions refuse requests without "
+              "WS-Addressing headers and the subscription's reference parameter (default optional)",
+              [&config](const std::string& text)
+              {
+                  if (text != "optional" && text != "required")
+                  {
+                      refuse("option --onvif-addressing expects optional or required, got '" +
+                             text + "'");
+                  }
+                  config.onvifAddressingRequired = text == "required";
+              });
     constexpr long long kTenYears = 10LL * 366 * 86400;
     addOption(app, "--onvif-clock-offset", "SECONDS",
               "seconds added to the clock ONVIF reports and checks credentials against, "

@@ -42,6 +42,9 @@ struct DeviceConfig
     long long onvifClockOffsetSeconds = 0;
     // Whether GetCapabilities and GetServices name the event service; its paths answer either way.
     bool onvifEventsListed = true;
+    // Whether the event service and its subscriptions refuse requests without WS-Addressing's
+    // wsa:Action and wsa:To, and a subscription's without its reference parameter.
+    bool onvifAddressingRequired = false;
     // What GetStreamUri names, with {channel}, {width} and {format} filled in; empty for the
     // device's own /velkor/live.
     std::string onvifStreamUri;

@@ -13,6 +13,8 @@ struct OnvifCall
 {
     // The first element of the body: which operation, with its arguments.
     const xmlNode* operation = nullptr;
+    // The SOAP header, nullptr when the envelope has none.
+    const xmlNode* header = nullptr;
     // "http://HOST:PORT" as the client reached the device, for the addresses in replies.
     std::string baseUrl;
     // The device's ONVIF clock, read once for the request.

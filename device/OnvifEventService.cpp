@@ -4,6 +4,7 @@
 #include "common/XmlTree.h"
 #include "common/XmlWriter.h"
 #include "common/XsdTime.h"
+#include "device/AddressingCheck.h"
 #include "device/AlarmSchedule.h"
 #include "device/AsciiText.h"
 #include "device/OnvifProfiles.h"
@@ -22,6 +23,48 @@ constexpr std::size_t kDefaultMessageLimit = 100;
 constexpr const char* kConcreteSet = "http://www.onvif.org/ver10/tev/topicExpression/ConcreteSet";
 constexpr const char* kPullPointActions = "http://www.onvif.org/ver10/events/wsdl/";
 constexpr const char* kManagerActions = "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/";
+
+struct Operation
+{
+    const char* ns;
+    const char* name;
+    const char* action;
+    // At a subscription's address, or at the event service's.
+    bool atSubscription;
+};
+
+constexpr const char* kTev = velkor::SoapNamespaces::kEvents;
+constexpr const char* kWsnt = velkor::SoapNamespaces::kNotification;
+constexpr Operation kOperations[] = {
+    {kTev, "GetEventProperties",
+     "http://www.onvif.org/ver10/events/wsdl/EventPortType/GetEventPropertiesRequest", false},
+    {kTev, "CreatePullPointSubscription",
+     "http://www.onvif.org/ver10/events/wsdl/EventPortType/CreatePullPointSubscriptionRequest",
+     false},
+    {kTev, "PullMessages",
+     "http://www.onvif.org/ver10/events/wsdl/PullPointSubscription/PullMessagesRequest", true},
+    {kTev, "SetSynchronizationPoint",
+     "http://www.onvif.org/ver10/events/wsdl/PullPointSubscription/"
+     "SetSynchronizationPointRequest",
+     true},
+    {kWsnt, "Renew", "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/RenewRequest", true},
+    {kWsnt, "Unsubscribe",
+     "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/UnsubscribeRequest", true},
+};
+
+// The WS-Addressing action of an operation offered where it was asked, nullptr for another.
+const char* actionOf(const xmlNode* operation, bool atSubscription)
+{
+    for (const Operation& known : kOperations)
+    {
+        if (known.atSubscription == atSubscription &&
+            velkor::XmlTree::is(operation, known.ns, known.name))
+        {
+            return known.action;
+        }
+    }
+    return nullptr;
+}
 
 SoapFault unknownSubscription()
 {
@@ -48,23 +91,48 @@ OnvifEventService::OnvifEventService(const DeviceConfig& config, EventBus& bus,
 
 SoapAnswer OnvifEventService::answer(const OnvifCall& call)
 {
-    const char* tev = velkor::SoapNamespaces::kEvents;
-    if (velkor::XmlTree::is(call.operation, tev, "GetEventProperties"))
+    const char* action = actionOf(call.operation, false);
+    if (action == nullptr)
+    {
+        return SoapAnswer::failed(SoapFault::actionNotSupported());
+    }
+    if (m_config.onvifAddressingRequired)
+    {
+        if (auto refused =
+                AddressingCheck::refusal(call.header, action, call.baseUrl + kPath, false))
+        {
+            return SoapAnswer::failed(*refused);
+        }
+    }
+    if (velkor::XmlTree::is(call.operation, kTev, "GetEventProperties"))
     {
         return eventProperties();
     }
-    if (velkor::XmlTree::is(call.operation, tev, "CreatePullPointSubscription"))
-    {
-        return createPullPoint(call);
-    }
-    return SoapAnswer::failed(SoapFault::actionNotSupported());
+    return createPullPoint(call);
 }
 
 SoapAnswer OnvifEventService::answerPullPoint(const std::string& id, const OnvifCall& call)
 {
-    const char* tev = velkor::SoapNamespaces::kEvents;
-    const char* wsnt = velkor::SoapNamespaces::kNotification;
-    if (velkor::XmlTree::is(call.operation, wsnt, "Unsubscribe"))
+    const char* action = actionOf(call.operation, true);
+    if (action == nullptr)
+    {
+        return SoapAnswer::failed(SoapFault::actionNotSupported());
+    }
+    if (m_config.onvifAddressingRequired)
+    {
+        if (auto refused = AddressingCheck::refusal(call.header, action,
+                                                    call.baseUrl + kPullPointPrefix + id, true))
+        {
+            return SoapAnswer::failed(*refused);
+        }
+    }
+    // A message that names another subscription than its address's reaches none.
+    const auto named = AddressingCheck::subscriptionId(call.header);
+    if (named && *named != id)
+    {
+        return SoapAnswer::failed(unknownSubscription());
+    }
+    if (velkor::XmlTree::is(call.operation, kWsnt, "Unsubscribe"))
     {
         if (!m_subscriptions.remove(id))
         {
@@ -78,19 +146,15 @@ SoapAnswer OnvifEventService::answerPullPoint(const std::string& id, const Onvif
     {
         return SoapAnswer::failed(unknownSubscription());
     }
-    if (velkor::XmlTree::is(call.operation, tev, "PullMessages"))
+    if (velkor::XmlTree::is(call.operation, kTev, "PullMessages"))
     {
         return pullMessages(*subscription, call);
     }
-    if (velkor::XmlTree::is(call.operation, wsnt, "Renew"))
+    if (velkor::XmlTree::is(call.operation, kWsnt, "Renew"))
     {
         return renew(*subscription, call);
     }
-    if (velkor::XmlTree::is(call.operation, tev, "SetSynchronizationPoint"))
-    {
-        return synchronize(*subscription, call);
-    }
-    return SoapAnswer::failed(SoapFault::actionNotSupported());
+    return synchronize(*subscription, call);
 }
 
 SoapAnswer OnvifEventService::eventProperties()
@@ -146,6 +210,9 @@ SoapAnswer OnvifEventService::createPullPoint(const OnvifCall& call)
     xml.open("tev:CreatePullPointSubscriptionResponse")
         .open("tev:SubscriptionReference")
         .leaf("wsa:Address", call.baseUrl + kPullPointPrefix + created->first)
+        .open("wsa:ReferenceParameters")
+        .leaf(std::string("vd:") + AddressingCheck::kSubscriptionId, created->first)
+        .close()
         .close();
     writeTimes(xml, "wsnt", call.now, *termination);
     return SoapAnswer::of(xml.finish(), std::string(kPullPointActions) +

@@ -92,7 +92,7 @@ HttpReply OnvifService::serve(const HttpRequest& request, const std::string& lis
     case velkor::SoapMessage::Problem::None:
         break;
     }
-    const OnvifCall call{message.operation(),
+    const OnvifCall call{message.operation(), message.header(),
                          baseUrl(request.header("Host"), listening, m_config.onvifNamedHost),
                          now()};
     return SoapEnvelope::reply(dispatch(path, call));

@@ -2,6 +2,7 @@
 
 #include "common/SoapNamespaces.h"
 #include "common/XmlWriter.h"
+#include "device/AddressingCheck.h"
 
 namespace velkordevice
 {
@@ -22,7 +23,8 @@ std::string SoapEnvelope::wrap(const std::string& header, const std::string& bod
                               {"xmlns:wsrf-rw", N::kResource},
                               {"xmlns:wsa", N::kAddressing},
                               {"xmlns:tns1", N::kTopics},
-                              {"xmlns:ter", N::kError}});
+                              {"xmlns:ter", N::kError},
+                              {"xmlns:vd", AddressingCheck::kNamespace}});
     if (!header.empty())
     {
         xml.open("env:Header").raw(header).close();
@@ -44,7 +46,15 @@ std::string SoapEnvelope::faultBody(const SoapFault& fault)
         xml.close();
     }
     xml.close();
-    xml.open("env:Reason").open("env:Text", {{"xml:lang", "en"}}).text(fault.reason);
+    xml.open("env:Reason")
+        .open("env:Text", {{"xml:lang", "en"}})
+        .text(fault.reason)
+        .close()
+        .close();
+    if (!fault.detail.empty())
+    {
+        xml.open("env:Detail").raw(fault.detail);
+    }
     return xml.finish();
 }
 

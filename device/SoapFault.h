@@ -14,6 +14,8 @@ struct SoapFault
     std::string code;
     std::vector<std::string> subcodes;
     std::string reason;
+    // The content of env:Detail, XML as written; none when empty.
+    std::string detail = {};
 
     // 400 for the sender's faults, 500 for the others (the SOAP 1.2 HTTP binding).
     int httpStatus() const { return code == "env:Sender" ? 400 : 500; }

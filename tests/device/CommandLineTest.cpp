@@ -26,6 +26,7 @@ TEST(CommandLineTest, DefaultsMatchTheProtocol)
     EXPECT_TRUE(result.config.velkorProtocol && result.config.onvifProtocol);
     EXPECT_EQ(result.config.onvifClockOffsetSeconds, 0);
     EXPECT_TRUE(result.config.onvifEventsListed);
+    EXPECT_FALSE(result.config.onvifAddressingRequired);
 }
 
 TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
@@ -56,6 +57,8 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
                                                          "-5400",
                                                          "--onvif-events",
                                                          "unlisted",
+                                                         "--onvif-addressing",
+                                                         "required",
                                                          "--onvif-stream-uri=rtsp://h/{format}",
                                                          "--onvif-named-host",
                                                          "::2"});
@@ -77,6 +80,7 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings)
     EXPECT_TRUE(c.onvifProtocol);
     EXPECT_EQ(c.onvifClockOffsetSeconds, -5400);
     EXPECT_FALSE(c.onvifEventsListed);
+    EXPECT_TRUE(c.onvifAddressingRequired);
     EXPECT_EQ(c.onvifStreamUri, "rtsp://h/{format}");
     EXPECT_EQ(c.onvifNamedHost, "[::2]");
 }
@@ -96,7 +100,8 @@ TEST(CommandLineTest, HelpWinsOverEverythingElse)
     for (const char* option : {"--address", "--port", "--channels", "--fps", "--user", "--password",
                                "--auth", "--nonce-lifetime", "--alarm-interval", "--uid",
                                "--max-connections", "--loop", "--protocols", "--onvif-clock-offset",
-                               "--onvif-events", "--onvif-stream-uri", "--onvif-named-host"})
+                               "--onvif-events", "--onvif-addressing", "--onvif-stream-uri",
+                               "--onvif-named-host"})
     {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
@@ -124,6 +129,7 @@ TEST(CommandLineTest, RejectsBadInputWithAMessageNamingTheProblem)
         {{"--onvif-clock-offset", "1h"}, "--onvif-clock-offset"},
         {{"--onvif-clock-offset", "-400000000"}, "--onvif-clock-offset"},
         {{"--onvif-events", "hidden"}, "--onvif-events"},
+        {{"--onvif-addressing", "strict"}, "--onvif-addressing"},
         {{"--onvif-stream-uri", ""}, "--onvif-stream-uri"},
         {{"--onvif-named-host", "cam/1"}, "--onvif-named-host"},
         {{"stray"}, "stray"},

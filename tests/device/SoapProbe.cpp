@@ -21,7 +21,8 @@ const char* const kPrefixes[][2] = {{"env", "http://www.w3.org/2003/05/soap-enve
                                     {"wsnt", "http://docs.oasis-open.org/wsn/b-2"},
                                     {"wsa", "http://www.w3.org/2005/08/addressing"},
                                     {"tns1", "http://www.onvif.org/ver10/topics"},
-                                    {"ter", "http://www.onvif.org/ver10/error"}};
+                                    {"ter", "http://www.onvif.org/ver10/error"},
+                                    {"vd", "urn:quillon:velkor-device"}};
 
 const xmlChar* xml(const char* text)
 {

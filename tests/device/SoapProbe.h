@@ -9,7 +9,7 @@
 #include <vector>
 
 // One SOAP reply, read back with XPath under the prefixes env, tds, trt, tt, tev, wsnt, wsa,
-// tns1 and ter.
+// tns1, ter and vd (the emulator's own namespace).
 struct SoapReply
 {
     int status = 0;

@@ -21,6 +21,7 @@ namespace
 constexpr int32_t kProfiles = 21;
 constexpr const char* kWsnt = "http://docs.oasis-open.org/wsn/b-2";
 constexpr const char* kTev = "http://www.onvif.org/ver10/events/wsdl";
+constexpr const char* kWsa = "http://www.w3.org/2005/08/addressing";
 
 std::size_t collect(char* data, std::size_t size, std::size_t count, void* body)
 {
@@ -42,12 +43,14 @@ protected:
         pointAt(m_camera->port());
     }
 
-    // The HTTP status and body of a SOAP call holding `body`, at `path` of the camera.
-    std::pair<long, std::string> post(const std::string& path, const std::string& body) const
+    // The HTTP status and body of a SOAP call holding `header` and `body`, at `path` of the camera,
+    // with the camera's user where it has one.
+    std::pair<long, std::string> post(const std::string& path, const std::string& body,
+                                      const std::string& header = {}) const
     {
         const std::string envelope =
-            "<env:Envelope xmlns:env=\"http://www.w3.org/2003/05/soap-envelope\"><env:Body>" +
-            body + "</env:Body></env:Envelope>";
+            "<env:Envelope xmlns:env=\"http://www.w3.org/2003/05/soap-envelope\"><env:Header>" +
+            header + "</env:Header><env:Body>" + body + "</env:Body></env:Envelope>";
         const std::string url = "http://127.0.0.1:" + std::to_string(m_camera->port()) + path;
         std::string answer;
         long status = 0;
@@ -59,6 +62,11 @@ protected:
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
         curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, 15000L);
+        if (!m_userPassword.empty())
+        {
+            curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_DIGEST);
+            curl_easy_setopt(curl, CURLOPT_USERPWD, m_userPassword.c_str());
+        }
         if (curl_easy_perform(curl) == CURLE_OK)
         {
             curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
@@ -69,11 +77,21 @@ protected:
     }
 
     // Renew answers for a subscription the camera keeps and faults for one it does not, and
-    // takes none of its messages.
-    bool subscriptionLives(const std::string& path) const
+    // takes none of its messages. It goes as a camera that requires WS-Addressing takes it.
+    bool subscriptionLives(const std::string& id) const
     {
-        return post(path, std::string("<wsnt:Renew xmlns:wsnt=\"") + kWsnt +
-                              "\"><wsnt:TerminationTime>PT60S</wsnt:TerminationTime></wsnt:Renew>")
+        const std::string path = "/onvif/pullpoint/" + id;
+        const std::string header =
+            std::string("<wsa:Action xmlns:wsa=\"") + kWsa +
+            "\">http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/RenewRequest</wsa:Action>"
+            "<wsa:To xmlns:wsa=\"" +
+            kWsa + "\">http://127.0.0.1:" + std::to_string(m_camera->port()) + path +
+            "</wsa:To><SubscriptionId xmlns=\"urn:quillon:velkor-device\" xmlns:wsa=\"" + kWsa +
+            "\" wsa:IsReferenceParameter=\"true\">" + id + "</SubscriptionId>";
+        return post(path,
+                    std::string("<wsnt:Renew xmlns:wsnt=\"") + kWsnt +
+                        "\"><wsnt:TerminationTime>PT60S</wsnt:TerminationTime></wsnt:Renew>",
+                    header)
                    .first == 200;
     }
 
@@ -91,19 +109,26 @@ protected:
     }
 
     std::unique_ptr<Emulator> m_camera;
+    std::string m_userPassword;
 };
 
 } // namespace
 
+// As many cameras in the field: its event service and subscriptions refuse calls without
+// WS-Addressing headers, and each subscription's without the reference parameter it handed out.
 TEST_F(OnvifMotionTest, MotionComesAsAlarmsInTheCamerasOrderAndCloseUnsubscribes)
 {
-    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_NO_FATAL_FAILURE(
+        start({"--onvif-addressing", "required", "--user", "operator", "--password", "pass word"}));
+    m_userPassword = "operator:pass word";
+    ASSERT_EQ(m_api->SetUserName("operator"), 0);
+    ASSERT_EQ(m_api->SetPassword("pass word"), 0);
     ASSERT_GT(m_api->Open(), 0);
-    ASSERT_TRUE(m_listener.waitForCount("alarm", 4));
+    ASSERT_TRUE(m_listener.waitForCount("alarm", 4)) << m_listener.count("error");
     // The library's is the camera's first subscription.
-    EXPECT_TRUE(subscriptionLives("/onvif/pullpoint/1"));
+    EXPECT_TRUE(subscriptionLives("1"));
     EXPECT_EQ(m_api->Close(), 0);
-    EXPECT_FALSE(subscriptionLives("/onvif/pullpoint/1"));
+    EXPECT_FALSE(subscriptionLives("1"));
 
     // The emulator moves motion on every second from one video source to the other: on, off,
     // then the other source on. Channel 1 plays the first source, channel 22 the second.

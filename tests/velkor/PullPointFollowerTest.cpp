@@ -1,10 +1,14 @@
 #include "velkor/onvif/PullPointFollower.h"
 
+#include "common/SoapMessage.h"
 #include "common/SoapNamespaces.h"
+#include "common/XmlTree.h"
 #include "tests/support/Emulator.h"
+#include "velkor/onvif/EndpointReference.h"
 #include "velkor/onvif/OnvifClient.h"
 
 #include <gtest/gtest.h>
+#include <libxml/tree.h>
 
 #include <condition_variable>
 #include <memory>
@@ -24,14 +28,16 @@ struct Motion
     std::string time;
 };
 
-// Follows an emulator of two channels whose motion moves on every second.
+// Follows an emulator of two channels whose motion moves on every second, and which refuses
+// event calls without WS-Addressing's headers and its subscriptions' reference parameters.
 class PullPointFollowerTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        m_device = std::make_unique<Emulator>(std::vector<std::string>{
-            "--protocols", "onvif", "--channels", "2", "--alarm-interval", "1"});
+        m_device = std::make_unique<Emulator>(
+            std::vector<std::string>{"--protocols", "onvif", "--channels", "2", "--alarm-interval",
+                                     "1", "--onvif-addressing", "required"});
         ASSERT_TRUE(m_device->ready()) << m_device->banner();
     }
 
@@ -69,17 +75,31 @@ protected:
                                   [&] { return m_motions.size() >= count; });
     }
 
+    // An `operation` of the subscription manager at the subscription `id`, addressed as the
+    // emulator requires.
+    OnvifAnswer callSubscription(const std::string& id, const std::string& operation,
+                                 const std::string& content = {}) const
+    {
+        const std::string address = url("/onvif/pullpoint/" + id);
+        const std::string action =
+            "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/" + operation + "Request";
+        const std::string wsnt = SoapNamespaces::kNotification;
+        const std::string reference =
+            "<vd:SubscriptionId xmlns:vd=\"urn:quillon:velkor-device\" xmlns:wsa=\"" +
+            std::string(SoapNamespaces::kAddressing) + "\" wsa:IsReferenceParameter=\"true\">" +
+            id + "</vd:SubscriptionId>";
+        return m_client->call(address, action,
+                              "<wsnt:" + operation + " xmlns:wsnt=\"" + wsnt + "\">" + content +
+                                  "</wsnt:" + operation + ">",
+                              std::stop_token(), 3000,
+                              EndpointReference(address).headers(action) + reference);
+    }
+
     // A call the emulator answers for a subscription it keeps and faults for one it does not,
     // without taking the subscription's messages.
-    bool subscriptionLives(const std::string& path) const
+    bool subscriptionLives(const std::string& id) const
     {
-        const std::string wsnt = SoapNamespaces::kNotification;
-        return m_client
-                   ->call(url(path),
-                          "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/RenewRequest",
-                          "<wsnt:Renew xmlns:wsnt=\"" + wsnt +
-                              "\"><wsnt:TerminationTime>PT60S</wsnt:TerminationTime></wsnt:Renew>",
-                          std::stop_token())
+        return callSubscription(id, "Renew", "<wsnt:TerminationTime>PT60S</wsnt:TerminationTime>")
                    .response() != nullptr;
     }
 
@@ -119,12 +139,9 @@ TEST_F(PullPointFollowerTest, SubscribesAgainAfterAFaultAndUnsubscribesWhenDestr
 {
     follow();
     ASSERT_TRUE(waitForMotions(1));
-    ASSERT_TRUE(subscriptionLives("/onvif/pullpoint/1"));
+    ASSERT_TRUE(subscriptionLives("1"));
     // Ended behind its back: the next pull faults, and a new subscription follows.
-    const std::string wsnt = SoapNamespaces::kNotification;
-    m_client->call(url("/onvif/pullpoint/1"),
-                   "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/UnsubscribeRequest",
-                   "<wsnt:Unsubscribe xmlns:wsnt=\"" + wsnt + "\"/>", std::stop_token());
+    ASSERT_NE(callSubscription("1", "Unsubscribe").response(), nullptr);
     std::size_t seen = 0;
     {
         std::lock_guard lock(m_mutex);
@@ -132,10 +149,10 @@ TEST_F(PullPointFollowerTest, SubscribesAgainAfterAFaultAndUnsubscribesWhenDestr
     }
     // A pull under way when it ended still answers, with the next change or two.
     ASSERT_TRUE(waitForMotions(seen + 4));
-    EXPECT_TRUE(subscriptionLives("/onvif/pullpoint/2"));
+    EXPECT_TRUE(subscriptionLives("2"));
 
     m_follower.reset();
-    EXPECT_FALSE(subscriptionLives("/onvif/pullpoint/2"));
+    EXPECT_FALSE(subscriptionLives("2"));
     EXPECT_TRUE(m_ends.empty());
 }
 
@@ -145,8 +162,8 @@ TEST_F(PullPointFollowerTest, RenewsItsSubscriptionBeforeItEnds)
     // Motion moves on every second, stopping on one channel and starting on the other: thirteen
     // changes take longer than the subscription's lifetime.
     ASSERT_TRUE(waitForMotions(13));
-    EXPECT_TRUE(subscriptionLives("/onvif/pullpoint/1"));
-    EXPECT_FALSE(subscriptionLives("/onvif/pullpoint/2"));
+    EXPECT_TRUE(subscriptionLives("1"));
+    EXPECT_FALSE(subscriptionLives("2"));
 }
 
 TEST_F(PullPointFollowerTest, ACameraThatNoLongerAnswersEndsIt)
@@ -160,6 +177,74 @@ TEST_F(PullPointFollowerTest, ACameraThatNoLongerAnswersEndsIt)
     EXPECT_NE(m_ends.front().find("the camera"), std::string::npos) << m_ends.front();
     EXPECT_NE(m_ends.front().find("CreatePullPointSubscription"), std::string::npos)
         << m_ends.front();
+}
+
+std::string attribute(const xmlNode* node, const char* ns, const char* name)
+{
+    const std::unique_ptr<xmlChar, void (*)(void*)> value(
+        xmlGetNsProp(node, reinterpret_cast<const xmlChar*>(name),
+                     reinterpret_cast<const xmlChar*>(ns)),
+        xmlFree);
+    return value ? std::string(reinterpret_cast<const char*>(value.get())) : "(none)";
+}
+
+// A camera's answer whose body holds a subscription reference with `parameters`; the envelope
+// declares the prefixes they use.
+SoapMessage answer(const std::string& parameters)
+{
+    return SoapMessage::parse(
+        "<e:Envelope xmlns:e=\"http://www.w3.org/2003/05/soap-envelope\" xmlns:a=\"" +
+        std::string(SoapNamespaces::kAddressing) +
+        "\" xmlns:c=\"urn:cam\" xmlns:t=\"urn:topics\"><e:Body><c:Reference><a:Address>"
+        "http://cam/s?a=1&amp;b=&lt;2&gt;</a:Address><a:ReferenceParameters>" +
+        parameters + "</a:ReferenceParameters></c:Reference></e:Body></e:Envelope>");
+}
+
+// The reference parameters go back as the camera wrote them, whatever the camera wrote.
+TEST(EndpointReferenceTest, ParametersGoBackWithTheirNamespacesAsMarkupOfTheirOwn)
+{
+    const std::string wsa = SoapNamespaces::kAddressing;
+    std::string why;
+    const SoapMessage made = answer("<c:Id c:kind=\"pull\">7&lt;/c:Id&gt;&lt;evil/&gt;</c:Id>"
+                                    "<Topic xmlns=\"urn:other\">t:Motion</Topic>");
+    const auto reference = EndpointReference::read(made.operation(), why);
+    ASSERT_TRUE(reference) << why;
+    const SoapMessage sent = SoapMessage::parse(
+        "<e:Envelope xmlns:e=\"http://www.w3.org/2003/05/soap-envelope\"><e:Header>" +
+        reference->headers("urn:act") + "</e:Header><e:Body><x/></e:Body></e:Envelope>");
+    ASSERT_EQ(sent.problem(), SoapMessage::Problem::None);
+    std::vector<const xmlNode*> blocks;
+    for (const xmlNode* node = XmlTree::firstElement(sent.header()); node != nullptr;
+         node = node->next)
+    {
+        blocks.push_back(node);
+    }
+    ASSERT_EQ(blocks.size(), 6U);
+    EXPECT_EQ(XmlTree::text(XmlTree::child(sent.header(), wsa, "To")), "http://cam/s?a=1&b=<2>");
+    const xmlNode* id = blocks[4];
+    ASSERT_TRUE(XmlTree::is(id, "urn:cam", "Id"));
+    EXPECT_EQ(XmlTree::text(id, true), "7</c:Id><evil/>");
+    EXPECT_EQ(XmlTree::firstElement(id), nullptr);
+    EXPECT_EQ(attribute(id, "urn:cam", "kind"), "pull");
+    EXPECT_EQ(attribute(id, wsa.c_str(), "IsReferenceParameter"), "true");
+    // A QName in the content keeps the namespace its prefix had where the camera wrote it.
+    const xmlNode* topic = blocks[5];
+    ASSERT_TRUE(XmlTree::is(topic, "urn:other", "Topic"));
+    const xmlNs* t =
+        xmlSearchNs(topic->doc, const_cast<xmlNode*>(topic), reinterpret_cast<const xmlChar*>("t"));
+    ASSERT_NE(t, nullptr);
+    EXPECT_STREQ(reinterpret_cast<const char*>(t->href), "urn:topics");
+
+    // Beyond the bounds, nothing goes back.
+    std::string many;
+    for (std::size_t i = 0; i <= EndpointReference::kMaxParameters; ++i)
+    {
+        many += "<c:Id>" + std::to_string(i) + "</c:Id>";
+    }
+    EXPECT_FALSE(EndpointReference::read(answer(many).operation(), why));
+    const std::string large(EndpointReference::kMaxParameterBytes, 'x');
+    EXPECT_FALSE(EndpointReference::read(answer("<c:Id>" + large + "</c:Id>").operation(), why));
+    EXPECT_NE(why.find("reference parameters"), std::string::npos) << why;
 }
 
 } // namespace

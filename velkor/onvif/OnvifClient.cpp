@@ -51,8 +51,8 @@ OnvifClient::OnvifClient(std::string userName, std::string password)
 }
 
 OnvifAnswer OnvifClient::call(const std::string& serviceUrl, std::string_view action,
-                              std::string_view bodyXml, const std::stop_token& stop,
-                              long timeoutMs) const
+                              std::string_view bodyXml, const std::stop_token& stop, long timeoutMs,
+                              std::string_view headerXml) const
 {
     HttpRequest request;
     request.method = HttpRequest::Method::Post;
@@ -63,7 +63,7 @@ OnvifAnswer OnvifClient::call(const std::string& serviceUrl, std::string_view ac
     request.maxBodyBytes = kMaxAnswerBytes;
     request.contentType =
         "application/soap+xml; charset=utf-8; action=\"" + std::string(action) + "\"";
-    request.body = envelope(bodyXml);
+    request.body = envelope(bodyXml, headerXml);
     return OnvifAnswer(HttpClient::fetch(request, stop), action);
 }
 
@@ -90,16 +90,21 @@ OnvifAnswer OnvifClient::synchroniseClock(const std::string& deviceServiceUrl,
     return answer;
 }
 
-std::string OnvifClient::envelope(std::string_view bodyXml) const
+std::string OnvifClient::envelope(std::string_view bodyXml, std::string_view headerXml) const
 {
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><env:Envelope xmlns:env=\"";
     xml += SoapNamespaces::kEnvelope;
     xml += "\">";
-    if (!m_userName.empty() || !m_password.empty())
+    const bool credentials = !m_userName.empty() || !m_password.empty();
+    if (credentials || !headerXml.empty())
     {
         xml += "<env:Header>";
-        xml += UsernameToken::header(m_userName, m_password,
-                                     SystemClock::now() + m_clockOffset.load());
+        if (credentials)
+        {
+            xml += UsernameToken::header(m_userName, m_password,
+                                         SystemClock::now() + m_clockOffset.load());
+        }
+        xml += headerXml;
         xml += "</env:Header>";
     }
     xml += "<env:Body>";

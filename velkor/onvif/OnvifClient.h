@@ -25,11 +25,12 @@ public:
     OnvifClient(std::string userName, std::string password);
 
     // Calls `action` (its full URI, "http://www.onvif.org/ver10/device/wsdl/GetProfiles") at
-    // `serviceUrl` with `bodyXml`, one element that declares its own namespaces. Connect 2 s,
-    // answer 3 s unless `timeoutMs` says otherwise; a stop ends it at once.
+    // `serviceUrl` with `bodyXml`, one element that declares its own namespaces, and
+    // `headerXml`, header blocks that do too, after the credentials'. Connect 2 s, answer 3 s
+    // unless `timeoutMs` says otherwise; a stop ends it at once.
     OnvifAnswer call(const std::string& serviceUrl, std::string_view action,
-                     std::string_view bodyXml, const std::stop_token& stop,
-                     long timeoutMs = 3000) const;
+                     std::string_view bodyXml, const std::stop_token& stop, long timeoutMs = 3000,
+                     std::string_view headerXml = {}) const;
 
     // GetSystemDateAndTime, which cameras answer without credentials: from its UTC time on,
     // Created is written on the camera's clock, so a camera whose clock is off still accepts the
@@ -38,8 +39,9 @@ public:
     // The camera's clock minus ours, as last learned.
     std::chrono::milliseconds clockOffset() const { return m_clockOffset.load(); }
 
-    // The envelope around a body, with the credentials' header when there are any.
-    std::string envelope(std::string_view bodyXml) const;
+    // The envelope around a body, with the credentials' header when there are any, then
+    // `headerXml`.
+    std::string envelope(std::string_view bodyXml, std::string_view headerXml = {}) const;
 
 private:
     const std::string m_userName;

@@ -45,25 +45,26 @@ PullPointSubscription::Result PullPointSubscription::subscribe(const std::string
     const std::string body = element("tev", tev, "CreatePullPointSubscription",
                                      "<tev:InitialTerminationTime>" + duration(m_lifetime) +
                                          "</tev:InitialTerminationTime>");
-    const OnvifAnswer answer = m_client.call(
-        eventServiceUrl, kEventActions + "EventPortType/CreatePullPointSubscriptionRequest", body,
-        stop, kCallTimeoutMs);
+    const std::string action = kEventActions + "EventPortType/CreatePullPointSubscriptionRequest";
+    const OnvifAnswer answer = m_client.call(eventServiceUrl, action, body, stop, kCallTimeoutMs,
+                                             EndpointReference(eventServiceUrl).headers(action));
     Result result = judge(answer);
-    const std::string address =
-        XmlTree::text(XmlTree::find(answer.response(), {{tev, "SubscriptionReference"},
-                                                        {SoapNamespaces::kAddressing, "Address"}}));
-    if (result.outcome == Outcome::Answered && address.empty())
+    if (result.outcome != Outcome::Answered)
     {
-        return {Outcome::Refused, m_camera + " answered CreatePullPointSubscription without a "
-                                             "subscription's address"};
+        return result;
     }
-    if (result.outcome == Outcome::Answered)
+    std::string why;
+    auto reference = EndpointReference::read(
+        XmlTree::child(answer.response(), tev, "SubscriptionReference"), why);
+    if (!reference)
     {
-        m_address = OnvifAddress::service(address, eventServiceUrl);
-        const char* wsnt = SoapNamespaces::kNotification;
-        learnTermination(XmlTree::child(answer.response(), wsnt, "CurrentTime"),
-                         XmlTree::child(answer.response(), wsnt, "TerminationTime"));
+        return {Outcome::Refused, m_camera + " answered CreatePullPointSubscription " + why};
     }
+    m_reference = std::move(*reference);
+    m_address = OnvifAddress::service(m_reference.address(), eventServiceUrl);
+    const char* wsnt = SoapNamespaces::kNotification;
+    learnTermination(XmlTree::child(answer.response(), wsnt, "CurrentTime"),
+                     XmlTree::child(answer.response(), wsnt, "TerminationTime"));
     return result;
 }
 
@@ -77,8 +78,7 @@ PullPointSubscription::Result PullPointSubscription::pull(std::vector<MotionMess
     const long timeoutMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(m_pullWait).count() + kCallTimeoutMs;
     const OnvifAnswer answer =
-        m_client.call(m_address, kEventActions + "PullPointSubscription/PullMessagesRequest", body,
-                      stop, timeoutMs);
+        call(kEventActions + "PullPointSubscription/PullMessagesRequest", body, stop, timeoutMs);
     Result result = judge(answer);
     if (result.outcome == Outcome::Answered)
     {
@@ -103,8 +103,8 @@ PullPointSubscription::Result PullPointSubscription::renew(const std::stop_token
     const std::string body =
         element("wsnt", wsnt, "Renew",
                 "<wsnt:TerminationTime>" + duration(m_lifetime) + "</wsnt:TerminationTime>");
-    const OnvifAnswer answer = m_client.call(
-        m_address, std::string(kManagerActions) + "RenewRequest", body, stop, kCallTimeoutMs);
+    const OnvifAnswer answer =
+        call(std::string(kManagerActions) + "RenewRequest", body, stop, kCallTimeoutMs);
     Result result = judge(answer);
     if (result.outcome == Outcome::Answered)
     {
@@ -122,9 +122,15 @@ void PullPointSubscription::unsubscribe()
     }
     const std::string body =
         "<wsnt:Unsubscribe xmlns:wsnt=\"" + std::string(SoapNamespaces::kNotification) + "\"/>";
-    m_client.call(m_address, std::string(kManagerActions) + "UnsubscribeRequest", body,
-                  std::stop_token(), kUnsubscribeTimeoutMs);
+    call(std::string(kManagerActions) + "UnsubscribeRequest", body, std::stop_token(),
+         kUnsubscribeTimeoutMs);
     m_address.clear();
+}
+
+OnvifAnswer PullPointSubscription::call(const std::string& action, const std::string& body,
+                                        const std::stop_token& stop, long timeoutMs) const
+{
+    return m_client.call(m_address, action, body, stop, timeoutMs, m_reference.headers(action));
 }
 
 PullPointSubscription::Result PullPointSubscription::judge(const OnvifAnswer& answer) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "velkor/onvif/EndpointReference.h"
 #include "velkor/onvif/MotionMessage.h"
 
 #include <chrono>
@@ -14,7 +15,8 @@ class OnvifAnswer;
 class OnvifClient;
 
 // One pull-point subscription at a camera's event service: the SOAP calls that make it, pull
-// its messages, keep it alive and end it.
+// its messages, keep it alive and end it. Each carries WS-Addressing's headers, and those to the
+// subscription its reference parameters, which many cameras require.
 class PullPointSubscription
 {
 public:
@@ -60,6 +62,9 @@ public:
     const std::string& address() const { return m_address; }
 
 private:
+    // Calls `action` at the subscription.
+    OnvifAnswer call(const std::string& action, const std::string& body,
+                     const std::stop_token& stop, long timeoutMs) const;
     Result judge(const OnvifAnswer& answer) const;
     // Its end on our clock, from the answer's CurrentTime and TerminationTime.
     void learnTermination(const xmlNode* current, const xmlNode* termination);
@@ -69,6 +74,8 @@ private:
     const std::chrono::seconds m_lifetime;
     const std::chrono::seconds m_pullWait;
     std::string m_address;
+    // As the camera handed it out: its address goes into wsa:To as written.
+    EndpointReference m_reference{{}};
     std::chrono::steady_clock::time_point m_termination;
 };
 

@@ -1,0 +1,89 @@
+#include "device/AddressingCheck.h"
+
+#include "common/SoapNamespaces.h"
+#include "common/XmlTree.h"
+#include "common/XmlWriter.h"
+
+namespace velkordevice
+{
+
+namespace
+{
+
+SoapFault headerRequired(const std::string& name)
+{
+    return SoapFault{"env:Sender",
+                     {"wsa:MessageAddressingHeaderRequired"},
+                     "A required header representing a Message Addressing Property is not present",
+                     velkor::XmlWriter().leaf("wsa:ProblemHeaderQName", name).finish()};
+}
+
+// The reference parameter counts only where it says it is one.
+const xmlNode* referenceParameter(const xmlNode* header)
+{
+    const xmlNode* parameter = velkor::XmlTree::child(header, AddressingCheck::kNamespace,
+                                                      AddressingCheck::kSubscriptionId);
+    if (parameter == nullptr)
+    {
+        return nullptr;
+    }
+    const std::unique_ptr<xmlChar, void (*)(void*)> flag(
+        xmlGetNsProp(parameter, reinterpret_cast<const xmlChar*>("IsReferenceParameter"),
+                     reinterpret_cast<const xmlChar*>(velkor::SoapNamespaces::kAddressing)),
+        xmlFree);
+    const std::string_view value =
+        flag ? reinterpret_cast<const char*>(flag.get()) : std::string_view();
+    return value == "true" || value == "1" ? parameter : nullptr;
+}
+
+} // namespace
+
+std::optional<SoapFault> AddressingCheck::refusal(const xmlNode* header, std::string_view action,
+                                                  std::string_view address, bool subscription)
+{
+    const char* wsa = velkor::SoapNamespaces::kAddressing;
+    const xmlNode* actionHeader = velkor::XmlTree::child(header, wsa, "Action");
+    const xmlNode* toHeader = velkor::XmlTree::child(header, wsa, "To");
+    if (actionHeader == nullptr)
+    {
+        return headerRequired("wsa:Action");
+    }
+    if (toHeader == nullptr)
+    {
+        return headerRequired("wsa:To");
+    }
+    if (subscription && referenceParameter(header) == nullptr)
+    {
+        return headerRequired(std::string("vd:") + kSubscriptionId);
+    }
+    const std::string given = velkor::XmlTree::text(actionHeader);
+    if (given != action)
+    {
+        return SoapFault{
+            "env:Sender",
+            {"wsa:ActionNotSupported"},
+            "The [action] cannot be processed at the receiver",
+            velkor::XmlWriter().open("wsa:ProblemAction").leaf("wsa:Action", given).finish()};
+    }
+    const std::string to = velkor::XmlTree::text(toHeader);
+    if (to != address)
+    {
+        return SoapFault{"env:Sender",
+                         {"wsa:DestinationUnreachable"},
+                         "No route can be determined to reach [destination]",
+                         velkor::XmlWriter().leaf("wsa:ProblemIRI", to).finish()};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> AddressingCheck::subscriptionId(const xmlNode* header)
+{
+    const xmlNode* parameter = referenceParameter(header);
+    if (parameter == nullptr)
+    {
+        return std::nullopt;
+    }
+    return velkor::XmlTree::text(parameter);
+}
+
+} // namespace velkordevice
