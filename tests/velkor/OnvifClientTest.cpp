@@ -13,6 +13,10 @@
 
 namespace velkor
 {
+
+using common::SoapNamespaces;
+using common::XmlTree;
+
 namespace
 {
 

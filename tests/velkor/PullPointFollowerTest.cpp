@@ -12,6 +12,9 @@
 
 namespace velkor
 {
+
+using common::SoapNamespaces;
+
 namespace
 {
 

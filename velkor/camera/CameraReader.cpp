@@ -115,7 +115,7 @@ CameraReader::Result CameraReader::openWith(const std::string& url, const char* 
         format = av_find_input_format("mpjpeg");
         m_transport = CameraTransport::HttpJpeg;
         // As libcurl checked it at Open: libavformat trusts any certificate unless told.
-        if (AsciiText::startsWithNoCase(url, "https://"))
+        if (common::AsciiText::startsWithNoCase(url, "https://"))
         {
             av_dict_set(&options, "tls_verify", "1", 0);
         }
