@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace velkor::AsciiText
+namespace common::AsciiText
 {
 namespace
 {
@@ -37,4 +37,4 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix)
     return text.size() >= prefix.size() && equalsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
-} // namespace velkor::AsciiText
+} // namespace common::AsciiText

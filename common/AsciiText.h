@@ -3,7 +3,7 @@
 #include <string_view>
 
 // Text of the wire protocols: ASCII, whatever the locale.
-namespace velkor::AsciiText
+namespace common::AsciiText
 {
 
 // Without spaces, tabs, carriage returns and line feeds at either end.
@@ -12,4 +12,4 @@ std::string_view trim(std::string_view text);
 bool equalsNoCase(std::string_view first, std::string_view second);
 bool startsWithNoCase(std::string_view text, std::string_view prefix);
 
-} // namespace velkor::AsciiText
+} // namespace common::AsciiText

@@ -4,7 +4,7 @@
 
 #include <limits>
 
-namespace velkor
+namespace common
 {
 
 std::string Base64::encode(std::string_view data)
@@ -58,4 +58,4 @@ std::optional<std::string> Base64::decode(std::string_view text)
     return out;
 }
 
-} // namespace velkor
+} // namespace common

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace velkor
+namespace common
 {
 
 // Standard Base64 (RFC 4648, section 4) through OpenSSL.
@@ -16,4 +16,4 @@ public:
     static std::optional<std::string> decode(std::string_view text);
 };
 
-} // namespace velkor
+} // namespace common

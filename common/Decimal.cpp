@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-namespace velkor::Decimal
+namespace common::Decimal
 {
 namespace
 {
@@ -42,4 +42,4 @@ std::optional<std::int32_t> toInt32(std::string_view text, std::int32_t minimum,
     return static_cast<std::int32_t>(*value);
 }
 
-} // namespace velkor::Decimal
+} // namespace common::Decimal

@@ -6,7 +6,7 @@
 
 // Decimal numbers of the wire protocols: digits only, with a leading '-' where a value may be
 // negative; no '+', no blanks, nothing after the digits, and nothing out of range.
-namespace velkor::Decimal
+namespace common::Decimal
 {
 
 std::optional<std::uint64_t> toUnsigned(std::string_view text);
@@ -14,4 +14,4 @@ std::optional<std::int64_t> toSigned(std::string_view text);
 std::optional<std::int32_t> toInt32(std::string_view text, std::int32_t minimum,
                                     std::int32_t maximum);
 
-} // namespace velkor::Decimal
+} // namespace common::Decimal

@@ -4,7 +4,7 @@
 
 #include <openssl/evp.h>
 
-namespace velkor
+namespace common
 {
 
 std::string PasswordDigest::of(std::string_view nonce, std::string_view created,
@@ -22,4 +22,4 @@ std::string PasswordDigest::of(std::string_view nonce, std::string_view created,
     return Base64::encode(std::string_view(reinterpret_cast<const char*>(hash), size));
 }
 
-} // namespace velkor
+} // namespace common

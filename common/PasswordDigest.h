@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace velkor
+namespace common
 {
 
 // WS-Security's UsernameToken PasswordDigest: Base64(SHA-1(nonce + created + password)), with
@@ -16,4 +16,4 @@ public:
                           std::string_view password);
 };
 
-} // namespace velkor
+} // namespace common

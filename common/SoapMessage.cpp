@@ -7,7 +7,7 @@
 
 #include <climits>
 
-namespace velkor
+namespace common
 {
 
 SoapMessage SoapMessage::parse(std::string_view xml)
@@ -42,4 +42,4 @@ SoapMessage SoapMessage::parse(std::string_view xml)
     return message;
 }
 
-} // namespace velkor
+} // namespace common

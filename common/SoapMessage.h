@@ -5,7 +5,7 @@
 #include <memory>
 #include <string_view>
 
-namespace velkor
+namespace common
 {
 
 // A SOAP 1.2 request as libxml2 reads it: its header and the operation, the first element of
@@ -41,4 +41,4 @@ private:
     const xmlNode* m_operation = nullptr;
 };
 
-} // namespace velkor
+} // namespace common

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace velkor
+namespace common
 {
 
 // The namespaces of the ONVIF messages, and the prefixes our replies declare for them.
@@ -24,4 +24,4 @@ struct SoapNamespaces
     static constexpr const char* kXmlSchema = "http://www.w3.org/2001/XMLSchema";
 };
 
-} // namespace velkor
+} // namespace common

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-namespace velkor
+namespace common
 {
 
 namespace
@@ -87,4 +87,4 @@ std::string XmlTree::attribute(const xmlNode* node, const char* name)
     return std::string(view(value.get()));
 }
 
-} // namespace velkor
+} // namespace common

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-namespace velkor
+namespace common
 {
 
 // Reads a parsed document by namespace URI and local name, never by prefix.
@@ -28,4 +28,4 @@ public:
     static std::string attribute(const xmlNode* node, const char* name);
 };
 
-} // namespace velkor
+} // namespace common

@@ -1,6 +1,6 @@
 #include "common/XmlWriter.h"
 
-namespace velkor
+namespace common
 {
 
 XmlWriter& XmlWriter::open(std::string_view name, const Attributes& attributes)
@@ -93,4 +93,4 @@ void XmlWriter::start(std::string_view name, const Attributes& attributes)
     }
 }
 
-} // namespace velkor
+} // namespace common

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-namespace velkor
+namespace common
 {
 
 // Writes XML text element by element; names go out as given, attribute values and text escaped.
@@ -36,4 +36,4 @@ private:
     std::vector<std::string> m_open;
 };
 
-} // namespace velkor
+} // namespace common

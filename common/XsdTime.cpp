@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
-namespace velkor
+namespace common
 {
 
 namespace
@@ -189,4 +189,4 @@ std::optional<std::chrono::milliseconds> XsdTime::parseDuration(std::string_view
     return std::chrono::milliseconds(static_cast<long long>(total * 1000));
 }
 
-} // namespace velkor
+} // namespace common

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace velkor
+namespace common
 {
 
 // xs:dateTime and xs:duration as ONVIF messages write them.
@@ -22,4 +22,4 @@ public:
     static std::optional<std::chrono::milliseconds> parseDuration(std::string_view text);
 };
 
-} // namespace velkor
+} // namespace common

@@ -15,13 +15,13 @@ SoapFault headerRequired(const std::string& name)
     return SoapFault{"env:Sender",
                      {"wsa:MessageAddressingHeaderRequired"},
                      "A required header representing a Message Addressing Property is not present",
-                     velkor::XmlWriter().leaf("wsa:ProblemHeaderQName", name).finish()};
+                     common::XmlWriter().leaf("wsa:ProblemHeaderQName", name).finish()};
 }
 
 // The reference parameter counts only where it says it is one.
 const xmlNode* referenceParameter(const xmlNode* header)
 {
-    const xmlNode* parameter = velkor::XmlTree::child(header, AddressingCheck::kNamespace,
+    const xmlNode* parameter = common::XmlTree::child(header, AddressingCheck::kNamespace,
                                                       AddressingCheck::kSubscriptionId);
     if (parameter == nullptr)
     {
@@ -29,7 +29,7 @@ const xmlNode* referenceParameter(const xmlNode* header)
     }
     const std::unique_ptr<xmlChar, void (*)(void*)> flag(
         xmlGetNsProp(parameter, reinterpret_cast<const xmlChar*>("IsReferenceParameter"),
-                     reinterpret_cast<const xmlChar*>(velkor::SoapNamespaces::kAddressing)),
+                     reinterpret_cast<const xmlChar*>(common::SoapNamespaces::kAddressing)),
         xmlFree);
     const std::string_view value =
         flag ? reinterpret_cast<const char*>(flag.get()) : std::string_view();
@@ -41,9 +41,9 @@ const xmlNode* referenceParameter(const xmlNode* header)
 std::optional<SoapFault> AddressingCheck::refusal(const xmlNode* header, std::string_view action,
                                                   std::string_view address, bool subscription)
 {
-    const char* wsa = velkor::SoapNamespaces::kAddressing;
-    const xmlNode* actionHeader = velkor::XmlTree::child(header, wsa, "Action");
-    const xmlNode* toHeader = velkor::XmlTree::child(header, wsa, "To");
+    const char* wsa = common::SoapNamespaces::kAddressing;
+    const xmlNode* actionHeader = common::XmlTree::child(header, wsa, "Action");
+    const xmlNode* toHeader = common::XmlTree::child(header, wsa, "To");
     if (actionHeader == nullptr)
     {
         return headerRequired("wsa:Action");
@@ -56,22 +56,22 @@ std::optional<SoapFault> AddressingCheck::refusal(const xmlNode* header, std::st
     {
         return headerRequired(std::string("vd:") + kSubscriptionId);
     }
-    const std::string given = velkor::XmlTree::text(actionHeader);
+    const std::string given = common::XmlTree::text(actionHeader);
     if (given != action)
     {
         return SoapFault{
             "env:Sender",
             {"wsa:ActionNotSupported"},
             "The [action] cannot be processed at the receiver",
-            velkor::XmlWriter().open("wsa:ProblemAction").leaf("wsa:Action", given).finish()};
+            common::XmlWriter().open("wsa:ProblemAction").leaf("wsa:Action", given).finish()};
     }
-    const std::string to = velkor::XmlTree::text(toHeader);
+    const std::string to = common::XmlTree::text(toHeader);
     if (to != address)
     {
         return SoapFault{"env:Sender",
                          {"wsa:DestinationUnreachable"},
                          "No route can be determined to reach [destination]",
-                         velkor::XmlWriter().leaf("wsa:ProblemIRI", to).finish()};
+                         common::XmlWriter().leaf("wsa:ProblemIRI", to).finish()};
     }
     return std::nullopt;
 }
@@ -83,7 +83,7 @@ std::optional<std::string> AddressingCheck::subscriptionId(const xmlNode* header
     {
         return std::nullopt;
     }
-    return velkor::XmlTree::text(parameter);
+    return common::XmlTree::text(parameter);
 }
 
 } // namespace velkordevice

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "common/AsciiText.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -9,13 +7,11 @@
 #include <string_view>
 
 // Text of the wire protocols and the command line: ASCII, whatever the locale. Trimming and
-// comparing are common/'s, which the library uses too, so that both ends of the protocol read
-// text alike.
+// comparing are common::AsciiText's, which the library uses too, so that both ends of the
+// protocol read text alike.
 namespace velkordevice::AsciiText
 {
 
-using velkor::AsciiText::equalsNoCase;
-using velkor::AsciiText::trim;
 std::string lower(std::string_view text);
 // Space and horizontal tab, HTTP's optional whitespace.
 bool isBlank(char c);

@@ -1,5 +1,6 @@
 #include "device/AuthParams.h"
 
+#include "common/AsciiText.h"
 #include "device/AsciiText.h"
 
 #include <utility>
@@ -139,7 +140,7 @@ std::optional<AuthParams> AuthParams::parse(std::string_view header)
         return std::nullopt;
     }
     cur.skipSpace();
-    if (const std::string_view rest = AsciiText::trim(cur.rest()); isToken68(rest))
+    if (const std::string_view rest = common::AsciiText::trim(cur.rest()); isToken68(rest))
     {
         result.token = std::string(rest);
         return result;

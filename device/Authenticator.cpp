@@ -69,7 +69,7 @@ bool Authenticator::checkBasic(std::string_view authorization) const
     {
         return false;
     }
-    auto decoded = velkor::Base64::decode(parsed->token);
+    auto decoded = common::Base64::decode(parsed->token);
     if (!decoded)
     {
         return false;

@@ -1,5 +1,6 @@
 #include "device/DigestCalculator.h"
 
+#include "common/AsciiText.h"
 #include "device/AsciiText.h"
 
 #include <openssl/evp.h>
@@ -12,11 +13,11 @@ namespace velkordevice
 
 std::optional<DigestAlgorithm> DigestCalculator::algorithmFromName(std::string_view name)
 {
-    if (AsciiText::equalsNoCase(name, "MD5"))
+    if (common::AsciiText::equalsNoCase(name, "MD5"))
     {
         return DigestAlgorithm::Md5;
     }
-    if (AsciiText::equalsNoCase(name, "SHA-256"))
+    if (common::AsciiText::equalsNoCase(name, "SHA-256"))
     {
         return DigestAlgorithm::Sha256;
     }

@@ -20,7 +20,7 @@ namespace
 constexpr const char* kMajorVersion = "2";
 constexpr const char* kMinorVersion = "60";
 
-void writeDateTime(velkor::XmlWriter& xml, const char* name, const std::tm& utc)
+void writeDateTime(common::XmlWriter& xml, const char* name, const std::tm& utc)
 {
     xml.open(name).open("tt:Time");
     xml.leaf("tt:Hour", std::to_string(utc.tm_hour))
@@ -35,7 +35,7 @@ void writeDateTime(velkor::XmlWriter& xml, const char* name, const std::tm& utc)
         .close();
 }
 
-void writeVersion(velkor::XmlWriter& xml, const char* name)
+void writeVersion(common::XmlWriter& xml, const char* name)
 {
     xml.open(name).leaf("tt:Major", kMajorVersion).leaf("tt:Minor", kMinorVersion).close();
 }
@@ -53,20 +53,20 @@ std::string OnvifDeviceService::serialNumber(long long uid)
 
 SoapAnswer OnvifDeviceService::answer(const OnvifCall& call) const
 {
-    const char* tds = velkor::SoapNamespaces::kDevice;
-    if (velkor::XmlTree::is(call.operation, tds, "GetSystemDateAndTime"))
+    const char* tds = common::SoapNamespaces::kDevice;
+    if (common::XmlTree::is(call.operation, tds, "GetSystemDateAndTime"))
     {
         return systemDateAndTime(call);
     }
-    if (velkor::XmlTree::is(call.operation, tds, "GetDeviceInformation"))
+    if (common::XmlTree::is(call.operation, tds, "GetDeviceInformation"))
     {
         return deviceInformation();
     }
-    if (velkor::XmlTree::is(call.operation, tds, "GetCapabilities"))
+    if (common::XmlTree::is(call.operation, tds, "GetCapabilities"))
     {
         return capabilities(call);
     }
-    if (velkor::XmlTree::is(call.operation, tds, "GetServices"))
+    if (common::XmlTree::is(call.operation, tds, "GetServices"))
     {
         return services(call);
     }
@@ -78,7 +78,7 @@ SoapAnswer OnvifDeviceService::systemDateAndTime(const OnvifCall& call)
     const std::time_t seconds = std::chrono::system_clock::to_time_t(call.now);
     std::tm utc{};
     gmtime_r(&seconds, &utc);
-    velkor::XmlWriter xml;
+    common::XmlWriter xml;
     xml.open("tds:GetSystemDateAndTimeResponse").open("tds:SystemDateAndTime");
     xml.leaf("tt:DateTimeType", "Manual").leaf("tt:DaylightSavings", "false");
     xml.open("tt:TimeZone").leaf("tt:TZ", "UTC0").close();
@@ -89,7 +89,7 @@ SoapAnswer OnvifDeviceService::systemDateAndTime(const OnvifCall& call)
 
 SoapAnswer OnvifDeviceService::deviceInformation() const
 {
-    velkor::XmlWriter xml;
+    common::XmlWriter xml;
     xml.open("tds:GetDeviceInformationResponse")
         .leaf("tds:Manufacturer", "Quillon")
         .leaf("tds:Model", "velkor-device")
@@ -102,12 +102,12 @@ SoapAnswer OnvifDeviceService::deviceInformation() const
 SoapAnswer OnvifDeviceService::capabilities(const OnvifCall& call) const
 {
     std::set<std::string> asked;
-    for (const xmlNode* node = velkor::XmlTree::firstElement(call.operation); node != nullptr;
+    for (const xmlNode* node = common::XmlTree::firstElement(call.operation); node != nullptr;
          node = node->next)
     {
-        if (velkor::XmlTree::is(node, velkor::SoapNamespaces::kDevice, "Category"))
+        if (common::XmlTree::is(node, common::SoapNamespaces::kDevice, "Category"))
         {
-            asked.insert(velkor::XmlTree::text(node));
+            asked.insert(common::XmlTree::text(node));
         }
     }
     const bool all = asked.empty() || asked.count("All") != 0;
@@ -120,7 +120,7 @@ SoapAnswer OnvifDeviceService::capabilities(const OnvifCall& call) const
                 {"ter:ActionNotSupported", "ter:NoSuchService"}, "No such service: " + category));
         }
     }
-    velkor::XmlWriter xml;
+    common::XmlWriter xml;
     xml.open("tds:GetCapabilitiesResponse").open("tds:Capabilities");
     if (all || asked.count("Device") != 0)
     {
@@ -157,17 +157,17 @@ SoapAnswer OnvifDeviceService::capabilities(const OnvifCall& call) const
 SoapAnswer OnvifDeviceService::services(const OnvifCall& call) const
 {
     const bool withCapabilities =
-        velkor::XmlTree::text(velkor::XmlTree::child(
-            call.operation, velkor::SoapNamespaces::kDevice, "IncludeCapability")) == "true";
+        common::XmlTree::text(common::XmlTree::child(
+            call.operation, common::SoapNamespaces::kDevice, "IncludeCapability")) == "true";
     const std::pair<const char*, const char*> offered[] = {
-        {velkor::SoapNamespaces::kDevice, kPath},
-        {velkor::SoapNamespaces::kMedia, OnvifMediaService::kPath},
-        {velkor::SoapNamespaces::kEvents, OnvifEventService::kPath}};
-    velkor::XmlWriter xml;
+        {common::SoapNamespaces::kDevice, kPath},
+        {common::SoapNamespaces::kMedia, OnvifMediaService::kPath},
+        {common::SoapNamespaces::kEvents, OnvifEventService::kPath}};
+    common::XmlWriter xml;
     xml.open("tds:GetServicesResponse");
     for (const auto& [ns, path] : offered)
     {
-        if (!m_config.onvifEventsListed && ns == std::string_view(velkor::SoapNamespaces::kEvents))
+        if (!m_config.onvifEventsListed && ns == std::string_view(common::SoapNamespaces::kEvents))
         {
             continue;
         }
@@ -184,10 +184,10 @@ SoapAnswer OnvifDeviceService::services(const OnvifCall& call) const
     return SoapAnswer::of(xml.finish());
 }
 
-void OnvifDeviceService::serviceCapabilities(velkor::XmlWriter& xml, const char* ns) const
+void OnvifDeviceService::serviceCapabilities(common::XmlWriter& xml, const char* ns) const
 {
     const std::string_view service(ns);
-    if (service == velkor::SoapNamespaces::kDevice)
+    if (service == common::SoapNamespaces::kDevice)
     {
         xml.open("tds:Capabilities")
             .empty("tds:Network", {{"IPFilter", "false"}, {"ZeroConfiguration", "false"}})
@@ -196,7 +196,7 @@ void OnvifDeviceService::serviceCapabilities(velkor::XmlWriter& xml, const char*
             .close();
         return;
     }
-    if (service == velkor::SoapNamespaces::kMedia)
+    if (service == common::SoapNamespaces::kMedia)
     {
         std::size_t profiles = 0;
         for (StreamFormat format : StreamFormats::all())

@@ -4,10 +4,10 @@
 #include "device/OnvifCall.h"
 #include "device/SoapAnswer.h"
 
-namespace velkor
+namespace common
 {
 class XmlWriter;
-} // namespace velkor
+} // namespace common
 
 namespace velkordevice
 {
@@ -30,7 +30,7 @@ private:
     SoapAnswer deviceInformation() const;
     SoapAnswer capabilities(const OnvifCall& call) const;
     SoapAnswer services(const OnvifCall& call) const;
-    void serviceCapabilities(velkor::XmlWriter& xml, const char* ns) const;
+    void serviceCapabilities(common::XmlWriter& xml, const char* ns) const;
 
     DeviceConfig m_config;
 };

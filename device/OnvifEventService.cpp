@@ -33,8 +33,8 @@ struct Operation
     bool atSubscription;
 };
 
-constexpr const char* kTev = velkor::SoapNamespaces::kEvents;
-constexpr const char* kWsnt = velkor::SoapNamespaces::kNotification;
+constexpr const char* kTev = common::SoapNamespaces::kEvents;
+constexpr const char* kWsnt = common::SoapNamespaces::kNotification;
 constexpr Operation kOperations[] = {
     {kTev, "GetEventProperties",
      "http://www.onvif.org/ver10/events/wsdl/EventPortType/GetEventPropertiesRequest", false},
@@ -58,7 +58,7 @@ const char* actionOf(const xmlNode* operation, bool atSubscription)
     for (const Operation& known : kOperations)
     {
         if (known.atSubscription == atSubscription &&
-            velkor::XmlTree::is(operation, known.ns, known.name))
+            common::XmlTree::is(operation, known.ns, known.name))
         {
             return known.action;
         }
@@ -72,12 +72,12 @@ SoapFault unknownSubscription()
                              "No such subscription: it ended or its termination time passed");
 }
 
-void writeTimes(velkor::XmlWriter& xml, const char* ns, std::chrono::system_clock::time_point now,
+void writeTimes(common::XmlWriter& xml, const char* ns, std::chrono::system_clock::time_point now,
                 std::chrono::system_clock::time_point termination)
 {
     const std::string prefix = ns;
-    xml.leaf(prefix + ":CurrentTime", velkor::XsdTime::format(now))
-        .leaf(prefix + ":TerminationTime", velkor::XsdTime::format(termination));
+    xml.leaf(prefix + ":CurrentTime", common::XsdTime::format(now))
+        .leaf(prefix + ":TerminationTime", common::XsdTime::format(termination));
 }
 
 } // namespace
@@ -104,7 +104,7 @@ SoapAnswer OnvifEventService::answer(const OnvifCall& call)
             return SoapAnswer::failed(*refused);
         }
     }
-    if (velkor::XmlTree::is(call.operation, kTev, "GetEventProperties"))
+    if (common::XmlTree::is(call.operation, kTev, "GetEventProperties"))
     {
         return eventProperties();
     }
@@ -132,13 +132,13 @@ SoapAnswer OnvifEventService::answerPullPoint(const std::string& id, const Onvif
     {
         return SoapAnswer::failed(unknownSubscription());
     }
-    if (velkor::XmlTree::is(call.operation, kWsnt, "Unsubscribe"))
+    if (common::XmlTree::is(call.operation, kWsnt, "Unsubscribe"))
     {
         if (!m_subscriptions.remove(id))
         {
             return SoapAnswer::failed(unknownSubscription());
         }
-        return SoapAnswer::of(velkor::XmlWriter().empty("wsnt:UnsubscribeResponse", {}).finish(),
+        return SoapAnswer::of(common::XmlWriter().empty("wsnt:UnsubscribeResponse", {}).finish(),
                               std::string(kManagerActions) + "UnsubscribeResponse");
     }
     const auto subscription = m_subscriptions.find(id, call.now);
@@ -146,11 +146,11 @@ SoapAnswer OnvifEventService::answerPullPoint(const std::string& id, const Onvif
     {
         return SoapAnswer::failed(unknownSubscription());
     }
-    if (velkor::XmlTree::is(call.operation, kTev, "PullMessages"))
+    if (common::XmlTree::is(call.operation, kTev, "PullMessages"))
     {
         return pullMessages(*subscription, call);
     }
-    if (velkor::XmlTree::is(call.operation, kWsnt, "Renew"))
+    if (common::XmlTree::is(call.operation, kWsnt, "Renew"))
     {
         return renew(*subscription, call);
     }
@@ -159,7 +159,7 @@ SoapAnswer OnvifEventService::answerPullPoint(const std::string& id, const Onvif
 
 SoapAnswer OnvifEventService::eventProperties()
 {
-    velkor::XmlWriter xml;
+    common::XmlWriter xml;
     xml.open("tev:GetEventPropertiesResponse")
         .leaf("tev:TopicNamespaceLocation", "http://www.onvif.org/onvif/ver10/topics/topicns.xml")
         .leaf("wsnt:FixedTopicSet", "true");
@@ -190,8 +190,8 @@ SoapAnswer OnvifEventService::eventProperties()
 SoapAnswer OnvifEventService::createPullPoint(const OnvifCall& call)
 {
     const auto termination = terminationTime(
-        velkor::XmlTree::text(velkor::XmlTree::child(
-            call.operation, velkor::SoapNamespaces::kEvents, "InitialTerminationTime")),
+        common::XmlTree::text(common::XmlTree::child(
+            call.operation, common::SoapNamespaces::kEvents, "InitialTerminationTime")),
         call.now);
     if (!termination)
     {
@@ -206,7 +206,7 @@ SoapAnswer OnvifEventService::createPullPoint(const OnvifCall& call)
     }
     // A property's subscriber first learns how things stand.
     created->second->synchronize(m_config.channels, m_alarms.alarmedChannel(), call.now);
-    velkor::XmlWriter xml;
+    common::XmlWriter xml;
     xml.open("tev:CreatePullPointSubscriptionResponse")
         .open("tev:SubscriptionReference")
         .leaf("wsa:Address", call.baseUrl + kPullPointPrefix + created->first)
@@ -221,11 +221,11 @@ SoapAnswer OnvifEventService::createPullPoint(const OnvifCall& call)
 
 SoapAnswer OnvifEventService::pullMessages(PullPoint& subscription, const OnvifCall& call) const
 {
-    const char* tev = velkor::SoapNamespaces::kEvents;
-    const auto timeout = velkor::XsdTime::parseDuration(
-        velkor::XmlTree::text(velkor::XmlTree::child(call.operation, tev, "Timeout")));
+    const char* tev = common::SoapNamespaces::kEvents;
+    const auto timeout = common::XsdTime::parseDuration(
+        common::XmlTree::text(common::XmlTree::child(call.operation, tev, "Timeout")));
     const std::string limitText =
-        velkor::XmlTree::text(velkor::XmlTree::child(call.operation, tev, "MessageLimit"));
+        common::XmlTree::text(common::XmlTree::child(call.operation, tev, "MessageLimit"));
     const auto limit = limitText.empty() ? std::optional<std::uint64_t>(kDefaultMessageLimit)
                                          : AsciiText::parseDecimal(limitText);
     if (!timeout || !limit || *limit == 0)
@@ -236,7 +236,7 @@ SoapAnswer OnvifEventService::pullMessages(PullPoint& subscription, const OnvifC
     const auto notices = subscription.pull(
         std::min<std::chrono::milliseconds>(*timeout, kLongestPull),
         static_cast<std::size_t>(std::min<std::uint64_t>(*limit, kDefaultMessageLimit * 10)));
-    velkor::XmlWriter xml;
+    common::XmlWriter xml;
     xml.open("tev:PullMessagesResponse");
     writeTimes(xml, "tev",
                std::chrono::system_clock::now() +
@@ -253,8 +253,8 @@ SoapAnswer OnvifEventService::pullMessages(PullPoint& subscription, const OnvifC
 SoapAnswer OnvifEventService::renew(PullPoint& subscription, const OnvifCall& call)
 {
     const auto termination = terminationTime(
-        velkor::XmlTree::text(velkor::XmlTree::child(
-            call.operation, velkor::SoapNamespaces::kNotification, "TerminationTime")),
+        common::XmlTree::text(common::XmlTree::child(
+            call.operation, common::SoapNamespaces::kNotification, "TerminationTime")),
         call.now);
     if (!termination)
     {
@@ -262,10 +262,10 @@ SoapAnswer OnvifEventService::renew(PullPoint& subscription, const OnvifCall& ca
             "ter:InvalidArgVal", "TerminationTime is not a time after the current one"));
     }
     subscription.setTermination(*termination);
-    velkor::XmlWriter xml;
+    common::XmlWriter xml;
     xml.open("wsnt:RenewResponse")
-        .leaf("wsnt:TerminationTime", velkor::XsdTime::format(*termination))
-        .leaf("wsnt:CurrentTime", velkor::XsdTime::format(call.now));
+        .leaf("wsnt:TerminationTime", common::XsdTime::format(*termination))
+        .leaf("wsnt:CurrentTime", common::XsdTime::format(call.now));
     return SoapAnswer::of(xml.finish(), std::string(kManagerActions) + "RenewResponse");
 }
 
@@ -273,17 +273,17 @@ SoapAnswer OnvifEventService::synchronize(PullPoint& subscription, const OnvifCa
 {
     subscription.synchronize(m_config.channels, m_alarms.alarmedChannel(), call.now);
     return SoapAnswer::of(
-        velkor::XmlWriter().empty("tev:SetSynchronizationPointResponse", {}).finish());
+        common::XmlWriter().empty("tev:SetSynchronizationPointResponse", {}).finish());
 }
 
-void OnvifEventService::writeNotice(velkor::XmlWriter& xml, const MotionNotice& notice)
+void OnvifEventService::writeNotice(common::XmlWriter& xml, const MotionNotice& notice)
 {
     xml.open("wsnt:NotificationMessage")
         .open("wsnt:Topic", {{"Dialect", kConcreteSet}})
         .text("tns1:VideoSource/MotionAlarm")
         .close();
     xml.open("wsnt:Message")
-        .open("tt:Message", {{"UtcTime", velkor::XsdTime::format(notice.time, true)},
+        .open("tt:Message", {{"UtcTime", common::XsdTime::format(notice.time, true)},
                              {"PropertyOperation", notice.initial ? "Initialized" : "Changed"}});
     xml.open("tt:Source")
         .empty("tt:SimpleItem",
@@ -305,14 +305,14 @@ OnvifEventService::terminationTime(const std::string& text, TimePoint now)
     std::optional<TimePoint> when;
     if (text.front() == 'P')
     {
-        if (const auto duration = velkor::XsdTime::parseDuration(text))
+        if (const auto duration = common::XsdTime::parseDuration(text))
         {
             when = now + *duration;
         }
     }
     else
     {
-        when = velkor::XsdTime::parseDateTime(text);
+        when = common::XsdTime::parseDateTime(text);
     }
     if (!when || *when <= now)
     {

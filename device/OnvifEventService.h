@@ -8,10 +8,10 @@
 #include <optional>
 #include <string>
 
-namespace velkor
+namespace common
 {
 class XmlWriter;
-} // namespace velkor
+} // namespace common
 
 namespace velkordevice
 {
@@ -41,7 +41,7 @@ private:
     SoapAnswer pullMessages(PullPoint& subscription, const OnvifCall& call) const;
     static SoapAnswer renew(PullPoint& subscription, const OnvifCall& call);
     SoapAnswer synchronize(PullPoint& subscription, const OnvifCall& call) const;
-    static void writeNotice(velkor::XmlWriter& xml, const MotionNotice& notice);
+    static void writeNotice(common::XmlWriter& xml, const MotionNotice& notice);
     // An xs:duration from `now` or an xs:dateTime, at most a day ahead; a minute from now when
     // empty; nullopt when not after `now`.
     static std::optional<TimePoint> terminationTime(const std::string& text, TimePoint now);

@@ -14,7 +14,7 @@ namespace
 // The largest picture a channel makes: its video source's size.
 constexpr int kSourceWidth = 2048;
 
-void writeSize(velkor::XmlWriter& xml, const char* element, int width)
+void writeSize(common::XmlWriter& xml, const char* element, int width)
 {
     xml.open(element)
         .leaf("tt:Width", std::to_string(width))
@@ -28,24 +28,24 @@ OnvifMediaService::OnvifMediaService(const DeviceConfig& config) : m_config(conf
 
 SoapAnswer OnvifMediaService::answer(const OnvifCall& call) const
 {
-    const char* trt = velkor::SoapNamespaces::kMedia;
-    if (velkor::XmlTree::is(call.operation, trt, "GetProfiles"))
+    const char* trt = common::SoapNamespaces::kMedia;
+    if (common::XmlTree::is(call.operation, trt, "GetProfiles"))
     {
         return profiles();
     }
-    if (velkor::XmlTree::is(call.operation, trt, "GetProfile"))
+    if (common::XmlTree::is(call.operation, trt, "GetProfile"))
     {
         return profile(call);
     }
-    if (velkor::XmlTree::is(call.operation, trt, "GetStreamUri"))
+    if (common::XmlTree::is(call.operation, trt, "GetStreamUri"))
     {
         return streamUri(call);
     }
-    if (velkor::XmlTree::is(call.operation, trt, "GetVideoSources"))
+    if (common::XmlTree::is(call.operation, trt, "GetVideoSources"))
     {
         return videoSources();
     }
-    if (velkor::XmlTree::is(call.operation, trt, "GetVideoEncoderConfiguration"))
+    if (common::XmlTree::is(call.operation, trt, "GetVideoEncoderConfiguration"))
     {
         return encoderConfiguration(call);
     }
@@ -79,7 +79,7 @@ std::string OnvifMediaService::streamUri(const std::string& baseUrl, const Onvif
 
 SoapAnswer OnvifMediaService::profiles() const
 {
-    velkor::XmlWriter xml;
+    common::XmlWriter xml;
     xml.open("trt:GetProfilesResponse");
     for (const auto& profile : OnvifProfiles::all(m_config.channels))
     {
@@ -96,7 +96,7 @@ SoapAnswer OnvifMediaService::profile(const OnvifCall& call) const
         return SoapAnswer::failed(
             SoapFault::invalidArgVal("ter:NoProfile", "The requested profile does not exist"));
     }
-    velkor::XmlWriter xml;
+    common::XmlWriter xml;
     xml.open("trt:GetProfileResponse");
     writeProfile(xml, "trt:Profile", *found);
     return SoapAnswer::of(xml.finish());
@@ -110,16 +110,16 @@ SoapAnswer OnvifMediaService::streamUri(const OnvifCall& call) const
         return SoapAnswer::failed(
             SoapFault::invalidArgVal("ter:NoProfile", "The requested profile does not exist"));
     }
-    const char* tt = velkor::SoapNamespaces::kSchema;
-    const std::string stream = velkor::XmlTree::text(velkor::XmlTree::find(
-        call.operation, {{velkor::SoapNamespaces::kMedia, "StreamSetup"}, {tt, "Stream"}}));
+    const char* tt = common::SoapNamespaces::kSchema;
+    const std::string stream = common::XmlTree::text(common::XmlTree::find(
+        call.operation, {{common::SoapNamespaces::kMedia, "StreamSetup"}, {tt, "Stream"}}));
     // Every transport is answered with the one way the device serves streams.
     if (stream == "RTP-Multicast")
     {
         return SoapAnswer::failed(SoapFault::invalidArgVal(
             "ter:InvalidStreamSetup", "The device serves no multicast streams"));
     }
-    velkor::XmlWriter xml;
+    common::XmlWriter xml;
     xml.open("trt:GetStreamUriResponse").open("trt:MediaUri");
     xml.leaf("tt:Uri", streamUri(call.baseUrl, *found, m_config.onvifStreamUri))
         .leaf("tt:InvalidAfterConnect", "false")
@@ -132,7 +132,7 @@ SoapAnswer OnvifMediaService::encoderConfiguration(const OnvifCall& call) const
 {
     // Each profile has an encoder configuration of its own, under the profile's token.
     const auto found = OnvifProfiles::find(
-        velkor::XmlTree::text(velkor::XmlTree::child(call.operation, velkor::SoapNamespaces::kMedia,
+        common::XmlTree::text(common::XmlTree::child(call.operation, common::SoapNamespaces::kMedia,
                                                      "ConfigurationToken")),
         m_config.channels);
     if (!found)
@@ -140,7 +140,7 @@ SoapAnswer OnvifMediaService::encoderConfiguration(const OnvifCall& call) const
         return SoapAnswer::failed(
             SoapFault::invalidArgVal("ter:NoConfig", "The requested configuration does not exist"));
     }
-    velkor::XmlWriter xml;
+    common::XmlWriter xml;
     xml.open("trt:GetVideoEncoderConfigurationResponse");
     writeEncoder(xml, "trt:Configuration", *found);
     return SoapAnswer::of(xml.finish());
@@ -148,7 +148,7 @@ SoapAnswer OnvifMediaService::encoderConfiguration(const OnvifCall& call) const
 
 SoapAnswer OnvifMediaService::videoSources() const
 {
-    velkor::XmlWriter xml;
+    common::XmlWriter xml;
     xml.open("trt:GetVideoSourcesResponse");
     for (int channel = 1; channel <= m_config.channels; ++channel)
     {
@@ -162,12 +162,12 @@ SoapAnswer OnvifMediaService::videoSources() const
 
 std::optional<OnvifProfile> OnvifMediaService::named(const OnvifCall& call) const
 {
-    return OnvifProfiles::find(velkor::XmlTree::text(velkor::XmlTree::child(
-                                   call.operation, velkor::SoapNamespaces::kMedia, "ProfileToken")),
+    return OnvifProfiles::find(common::XmlTree::text(common::XmlTree::child(
+                                   call.operation, common::SoapNamespaces::kMedia, "ProfileToken")),
                                m_config.channels);
 }
 
-void OnvifMediaService::writeProfile(velkor::XmlWriter& xml, const char* element,
+void OnvifMediaService::writeProfile(common::XmlWriter& xml, const char* element,
                                      const OnvifProfile& profile) const
 {
     const std::string token = profile.token();
@@ -186,7 +186,7 @@ void OnvifMediaService::writeProfile(velkor::XmlWriter& xml, const char* element
     xml.close();
 }
 
-void OnvifMediaService::writeEncoder(velkor::XmlWriter& xml, const char* element,
+void OnvifMediaService::writeEncoder(common::XmlWriter& xml, const char* element,
                                      const OnvifProfile& profile) const
 {
     const std::string fps = std::to_string(m_config.fps);

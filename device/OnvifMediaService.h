@@ -5,10 +5,10 @@
 #include "device/OnvifProfiles.h"
 #include "device/SoapAnswer.h"
 
-namespace velkor
+namespace common
 {
 class XmlWriter;
-} // namespace velkor
+} // namespace common
 
 namespace velkordevice
 {
@@ -35,9 +35,9 @@ private:
     SoapAnswer videoSources() const;
     SoapAnswer encoderConfiguration(const OnvifCall& call) const;
     std::optional<OnvifProfile> named(const OnvifCall& call) const;
-    void writeProfile(velkor::XmlWriter& xml, const char* element,
+    void writeProfile(common::XmlWriter& xml, const char* element,
                       const OnvifProfile& profile) const;
-    void writeEncoder(velkor::XmlWriter& xml, const char* element,
+    void writeEncoder(common::XmlWriter& xml, const char* element,
                       const OnvifProfile& profile) const;
 
     DeviceConfig m_config;

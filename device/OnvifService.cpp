@@ -74,7 +74,7 @@ HttpReply OnvifService::serve(const HttpRequest& request, const std::string& lis
     {
         return notFound();
     }
-    const velkor::SoapMessage message = velkor::SoapMessage::parse(request.body());
+    const common::SoapMessage message = common::SoapMessage::parse(request.body());
     // Before the message is judged: a client that is not let in learns nothing of it, and one
     // that probes with an empty body (as libcurl does) gets the challenge it asks for.
     if (auto refused = refusal(request, message))
@@ -83,13 +83,13 @@ HttpReply OnvifService::serve(const HttpRequest& request, const std::string& lis
     }
     switch (message.problem())
     {
-    case velkor::SoapMessage::Problem::Malformed:
+    case common::SoapMessage::Problem::Malformed:
         return SoapEnvelope::reply(
             SoapAnswer::failed(SoapFault::sender({"ter:WellFormed"}, "XML Well-formed violation")));
-    case velkor::SoapMessage::Problem::NotSoap12:
+    case common::SoapMessage::Problem::NotSoap12:
         return SoapEnvelope::reply(SoapAnswer::failed(
             SoapFault{"env:VersionMismatch", {}, "A SOAP 1.2 envelope with a body is expected"}));
-    case velkor::SoapMessage::Problem::None:
+    case common::SoapMessage::Problem::None:
         break;
     }
     const OnvifCall call{message.operation(), message.header(),
@@ -99,10 +99,10 @@ HttpReply OnvifService::serve(const HttpRequest& request, const std::string& lis
 }
 
 std::optional<HttpReply> OnvifService::refusal(const HttpRequest& request,
-                                               const velkor::SoapMessage& message)
+                                               const common::SoapMessage& message)
 {
     if (m_config.user.empty() ||
-        velkor::XmlTree::is(message.operation(), velkor::SoapNamespaces::kDevice,
+        common::XmlTree::is(message.operation(), common::SoapNamespaces::kDevice,
                             "GetSystemDateAndTime"))
     {
         return std::nullopt;

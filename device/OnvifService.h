@@ -35,7 +35,7 @@ public:
 private:
     // The refusal, or nullopt when the request may be answered.
     std::optional<HttpReply> refusal(const HttpRequest& request,
-                                     const velkor::SoapMessage& message);
+                                     const common::SoapMessage& message);
     SoapAnswer dispatch(const std::string& path, const OnvifCall& call);
     std::chrono::system_clock::time_point now() const;
     // The subscription id in "/onvif/pullpoint/<id>", empty for any other path.

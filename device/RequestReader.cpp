@@ -1,5 +1,6 @@
 #include "device/RequestReader.h"
 
+#include "common/AsciiText.h"
 #include "device/AsciiText.h"
 
 #include <poll.h>
@@ -160,13 +161,13 @@ bool RequestReader::checkHeader(std::string_view line)
         return false;
     }
     const std::string_view name = line.substr(0, colon);
-    const std::string_view value = AsciiText::trim(line.substr(colon + 1));
-    if (AsciiText::equalsNoCase(name, "Transfer-Encoding"))
+    const std::string_view value = common::AsciiText::trim(line.substr(colon + 1));
+    if (common::AsciiText::equalsNoCase(name, "Transfer-Encoding"))
     {
         refuse(411, "a request body needs a Content-Length\n");
         return false;
     }
-    if (!AsciiText::equalsNoCase(name, "Content-Length"))
+    if (!common::AsciiText::equalsNoCase(name, "Content-Length"))
     {
         return true;
     }

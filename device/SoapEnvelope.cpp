@@ -9,8 +9,8 @@ namespace velkordevice
 
 std::string SoapEnvelope::wrap(const std::string& header, const std::string& body)
 {
-    using N = velkor::SoapNamespaces;
-    velkor::XmlWriter xml;
+    using N = common::SoapNamespaces;
+    common::XmlWriter xml;
     xml.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
     xml.open("env:Envelope", {{"xmlns:env", N::kEnvelope},
                               {"xmlns:xs", N::kXmlSchema},
@@ -35,7 +35,7 @@ std::string SoapEnvelope::wrap(const std::string& header, const std::string& bod
 
 std::string SoapEnvelope::faultBody(const SoapFault& fault)
 {
-    velkor::XmlWriter xml;
+    common::XmlWriter xml;
     xml.open("env:Fault").open("env:Code").leaf("env:Value", fault.code);
     for (const auto& subcode : fault.subcodes)
     {
@@ -71,7 +71,7 @@ HttpReply SoapEnvelope::reply(const SoapAnswer& answer)
     std::string header;
     if (!answer.action.empty())
     {
-        header = velkor::XmlWriter().leaf("wsa:Action", answer.action).finish();
+        header = common::XmlWriter().leaf("wsa:Action", answer.action).finish();
     }
     reply.body = wrap(header, answer.body);
     return reply;

@@ -40,29 +40,29 @@ UsernameTokenGuard::UsernameTokenGuard(std::string user, std::string password,
 
 UsernameTokenGuard::Verdict UsernameTokenGuard::check(const xmlNode* soapHeader, TimePoint now)
 {
-    const char* wsse = velkor::SoapNamespaces::kSecurity;
+    const char* wsse = common::SoapNamespaces::kSecurity;
     const xmlNode* token =
-        velkor::XmlTree::find(soapHeader, {{wsse, "Security"}, {wsse, "UsernameToken"}});
+        common::XmlTree::find(soapHeader, {{wsse, "Security"}, {wsse, "UsernameToken"}});
     if (token == nullptr)
     {
         return Verdict::Absent;
     }
-    const xmlNode* password = velkor::XmlTree::child(token, wsse, "Password");
-    const std::string type = velkor::XmlTree::attribute(password, "Type");
-    const std::string nonce = velkor::XmlTree::text(velkor::XmlTree::child(token, wsse, "Nonce"));
-    const std::string created = velkor::XmlTree::text(
-        velkor::XmlTree::child(token, velkor::SoapNamespaces::kSecurityUtility, "Created"));
+    const xmlNode* password = common::XmlTree::child(token, wsse, "Password");
+    const std::string type = common::XmlTree::attribute(password, "Type");
+    const std::string nonce = common::XmlTree::text(common::XmlTree::child(token, wsse, "Nonce"));
+    const std::string created = common::XmlTree::text(
+        common::XmlTree::child(token, common::SoapNamespaces::kSecurityUtility, "Created"));
     if (password == nullptr ||
-        !constantTimeEquals(velkor::XmlTree::text(velkor::XmlTree::child(token, wsse, "Username")),
+        !constantTimeEquals(common::XmlTree::text(common::XmlTree::child(token, wsse, "Username")),
                             m_user))
     {
         return Verdict::Refused;
     }
     if (endsWith(type, kPasswordDigest))
     {
-        const auto nonceBytes = velkor::Base64::decode(nonce);
+        const auto nonceBytes = common::Base64::decode(nonce);
         const bool passes = nonceBytes && !nonceBytes->empty() && fresh(created, now) &&
-                            digestMatches(*nonceBytes, created, velkor::XmlTree::text(password));
+                            digestMatches(*nonceBytes, created, common::XmlTree::text(password));
         // The digest binds the nonce to its Created: a client that sends one nonce with fresh
         // times (libonvif does, within a second) replays nothing.
         return passes && firstUse(nonce + ' ' + created, now) ? Verdict::Accepted
@@ -71,7 +71,7 @@ UsernameTokenGuard::Verdict UsernameTokenGuard::check(const xmlNode* soapHeader,
     // The text password is the default type; a Created it carries must still be fresh.
     const bool textType = type.empty() || endsWith(type, kPasswordText);
     return textType && (created.empty() || fresh(created, now)) &&
-                   constantTimeEquals(velkor::XmlTree::text(password, true), m_password)
+                   constantTimeEquals(common::XmlTree::text(password, true), m_password)
                ? Verdict::Accepted
                : Verdict::Refused;
 }
@@ -79,13 +79,13 @@ UsernameTokenGuard::Verdict UsernameTokenGuard::check(const xmlNode* soapHeader,
 bool UsernameTokenGuard::digestMatches(const std::string& nonce, const std::string& created,
                                        const std::string& digest) const
 {
-    const std::string expected = velkor::PasswordDigest::of(nonce, created, m_password);
+    const std::string expected = common::PasswordDigest::of(nonce, created, m_password);
     return !expected.empty() && constantTimeEquals(digest, expected);
 }
 
 bool UsernameTokenGuard::fresh(const std::string& created, TimePoint now) const
 {
-    const auto when = velkor::XsdTime::parseDateTime(created);
+    const auto when = common::XsdTime::parseDateTime(created);
     return when && *when >= now - m_window && *when <= now + m_window;
 }
 

@@ -1,3 +1,5 @@
+#include "common/AsciiText.h"
+
 #include "device/AsciiText.h"
 
 #include <gtest/gtest.h>
@@ -11,12 +13,12 @@ namespace
 TEST(AsciiTextTest, FoldsAndTrimsAsciiOnly)
 {
     EXPECT_EQ(AsciiText::lower("Digest SHA-256 \xC3\x89"), "digest sha-256 \xC3\x89");
-    EXPECT_TRUE(AsciiText::equalsNoCase("sha-256", "SHA-256"));
-    EXPECT_FALSE(AsciiText::equalsNoCase("SHA-256", "SHA-2567"));
-    EXPECT_FALSE(AsciiText::equalsNoCase("@", "`"));
+    EXPECT_TRUE(common::AsciiText::equalsNoCase("sha-256", "SHA-256"));
+    EXPECT_FALSE(common::AsciiText::equalsNoCase("SHA-256", "SHA-2567"));
+    EXPECT_FALSE(common::AsciiText::equalsNoCase("@", "`"));
     // As the library trims: HTTP's blanks and line ends, nothing inside.
-    EXPECT_EQ(AsciiText::trim(" \t a b\t \r\n"), "a b");
-    EXPECT_EQ(AsciiText::trim(" \r\n"), "");
+    EXPECT_EQ(common::AsciiText::trim(" \t a b\t \r\n"), "a b");
+    EXPECT_EQ(common::AsciiText::trim(" \r\n"), "");
 }
 
 TEST(AsciiTextTest, NumbersAreBareDigits)

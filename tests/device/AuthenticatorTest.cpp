@@ -171,12 +171,12 @@ TEST(AuthenticatorModesTest, BasicChecksUserAndPassword)
 {
     Authenticator basic(AuthMode::Basic, "admin", "s3cret:x", 60s);
     EXPECT_TRUE(
-        basic.check("GET", "/", "Basic " + velkor::Base64::encode("admin:s3cret:x")).allowed);
+        basic.check("GET", "/", "Basic " + common::Base64::encode("admin:s3cret:x")).allowed);
     for (const std::string& bad :
-         {std::string(), "Basic " + velkor::Base64::encode("admin:wrong"),
-          "Basic " + velkor::Base64::encode("root:s3cret:x"),
-          "Basic " + velkor::Base64::encode("admin"), std::string("Basic !!!"),
-          "Bearer " + velkor::Base64::encode("admin:s3cret:x")})
+         {std::string(), "Basic " + common::Base64::encode("admin:wrong"),
+          "Basic " + common::Base64::encode("root:s3cret:x"),
+          "Basic " + common::Base64::encode("admin"), std::string("Basic !!!"),
+          "Bearer " + common::Base64::encode("admin:s3cret:x")})
     {
         const AuthDecision decision = basic.check("GET", "/", bad);
         EXPECT_FALSE(decision.allowed) << bad;

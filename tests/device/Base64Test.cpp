@@ -19,15 +19,15 @@ TEST(Base64Test, RoundTripsRfc4648Vectors)
                                                            {"foobar", "Zm9vYmFy"}};
     for (const auto& [plain, encoded] : vectors)
     {
-        EXPECT_EQ(velkor::Base64::encode(plain), encoded);
-        EXPECT_EQ(velkor::Base64::decode(encoded), std::string(plain));
+        EXPECT_EQ(common::Base64::encode(plain), encoded);
+        EXPECT_EQ(common::Base64::decode(encoded), std::string(plain));
     }
 }
 
 TEST(Base64Test, KeepsBinaryBytes)
 {
     const std::string bytes("\x00\xff\x10:\x80", 5);
-    EXPECT_EQ(velkor::Base64::decode(velkor::Base64::encode(bytes)), bytes);
+    EXPECT_EQ(common::Base64::decode(common::Base64::encode(bytes)), bytes);
 }
 
 TEST(Base64Test, RejectsMalformedInput)
@@ -36,7 +36,7 @@ TEST(Base64Test, RejectsMalformedInput)
     for (const char* bad : {"Zg", "Zg=", "Z===", "====", "Zm9v!A==", "Zg==Zg==", "Z=g=", "Zm 9v",
                             "Zh==", "Zm9=", "\tZg=", "Zm9v\n\n\n\n"})
     {
-        EXPECT_FALSE(velkor::Base64::decode(bad)) << bad;
+        EXPECT_FALSE(common::Base64::decode(bad)) << bad;
     }
 }
 

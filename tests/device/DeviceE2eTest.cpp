@@ -638,14 +638,14 @@ TEST_F(DeviceE2eTest, BasicAuthenticationChecksBothHalves)
               std::vector<std::string>{"Basic realm=\"velkor-device\", charset=\"UTF-8\""});
 
     auto right = HttpConnection::get(
-        port(), "/velkor/info", {"Authorization: Basic " + velkor::Base64::encode("admin:pw")});
+        port(), "/velkor/info", {"Authorization: Basic " + common::Base64::encode("admin:pw")});
     ASSERT_TRUE(right);
     EXPECT_EQ(right->head.status, 200);
 
     for (const char* wrong : {"admin:pW", "Admin:pw", "admin:", ":pw"})
     {
         auto reply = HttpConnection::get(port(), "/velkor/live?channel=1&width=320",
-                                         {"Authorization: Basic " + velkor::Base64::encode(wrong)});
+                                         {"Authorization: Basic " + common::Base64::encode(wrong)});
         ASSERT_TRUE(reply) << wrong;
         EXPECT_EQ(reply->head.status, 401) << wrong;
     }

@@ -416,7 +416,7 @@ TEST_F(OnvifE2eTest, MotionFollowsTheAlarmsThroughPullMessages)
                       "http://www.onvif.org/ver10/tev/topicExpression/ConcreteSet");
             const std::string message = notice + "/wsnt:Message/tt:Message";
             EXPECT_EQ(reply.value(message + "/@PropertyOperation"), "Changed");
-            const auto time = velkor::XsdTime::parseDateTime(reply.value(message + "/@UtcTime"));
+            const auto time = common::XsdTime::parseDateTime(reply.value(message + "/@UtcTime"));
             ASSERT_TRUE(time);
             EXPECT_LT(std::chrono::abs(*time - (Clock::now() + 1h)), 15s);
             changes.push_back(
@@ -437,9 +437,9 @@ TEST_F(OnvifE2eTest, SubscriptionsAreRenewedEndedExpireAndAreCapped)
     const SoapReply renewal = ask(renewed, "<Renew xmlns=\"http://docs.oasis-open.org/wsn/b-2\">"
                                            "<TerminationTime>PT120S</TerminationTime></Renew>");
     ASSERT_EQ(renewal.status, 200) << renewal.body;
-    const auto current = velkor::XsdTime::parseDateTime(renewal.value("//wsnt:CurrentTime"));
+    const auto current = common::XsdTime::parseDateTime(renewal.value("//wsnt:CurrentTime"));
     const auto termination =
-        velkor::XsdTime::parseDateTime(renewal.value("//wsnt:TerminationTime"));
+        common::XsdTime::parseDateTime(renewal.value("//wsnt:TerminationTime"));
     ASSERT_TRUE(current && termination);
     EXPECT_EQ(*termination - *current, 120s);
     const SoapReply quiet = pull(renewed, "PT0.2S");

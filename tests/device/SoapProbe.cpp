@@ -89,13 +89,13 @@ std::string SoapProbe::operation(const std::string& name, const char* ns,
 std::string SoapProbe::usernameToken(const std::string& user, const std::string& password,
                                      TimePoint created, const std::string& nonce, bool asText)
 {
-    const std::string createdText = velkor::XsdTime::format(created);
+    const std::string createdText = common::XsdTime::format(created);
     const std::string input = nonce + createdText + password;
     unsigned char hash[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
     EVP_Digest(input.data(), input.size(), hash, &size, EVP_sha1(), nullptr);
     const std::string digest =
-        velkor::Base64::encode(std::string(reinterpret_cast<char*>(hash), size));
+        common::Base64::encode(std::string(reinterpret_cast<char*>(hash), size));
     const std::string profile = "http://docs.oasis-open.org/wss/2004/01/"
                                 "oasis-200401-wss-username-token-profile-1.0";
     return "<wsse:Security s:mustUnderstand=\"true\" xmlns:wsse=\"http://docs.oasis-open.org/wss/"
@@ -106,7 +106,7 @@ std::string SoapProbe::usernameToken(const std::string& user, const std::string&
            (asText ? "#PasswordText\">" + password : "#PasswordDigest\">" + digest) +
            "</wsse:Password><wsse:Nonce EncodingType=\"http://docs.oasis-open.org/wss/2004/01/"
            "oasis-200401-wss-soap-message-security-1.0#Base64Binary\">" +
-           velkor::Base64::encode(nonce) + "</wsse:Nonce><wsu:Created>" + createdText +
+           common::Base64::encode(nonce) + "</wsse:Nonce><wsu:Created>" + createdText +
            "</wsu:Created></wsse:UsernameToken></wsse:Security>";
 }
 

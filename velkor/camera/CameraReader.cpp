@@ -146,7 +146,7 @@ AVDictionary* CameraReader::optionsFor(const std::string& url, const char* rtspT
     format = av_find_input_format("mpjpeg");
     m_transport = CameraTransport::HttpJpeg;
     // As libcurl checked it at Open: libavformat trusts any certificate unless told.
-    if (AsciiText::startsWithNoCase(url, "https://"))
+    if (common::AsciiText::startsWithNoCase(url, "https://"))
     {
         av_dict_set(&options, "tls_verify", "1", 0);
     }

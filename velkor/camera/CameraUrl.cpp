@@ -80,15 +80,15 @@ std::optional<std::string> characterFault(std::string_view text)
 
 std::optional<CameraScheme> schemeNamed(std::string_view name)
 {
-    if (AsciiText::equalsNoCase(name, "rtsp"))
+    if (common::AsciiText::equalsNoCase(name, "rtsp"))
     {
         return CameraScheme::Rtsp;
     }
-    if (AsciiText::equalsNoCase(name, "http"))
+    if (common::AsciiText::equalsNoCase(name, "http"))
     {
         return CameraScheme::Http;
     }
-    if (AsciiText::equalsNoCase(name, "https"))
+    if (common::AsciiText::equalsNoCase(name, "https"))
     {
         return CameraScheme::Https;
     }
@@ -97,7 +97,7 @@ std::optional<CameraScheme> schemeNamed(std::string_view name)
 
 std::string schemeFault(std::string_view name)
 {
-    if (AsciiText::equalsNoCase(name, "rtsps"))
+    if (common::AsciiText::equalsNoCase(name, "rtsps"))
     {
         return "rtsps (RTSP over TLS) is not supported: the library asks a camera with an RTSP "
                "DESCRIBE that it cannot send over TLS; use rtsp";

@@ -120,7 +120,7 @@ void LibavLog::notice(void* context, const char* format, va_list arguments)
 
 void LibavLog::httpHeader(void* context, std::string_view line)
 {
-    if (AsciiText::startsWithNoCase(line, "HTTP/"))
+    if (common::AsciiText::startsWithNoCase(line, "HTTP/"))
     {
         const auto space = line.find(' ');
         t_httpStatus = space == std::string_view::npos
@@ -128,9 +128,9 @@ void LibavLog::httpHeader(void* context, std::string_view line)
                            : std::atoi(std::string(line.substr(space + 1, 3)).c_str());
     }
     else if (t_httpStatus >= 300 && t_httpStatus < 400 &&
-             AsciiText::startsWithNoCase(line, "Location:"))
+             common::AsciiText::startsWithNoCase(line, "Location:"))
     {
-        redirect(context, AsciiText::trim(line.substr(9)));
+        redirect(context, common::AsciiText::trim(line.substr(9)));
     }
 }
 
@@ -154,7 +154,7 @@ void LibavLog::add(std::string line)
         }
     }
     // A line may quote the camera (a reason phrase, a header).
-    std::string trimmed = CameraText::printable(AsciiText::trim(line));
+    std::string trimmed = CameraText::printable(common::AsciiText::trim(line));
     if (trimmed.empty())
     {
         return;

@@ -17,8 +17,9 @@ bool MjpegStreamHead::feed(const char* data, std::size_t size)
 std::string MjpegStreamHead::fault() const
 {
     const std::string_view contentType(m_contentType);
-    const std::string_view type = AsciiText::trim(contentType.substr(0, contentType.find(';')));
-    if (AsciiText::equalsNoCase(type, "image/jpeg"))
+    const std::string_view type =
+        common::AsciiText::trim(contentType.substr(0, contentType.find(';')));
+    if (common::AsciiText::equalsNoCase(type, "image/jpeg"))
     {
         return "a single JPEG picture, not a stream of them";
     }
@@ -34,10 +35,10 @@ std::string MjpegStreamHead::fault() const
         const std::size_t end = rest.find('\n');
         const std::string_view line = rest.substr(0, end);
         rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-        if (AsciiText::startsWithNoCase(line, "content-type:"))
+        if (common::AsciiText::startsWithNoCase(line, "content-type:"))
         {
-            const std::string_view partType = AsciiText::trim(line.substr(13));
-            if (AsciiText::startsWithNoCase(partType, "image/jpeg"))
+            const std::string_view partType = common::AsciiText::trim(line.substr(13));
+            if (common::AsciiText::startsWithNoCase(partType, "image/jpeg"))
             {
                 return {};
             }

@@ -74,7 +74,7 @@ bool RedirectGuard::follow(std::string_view location)
         return false;
     }
     const Url base = resolved(m_followed.front(), "");
-    const Url target = resolved(m_current, AsciiText::trim(location));
+    const Url target = resolved(m_current, common::AsciiText::trim(location));
     const std::string where = shown(m_current, location);
     if (!base || !target)
     {
@@ -101,7 +101,7 @@ bool RedirectGuard::follow(std::string_view location)
 
 std::string RedirectGuard::shown(const std::string& base, std::string_view location)
 {
-    const Url target = resolved(base, AsciiText::trim(location));
+    const Url target = resolved(base, common::AsciiText::trim(location));
     if (!target)
     {
         return "\"" + CameraText::printable(location) + "\"";

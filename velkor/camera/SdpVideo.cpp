@@ -40,7 +40,7 @@ std::string_view nextLine(std::string_view& rest)
     const std::size_t end = rest.find('\n');
     std::string_view line = rest.substr(0, end);
     rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-    return AsciiText::trim(line);
+    return common::AsciiText::trim(line);
 }
 
 // The first payload type of an "m=video PORT PROTO PT..." line.
@@ -91,7 +91,7 @@ std::optional<SdpVideo> SdpVideo::parse(std::string_view sdp)
         if (inVideo && !payloadType.empty() && line.substr(0, prefix.size()) == prefix)
         {
             const std::string_view mapping = line.substr(prefix.size());
-            video->encoding = upper(AsciiText::trim(mapping.substr(0, mapping.find('/'))));
+            video->encoding = upper(common::AsciiText::trim(mapping.substr(0, mapping.find('/'))));
         }
     }
     if (video)

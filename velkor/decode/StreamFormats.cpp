@@ -81,7 +81,7 @@ std::optional<VideoCodec> StreamFormats::fromProtocolName(std::string_view name)
 {
     for (const FormatEntry& entry : kFormats)
     {
-        if (AsciiText::equalsNoCase(entry.protocolName, name))
+        if (common::AsciiText::equalsNoCase(entry.protocolName, name))
         {
             return entry.codec;
         }
@@ -91,10 +91,11 @@ std::optional<VideoCodec> StreamFormats::fromProtocolName(std::string_view name)
 
 std::optional<VideoCodec> StreamFormats::fromContentType(std::string_view contentType)
 {
-    const std::string_view type = AsciiText::trim(contentType.substr(0, contentType.find(';')));
+    const std::string_view type =
+        common::AsciiText::trim(contentType.substr(0, contentType.find(';')));
     for (const FormatEntry& entry : kFormats)
     {
-        if (AsciiText::equalsNoCase(entry.contentType, type))
+        if (common::AsciiText::equalsNoCase(entry.contentType, type))
         {
             return entry.codec;
         }

@@ -3,14 +3,9 @@
 #include "velkor/draw/StatisticsBox.h"
 #include "velkor/report/ResultCode.h"
 
-#include <algorithm>
-#include <array>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
-#include <memory>
 #include <optional>
-#include <utility>
 
 namespace velkor
 {
@@ -51,19 +46,19 @@ int32_t VideoOutput::setWindow(std::uintptr_t window)
     // No display, or one that does not answer: the window is kept, and drawn into once a
     // server answers for it.
     forgetWindow();
-    m_window = id;
+    m_embedded.keep(id);
     return Ok;
 }
 
 void VideoOutput::clear()
 {
-    if (!connected() || m_gc == 0 || m_windowLost)
+    if (!connected() || m_embedded.gc() == 0 || m_embedded.lost())
     {
         return;
     }
     // The handed window too: it shows once the child is gone.
-    fillBlack(m_window);
-    fillBlack(m_child);
+    fillBlack(m_embedded.window());
+    fillBlack(m_embedded.child());
     m_connection.sync();
     drainEvents();
     forgetShown();
@@ -73,10 +68,11 @@ void VideoOutput::clear()
 void VideoOutput::fillBlack(std::uint32_t window)
 {
     const std::uint32_t black = 0;
-    xcb_change_gc(m_connection.get(), m_gc, XCB_GC_FOREGROUND, &black);
+    const std::uint32_t gc = m_embedded.gc();
+    xcb_change_gc(m_connection.get(), gc, XCB_GC_FOREGROUND, &black);
     const xcb_rectangle_t everything{0, 0, std::numeric_limits<std::uint16_t>::max(),
                                      std::numeric_limits<std::uint16_t>::max()};
-    xcb_poly_fill_rectangle(m_connection.get(), window, m_gc, 1, &everything);
+    xcb_poly_fill_rectangle(m_connection.get(), window, gc, 1, &everything);
 }
 
 bool VideoOutput::draw(const Frame& picture, const StatisticsBox* box)
@@ -91,7 +87,7 @@ bool VideoOutput::draw(const Frame& picture, const StatisticsBox* box)
         return false;
     }
     DrawTarget target;
-    target.window = m_windowSize;
+    target.window = m_embedded.size();
     target.visible = m_visible;
     target.stride = static_cast<std::size_t>(m_visible.width) * 4;
     target.pixels =
@@ -104,11 +100,11 @@ bool VideoOutput::draw(const Frame& picture, const StatisticsBox* box)
     {
         box->paintOver(target);
     }
-    m_upload.put(m_connection, m_child, m_gc, *depth, target);
-    m_position.ask(m_connection, m_window, m_root);
+    m_upload.put(m_connection, m_embedded.child(), m_embedded.gc(), *depth, target);
+    m_position.ask(m_connection, m_embedded.window(), m_embedded.root());
     xcb_flush(m_connection.get());
-    m_drawnWidth = m_windowSize.width;
-    m_drawnHeight = m_windowSize.height;
+    m_drawnWidth = m_embedded.size().width;
+    m_drawnHeight = m_embedded.size().height;
     keepShown(picture);
     return true;
 }
@@ -120,24 +116,24 @@ int VideoOutput::takeClicks()
         return 0;
     }
     drainEvents();
-    return m_leftClicks.take(m_connection);
+    return m_embedded.takeClicks(m_connection);
 }
 
 bool VideoOutput::takeExposed()
 {
-    return std::exchange(m_exposed, false);
+    return m_embedded.takeExposed();
 }
 
 void VideoOutput::redraw(const StatisticsBox* box)
 {
-    m_exposed = false;
+    m_embedded.forgetExposed();
     if (!m_shown.empty())
     {
         draw(m_shown, box);
     }
     else if (m_blank && ready())
     {
-        fillBlack(m_child);
+        fillBlack(m_embedded.child());
         xcb_flush(m_connection.get());
     }
 }
@@ -150,7 +146,7 @@ int VideoOutput::eventSocket()
 void VideoOutput::keepShown(const Frame& picture)
 {
     m_blank = false;
-    m_exposed = false;
+    m_embedded.forgetExposed();
     if (&picture == &m_shown)
     {
         return;
@@ -167,7 +163,7 @@ void VideoOutput::forgetShown()
 {
     av_frame_unref(m_shown.get());
     m_blank = false;
-    m_exposed = false;
+    m_embedded.forgetExposed();
 }
 
 PictureSize VideoOutput::drawnSize() const
@@ -182,7 +178,7 @@ bool VideoOutput::measure()
 
 bool VideoOutput::ready()
 {
-    if (m_window == 0 || m_windowLost)
+    if (m_embedded.window() == 0 || m_embedded.lost())
     {
         return false;
     }
@@ -192,24 +188,30 @@ bool VideoOutput::ready()
         {
             return false;
         }
-        if (attach(m_window) != Ok)
+        if (attach(m_embedded.window()) != Ok)
         {
             // Refused by a server that answers: the window is gone. Unanswered: try again later.
-            m_windowLost = connected();
+            if (connected())
+            {
+                m_embedded.markLost();
+            }
             return false;
         }
     }
     drainEvents();
-    return !m_windowLost && connected() && m_gc != 0;
+    return !m_embedded.lost() && connected() && m_embedded.gc() != 0;
 }
 
 std::optional<std::uint8_t> VideoOutput::measureWindow()
 {
-    const auto visible =
-        m_position.visible(m_connection, m_window, m_root, m_windowSize, m_screenSize);
+    const auto visible = m_position.visible(m_connection, m_embedded.window(), m_embedded.root(),
+                                            m_embedded.size(), m_embedded.screenSize());
     if (!visible)
     {
-        m_windowLost = connected();
+        if (connected())
+        {
+            m_embedded.markLost();
+        }
         return std::nullopt;
     }
     m_visible = *visible;
@@ -217,7 +219,7 @@ std::optional<std::uint8_t> VideoOutput::measureWindow()
     {
         return std::nullopt;
     }
-    return m_depth;
+    return m_embedded.depth();
 }
 
 bool VideoOutput::connect()
@@ -229,7 +231,7 @@ bool VideoOutput::connect()
         return false;
     }
     m_upload.connect(m_connection);
-    m_leftClicks.connect(m_connection);
+    m_embedded.connect(m_connection);
     return connected();
 }
 
@@ -240,7 +242,7 @@ bool VideoOutput::connected()
         return true;
     }
     // The server went with the connection: what it held for us is gone, the target stays.
-    m_gc = 0;
+    m_embedded.serverGone();
     m_position.forget();
     m_upload.release(m_connection);
     return false;
@@ -248,38 +250,13 @@ bool VideoOutput::connected()
 
 int32_t VideoOutput::attach(std::uint32_t window)
 {
-    xcb_connection_t* connection = m_connection.get();
-    const unsigned int attributesRequest = xcb_get_window_attributes(connection, window).sequence;
-    const unsigned int geometryRequest = xcb_get_geometry(connection, window).sequence;
-    // A pixmap has a geometry too; only a window has attributes.
-    const auto attributes =
-        m_connection.replyTo<xcb_get_window_attributes_reply_t>(attributesRequest);
-    const auto geometry = m_connection.replyTo<xcb_get_geometry_reply_t>(geometryRequest);
-    if (!connected())
+    const int32_t verdict = m_embedded.check(m_connection, window);
+    if (verdict != Ok)
     {
-        return InternalFailure;
-    }
-    if (!attributes || !geometry || attributes->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT ||
-        !m_connection.drawsDepth(geometry->depth))
-    {
-        return WindowInvalid;
-    }
-    const auto screen = m_connection.replyTo<xcb_get_geometry_reply_t>(
-        xcb_get_geometry(connection, geometry->root).sequence);
-    const std::uint32_t gc = xcb_generate_id(connection);
-    if (!screen ||
-        !m_connection.accepted(xcb_create_gc_checked(connection, gc, window, 0, nullptr)))
-    {
-        return connected() ? WindowInvalid : InternalFailure;
+        return verdict;
     }
     forgetWindow();
-    m_window = window;
-    m_gc = gc;
-    m_depth = geometry->depth;
-    m_windowSize = {geometry->width, geometry->height};
-    m_root = geometry->root;
-    m_screenSize = {screen->width, screen->height};
-    if (!makeChild(window, m_windowSize))
+    if (!m_embedded.embed(m_connection))
     {
         forgetWindow();
         return connected() ? WindowInvalid : InternalFailure;
@@ -287,51 +264,10 @@ int32_t VideoOutput::attach(std::uint32_t window)
     return Ok;
 }
 
-bool VideoOutput::makeChild(std::uint32_t window, PictureSize size)
-{
-    xcb_connection_t* connection = m_connection.get();
-    // Its size follows the window's from the window's configure events. It selects no input, so
-    // every key and button reaches the window's owner as before.
-    const std::uint32_t structure = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-    xcb_change_window_attributes(connection, window, XCB_CW_EVENT_MASK, &structure);
-    const std::uint32_t child = xcb_generate_id(connection);
-    // No background: the child never flashes a colour of its own over the picture; what another
-    // window uncovers is drawn again from what it showed.
-    const std::array<std::uint32_t, 2> values{XCB_BACK_PIXMAP_NONE, XCB_EVENT_MASK_EXPOSURE};
-    const bool made = m_connection.accepted(xcb_create_window_checked(
-        connection, XCB_COPY_FROM_PARENT, child, window, 0, 0,
-        static_cast<std::uint16_t>(std::max(size.width, 1)),
-        static_cast<std::uint16_t>(std::max(size.height, 1)), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-        XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values.data()));
-    if (!made)
-    {
-        return false;
-    }
-    m_child = child;
-    xcb_map_window(connection, child);
-    m_leftClicks.listen(m_connection, m_root, child);
-    return m_connection.sync();
-}
-
 void VideoOutput::forgetWindow()
 {
     m_position.drop(m_connection);
-    m_leftClicks.stop(m_connection);
-    if (m_gc != 0 && m_connection.healthy())
-    {
-        if (m_child != 0)
-        {
-            xcb_destroy_window(m_connection.get(), m_child);
-        }
-        const std::uint32_t nothing = 0;
-        xcb_change_window_attributes(m_connection.get(), m_window, XCB_CW_EVENT_MASK, &nothing);
-        xcb_free_gc(m_connection.get(), m_gc);
-        xcb_flush(m_connection.get());
-    }
-    m_gc = 0;
-    m_child = 0;
-    m_window = 0;
-    m_windowLost = false;
+    m_embedded.forget(m_connection);
     forgetShown();
     m_drawnWidth = 0;
     m_drawnHeight = 0;
@@ -345,56 +281,10 @@ void VideoOutput::drainEvents()
     }
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection.get()))
     {
-        handle(*event);
+        m_embedded.handle(m_connection, *event);
         std::free(event);
     }
     connected();
-}
-
-void VideoOutput::handle(const xcb_generic_event_t& event)
-{
-    if (m_leftClicks.handle(event))
-    {
-        return;
-    }
-    switch (event.response_type & 0x7F)
-    {
-    case 0:
-    {
-        // Errors of unchecked requests; left unread they would pile up in xcb.
-        const auto& error = reinterpret_cast<const xcb_generic_error_t&>(event);
-        if (error.resource_id == m_window || error.resource_id == m_child ||
-            error.resource_id == m_gc)
-        {
-            m_windowLost = true;
-        }
-        break;
-    }
-    case XCB_EXPOSE:
-        m_exposed =
-            m_exposed || reinterpret_cast<const xcb_expose_event_t&>(event).window == m_child;
-        break;
-    case XCB_CONFIGURE_NOTIFY:
-    {
-        const auto& configure = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
-        if (configure.window == m_window && m_child != 0)
-        {
-            m_windowSize = {configure.width, configure.height};
-            const std::array<std::uint32_t, 2> size{configure.width, configure.height};
-            xcb_configure_window(m_connection.get(), m_child,
-                                 XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size.data());
-        }
-        break;
-    }
-    case XCB_DESTROY_NOTIFY:
-        if (reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window == m_window)
-        {
-            m_windowLost = true;
-        }
-        break;
-    default:
-        break;
-    }
 }
 
 } // namespace velkor

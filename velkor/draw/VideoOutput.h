@@ -2,8 +2,8 @@
 
 #include "velkor/decode/Frame.h"
 #include "velkor/draw/DrawTarget.h"
+#include "velkor/draw/EmbeddedWindow.h"
 #include "velkor/draw/ImageUpload.h"
-#include "velkor/draw/LeftClicks.h"
 #include "velkor/draw/PictureScaler.h"
 #include "velkor/draw/WindowPosition.h"
 #include "velkor/draw/XConnection.h"
@@ -21,11 +21,9 @@ class StatisticsBox;
 
 // Draws pictures into an X11 window through a connection of the library's own, scaled to the
 // window's size of the moment, each keeping its shape inside the window with black bars beside or
-// above and below it, as players do. It draws into a child window of its own that covers the
-// window it is handed, as embedding players do; the window's size is followed from its configure
-// events. The child takes no input: left clicks into it are heard through LeftClicks, and every
-// button still reaches the window's owner. A part of the window that another window uncovers shows
-// the last picture again, or black after clear(), once redraw() is called.
+// above and below it, as players do. It draws into the child window of an EmbeddedWindow. A part
+// of the window that another window uncovers shows the last picture again, or black after clear(),
+// once redraw() is called.
 // Only the part of the window on its screen is drawn, so the memory and time a picture takes stay
 // within the screen's size however large the window. xcb reports errors per request, so a window
 // that is no window or disappears only ends drawing into it. Without a display it accepts a window
@@ -65,7 +63,7 @@ public:
     // false when there is nothing to draw into.
     bool measure();
     // As last measured.
-    PictureSize windowSize() const { return m_windowSize; }
+    PictureSize windowSize() const { return m_embedded.size(); }
     PictureArea visibleArea() const { return m_visible; }
 
     // From any thread: gives up the connection now, freeing a drawing call stuck on the server.
@@ -76,9 +74,7 @@ private:
     bool connected();
     int32_t attach(std::uint32_t window);
     void forgetWindow();
-    bool makeChild(std::uint32_t window, PictureSize size);
     void drainEvents();
-    void handle(const xcb_generic_event_t& event);
     bool ready();
     std::optional<std::uint8_t> measureWindow();
     void fillBlack(std::uint32_t window);
@@ -86,22 +82,11 @@ private:
     void forgetShown();
 
     XConnection m_connection;
-    std::uint32_t m_window = 0;
-    // The library's own window inside m_window, which pictures go into.
-    std::uint32_t m_child = 0;
-    std::uint32_t m_gc = 0;
-    std::uint8_t m_depth = 0;
-    // The root of the window's screen, and the screen's size.
-    std::uint32_t m_root = 0;
-    PictureSize m_screenSize;
-    LeftClicks m_leftClicks;
+    EmbeddedWindow m_embedded;
     // What the window shows, for drawing it again when it is uncovered: a reference to the last
     // picture drawn, or black after a clear, or nothing known.
     Frame m_shown;
     bool m_blank = false;
-    bool m_exposed = false;
-    bool m_windowLost = false;
-    PictureSize m_windowSize;
     PictureArea m_visible;
     WindowPosition m_position;
     std::chrono::steady_clock::time_point m_nextConnect{};

@@ -36,8 +36,8 @@ std::optional<DeviceEvent> DeviceEvent::parse(std::string_view kind, std::string
         {
             return std::nullopt;
         }
-        return Decimal::toInt32(found->second, std::numeric_limits<int32_t>::min(),
-                                std::numeric_limits<int32_t>::max());
+        return common::Decimal::toInt32(found->second, std::numeric_limits<int32_t>::min(),
+                                        std::numeric_limits<int32_t>::max());
     };
     const auto channel = number("channel");
     const auto status = number("status");

@@ -47,7 +47,8 @@ std::optional<DeviceInfo> DeviceInfoParser::parse(std::string_view body)
     {
         return std::nullopt;
     }
-    const auto uid = Decimal::toInt32(uidText->second, 0, std::numeric_limits<int32_t>::max());
+    const auto uid =
+        common::Decimal::toInt32(uidText->second, 0, std::numeric_limits<int32_t>::max());
     if (!uid)
     {
         return std::nullopt;
@@ -57,7 +58,7 @@ std::optional<DeviceInfo> DeviceInfoParser::parse(std::string_view body)
     info.channels = 1;
     if (const auto channels = items.find("channels"); channels != items.end())
     {
-        info.channels = Decimal::toInt32(channels->second, 1, 4096).value_or(1);
+        info.channels = common::Decimal::toInt32(channels->second, 1, 4096).value_or(1);
     }
     if (const auto formats = items.find("formats"); formats != items.end())
     {

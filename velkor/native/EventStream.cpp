@@ -55,7 +55,8 @@ void EventStream::run(const HttpRequest& request, const EventHandler& onEvent,
     HttpStreamSink sink;
     sink.onResponse = [&wrongType](std::string_view contentType)
     {
-        wrongType = !AsciiText::startsWithNoCase(AsciiText::trim(contentType), "text/event-stream");
+        wrongType = !common::AsciiText::startsWithNoCase(common::AsciiText::trim(contentType),
+                                                         "text/event-stream");
         return !wrongType;
     };
     sink.onData = [&parser](const char* data, std::size_t size) { return parser.feed(data, size); };

@@ -14,12 +14,13 @@ LivePart LivePart::read(const MultipartPart& part)
     }
     const auto header = [&part](std::string_view name)
     { return part.header(name).value_or(std::string_view()); };
-    if (const auto keyframe = Decimal::toUnsigned(header("X-Keyframe")); keyframe && *keyframe <= 1)
+    if (const auto keyframe = common::Decimal::toUnsigned(header("X-Keyframe"));
+        keyframe && *keyframe <= 1)
     {
         live.keyframe = *keyframe == 1;
     }
-    live.frameNumber = Decimal::toUnsigned(header("X-Frame"));
-    live.timestamp = Decimal::toSigned(header("X-Timestamp"));
+    live.frameNumber = common::Decimal::toUnsigned(header("X-Frame"));
+    live.timestamp = common::Decimal::toSigned(header("X-Timestamp"));
     return live;
 }
 

@@ -40,7 +40,7 @@ MultipartParser::MultipartParser(const std::string& boundary, Handler handler, L
 
 std::optional<std::string> MultipartParser::boundaryOf(std::string_view contentType)
 {
-    if (!AsciiText::startsWithNoCase(AsciiText::trim(contentType), "multipart/"))
+    if (!common::AsciiText::startsWithNoCase(common::AsciiText::trim(contentType), "multipart/"))
     {
         return std::nullopt;
     }
@@ -53,8 +53,8 @@ std::optional<std::string> MultipartParser::boundaryOf(std::string_view contentT
             return std::nullopt;
         }
         rest.remove_prefix(semicolon + 1);
-        const std::string_view parameter = AsciiText::trim(rest.substr(0, rest.find(';')));
-        if (!AsciiText::startsWithNoCase(parameter, "boundary="))
+        const std::string_view parameter = common::AsciiText::trim(rest.substr(0, rest.find(';')));
+        if (!common::AsciiText::startsWithNoCase(parameter, "boundary="))
         {
             continue;
         }
@@ -132,7 +132,7 @@ std::size_t MultipartParser::takeLine(const std::uint8_t* data, std::size_t size
 
 void MultipartParser::delimiterLine(std::string_view line)
 {
-    line = AsciiText::trim(line);
+    line = common::AsciiText::trim(line);
     if (line == m_delimiter)
     {
         m_state = State::Headers;
@@ -180,7 +180,7 @@ void MultipartParser::headerLine(std::string_view line)
         return;
     }
     m_part.headers.emplace_back(std::string(line.substr(0, colon)),
-                                std::string(AsciiText::trim(line.substr(colon + 1))));
+                                std::string(common::AsciiText::trim(line.substr(colon + 1))));
 }
 
 void MultipartParser::startBody()
@@ -193,7 +193,7 @@ void MultipartParser::startBody()
         m_body.start(0);
         return;
     }
-    const auto size = Decimal::toUnsigned(*length);
+    const auto size = common::Decimal::toUnsigned(*length);
     if (!size)
     {
         fail("malformed part Content-Length");

@@ -9,7 +9,7 @@ std::optional<std::string_view> MultipartPart::header(std::string_view name) con
 {
     for (const auto& [key, value] : headers)
     {
-        if (AsciiText::equalsNoCase(key, name))
+        if (common::AsciiText::equalsNoCase(key, name))
         {
             return std::string_view(value);
         }

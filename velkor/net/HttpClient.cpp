@@ -61,7 +61,7 @@ std::string reasonOf(std::string_view statusLine)
             reason += c;
         }
     }
-    return std::string(AsciiText::trim(reason));
+    return std::string(common::AsciiText::trim(reason));
 }
 
 std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* context)
@@ -76,13 +76,13 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* cont
         transfer->reason = reasonOf(line);
         transfer->passing = false;
     }
-    else if (AsciiText::startsWithNoCase(line, "content-type:"))
+    else if (common::AsciiText::startsWithNoCase(line, "content-type:"))
     {
-        transfer->contentType = AsciiText::trim(line.substr(13));
+        transfer->contentType = common::AsciiText::trim(line.substr(13));
     }
-    else if (AsciiText::startsWithNoCase(line, "location:"))
+    else if (common::AsciiText::startsWithNoCase(line, "location:"))
     {
-        transfer->location = AsciiText::trim(line.substr(9).substr(0, kMaxLocation));
+        transfer->location = common::AsciiText::trim(line.substr(9).substr(0, kMaxLocation));
     }
     else if (line == "\r\n" || line == "\n")
     {

@@ -12,6 +12,11 @@
 
 namespace velkor
 {
+
+using common::SoapNamespaces;
+using common::XmlTree;
+using common::XmlWriter;
+
 namespace
 {
 

@@ -9,6 +9,11 @@
 
 namespace velkor
 {
+
+using common::SoapNamespaces;
+using common::XmlTree;
+using common::XsdTime;
+
 namespace
 {
 

@@ -5,6 +5,9 @@
 namespace velkor
 {
 
+using common::SoapMessage;
+using common::SoapNamespaces;
+
 OnvifAnswer::OnvifAnswer(HttpResult http, std::string_view action) : m_http(std::move(http))
 {
     const std::size_t slash = action.rfind('/');

@@ -36,7 +36,7 @@ public:
 private:
     HttpResult m_http;
     std::string m_operation;
-    std::shared_ptr<const SoapMessage> m_message;
+    std::shared_ptr<const common::SoapMessage> m_message;
     std::optional<OnvifFault> m_fault;
 };
 

@@ -9,6 +9,11 @@
 
 namespace velkor
 {
+
+namespace Decimal = common::Decimal;
+using common::SoapNamespaces;
+using common::XmlTree;
+
 namespace
 {
 

@@ -6,6 +6,10 @@
 
 namespace velkor
 {
+
+using common::SoapNamespaces;
+using common::XmlTree;
+
 namespace
 {
 

@@ -8,6 +8,12 @@
 
 namespace velkor
 {
+
+namespace AsciiText = common::AsciiText;
+namespace Decimal = common::Decimal;
+using common::SoapNamespaces;
+using common::XmlTree;
+
 namespace
 {
 

@@ -9,6 +9,8 @@
 namespace velkor
 {
 
+using common::XsdTime;
+
 using Outcome = PullPointSubscription::Outcome;
 
 PullPointFollower::PullPointFollower(std::shared_ptr<const OnvifClient> client, Camera camera,

@@ -10,6 +10,11 @@
 
 namespace velkor
 {
+
+using common::SoapNamespaces;
+using common::XmlTree;
+using common::XsdTime;
+
 namespace
 {
 

@@ -10,6 +10,13 @@
 
 namespace velkor
 {
+
+using common::Base64;
+using common::PasswordDigest;
+using common::SoapNamespaces;
+using common::XmlWriter;
+using common::XsdTime;
+
 namespace
 {
 

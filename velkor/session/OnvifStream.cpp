@@ -83,7 +83,8 @@ void OnvifStream::ask(int32_t channel, bool again, const std::stop_token& stop)
 
 std::unique_ptr<StreamSource> OnvifStream::sourceFor(const std::string& uri, std::string& why)
 {
-    if (AsciiText::startsWithNoCase(uri, "http://") || AsciiText::startsWithNoCase(uri, "https://"))
+    if (common::AsciiText::startsWithNoCase(uri, "http://") ||
+        common::AsciiText::startsWithNoCase(uri, "https://"))
     {
         HttpRequest request;
         request.url = uri;

@@ -85,14 +85,14 @@ TEST(TextRules, CopiesOutWithinTheBufferAndTerminates)
 
 TEST(AsciiText, FoldsOnlyAsciiLettersAndTrimsBlanks)
 {
-    EXPECT_TRUE(AsciiText::equalsNoCase("Content-LENGTH", "content-length"));
-    EXPECT_FALSE(AsciiText::equalsNoCase("content-length", "content-lengt"));
+    EXPECT_TRUE(common::AsciiText::equalsNoCase("Content-LENGTH", "content-length"));
+    EXPECT_FALSE(common::AsciiText::equalsNoCase("content-length", "content-lengt"));
     // Bytes beyond ASCII and the punctuation next to the letters are not letters.
-    EXPECT_FALSE(AsciiText::equalsNoCase("\xC3\x84", "\xC3\xA4"));
-    EXPECT_FALSE(AsciiText::equalsNoCase("@[`{", "`{@["));
-    EXPECT_TRUE(AsciiText::startsWithNoCase("Multipart/x-mixed-replace", "multipart/"));
-    EXPECT_FALSE(AsciiText::startsWithNoCase("multi", "multipart/"));
-    EXPECT_EQ(AsciiText::trim(" \t image/jpeg \r\n"), "image/jpeg");
-    EXPECT_EQ(AsciiText::trim(" \t\r\n"), "");
-    EXPECT_EQ(AsciiText::trim("a b"), "a b");
+    EXPECT_FALSE(common::AsciiText::equalsNoCase("\xC3\x84", "\xC3\xA4"));
+    EXPECT_FALSE(common::AsciiText::equalsNoCase("@[`{", "`{@["));
+    EXPECT_TRUE(common::AsciiText::startsWithNoCase("Multipart/x-mixed-replace", "multipart/"));
+    EXPECT_FALSE(common::AsciiText::startsWithNoCase("multi", "multipart/"));
+    EXPECT_EQ(common::AsciiText::trim(" \t image/jpeg \r\n"), "image/jpeg");
+    EXPECT_EQ(common::AsciiText::trim(" \t\r\n"), "");
+    EXPECT_EQ(common::AsciiText::trim("a b"), "a b");
 }

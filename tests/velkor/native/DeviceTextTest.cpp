@@ -70,16 +70,18 @@ TEST(DeviceEvent, SkipsUnknownKindsAndIncompleteData)
 TEST(Decimal, TakesPlainDigitsWithinRangeAndNothingElse)
 {
     using namespace velkor;
-    EXPECT_EQ(Decimal::toUnsigned("18446744073709551615"),
+    EXPECT_EQ(common::Decimal::toUnsigned("18446744073709551615"),
               std::numeric_limits<std::uint64_t>::max());
-    EXPECT_EQ(Decimal::toSigned("-9223372036854775808"), std::numeric_limits<std::int64_t>::min());
-    EXPECT_EQ(Decimal::toInt32("0042", 1, 4096), 42);
+    EXPECT_EQ(common::Decimal::toSigned("-9223372036854775808"),
+              std::numeric_limits<std::int64_t>::min());
+    EXPECT_EQ(common::Decimal::toInt32("0042", 1, 4096), 42);
     for (const char* text :
          {"", "+1", " 1", "1 ", "1\r", "0x1", "1.5", "-1", "١", "18446744073709551616"})
     {
-        EXPECT_FALSE(Decimal::toUnsigned(text)) << text;
+        EXPECT_FALSE(common::Decimal::toUnsigned(text)) << text;
     }
-    EXPECT_FALSE(Decimal::toSigned("9223372036854775808"));
-    EXPECT_FALSE(Decimal::toInt32("4097", 1, 4096));
-    EXPECT_FALSE(Decimal::toInt32("-2147483649", std::numeric_limits<std::int32_t>::min(), 0));
+    EXPECT_FALSE(common::Decimal::toSigned("9223372036854775808"));
+    EXPECT_FALSE(common::Decimal::toInt32("4097", 1, 4096));
+    EXPECT_FALSE(
+        common::Decimal::toInt32("-2147483649", std::numeric_limits<std::int32_t>::min(), 0));
 }

@@ -14,6 +14,10 @@
 
 namespace velkor
 {
+
+using common::SoapNamespaces;
+using common::XmlTree;
+
 namespace
 {
 

@@ -16,6 +16,11 @@
 
 namespace velkor
 {
+
+using common::SoapMessage;
+using common::SoapNamespaces;
+using common::XmlTree;
+
 namespace
 {
 

@@ -7,9 +7,9 @@
 
 #include <string>
 
+using common::SoapMessage;
 using velkor::MotionMessage;
 using velkor::MotionState;
-using velkor::SoapMessage;
 using Topic = velkor::MotionMessage::Topic;
 
 namespace
