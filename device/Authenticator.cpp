@@ -32,6 +32,19 @@ std::optional<std::uint32_t> parseNonceCount(const std::string& nc)
     return static_cast<std::uint32_t>(*value);
 }
 
+bool hasEveryRequired(const AuthParams& params)
+{
+    for (const char* required :
+         {"username", "realm", "nonce", "uri", "response", "qop", "nc", "cnonce"})
+    {
+        if (!params.has(required))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 Authenticator::Authenticator(AuthMode mode, std::string user, std::string password,
@@ -87,14 +100,9 @@ AuthDecision Authenticator::checkDigest(std::string_view method, std::string_vie
         return deny(false);
     }
     const AuthParams& p = *parsed;
-
-    for (const char* required :
-         {"username", "realm", "nonce", "uri", "response", "qop", "nc", "cnonce"})
+    if (!hasEveryRequired(p))
     {
-        if (!p.has(required))
-        {
-            return deny(false);
-        }
+        return deny(false);
     }
 
     const auto algorithm = DigestCalculator::algorithmFromName(
