@@ -4,6 +4,8 @@
 #include "common/XmlTree.h"
 #include "common/XmlWriter.h"
 
+#include <memory>
+
 namespace velkordevice
 {
 

@@ -97,11 +97,11 @@ TEST(CommandLineTest, HelpWinsOverEverythingElse)
     EXPECT_EQ(CommandLine::parse({"--port", "1", "--help"}).action, Action::ShowHelp);
     EXPECT_EQ(CommandLine::parse({"-h"}).action, Action::ShowHelp);
     const std::string usage = CommandLine::usage();
-    for (const char* option : {"--address", "--port", "--channels", "--fps", "--user", "--password",
-                               "--auth", "--nonce-lifetime", "--alarm-interval", "--uid",
-                               "--max-connections", "--loop", "--protocols", "--onvif-clock-offset",
-                               "--onvif-events", "--onvif-addressing", "--onvif-stream-uri",
-                               "--onvif-named-host"})
+    for (const char* option :
+         {"--address", "--port", "--channels", "--fps", "--user", "--password", "--auth",
+          "--nonce-lifetime", "--alarm-interval", "--uid", "--max-connections", "--loop",
+          "--protocols", "--onvif-clock-offset", "--onvif-events", "--onvif-addressing",
+          "--onvif-stream-uri", "--onvif-named-host"})
     {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
