@@ -66,6 +66,23 @@ const char* actionOf(const xmlNode* operation, bool atSubscription)
     return nullptr;
 }
 
+// Why a call is not served where it came: an operation not offered there, or, where WS-Addressing
+// is required, headers that do not address it to `address`.
+std::optional<SoapFault> refusalOf(const OnvifCall& call, bool atSubscription,
+                                   const std::string& address, bool addressingRequired)
+{
+    const char* action = actionOf(call.operation, atSubscription);
+    if (action == nullptr)
+    {
+        return SoapFault::actionNotSupported();
+    }
+    if (!addressingRequired)
+    {
+        return std::nullopt;
+    }
+    return AddressingCheck::refusal(call.header, action, address, atSubscription);
+}
+
 SoapFault unknownSubscription()
 {
     return SoapFault::sender({"ter:InvalidArgVal"},
@@ -91,18 +108,10 @@ OnvifEventService::OnvifEventService(const DeviceConfig& config, EventBus& bus,
 
 SoapAnswer OnvifEventService::answer(const OnvifCall& call)
 {
-    const char* action = actionOf(call.operation, false);
-    if (action == nullptr)
+    if (auto refused =
+            refusalOf(call, false, call.baseUrl + kPath, m_config.onvifAddressingRequired))
     {
-        return SoapAnswer::failed(SoapFault::actionNotSupported());
-    }
-    if (m_config.onvifAddressingRequired)
-    {
-        if (auto refused =
-                AddressingCheck::refusal(call.header, action, call.baseUrl + kPath, false))
-        {
-            return SoapAnswer::failed(*refused);
-        }
+        return SoapAnswer::failed(*refused);
     }
     if (common::XmlTree::is(call.operation, kTev, "GetEventProperties"))
     {
@@ -113,18 +122,10 @@ SoapAnswer OnvifEventService::answer(const OnvifCall& call)
 
 SoapAnswer OnvifEventService::answerPullPoint(const std::string& id, const OnvifCall& call)
 {
-    const char* action = actionOf(call.operation, true);
-    if (action == nullptr)
+    if (auto refused = refusalOf(call, true, call.baseUrl + kPullPointPrefix + id,
+                                 m_config.onvifAddressingRequired))
     {
-        return SoapAnswer::failed(SoapFault::actionNotSupported());
-    }
-    if (m_config.onvifAddressingRequired)
-    {
-        if (auto refused = AddressingCheck::refusal(call.header, action,
-                                                    call.baseUrl + kPullPointPrefix + id, true))
-        {
-            return SoapAnswer::failed(*refused);
-        }
+        return SoapAnswer::failed(*refused);
     }
     // A message that names another subscription than its address's reaches none.
     const auto named = AddressingCheck::subscriptionId(call.header);

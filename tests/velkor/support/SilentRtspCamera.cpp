@@ -1,5 +1,7 @@
 #include "tests/velkor/support/SilentRtspCamera.h"
 
+#include "tests/velkor/support/RtspAnswer.h"
+
 #include <chrono>
 #include <thread>
 
@@ -35,12 +37,7 @@ void SilentRtspCamera::serve(const std::string& head, LoopbackConnection& connec
         connection.waitUntilStopping();
         return;
     }
-    const auto cseq = head.find("CSeq: ");
-    const std::string sdp = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=Silent\r\n"
-                            "m=video 0 RTP/AVP 26\r\n";
-    connection.send("RTSP/1.0 200 OK\r\n" + head.substr(cseq, head.find("\r\n", cseq) - cseq + 2) +
-                    "Content-Type: application/sdp\r\nContent-Length: " +
-                    std::to_string(sdp.size()) + "\r\n\r\n" + sdp);
+    connection.send(RtspAnswer::jpegDescription(head, "Silent"));
 }
 
 } // namespace velkortest
