@@ -202,12 +202,13 @@ void GuardedHttpServer::serve(int socket)
         case RequestReader::Outcome::Request:
             break;
         }
-        const auto request = HttpRequest::parse(reader.request(), m_limits.body);
+        auto request = HttpRequest::parse(reader.request(), m_limits.body);
         if (!request)
         {
             refuse(socket, closingReply(400, "malformed request\n"));
             return;
         }
+        request->setConnection(socket);
         if (!answer(socket, *request, served == m_limits.requestsPerConnection))
         {
             break;

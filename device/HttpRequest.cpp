@@ -4,6 +4,8 @@
 
 #include <boost/asio/buffer.hpp>
 #include <boost/beast/http/parser.hpp>
+#include <poll.h>
+#include <sys/socket.h>
 
 #include <cstdint>
 #include <utility>
@@ -141,6 +143,26 @@ std::optional<std::string> HttpRequest::repeatedParam() const
         }
     }
     return std::nullopt;
+}
+
+bool HttpRequest::clientHasLeft() const
+{
+    if (m_connection < 0)
+    {
+        return false;
+    }
+    pollfd connection{m_connection, POLLIN | POLLRDHUP, 0};
+    if (poll(&connection, 1, 0) <= 0)
+    {
+        return false;
+    }
+    if ((connection.revents & (POLLHUP | POLLERR | POLLRDHUP)) != 0)
+    {
+        return true;
+    }
+    // Readable without a hang-up: the next pipelined request, still wanted.
+    char next = 0;
+    return recv(m_connection, &next, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
 }
 
 } // namespace velkordevice

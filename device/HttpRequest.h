@@ -35,12 +35,19 @@ public:
     // A parameter named more than once, if any.
     std::optional<std::string> repeatedParam() const;
 
+    // The connection the request came on, so that a handler that waits can tell when nobody is
+    // left to answer.
+    void setConnection(int socket) { m_connection = socket; }
+    // Whether the client has closed its end (or the connection broke); false without one.
+    bool clientHasLeft() const;
+
 private:
     explicit HttpRequest(boost::beast::http::request<boost::beast::http::string_body> message);
 
     boost::beast::http::request<boost::beast::http::string_body> m_message;
     std::string m_path;
     std::multimap<std::string, std::string> m_params;
+    int m_connection = -1;
 };
 
 } // namespace velkordevice

@@ -3,6 +3,7 @@
 #include <libxml/tree.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace velkordevice
@@ -19,6 +20,8 @@ struct OnvifCall
     std::string baseUrl;
     // The device's ONVIF clock, read once for the request.
     std::chrono::system_clock::time_point now;
+    // True once the client has gone: a call that waits stops waiting for nobody.
+    std::function<bool()> clientHasLeft = [] { return false; };
 };
 
 } // namespace velkordevice

@@ -236,7 +236,8 @@ SoapAnswer OnvifEventService::pullMessages(PullPoint& subscription, const OnvifC
     }
     const auto notices = subscription.pull(
         std::min<std::chrono::milliseconds>(*timeout, kLongestPull),
-        static_cast<std::size_t>(std::min<std::uint64_t>(*limit, kDefaultMessageLimit * 10)));
+        static_cast<std::size_t>(std::min<std::uint64_t>(*limit, kDefaultMessageLimit * 10)),
+        call.clientHasLeft);
     common::XmlWriter xml;
     xml.open("tev:PullMessagesResponse");
     writeTimes(xml, "tev",

@@ -93,8 +93,8 @@ HttpReply OnvifService::serve(const HttpRequest& request, const std::string& lis
         break;
     }
     const OnvifCall call{message.operation(), message.header(),
-                         baseUrl(request.header("Host"), listening, m_config.onvifNamedHost),
-                         now()};
+                         baseUrl(request.header("Host"), listening, m_config.onvifNamedHost), now(),
+                         [&request] { return request.clientHasLeft(); }};
     return SoapEnvelope::reply(dispatch(path, call));
 }
 

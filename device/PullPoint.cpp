@@ -14,6 +14,9 @@ namespace velkordevice
 namespace
 {
 
+// A pull whose client hangs up ends within this, so that its connection is not held for a long
+// timeout with nobody to answer.
+constexpr std::chrono::milliseconds kGlanceAtPuller(200);
 // At most this many notices wait for a subscriber who does not pull.
 constexpr std::size_t kMaxPending = 256;
 
@@ -105,19 +108,21 @@ void PullPoint::synchronize(int channels, int alarmed, TimePoint now)
     }
 }
 
-std::vector<MotionNotice> PullPoint::pull(std::chrono::milliseconds timeout, std::size_t limit)
+std::vector<MotionNotice> PullPoint::pull(std::chrono::milliseconds timeout, std::size_t limit,
+                                          const std::function<bool()>& abandoned)
 {
     std::lock_guard turn(m_pulling);
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::chrono::milliseconds wait(0);
     while (true)
     {
-        // Wakes at the next event, which may not be a motion change, or at the deadline.
-        translate(m_bus.entriesAfter(m_seen, wait));
+        // Wakes at the next event, which may not be a motion change, at the deadline, or after
+        // a glance long enough to see whether the puller is still there.
+        translate(m_bus.entriesAfter(m_seen, std::min(wait, kGlanceAtPuller)));
         auto notices = take(limit);
         wait = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (!notices.empty() || wait.count() <= 0 || m_bus.isShutDown())
+        if (!notices.empty() || wait.count() <= 0 || m_bus.isShutDown() || abandoned())
         {
             return notices;
         }

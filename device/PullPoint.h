@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -26,9 +27,11 @@ public:
     void setTermination(TimePoint termination);
     // Queues the state of every channel: motion on `alarmed` (0 for none) only.
     void synchronize(int channels, int alarmed, TimePoint now);
-    // Up to `limit` notices, waiting up to `timeout` for the first; empty at the timeout or when
-    // the device stops. Pulls of one subscription take their turns.
-    std::vector<MotionNotice> pull(std::chrono::milliseconds timeout, std::size_t limit);
+    // Up to `limit` notices, waiting up to `timeout` for the first; empty at the timeout, when
+    // the device stops or once `abandoned` says the puller has gone. Pulls of one subscription
+    // take their turns.
+    std::vector<MotionNotice> pull(std::chrono::milliseconds timeout, std::size_t limit,
+                                   const std::function<bool()>& abandoned);
 
 private:
     void translate(const std::vector<EventBus::Entry>& entries);

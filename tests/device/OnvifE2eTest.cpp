@@ -1,5 +1,6 @@
 #include "common/XsdTime.h"
 #include "device/FrameGeometry.h"
+#include "device/OnvifEventService.h"
 #include "device/OnvifMediaService.h"
 #include "device/StreamFormats.h"
 #include "tests/device/AccessUnitProbe.h"
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <thread>
 
 namespace velkordevice
 {
@@ -49,8 +51,16 @@ protected:
     SoapReply ask(const std::string& path, const std::string& body,
                   const std::string& header = {}) const
     {
-        auto reply = m_probe->post(path, SoapProbe::envelope(body, header));
-        return reply ? *reply : SoapReply{};
+        const auto giveUp = std::chrono::steady_clock::now() + m_busyPatience;
+        while (true)
+        {
+            auto reply = m_probe->post(path, SoapProbe::envelope(body, header));
+            if (!reply || reply->status != 503 || std::chrono::steady_clock::now() >= giveUp)
+            {
+                return reply ? *reply : SoapReply{};
+            }
+            std::this_thread::sleep_for(20ms);
+        }
     }
     SoapReply askDevice(const std::string& name, const std::string& header = {}) const
     {
@@ -88,6 +98,8 @@ protected:
 
     std::unique_ptr<Emulator> m_device;
     std::unique_ptr<SoapProbe> m_probe;
+    // How long a request refused as "too many connections" is asked again.
+    std::chrono::milliseconds m_busyPatience{0};
 };
 
 constexpr const char* kNotice = "//tev:PullMessagesResponse/wsnt:NotificationMessage";
@@ -464,6 +476,40 @@ TEST_F(OnvifE2eTest, SubscriptionsAreRenewedEndedExpireAndAreCapped)
     {
     }
     EXPECT_FALSE(subscribe().empty()) << "in the place of the one expired";
+}
+
+// A client that closes its connection during a long pull (a console closing the camera) must
+// not keep the connection's slot for the whole of the pull's timeout.
+TEST_F(OnvifE2eTest, APullWhoseClientHangsUpGivesItsConnectionBack)
+{
+    launch({"--max-connections", "1", "--alarm-interval", "0"});
+    // With one slot, a request right after another may find it not yet given back.
+    m_busyPatience = 5s;
+    const std::string subscription = subscribe();
+    ASSERT_FALSE(subscription.empty());
+    ASSERT_EQ(pull(subscription, "PT0.1S").status, 200) << "the initial states, taken";
+
+    const std::string body = SoapProbe::envelope(
+        SoapProbe::operation("PullMessages", SoapProbe::kEvents,
+                             "<Timeout>PT60S</Timeout><MessageLimit>10</MessageLimit>"));
+    const std::string request = "POST " + subscription +
+                                " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
+                                "application/soap+xml\r\nContent-Length: " +
+                                std::to_string(body.size()) + "\r\n\r\n" + body;
+    // A refused connection hears its 503 at once; a pull that is held says nothing.
+    bool held = false;
+    for (int attempt = 0; attempt < 20 && !held; ++attempt)
+    {
+        HttpConnection puller;
+        ASSERT_TRUE(puller.open(port()));
+        ASSERT_TRUE(puller.sendRaw(request));
+        held = !puller.readable(500ms);
+        // Closed here, held or not.
+    }
+    ASSERT_TRUE(held);
+    // Well within the longest pull the device serves, which is how long the slot stayed taken.
+    m_busyPatience = OnvifEventService::kLongestPull / 2;
+    EXPECT_EQ(askDevice("GetSystemDateAndTime").status, 200);
 }
 
 } // namespace
