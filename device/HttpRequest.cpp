@@ -5,7 +5,6 @@
 #include <boost/asio/buffer.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <poll.h>
-#include <sys/socket.h>
 
 #include <cstdint>
 #include <utility>
@@ -151,18 +150,10 @@ bool HttpRequest::clientHasLeft() const
     {
         return false;
     }
-    pollfd connection{m_connection, POLLIN | POLLRDHUP, 0};
-    if (poll(&connection, 1, 0) <= 0)
-    {
-        return false;
-    }
-    if ((connection.revents & (POLLHUP | POLLERR | POLLRDHUP)) != 0)
-    {
-        return true;
-    }
-    // Readable without a hang-up: the next pipelined request, still wanted.
-    char next = 0;
-    return recv(m_connection, &next, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+    // Hang-ups and errors are reported whatever is asked; POLLRDHUP adds the client's close.
+    pollfd connection{m_connection, POLLRDHUP, 0};
+    return poll(&connection, 1, 0) > 0 &&
+           (connection.revents & (POLLHUP | POLLERR | POLLRDHUP)) != 0;
 }
 
 } // namespace velkordevice

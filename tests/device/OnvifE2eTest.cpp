@@ -489,13 +489,10 @@ TEST_F(OnvifE2eTest, APullWhoseClientHangsUpGivesItsConnectionBack)
     ASSERT_FALSE(subscription.empty());
     ASSERT_EQ(pull(subscription, "PT0.1S").status, 200) << "the initial states, taken";
 
-    const std::string body = SoapProbe::envelope(
-        SoapProbe::operation("PullMessages", SoapProbe::kEvents,
-                             "<Timeout>PT60S</Timeout><MessageLimit>10</MessageLimit>"));
-    const std::string request = "POST " + subscription +
-                                " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
-                                "application/soap+xml\r\nContent-Length: " +
-                                std::to_string(body.size()) + "\r\n\r\n" + body;
+    const std::string request = m_probe->request(
+        subscription, SoapProbe::envelope(SoapProbe::operation(
+                          "PullMessages", SoapProbe::kEvents,
+                          "<Timeout>PT60S</Timeout><MessageLimit>10</MessageLimit>")));
     // A refused connection hears its 503 at once; a pull that is held says nothing.
     bool held = false;
     for (int attempt = 0; attempt < 20 && !held; ++attempt)

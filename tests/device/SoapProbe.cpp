@@ -117,6 +117,15 @@ std::string SoapProbe::randomNonce()
     return nonce;
 }
 
+std::string SoapProbe::request(const std::string& path, const std::string& body,
+                               const std::string& host) const
+{
+    return "POST " + path +
+           " HTTP/1.1\r\nHost: " + (host.empty() ? "127.0.0.1:" + std::to_string(m_port) : host) +
+           "\r\nContent-Type: application/soap+xml; charset=utf-8\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
 std::optional<SoapReply> SoapProbe::post(const std::string& path, const std::string& body,
                                          const std::string& host) const
 {
@@ -125,12 +134,7 @@ std::optional<SoapReply> SoapProbe::post(const std::string& path, const std::str
     {
         return std::nullopt;
     }
-    const std::string request =
-        "POST " + path +
-        " HTTP/1.1\r\nHost: " + (host.empty() ? "127.0.0.1:" + std::to_string(m_port) : host) +
-        "\r\nContent-Type: application/soap+xml; charset=utf-8\r\nContent-Length: " +
-        std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n";
-    if (!connection.sendRaw(request + body))
+    if (!connection.sendRaw(request(path, body, host)))
     {
         return std::nullopt;
     }

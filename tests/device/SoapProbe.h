@@ -43,7 +43,11 @@ public:
                                      bool asText = false);
     static std::string randomNonce();
 
-    // `host`: the Host header, "127.0.0.1:<port>" when empty.
+    // The whole POST of `body` to `path`, as post() sends it; `host`: the Host header,
+    // "127.0.0.1:<port>" when empty.
+    std::string request(const std::string& path, const std::string& body,
+                        const std::string& host = {}) const;
+    // Sends request() on a connection of its own and reads the reply.
     std::optional<SoapReply> post(const std::string& path, const std::string& body,
                                   const std::string& host = {}) const;
 
